@@ -1,0 +1,38 @@
+# A subsystem is every .cpp directly in src/<name>/ built as one static library ruko_<name>.
+# Folders without sources yet become interface libraries so dependants still link.
+function(ruko_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DEPS;LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp")
+  if(sources)
+    add_library(ruko_${name} STATIC ${sources})
+    target_include_directories(ruko_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    set(deps)
+    foreach(dep IN LISTS ARG_DEPS)
+      list(APPEND deps ruko_${dep})
+    endforeach()
+    target_link_libraries(ruko_${name} PUBLIC ${deps} ${ARG_LIBS})
+  else()
+    add_library(ruko_${name} INTERFACE)
+    target_include_directories(ruko_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    set(deps)
+    foreach(dep IN LISTS ARG_DEPS)
+      list(APPEND deps ruko_${dep})
+    endforeach()
+    target_link_libraries(ruko_${name} INTERFACE ${deps} ${ARG_LIBS})
+  endif()
+endfunction()
+
+# One test executable per folder under tests/, linked with the libraries it names.
+function(ruko_test_folder folder)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(test_${folder} ${sources})
+  target_link_libraries(test_${folder} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(test_${folder} PRIVATE
+    RUKO_SOURCE_DIR="${PROJECT_SOURCE_DIR}" RUKO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(test_${folder} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "RUKO_SOURCE_DIR=${PROJECT_SOURCE_DIR};RUKO_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
