@@ -1,0 +1,157 @@
+#pragma once
+// The variable store: every variable a script can name, in one collection. Lookup is by name,
+// case-insensitive: a local of the current call depth wins, otherwise the oldest non-local of that
+// name. Temporaries ("____...") made while an expression runs live in that run's own frame, so a
+// nested evaluation can never overwrite the outer one's.
+#include "params/param.h"
+#include "params/sysvars.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ruko {
+
+class TKwBigStream;
+
+class TParamCollectionItem : public std::enable_shared_from_this<TParamCollectionItem>
+{
+public:
+    explicit TParamCollectionItem(std::unique_ptr<TCustomParam> value) : Value(std::move(value)) {}
+
+    const std::string& Name() const { return name_; }
+    // Non-empty, no blank, not starting with a digit; else "\"%s\"：変数名が不正です".
+    void SetName(const std::string& name);
+
+    std::unique_ptr<TCustomParam> Value; // never null
+    uint8_t SpareFlag = 0;               // carried through saves, not interpreted
+    uint8_t Persistent = 0;
+    int32_t ScopeId = -1;
+    uint8_t Local = 0;
+
+    // Replace the value with a new empty one of `code` (0..4; anything else raises).
+    void CreateValue(uint8_t code);
+    bool IsSystem() const;
+    // Name, value record, Persistent, SpareFlag, ScopeId, Local.
+    void SaveItem(TKwBigStream& s) const;
+    // An empty name reads the value record into a throw-away value of the item's own kind, so the
+    // stream stays in step; the item is then discarded by the caller (Name() stays empty).
+    void LoadItem(TKwBigStream& s);
+    // Reshape to src's extents and copy every element converted to this item's kind.
+    void ConvertFrom(const TCustomParam& src);
+
+private:
+    friend class TParamCollection;
+    std::string name_;
+    TParamCollection* owner_ = nullptr;
+};
+
+using TParamItemPtr = std::shared_ptr<TParamCollectionItem>;
+
+// Values loaded from save data that belong to other subsystems: the six metrics of the default
+// history format that versions 113..134 kept with the variables.
+struct TLegacyHistoryMetrics
+{
+    int32_t FontHeight, FontBorder, FontShadow, Width, Height, LineSpace;
+};
+
+class TParamCollection
+{
+public:
+    // Creates the 51 system variables.
+    TParamCollection();
+    ~TParamCollection();
+    TParamCollection(const TParamCollection&) = delete;
+    TParamCollection& operator=(const TParamCollection&) = delete;
+
+    // The visible variable of that name, or null (see the class comment).
+    TParamCollectionItem* Find(std::string_view name) const;
+    // The exact item a declaration would create: local of the current scope, or a non-local.
+    TParamCollectionItem* FindDeclared(std::string_view name, bool local) const;
+    // Appends a variable holding a new value of `code`; the name is set afterwards.
+    TParamCollectionItem& AddVariable(uint8_t code);
+    // AddVariable and SetName in one step.
+    TParamCollectionItem& AddVariable(uint8_t code, const std::string& name);
+    // Frees one variable (system variables are never freed).
+    void Remove(TParamCollectionItem& item);
+    // A copy of the named variable as a plain value of its kind; null when not found; a variable of
+    // no element kind raises "%s:不正な変数です".
+    std::unique_ptr<TCustomParam> Snapshot(std::string_view name) const;
+    void DeleteScope(int32_t id);
+    // Store order, system variables first.
+    size_t Count() const { return items_.size(); }
+    TParamCollectionItem& Item(size_t index) const { return *items_[index]; }
+    TParamItemPtr Shared(TParamCollectionItem& item) const { return item.shared_from_this(); }
+
+    // Save data. Loads are validated and committed only when the whole record was read.
+    void SaveVariables(TKwBigStream& s) const;
+    void LoadVariables(TKwBigStream& s, int32_t version);
+    void SavePersistent(TKwBigStream& s) const;
+    void LoadPersistent(TKwBigStream& s, int32_t version);
+    void ClearVariables();
+
+    // Behind PushVar/PopVar. System variables and references are not pushed.
+    void PushVariables(const std::vector<std::string>& names);
+    bool PopVariables();
+
+    int32_t CurrentScope = 0;
+    std::vector<std::vector<uint8_t>> PushedSets;
+    std::string SelStr;
+    int32_t SelIndex = 0;
+    // Player state saved with the variables.
+    int32_t TextDelay = 50;
+    std::string Cursor;
+    std::string TempName; // the variable "@Temp" stands for
+    // Filled by LoadVariables for save versions 113..134; the history applies it.
+    std::optional<TLegacyHistoryMetrics> LoadedHistoryMetrics;
+
+    // Player state behind the system variables; a default host when none is installed.
+    void SetHost(TSystemHost* host) { host_ = host; }
+    TSystemHost& Host() const { return host_ ? *host_ : defaultHost_; }
+
+    // --- temporaries of running expressions ---
+    // One frame per running program; Find looks up "____" names in the innermost frame first.
+    class TTempFrame
+    {
+    public:
+        explicit TTempFrame(TParamCollection& store);
+        ~TTempFrame();
+        TTempFrame(const TTempFrame&) = delete;
+        TTempFrame& operator=(const TTempFrame&) = delete;
+
+    private:
+        friend class TParamCollection;
+        TParamCollection& store_;
+        std::vector<TParamItemPtr> items_;
+    };
+    // A temporary in the innermost frame (one must be open).
+    TParamCollectionItem& AddTemporary(std::unique_ptr<TCustomParam> value, const std::string& name);
+    int TempDepth() const { return static_cast<int>(frames_.size()); }
+
+private:
+    friend class TParamCollectionItem;
+    void IndexName(TParamCollectionItem& item);
+    void UnindexName(TParamCollectionItem& item);
+    void RemoveWhere(const std::function<bool(const TParamCollectionItem&)>& doomed);
+    void WriteItems(TKwBigStream& s, bool persistent) const;
+    std::vector<TParamItemPtr> ReadItems(TKwBigStream& s) const;
+    void Commit(std::vector<TParamItemPtr> loaded);
+
+    std::vector<TParamItemPtr> items_;
+    // Folded name -> items of that name in naming order (oldest first).
+    std::unordered_map<std::string, std::vector<TParamCollectionItem*>> index_;
+    std::vector<TTempFrame*> frames_;
+    TSystemHost* host_ = nullptr;
+    mutable TSystemHost defaultHost_;
+};
+
+// The process-wide store.
+extern std::unique_ptr<TParamCollection> ParamMan;
+
+} // namespace ruko
