@@ -1,0 +1,789 @@
+// Reading and writing of the layered picture containers.
+#include "graphics/brom.h"
+
+#include "archive/fields.h"
+#include "archive/kwrandom.h"
+#include "base/error.h"
+#include "base/text.h"
+#include "graphics/bmp.h"
+#include "graphics/bromxml.h"
+#include "graphics/jpeg.h"
+#include "graphics/png.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace ruko {
+
+namespace {
+
+// The 40-byte header record; defaults are those of the XML attributes.
+struct THeader
+{
+    int32_t Version = 200;
+    int32_t Width = 100;
+    int32_t Height = 100;
+    int32_t Bpp = 8;
+    int32_t Count = 0;
+    bool SyncPal = false;
+    bool Randomized = false;
+    uint8_t CompType = bcZlib;
+    uint32_t BGColor = 0;
+    int32_t BlockWidth = 32;
+    int32_t BlockHeight = 32;
+    bool NotFillBG = true;
+    uint8_t CompLevel = 0;
+};
+
+// Least bytes a binary frame and layer record can take; counts are checked against them.
+constexpr int64_t MinFrameRecord = 33;
+constexpr int64_t MinLayerRecord = 25;
+// The compressed XML document of a picture is small; anything beyond this is not one.
+constexpr size_t MaxXmlBytes = 64u << 20;
+
+[[noreturn]] void RaiseBadFrame() { RaiseError("Error:TBromFrameList.GetFrame"); }
+[[noreturn]] void RaiseUnreadable() { RaiseError("読み込めないファイル形式です"); }
+
+// Inflates a zlib stream; more output than `limit` or a broken stream is damage.
+std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit)
+{
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        RaiseDamaged();
+    std::vector<uint8_t> out(std::min(limit + 1, std::max<size_t>(size * 4, 4096)));
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = uInt(size);
+    int status;
+    for (;;) {
+        z.next_out = out.data() + z.total_out;
+        z.avail_out = uInt(std::min<size_t>(out.size() - z.total_out, 1u << 30));
+        status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR))
+            break;
+        if (z.total_out == out.size()) {
+            if (out.size() > limit)
+                break; // one byte more than allowed
+            out.resize(std::min(out.size() * 2, limit + 1));
+        } else if (z.avail_in == 0 || status == Z_BUF_ERROR) {
+            status = Z_DATA_ERROR; // the stream ends early
+            break;
+        }
+    }
+    size_t produced = z.total_out;
+    inflateEnd(&z);
+    if (status != Z_STREAM_END || produced > limit)
+        RaiseDamaged();
+    out.resize(produced);
+    return out;
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data)
+{
+    uLongf size = compressBound(uLong(data.size()));
+    std::vector<uint8_t> out(size);
+    if (compress2(out.data(), &size, data.data(), uLong(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+        RaiseError("zlib compression failed");
+    out.resize(size);
+    return out;
+}
+
+// Copies a rectangle between two pictures of the same depth.
+void CopyArea(TPicture& target, const TPicture& source, int left, int top, int width, int height)
+{
+    int bits = target.Bits();
+    if (bits >= 8) {
+        int bytes = StorageBits(bits) / 8;
+        for (int y = top; y < top + height; ++y)
+            std::memcpy(target.Row(y) + left * bytes, source.Row(y) + left * bytes, size_t(width) * bytes);
+        return;
+    }
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x)
+            target.SetPixel(x, y, source.GetPixel(x, y));
+}
+
+// Pixel x of a packed (unpadded) row of 1- or 4-bit pixels, leftmost in the high bits.
+uint32_t PackedPixel(const uint8_t* row, int x, int bits)
+{
+    return bits == 1 ? (row[x >> 3] >> (7 - (x & 7))) & 1 : (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+}
+
+class TBromReader
+{
+public:
+    TBromReader(const TBromFrameList& settings, bool firstFrameOnly, bool keepLayers, bool convert)
+        : settings_(settings), firstFrameOnly_(firstFrameOnly), keepLayers_(keepLayers), convert_(convert)
+    {
+    }
+
+    void Read(TKwBigStream& s);
+
+    int32_t Version = 0;
+    THeader Header;
+    std::vector<std::unique_ptr<TBromFrame>> Frames;
+
+private:
+    const TBromFrameList& settings_;
+    bool firstFrameOnly_, keepLayers_, convert_;
+    int64_t pixelBytes_ = 0;
+
+    void ReadBinary(TKwBigStream& s, int32_t version);
+    void ReadXml(TKwBigStream& s);
+    TBromFrame& StartFrame(int width, int height, int bits);
+    void ReadLayerData(TKwBigStream& s, TBromFrame& frame, TBromLayer& layer);
+    void FinishLayer(TBromFrame& frame, std::unique_ptr<TBromLayer> layer);
+    void Finish();
+
+    TPicture NewPicture(int width, int height, int bits);
+    TPicture DecodePlane(const std::vector<uint8_t>& data, int width, int height, int bits, bool alphaPlane);
+    void ReadRows(const uint8_t* data, size_t size, TPicture& picture, bool scrambled);
+    void ReadBlocks(const uint8_t* data, size_t size, TPicture& picture, bool alphaPlane);
+    const TPicture& Referenced(int32_t frameIndex, int32_t layerIndex, const TPicture& like, bool alphaPlane);
+    void RequireIdentCode() const;
+};
+
+TPicture TBromReader::NewPicture(int width, int height, int bits)
+{
+    if (!IsPictureDepth(bits) || width < 1 || height < 1 || width > MaxPictureSide || height > MaxPictureSide)
+        RaiseDamaged();
+    pixelBytes_ += PaddedRowBytes(width, bits) * height;
+    if (pixelBytes_ > MaxBromPixelBytes)
+        RaiseDamaged();
+    return TPicture(width, height, bits);
+}
+
+void TBromReader::RequireIdentCode() const
+{
+    if (settings_.IdentCode == 0)
+        RaiseError("識別コードを設定してください");
+}
+
+void TBromReader::Read(TKwBigStream& s)
+{
+    int64_t start = s.GetPosition();
+    char magic[8] = {};
+    int64_t got = s.Read(magic, 8);
+    if (got == 8 && !std::memcmp(magic, "BromX", 5)) {
+        if (magic[5] < '0' || magic[5] > '2')
+            RaiseUnreadable();
+        ReadXml(s);
+    } else {
+        s.SetPosition(start);
+        int32_t version = 0;
+        if (got >= 7 && !std::memcmp(magic, "Brom", 4)) {
+            for (int i = 4; i < 7; ++i) {
+                if (magic[i] < '0' || magic[i] > '9')
+                    RaiseDamaged();
+                version = version * 10 + (magic[i] - '0');
+            }
+            s.SetPosition(start + 7);
+        }
+        ReadBinary(s, version);
+    }
+    Finish();
+}
+
+void TBromReader::ReadBinary(TKwBigStream& s, int32_t version)
+{
+    Version = version;
+    THeader& h = Header;
+    h = THeader{};
+    h.Version = version;
+    if (version < 103) {
+        h.Count = ReadInt(s);
+        ReadByte(s);
+        h.BGColor = version >= 102 ? ReadU32(s) : 0;
+        h.CompType = bcZlib;
+        h.BlockWidth = h.BlockHeight = 0;
+        h.NotFillBG = false;
+    } else {
+        uint32_t length = ReadU32(s);
+        CheckCount(s, length, 1);
+        uint8_t record[40] = {};
+        ReadExact(s, record, std::min<uint32_t>(length, 40));
+        if (length > 40)
+            s.SetPosition(s.GetPosition() + (length - 40));
+        auto i32 = [&](int at) {
+            return int32_t(record[at] | (record[at + 1] << 8) | (record[at + 2] << 16) | (uint32_t(record[at + 3]) << 24));
+        };
+        h.Width = i32(4);
+        h.Height = i32(8);
+        h.Bpp = i32(12);
+        h.Count = i32(16);
+        h.SyncPal = record[20] != 0;
+        h.Randomized = record[21] != 0;
+        h.CompType = record[22];
+        h.BGColor = uint32_t(i32(24));
+        h.BlockWidth = i32(28);
+        h.BlockHeight = i32(32);
+        h.NotFillBG = version >= 105 && record[36] != 0;
+        h.CompLevel = record[37];
+    }
+    CheckCount(s, h.Count, MinFrameRecord);
+    int frameCount = firstFrameOnly_ ? std::min(h.Count, 1) : h.Count;
+    for (int f = 0; f < frameCount; ++f) {
+        std::string name = ReadStr(s);
+        int32_t transColor = ReadInt(s);
+        int32_t delay = ReadInt(s);
+        uint8_t disposal = ReadByte(s);
+        uint8_t reserved[4];
+        ReadExact(s, reserved, 4);
+        int32_t layerCount = ReadInt(s);
+        int32_t width = ReadInt(s);
+        int32_t height = ReadInt(s);
+        int32_t bits = ReadInt(s);
+        CheckCount(s, layerCount, MinLayerRecord);
+        TBromFrame& frame = StartFrame(width, height, bits);
+        frame.Name = std::move(name);
+        frame.Delay = delay;
+        frame.Disposal = disposal;
+        if (bits <= 8) {
+            int entries = 1 << bits;
+            CheckCount(s, entries, 4);
+            for (int i = 0; i < entries; ++i) {
+                uint8_t entry[4];
+                ReadExact(s, entry, 4);
+                frame.Picture.Palette[i] = RgbColor(entry[2], entry[1], entry[0]);
+            }
+        }
+        frame.SetTransColor(transColor);
+        frame.Picture.Fill(frame.Picture.ColorToPixel(h.BGColor));
+        for (int l = 0; l < layerCount; ++l) {
+            auto layer = std::make_unique<TBromLayer>();
+            int32_t position[2];
+            ReadExact(s, position, 8); // left and top: not used
+            layer->Visible = ReadBool(s);
+            layer->TransColor = ReadInt(s);
+            layer->Alpha = ReadInt(s);
+            layer->AlphaOn = version > 100 ? ReadBool(s) : false;
+            layer->Name = ReadStr(s);
+            ReadLayerData(s, frame, *layer);
+            FinishLayer(frame, std::move(layer));
+        }
+        if (version >= 104)
+            for (auto& list : frame.RectLists) {
+                int32_t n = ReadInt(s);
+                CheckCount(s, n, 16);
+                for (int32_t i = 0; i < n; ++i) {
+                    TRect rect;
+                    rect.Left = ReadInt(s);
+                    rect.Top = ReadInt(s);
+                    rect.Right = ReadInt(s);
+                    rect.Bottom = ReadInt(s);
+                    list.push_back(rect);
+                }
+            }
+    }
+}
+
+void TBromReader::ReadXml(TKwBigStream& s)
+{
+    uint32_t length = ReadU32(s);
+    CheckCount(s, length, 1);
+    std::vector<uint8_t> packed(length);
+    ReadExact(s, packed.data(), length);
+    std::vector<uint8_t> text = Inflate(packed.data(), packed.size(), MaxXmlBytes);
+    TKwXml xml;
+    xml.Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    const TKwXmlElement& root = *xml.Root;
+    if (!SameText(root.Name, "Frames"))
+        RaiseDamaged();
+    THeader& h = Header;
+    auto int32Attr = [](const TKwXmlElement& e, const char* name, int64_t fallback) {
+        int64_t value = e.IntAttribute(name, fallback);
+        if (value < INT32_MIN || value > UINT32_MAX)
+            RaiseDamaged();
+        return int32_t(uint32_t(value));
+    };
+    h.Version = int32Attr(root, "Version", 200);
+    h.Width = int32Attr(root, "Width", 100);
+    h.Height = int32Attr(root, "Height", 100);
+    h.Bpp = int32Attr(root, "Bpp", 8);
+    h.Count = int32Attr(root, "Count", 0);
+    h.SyncPal = root.BoolAttribute("SyncPal", false);
+    h.Randomized = root.BoolAttribute("Randomized", false);
+    h.CompType = uint8_t(int32Attr(root, "CompType", 0));
+    h.BGColor = uint32_t(int32Attr(root, "BGColor", 0));
+    h.BlockWidth = int32Attr(root, "BlockWidth", 32);
+    h.BlockHeight = int32Attr(root, "BlockHeight", 32);
+    h.NotFillBG = root.BoolAttribute("NotFillBG", true);
+    h.CompLevel = uint8_t(int32Attr(root, "CompLevel", 0));
+    Version = h.Version;
+    if (h.Count < 0)
+        RaiseDamaged();
+    int frameCount = firstFrameOnly_ ? std::min(h.Count, 1) : h.Count;
+    for (int f = 0; f < frameCount; ++f) {
+        const TKwXmlElement* element = root.FindChild("Frame", size_t(f));
+        if (!element) {
+            if (f > 0)
+                break;
+            RaiseDamaged();
+        }
+        const TKwXmlElement* layers = element->FindChild("Layers");
+        if (!layers)
+            RaiseError("レイヤーがありません");
+        int32_t layerCount = int32Attr(*layers, "Count", 0);
+        TBromFrame& frame =
+            StartFrame(int32Attr(*layers, "Width", 100), int32Attr(*layers, "Height", 100), int32Attr(*layers, "Bpp", 8));
+        frame.Name = element->Attribute("Name");
+        frame.Delay = int32Attr(*element, "Delay", 0);
+        frame.Disposal = uint8_t(int32Attr(*element, "Disposal", 0));
+        int bits = frame.Picture.Bits();
+        if (bits <= 8) {
+            const TKwXmlElement* table = layers->FindChild("RGB");
+            size_t entries = size_t(1) << bits;
+            std::string digits = table ? table->Text : std::string();
+            digits.erase(std::remove_if(digits.begin(), digits.end(),
+                                        [](char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }),
+                         digits.end());
+            if (digits.size() < entries * 6)
+                RaiseError("カラーテーブルがありません");
+            for (size_t i = 0; i < entries; ++i) {
+                uint32_t value = 0;
+                for (size_t k = 0; k < 6; ++k) {
+                    char c = digits[i * 6 + k];
+                    int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                               : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+                    if (digit < 0)
+                        RaiseDamaged();
+                    value = value << 4 | uint32_t(digit);
+                }
+                frame.Picture.Palette[i] = value;
+            }
+        }
+        frame.SetTransColor(int32Attr(*element, "TransColor", -1));
+        frame.Picture.Fill(frame.Picture.ColorToPixel(h.BGColor));
+        if (layerCount < 0)
+            RaiseDamaged();
+        for (int32_t l = 0; l < layerCount; ++l) {
+            const TKwXmlElement* layerElement = layers->FindChild("Layer", size_t(l));
+            if (!layerElement)
+                RaiseDamaged();
+            auto layer = std::make_unique<TBromLayer>();
+            layer->Visible = layerElement->BoolAttribute("Visible", true);
+            layer->TransColor = int32Attr(*layerElement, "TransColor", -1);
+            layer->Alpha = int32Attr(*layerElement, "Alpha", 255);
+            layer->AlphaOn = layerElement->BoolAttribute("AlphaOn", false);
+            layer->Name = layerElement->Attribute("Name");
+            ReadLayerData(s, frame, *layer);
+            FinishLayer(frame, std::move(layer));
+        }
+    }
+}
+
+TBromFrame& TBromReader::StartFrame(int width, int height, int bits)
+{
+    auto frame = std::make_unique<TBromFrame>();
+    frame->Picture = NewPicture(width, height, bits);
+    Frames.push_back(std::move(frame));
+    return *Frames.back();
+}
+
+void TBromReader::ReadLayerData(TKwBigStream& s, TBromFrame& frame, TBromLayer& layer)
+{
+    const TPicture& like = frame.Picture;
+    uint32_t size = ReadU32(s);
+    CheckCount(s, size, 1);
+    std::vector<uint8_t> data(size);
+    ReadExact(s, data.data(), size);
+    layer.Picture = DecodePlane(data, like.Width(), like.Height(), like.Bits(), false);
+    layer.Picture.Palette = like.Palette;
+    if (Version > 99) {
+        uint32_t alphaSize = ReadU32(s);
+        CheckCount(s, alphaSize, 1);
+        if (alphaSize > 0) {
+            data.resize(alphaSize);
+            ReadExact(s, data.data(), alphaSize);
+            layer.AlphaPlane = DecodePlane(data, like.Width(), like.Height(), 8, true);
+        }
+    }
+}
+
+void TBromReader::FinishLayer(TBromFrame& frame, std::unique_ptr<TBromLayer> layer)
+{
+    if (layer->Visible) {
+        bool firstVisible = std::none_of(frame.Layers.begin(), frame.Layers.end(),
+                                         [](const auto& earlier) { return earlier->Visible; });
+        frame.ComposeLayer(*layer, firstVisible, frame.Layers.empty(), Header.NotFillBG);
+    }
+    // Kept until the whole file is read: blocks of later layers and frames may copy from it.
+    frame.Layers.push_back(std::move(layer));
+}
+
+TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, int height, int bits, bool alphaPlane)
+{
+    TPicture picture = NewPicture(width, height, bits);
+    size_t planeBytes = size_t(picture.Pitch()) * size_t(height);
+    if (Version <= 102) {
+        if (data.size() == planeBytes)
+            ReadRows(data.data(), data.size(), picture, true);
+        else {
+            std::vector<uint8_t> rows = Inflate(data.data(), data.size(), planeBytes);
+            ReadRows(rows.data(), rows.size(), picture, false);
+        }
+        return picture;
+    }
+    uint8_t type = Header.CompType;
+    if (type > bcJpeg)
+        RaiseUnreadable();
+    if (type == bcJpeg && !alphaPlane) {
+        TPicture decoded = DecodeJpeg(data.data(), data.size());
+        if (decoded.Width() != width || decoded.Height() != height || bits <= 8)
+            RaiseDamaged();
+        return bits == 24 ? decoded : decoded.ConvertTo(bits);
+    }
+    bool blocks = Header.BlockWidth > 0 && Header.BlockHeight > 0 && type != bcJpeg;
+    const uint8_t* bytes = data.data();
+    size_t size = data.size();
+    std::vector<uint8_t> inflated;
+    if (type == bcZlib || type == bcJpeg) {
+        size_t limit = planeBytes;
+        if (blocks) {
+            int64_t columns = (width + int64_t(Header.BlockWidth) - 1) / Header.BlockWidth;
+            int64_t rows = (height + int64_t(Header.BlockHeight) - 1) / Header.BlockHeight;
+            limit = size_t(columns * rows * 8 + (PackedRowBytes(width, bits) + columns) * height);
+        }
+        inflated = Inflate(bytes, size, std::min<size_t>(limit, size_t(MaxBromPixelBytes)));
+        bytes = inflated.data();
+        size = inflated.size();
+    }
+    if (Header.Randomized)
+        RequireIdentCode();
+    if (blocks)
+        ReadBlocks(bytes, size, picture, alphaPlane);
+    else
+        ReadRows(bytes, size, picture, Header.Randomized);
+    return picture;
+}
+
+// Whole-plane rows, padded to 4 bytes, top row first; scrambled rows go to the rows the
+// identification code's permutation names.
+void TBromReader::ReadRows(const uint8_t* data, size_t size, TPicture& picture, bool scrambled)
+{
+    size_t pitch = size_t(picture.Pitch());
+    if (size < pitch * size_t(picture.Height()))
+        RaiseDamaged();
+    if (!scrambled) {
+        std::memcpy(picture.Bytes().data(), data, pitch * size_t(picture.Height()));
+        return;
+    }
+    TKwRandom random{uint32_t(settings_.IdentCode)};
+    random.InitPermutation(picture.Height());
+    for (int i = 0; i < picture.Height(); ++i)
+        std::memcpy(picture.Row(random.NextIndex()), data + pitch * size_t(i), pitch);
+}
+
+void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture, bool alphaPlane)
+{
+    int width = picture.Width(), height = picture.Height(), bits = picture.Bits();
+    int64_t blockWidth = Header.BlockWidth, blockHeight = Header.BlockHeight;
+    int64_t columns = (width + blockWidth - 1) / blockWidth;
+    int64_t rows = (height + blockHeight - 1) / blockHeight;
+    int64_t count = columns * rows;
+    if (uint64_t(count) * 8 > size)
+        RaiseDamaged();
+    std::vector<std::pair<int32_t, int32_t>> table(size_t(count), {0, 0});
+    auto entryAt = [&](int64_t i) {
+        const uint8_t* p = data + i * 8;
+        auto i32 = [](const uint8_t* q) { return int32_t(q[0] | (q[1] << 8) | (q[2] << 16) | (uint32_t(q[3]) << 24)); };
+        return std::pair<int32_t, int32_t>(i32(p), i32(p + 4));
+    };
+    if (Header.Randomized) {
+        TKwRandom random{uint32_t(settings_.IdentCode)};
+        random.InitPermutation(int(count));
+        for (int64_t i = 0; i < count; ++i)
+            table[size_t(random.NextIndex())] = entryAt(i);
+    } else {
+        for (int64_t i = 0; i < count; ++i)
+            table[size_t(i)] = entryAt(i);
+    }
+    size_t position = size_t(count) * 8;
+    auto blockRect = [&](int64_t index) {
+        int left = int((index % columns) * blockWidth), top = int((index / columns) * blockHeight);
+        return TRect(left, top, int(std::min<int64_t>(width, left + blockWidth)),
+                     int(std::min<int64_t>(height, top + blockHeight)));
+    };
+    for (int64_t index = 0; index < count; ++index) {
+        TRect block = blockRect(index);
+        auto [kind, reference] = table[size_t(index)];
+        if (kind == -1) {
+            size_t rowBytes = size_t(PackedRowBytes(block.Width(), bits));
+            if (size - position < rowBytes * size_t(block.Height()))
+                RaiseDamaged();
+            for (int y = block.Top; y < block.Bottom; ++y, position += rowBytes) {
+                if (bits >= 8)
+                    std::memcpy(picture.Row(y) + size_t(block.Left) * (StorageBits(bits) / 8), data + position,
+                                rowBytes);
+                else
+                    for (int x = 0; x < block.Width(); ++x)
+                        picture.SetPixel(block.Left + x, y, PackedPixel(data + position, x, bits));
+            }
+        } else if (kind == -2) {
+            // Only a block decoded before this one may be repeated.
+            if (reference < 0 || reference >= index)
+                RaiseDamaged();
+            TRect source = blockRect(reference);
+            int w = std::min(block.Width(), source.Width()), h = std::min(block.Height(), source.Height());
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    picture.SetPixel(block.Left + x, block.Top + y, picture.GetPixel(source.Left + x, source.Top + y));
+        } else {
+            const TPicture& source = Referenced(kind, reference, picture, alphaPlane);
+            CopyArea(picture, source, block.Left, block.Top, block.Width(), block.Height());
+        }
+    }
+}
+
+// A plane of an already-read layer with the geometry of `like`: a layer of an earlier frame, or
+// an earlier layer of the frame being read.
+const TPicture& TBromReader::Referenced(int32_t frameIndex, int32_t layerIndex, const TPicture& like, bool alphaPlane)
+{
+    if (frameIndex < 0 || size_t(frameIndex) >= Frames.size())
+        RaiseBadFrame();
+    const TBromFrame& frame = *Frames[size_t(frameIndex)];
+    if (layerIndex < 0 || size_t(layerIndex) >= frame.Layers.size())
+        RaiseDamaged();
+    const TBromLayer& layer = *frame.Layers[size_t(layerIndex)];
+    const TPicture* plane = alphaPlane ? (layer.AlphaPlane ? &*layer.AlphaPlane : nullptr) : &layer.Picture;
+    if (!plane || plane->Width() != like.Width() || plane->Height() != like.Height() || plane->Bits() != like.Bits())
+        RaiseDamaged();
+    return *plane;
+}
+
+void TBromReader::Finish()
+{
+    for (auto& frame : Frames) {
+        if (convert_) {
+            if (frame->TransColor != -1)
+                frame->MakeMask(keepLayers_);
+            int bits = frame->Picture.Bits();
+            if (settings_.TargetBits == 0 && bits <= 8) {
+                TPicture converted = frame->Picture.ConvertTo(24);
+                if (frame->TransColor != -1) {
+                    // The key becomes the colour the transparent index showed; a frame where no
+                    // pixel uses that index still keys on the index's table colour.
+                    int64_t key = converted.ColorToPixel(frame->Picture.PixelToColor(uint32_t(frame->TransColor)));
+                    for (int y = 0, found = 0; y < frame->Picture.Height() && !found; ++y)
+                        for (int x = 0; x < frame->Picture.Width(); ++x)
+                            if (frame->Picture.GetPixel(x, y) == uint32_t(frame->TransColor)) {
+                                key = converted.GetPixel(x, y);
+                                found = 1;
+                                break;
+                            }
+                    frame->TransColor = int32_t(key);
+                }
+                frame->Picture = std::move(converted);
+                if (keepLayers_)
+                    for (auto& layer : frame->Layers) {
+                        int32_t key = layer->TransColor;
+                        if (key != -1 && !layer->AlphaOn)
+                            layer->TransColor = int32_t(TPicture(1, 1, 24).ColorToPixel(layer->Picture.PixelToColor(uint32_t(key))));
+                        layer->Picture = layer->Picture.ConvertTo(24);
+                    }
+            } else if (settings_.TargetBits != 0 && settings_.TargetBits != bits && settings_.TargetBits > 8 &&
+                       IsPictureDepth(settings_.TargetBits) && (frame->AlphaPlane || frame->TransColor == -1)) {
+                frame->Picture = frame->Picture.ConvertTo(settings_.TargetBits);
+                if (frame->TransColor != -1)
+                    frame->TransColor = int32_t(frame->Picture.ColorToPixel(uint32_t(frame->TransColorValue)));
+            }
+        }
+        if (!keepLayers_)
+            frame->Layers.clear();
+    }
+}
+
+// Raw rows of a plane, top row first, scrambled by the identification code when it is set.
+std::vector<uint8_t> StoredRows(const TPicture& picture, int32_t identCode)
+{
+    size_t pitch = size_t(picture.Pitch());
+    if (identCode == 0)
+        return picture.Bytes();
+    std::vector<uint8_t> rows(pitch * size_t(picture.Height()));
+    TKwRandom random{uint32_t(identCode)};
+    random.InitPermutation(picture.Height());
+    for (int i = 0; i < picture.Height(); ++i)
+        std::memcpy(rows.data() + pitch * size_t(i), picture.Row(random.NextIndex()), pitch);
+    return rows;
+}
+
+void WriteBlock(TKwBigStream& s, const std::vector<uint8_t>& bytes)
+{
+    WriteU32(s, uint32_t(bytes.size()));
+    WriteExact(s, bytes.data(), int64_t(bytes.size()));
+}
+
+} // namespace
+
+TBromFrame& TBromFrameList::Frames(int index)
+{
+    if (index < 0 || index >= Count())
+        RaiseBadFrame();
+    return *frames_[size_t(index)];
+}
+
+const TBromFrame& TBromFrameList::Frames(int index) const { return const_cast<TBromFrameList*>(this)->Frames(index); }
+
+TBromFrame& TBromFrameList::AddFrame()
+{
+    frames_.push_back(std::make_unique<TBromFrame>());
+    return *frames_.back();
+}
+
+void TBromFrameList::MakeMasks(bool withLayers)
+{
+    for (auto& frame : frames_)
+        frame->MakeMask(withLayers);
+}
+
+void TBromFrameList::LoadFromStream(TKwBigStream& stream, bool firstFrameOnly, bool keepLayers, bool convert)
+{
+    TBromReader reader(*this, firstFrameOnly, keepLayers, convert);
+    reader.Read(stream);
+    Version = reader.Version;
+    BGColor = reader.Header.BGColor;
+    NotFillBG = reader.Header.NotFillBG;
+    frames_ = std::move(reader.Frames);
+}
+
+void TBromFrameList::LoadFromData(const std::string& name, const std::vector<uint8_t>& bytes, bool firstFrameOnly,
+                                  bool keepLayers, bool convert)
+{
+    std::string extension = GameExtension(name);
+    if (SameText(extension, ".brm")) {
+        TKwBigMemoryStream stream(bytes);
+        LoadFromStream(stream, firstFrameOnly, keepLayers, convert);
+        return;
+    }
+    auto frame = std::make_unique<TBromFrame>();
+    if (SameText(extension, ".png")) {
+        TDecodedPicture decoded = DecodePng(bytes.data(), bytes.size());
+        frame->Picture = std::move(decoded.Picture);
+        frame->AlphaPlane = std::move(decoded.Alpha);
+    } else if (SameText(extension, ".bmp") || SameText(extension, ".dib")) {
+        frame->Picture = DecodeBmp(bytes.data(), bytes.size());
+    } else {
+        RaiseUnreadable();
+    }
+    if (convert && frame->Picture.Bits() <= 8)
+        frame->Picture = frame->Picture.ConvertTo(TargetBits > 8 && IsPictureDepth(TargetBits) ? TargetBits : 24);
+    Version = 0;
+    frames_.clear();
+    frames_.push_back(std::move(frame));
+}
+
+void TBromFrameList::LoadFromFile(const std::string& hostPath, bool firstFrameOnly, bool keepLayers, bool convert)
+{
+    TKwBigMemoryStream stream;
+    stream.LoadFromFile(hostPath);
+    LoadFromData(hostPath, stream.Bytes(), firstFrameOnly, keepLayers, convert);
+}
+
+void TBromFrameList::SaveToStream(TKwBigStream& stream, TBromCompression compType, int quality) const
+{
+    if (frames_.empty())
+        RaiseError("Error:TBromFrameList.GetFrame");
+    for (const auto& frame : frames_)
+        if (frame->Picture.IsEmpty())
+            RaiseError("Error:TBromFrameList.GetFrame");
+    bool randomized = IdentCode != 0;
+    TBromCompression type = randomized ? bcNone : compType;
+    // JPEG holds only true-colour pictures; palettised frames keep their pixels through zlib.
+    if (type == bcJpeg && std::any_of(frames_.begin(), frames_.end(),
+                                      [](const auto& frame) { return frame->Picture.Bits() <= 8; }))
+        type = bcZlib;
+
+    TKwXml xml;
+    xml.Root = std::make_unique<TKwXmlElement>("Frames");
+    TKwXmlElement& root = *xml.Root;
+    const TPicture& first = frames_[0]->Picture;
+    root.SetAttribute("Version", 200);
+    root.SetAttribute("Width", first.Width());
+    root.SetAttribute("Height", first.Height());
+    root.SetAttribute("Bpp", first.Bits());
+    root.SetAttribute("Count", int64_t(frames_.size()));
+    root.SetAttribute("SyncPal", 1);
+    root.SetAttribute("Randomized", randomized ? 1 : 0);
+    root.SetAttribute("CompType", int(type));
+    root.SetAttribute("CompLevel", quality);
+    root.SetAttribute("BGColor", int64_t(BGColor));
+    root.SetAttribute("BlockWidth", 0);
+    root.SetAttribute("BlockHeight", 0);
+    root.SetAttribute("NotFillBG", NotFillBG ? 1 : 0);
+
+    TKwBigMemoryStream data;
+    auto writePlane = [&](const TPicture& picture, bool alphaPlane) {
+        if (type == bcJpeg && !alphaPlane) {
+            WriteBlock(data, EncodeJpeg(picture, quality));
+            return;
+        }
+        std::vector<uint8_t> rows = StoredRows(picture, IdentCode);
+        WriteBlock(data, type == bcNone ? rows : Deflate(rows));
+    };
+    for (const auto& frame : frames_) {
+        TKwXmlElement& element = root.AddChild("Frame");
+        element.SetAttribute("Name", frame->Name);
+        // The reader takes a pixel value here, not a colour.
+        element.SetAttribute("TransColor", frame->TransColor);
+        element.SetAttribute("Delay", frame->Delay);
+        element.SetAttribute("Disposal", frame->Disposal);
+        TKwXmlElement& layers = element.AddChild("Layers");
+        const TPicture& picture = frame->Picture;
+        layers.SetAttribute("Count", frame->Layers.empty() ? 1 : int64_t(frame->Layers.size()));
+        layers.SetAttribute("Width", picture.Width());
+        layers.SetAttribute("Height", picture.Height());
+        layers.SetAttribute("Bpp", picture.Bits());
+        if (picture.IsPalettised()) {
+            std::string table;
+            char digits[8];
+            for (uint32_t colour : picture.Palette) {
+                std::snprintf(digits, sizeof digits, "%06X", colour & 0xFFFFFF);
+                table += digits;
+            }
+            layers.AddChild("RGB").Text = table;
+        }
+        auto writeLayer = [&](const std::string& name, bool visible, int32_t transColor, int32_t alpha, bool alphaOn,
+                              const TPicture& pixels, const std::optional<TPicture>& plane) {
+            TKwXmlElement& layer = layers.AddChild("Layer");
+            layer.SetAttribute("Visible", visible ? 1 : 0);
+            layer.SetAttribute("TransColor", transColor);
+            layer.SetAttribute("Alpha", alpha);
+            layer.SetAttribute("AlphaOn", alphaOn ? 1 : 0);
+            layer.SetAttribute("Name", name);
+            layer.SetAttribute("Left", 0);
+            layer.SetAttribute("Top", 0);
+            layer.SetAttribute("Lock", 0);
+            if (pixels.Width() != picture.Width() || pixels.Height() != picture.Height() || pixels.Bits() != picture.Bits())
+                RaiseError("Error:TBromFrameList.GetFrame");
+            writePlane(pixels, false);
+            if (plane)
+                writePlane(*plane, true);
+            else
+                WriteU32(data, 0);
+        };
+        if (frame->Layers.empty())
+            writeLayer("Layer", true, -1, 255, frame->AlphaPlane.has_value(), picture, frame->AlphaPlane);
+        else
+            for (const auto& layer : frame->Layers)
+                writeLayer(layer->Name, layer->Visible, layer->TransColor, layer->Alpha, layer->AlphaOn, layer->Picture,
+                           layer->AlphaPlane);
+    }
+
+    std::string document = xml.Serialize();
+    std::vector<uint8_t> packed = Deflate(std::vector<uint8_t>(document.begin(), document.end()));
+    WriteExact(stream, "BromX200", 8);
+    WriteBlock(stream, packed);
+    WriteExact(stream, data.Bytes().data(), int64_t(data.Bytes().size()));
+}
+
+void TBromFrameList::SaveToFile(const std::string& hostPath) const
+{
+    TKwBigMemoryStream stream;
+    SaveToStream(stream, bcZlib, 70);
+    stream.SaveToFile(hostPath);
+}
+
+} // namespace ruko
