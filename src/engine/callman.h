@@ -1,0 +1,136 @@
+#pragma once
+// The call manager: runs the scenario one step per frame. A step runs commands until one of
+// them yields (its Continue flag is off, or it waits); calls push frames; component events
+// taken from the queue run as handler pages on top of the flow, at increasing depths while a
+// command waits for events.
+#include "archive/bigstream.h"
+#include "engine/page.h"
+#include "engine/timerlist.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ruko {
+
+class TCustomParam;
+
+// What the call manager needs from the rest of the player. Unset members mean "not available".
+struct TCallManHost
+{
+    // The bytes of a title file; raises when it cannot be had.
+    std::function<std::vector<uint8_t>(const std::string& name)> LoadFile;
+    // The project's check before jumping to or calling a page (asks for a disc where needed).
+    std::function<bool(const std::string& name)> FileAvailable;
+    // One line per executed command ("%.8x : %s(%d)").
+    std::function<void(const std::string& line)> Trace;
+    // Full name of a component, "" when it no longer exists; and the reverse lookup.
+    std::function<std::string(TComponentHandle)> ComponentName;
+    std::function<TComponentHandle(const std::string& fullName)> FindComponent;
+    // The error that stopped the run (CP932).
+    std::function<void(const std::string& message)> OnError;
+    // The terminate command: ask the window to close.
+    std::function<void()> RequestClose;
+    // The reset command: remove all components, non-persistent tables and history formats.
+    std::function<void()> ResetWorld;
+    // The game save and load commands hand their requests to the project.
+    std::function<void(int slot, const std::string& caption, const std::string& page, int index)> RequestSave;
+    std::function<void(int slot)> RequestLoad;
+};
+
+// One suspended caller.
+struct TStack
+{
+    std::string PageName;
+    int32_t Index = 0;
+    bool Entered = false;
+    std::string ResultVar;
+    std::vector<std::string> Args;
+    TComponentHandle Sender = 0;
+    bool Continue = false;
+    std::vector<uint8_t> SavedState;
+    std::unique_ptr<TCustomParam> Result;
+    // Pushed by an event rather than a call: only its return ends the event's handler. Not
+    // stored; derived again when a save is loaded.
+    bool EventFrame = false;
+
+    TStack();
+    ~TStack();
+    TStack(TStack&&) noexcept;
+    TStack& operator=(TStack&&) noexcept;
+};
+
+class TCallMan
+{
+public:
+    static constexpr int MaxCachedPages = 30;
+    static constexpr int MaxStackDepth = 10000;
+
+    TCallMan(TCallManHost host, TTimerList& events);
+    ~TCallMan();
+
+    TPage* Start(const std::string& pageName);
+    TPage* GetPage(const std::string& name, bool toFront);
+    bool Step();
+
+    int GetArgCount() const { return static_cast<int>(Args.size()); }
+    std::string GetArg(int i) const;
+    std::string GetSenderName() const;
+    TCustomParam* GetResult() const;
+    int StackCount() const { return static_cast<int>(Stack.size()); }
+    // Discards frame `depth` (0 = bottom) with the variables it owns; false when out of range.
+    bool DeleteStack(int depth);
+
+    void SaveToStream(TKwBigStream& s) const;
+    // Loads a state written by SaveToStream (save-file `version`); a damaged or out-of-range
+    // record raises and leaves the manager as it was.
+    void LoadFromStream(TKwBigStream& s, int version);
+
+    // Pushes the current context (as an event does) and continues at `page`, `index`; used to
+    // resume a loaded game at its resume page.
+    void EnterResumePage(const std::string& page, int index);
+
+    const TCallManHost& Host() const { return host_; }
+    TTimerList& Events() { return *events_; }
+    TCommand* CurrentCommand() const { return Page ? Page->Commands.At(Index) : nullptr; }
+
+    // Run state, as the commands see it.
+    TPage* Page = nullptr;
+    int32_t Index = 0;
+    bool Running = false;
+    std::vector<TStack> Stack;
+    bool Entered = false;
+    std::vector<std::string> Args;
+    int State = 0;
+    TComponentHandle EventSender = 0;
+    int32_t EventDepth = 2;
+
+    // Frame operations used by the control-flow commands.
+    void PushFrame(TStack frame);
+    void ClearStack();
+    // Frees the variables owned by call depth `depth`.
+    void DeleteScope(int depth);
+    void Trace(const std::string& line);
+    // The program-counter reset and the reset command.
+    void PCReset(const std::string& pageName, int target, bool allLevels, TPage*& page, int& index);
+    void ResetAll(const std::string& pageName, int target, TPage*& page, int& index);
+
+private:
+    void ExecuteCommand(TPage*& page);
+    int ExecOne();
+    bool CheckEvent(int depth);
+    void SyncScope();
+    void FreePages();
+    void SaveFrame(TKwBigStream& s, const TStack& frame) const;
+    TStack LoadFrame(TKwBigStream& s) const;
+
+    TCallManHost host_;
+    TTimerList* events_;
+    std::vector<std::unique_ptr<TPage>> pages_; // most recently used first
+    const TCommand* lastTraced_ = nullptr;
+    bool lastWaits_ = false;
+};
+
+} // namespace ruko
