@@ -300,15 +300,44 @@ public:
                      bool flipH, bool flipV, int32_t alpha, const uint32_t* table) override;
     void DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
                       bool flipV, int32_t alpha, const uint32_t* table) override;
+    void StretchDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, bool useKey,
+                     bool flipH, bool flipV, int32_t alpha) override;
+    void StretchDrawMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
+                         const TCustomDIBX& mask, bool flipH, bool flipV, int32_t alpha) override;
+    void StretchDrawAdd(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, bool useKey,
+                        bool flipH, bool flipV, int32_t alpha) override;
+    void StretchDrawAddMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
+                            const TCustomDIBX& mask, bool flipH, bool flipV, int32_t alpha) override;
+    void StretchDrawPalette(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
+                            int32_t minIndex, bool flipH, bool flipV, int32_t alpha,
+                            const uint32_t* table) override;
+    void RotateDraw(int32_t x, int32_t y, double zoomX, double zoomY, const TCustomDIBX& source,
+                    const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, bool useKey, bool flipH,
+                    bool flipV, int32_t alpha) override;
+    void RotateDrawMask(int32_t x, int32_t y, double zoomX, double zoomY, const TCustomDIBX& source,
+                        const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, const TCustomDIBX& mask,
+                        bool flipH, bool flipV, int32_t alpha) override;
+    void DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value,
+                       bool flipH, bool flipV, int32_t alpha, int32_t factor) override;
+    void DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value1,
+                    uint32_t value2, uint32_t value3, bool flipH, bool flipV, int32_t alpha,
+                    int32_t factor) override;
+    void TileFill(const TRect& rect, const TCustomDIBX& pattern, int32_t offsetX, int32_t offsetY, bool flipH,
+                  bool flipV) override;
+    void TileFillZoom(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY, int32_t offsetX,
+                      int32_t offsetY, bool useKey, bool flipH, bool flipV, int32_t alpha) override;
+    void TileFillZoomMask(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY,
+                          int32_t offsetX, int32_t offsetY, const TCustomDIBX& mask, bool flipH, bool flipV,
+                          int32_t alpha) override;
 
 private:
     TCustomDIBX* WaveTarget;
     int32_t WaveWidth = 0;
     int32_t WaveHeight = 0;
 
-    // Calls draw(dx, band) for each band of equal offset: the band is a destination row range
-    // [top, bottom) of this surface, with the target's clip narrowed to this surface's clip.
-    template <class DrawBand> void ForEachBand(int32_t top, int32_t bottom, DrawBand&& draw);
+    // Calls draw(offset) once for each run of rows in [top, bottom) sharing one offset, with the
+    // target's clip narrowed to those rows and to this surface's clip.
+    template <class DrawBand> void ForEachBand(int64_t top, int64_t bottom, DrawBand&& draw);
 };
 
 // The destination rectangle RotateDraw touches for these arguments (unclipped); empty when a zoom

@@ -1,0 +1,214 @@
+// Anti-aliased glyphs from oversampled 1- and 4-bit sources, and palette draws.
+#include "graphics/dibsfc.h"
+#include "graphics/drawclip.h"
+#include "graphics/drawpixels.h"
+
+namespace ruko {
+
+using namespace pixels;
+
+namespace {
+
+constexpr int32_t MaxGlyphFactor = 16;
+
+// Weighted sum of up to four pixel values per channel, divided by `total`, each channel limited
+// to its maximum. Works on 64-bit fields so that no factor can overflow.
+template <class F> uint32_t Mix(const uint32_t* values, const uint32_t* weights, int count, uint32_t total, bool add,
+                                uint32_t d)
+{
+    uint32_t out = 0;
+    for (uint32_t mask : {F::RMask, F::GMask, F::BMask})
+    {
+        if (!mask)
+            continue;
+        uint64_t sum = 0;
+        for (int k = 0; k < count; ++k)
+            sum += uint64_t(values[k] & mask) * weights[k];
+        uint64_t field = sum / total;
+        if (add)
+            field += d & mask;
+        // Fields are aligned at their mask: round down to the field's bits and saturate.
+        field = field > mask ? mask : field & mask;
+        out |= uint32_t(field);
+    }
+    return out;
+}
+
+// Destination rectangle of an oversampled draw, clipped; (k, l) of a destination pixel is its
+// column and row in the unclipped glyph.
+bool ClipGlyph(const TCustomDIBX& dest, int32_t x, int32_t y, const TRect& srcRect, int32_t factor, TRect& out)
+{
+    if (factor <= 0 || factor > MaxGlyphFactor || srcRect.IsEmpty())
+        return false;
+    out = IntersectRect(Bounds(x, y, srcRect.Width() / factor, srcRect.Height() / factor), dest.EffectiveClip());
+    return !out.IsEmpty();
+}
+
+// Sample reader that treats everything outside the source surface as class 0 (paper).
+struct TSampler
+{
+    const TCustomDIBX& Source;
+    int32_t Bits; // 1 or 4
+    uint32_t Read(int32_t sx, int32_t sy) const
+    {
+        if (sx < 0 || sy < 0 || sx >= Source.Width() || sy >= Source.Height())
+            return Bits == 1 ? 1 : 0;
+        const uint8_t* row = Source.ScanLine(sy);
+        if (Bits == 1)
+            return (row[sx >> 3] >> (7 - (sx & 7))) & 1;
+        return (row[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 15;
+    }
+};
+
+} // namespace
+
+void TCustomDIBX::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                                uint32_t value, bool flipH, bool flipV, int32_t alpha, int32_t factor)
+{
+    TRect r;
+    if (alpha <= 0 || source.PixelFormat() != 1 || !ClipGlyph(*this, x, y, srcRect, factor, r))
+        return;
+    const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
+    const uint32_t total = uint32_t(factor * factor);
+    const TSampler sampler{source, 1};
+    WithColourFormat(PixelFormat(), [&](auto f) {
+        using F = decltype(f);
+        for (int32_t row = r.Top; row < r.Bottom; ++row)
+        {
+            uint8_t* d = Lock(r.Left, row);
+            if (!d)
+                return;
+            const int32_t l = row - y;
+            const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
+            for (int32_t i = 0; i < r.Width(); ++i)
+            {
+                const int32_t k = r.Left + i - x;
+                const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
+                uint32_t ink = 0;
+                for (int32_t by = 0; by < factor; ++by)
+                    for (int32_t bx = 0; bx < factor; ++bx)
+                        ink += sampler.Read(sx0 + bx, sy0 + by) == 0;
+                if (alpha <= 254)
+                    ink = (uint32_t(alpha) * ink) >> 8;
+                if (ink == 0)
+                    continue;
+                const uint32_t dv = F::Load(d, i);
+                const uint32_t values[2] = {value, dv};
+                const uint32_t weights[2] = {ink, total - ink};
+                F::Store(d, i, Mix<F>(values, weights, 2, total, false, dv));
+            }
+        }
+    });
+}
+
+void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value1,
+                             uint32_t value2, uint32_t value3, bool flipH, bool flipV, int32_t alpha, int32_t factor)
+{
+    TRect r;
+    if (alpha <= 0 || source.PixelFormat() != 4 || !ClipGlyph(*this, x, y, srcRect, factor, r))
+        return;
+    const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
+    const uint32_t total = uint32_t(factor * factor);
+    const TSampler sampler{source, 4};
+    WithColourFormat(PixelFormat(), [&](auto f) {
+        using F = decltype(f);
+        for (int32_t row = r.Top; row < r.Bottom; ++row)
+        {
+            uint8_t* d = Lock(r.Left, row);
+            if (!d)
+                return;
+            const int32_t l = row - y;
+            const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
+            for (int32_t i = 0; i < r.Width(); ++i)
+            {
+                const int32_t k = r.Left + i - x;
+                const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
+                uint32_t count[4] = {0, 0, 0, 0};
+                for (int32_t by = 0; by < factor; ++by)
+                    for (int32_t bx = 0; bx < factor; ++bx)
+                        ++count[sampler.Read(sx0 + bx, sy0 + by) & 3];
+                if (alpha <= 254)
+                    for (int c = 1; c < 4; ++c)
+                        count[c] = (uint32_t(alpha) * count[c]) >> 8;
+                if (count[1] + count[2] + count[3] == 0)
+                    continue;
+                const uint32_t dv = F::Load(d, i);
+                if (alpha > 255)
+                {
+                    const uint32_t values[3] = {value1, value2, value3};
+                    F::Store(d, i, Mix<F>(values, count + 1, 3, total, true, dv));
+                }
+                else
+                {
+                    const uint32_t values[4] = {dv, value1, value2, value3};
+                    count[0] = total - count[1] - count[2] - count[3];
+                    F::Store(d, i, Mix<F>(values, count, 4, total, false, dv));
+                }
+            }
+        }
+    });
+}
+
+void TCustomDIBX::DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
+                               bool flipV, int32_t alpha, const uint32_t* table)
+{
+    TCopyGeometry g;
+    if (alpha <= 0 || !table || source.PixelFormat() != 4 ||
+        !ClipCopy(*this, x, y, source, srcRect, nullptr, flipH, flipV, g))
+        return;
+    const int64_t key = source.TransparentColor;
+    WithColourFormat(PixelFormat(), [&](auto f) {
+        using F = decltype(f);
+        const uint32_t entryMask = F::Bytes == 2 ? 0xFFFF : 0xFFFFFFFF;
+        for (int32_t r = 0; r < g.Height; ++r)
+        {
+            uint8_t* d = Lock(g.DestX, g.DestY + r);
+            if (!d)
+                return;
+            const int32_t sy = g.SrcY + r * g.SrcStepY;
+            for (int32_t i = 0; i < g.Width; ++i)
+            {
+                const uint32_t v = source.GetPixel(g.SrcX + (flipH ? -i : i), sy);
+                if (int64_t(v) == key)
+                    continue;
+                const uint32_t entry = table[v] & entryMask;
+                const uint32_t dv = F::Load(d, i);
+                if (alpha == 255)
+                    F::Store(d, i, entry);
+                else if (alpha < 255)
+                    F::Store(d, i, Blend<F>(dv, entry, uint32_t(alpha)));
+                else if (entry != 0 && dv != F::White)
+                    F::Store(d, i, AddWeighted<F>(dv, entry, uint32_t(std::min(alpha - 256, 255))));
+            }
+        }
+    });
+}
+
+void TCustomDIBX::DrawPalette(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                              int32_t minIndex, bool flipH, bool flipV, int32_t alpha, const uint32_t* table)
+{
+    TCopyGeometry g;
+    if (alpha <= 0 || !table || source.PixelFormat() != 8 ||
+        !ClipCopy(*this, x, y, source, srcRect, nullptr, flipH, flipV, g))
+        return;
+    const uint32_t w = uint32_t(std::min(alpha, 255));
+    WithColourFormat(PixelFormat(), [&](auto f) {
+        using F = decltype(f);
+        const uint32_t entryMask = F::Bytes == 2 ? 0xFFFF : 0xFFFFFFFF;
+        for (int32_t r = 0; r < g.Height; ++r)
+        {
+            uint8_t* d = Lock(g.DestX, g.DestY + r);
+            const uint8_t* s = source.Lock(g.SrcX, g.SrcY + r * g.SrcStepY);
+            if (!d || !s)
+                return;
+            for (int32_t i = 0; i < g.Width; ++i)
+            {
+                const uint32_t v = s[flipH ? -i : i];
+                if (int32_t(v) >= minIndex)
+                    F::Store(d, i, AddWeighted<F>(F::Load(d, i), table[v] & entryMask, w));
+            }
+        }
+    });
+}
+
+} // namespace ruko
