@@ -1,0 +1,173 @@
+#include "platform/hostenv.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace ruko {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WithSlash(std::string path)
+{
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+std::string EnvFolder(const char* variable, const char* homeRelative)
+{
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/') return WithSlash(value);
+    const char* home = std::getenv("HOME");
+    return WithSlash(std::string(home && home[0] ? home : "/tmp") + "/" + homeRelative);
+}
+
+std::string MadeFolder(std::string path)
+{
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return path;
+}
+
+std::string CurrentTempFolder;
+
+} // namespace
+
+std::string ExecutableFolder()
+{
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return WithSlash(fs::current_path(ec).string());
+    return WithSlash(exe.parent_path().string());
+}
+
+std::string CanonicalHostPath(const std::string& path)
+{
+    std::error_code ec;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec) return fs::absolute(path, ec).lexically_normal().string();
+    return canonical.string();
+}
+
+bool HostFileExists(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+bool HostFolderExists(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+std::string UserConfigFolder()
+{
+    return MadeFolder(EnvFolder("XDG_CONFIG_HOME", ".config") + "rukoplayer/");
+}
+
+std::string UserDataFolder()
+{
+    return MadeFolder(EnvFolder("XDG_DATA_HOME", ".local/share") + "rukoplayer/");
+}
+
+std::string LockFileName(const std::string& mutexName)
+{
+    constexpr size_t MaxName = 180; // leaves room under NAME_MAX for the prefix and suffix
+    bool plain = mutexName.size() <= MaxName && mutexName.find('/') == std::string::npos &&
+                 mutexName.find('\0') == std::string::npos;
+    if (plain) return "rukoplay-" + mutexName + ".lock";
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (unsigned char c : mutexName) hash = (hash ^ c) * 1099511628211ull;
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(hash));
+    std::string head = mutexName.substr(0, 64);
+    for (char& c : head)
+        if (c == '/' || c == '\0') c = '-';
+    // Never cut inside a UTF-8 sequence.
+    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80) head.pop_back();
+    if (!head.empty() && (static_cast<unsigned char>(head.back()) & 0x80)) head.pop_back();
+    return "rukoplay-" + head + "-" + suffix + ".lock";
+}
+
+TRunLock::~TRunLock()
+{
+    Release();
+}
+
+bool TRunLock::Acquire(const std::string& mutexName)
+{
+    Release();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder = runtime && runtime[0] == '/' && HostFolderExists(runtime) ? WithSlash(runtime) : "/tmp/";
+    std::string path = folder + LockFileName(mutexName);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // A lock file we cannot create (for example one left by another user in /tmp) must not
+        // stop the title; a private fallback name still guards this user's copies.
+        path = folder + "rukoplay-" + std::to_string(::getuid()) + "-" + LockFileName(mutexName);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    return true;
+}
+
+void TRunLock::Release()
+{
+    if (fd_ >= 0) {
+        // The file stays: removing it would let a third copy lock a fresh file while a second
+        // still waits on the old one.
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+TTempFolder::TTempFolder()
+{
+    std::error_code ec;
+    std::string base = WithSlash(fs::temp_directory_path(ec).string());
+    if (ec) base = "/tmp/";
+    std::string pattern = base + "rukoplay-XXXXXX";
+    if (::mkdtemp(pattern.data())) {
+        path_ = WithSlash(pattern);
+        CurrentTempFolder = path_;
+    }
+}
+
+TTempFolder::~TTempFolder()
+{
+    if (path_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+    if (CurrentTempFolder == path_) CurrentTempFolder.clear();
+}
+
+std::string TTempFolder::CreateFile(const std::string& prefix)
+{
+    if (path_.empty()) return {};
+    std::string pattern = path_ + prefix + "XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return {};
+    ::close(fd);
+    return pattern;
+}
+
+const std::string& RunTempFolder()
+{
+    return CurrentTempFolder;
+}
+
+} // namespace ruko

@@ -1,0 +1,65 @@
+#pragma once
+// Host folders and process-wide guards. Paths here are host paths: UTF-8 with '/'.
+#include <string>
+
+namespace ruko {
+
+// Folder of the running executable, with a trailing '/'.
+std::string ExecutableFolder();
+
+// The absolute path with symbolic links, "." and ".." resolved; the input made absolute when it
+// does not exist.
+std::string CanonicalHostPath(const std::string& path);
+
+bool HostFileExists(const std::string& path);
+bool HostFolderExists(const std::string& path);
+
+// Per-user folders, created on demand: $XDG_CONFIG_HOME/rukoplayer/ and $XDG_DATA_HOME/rukoplayer/
+// (falling back to ~/.config and ~/.local/share). Trailing '/'.
+std::string UserConfigFolder();
+std::string UserDataFolder();
+
+// The single-copy guard: an exclusive flock on a lock file in $XDG_RUNTIME_DIR (else /tmp) named
+// after the run-mutex name. Held until destruction or process end.
+class TRunLock
+{
+public:
+    TRunLock() = default;
+    TRunLock(const TRunLock&) = delete;
+    TRunLock& operator=(const TRunLock&) = delete;
+    ~TRunLock();
+    // False when another process holds the lock for the same name.
+    bool Acquire(const std::string& mutexName);
+    void Release();
+    const std::string& LockPath() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// A lock file name for a run-mutex name: the name itself when it is short and has no byte a
+// file name cannot hold, else a shortened form with a hash of the whole.
+std::string LockFileName(const std::string& mutexName);
+
+// A private folder (mode 0700) for the run's temporary files; removed with its contents on
+// destruction.
+class TTempFolder
+{
+public:
+    TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    ~TTempFolder();
+    const std::string& Path() const { return path_; } // trailing '/'; empty when it could not be made
+    // A new empty file in the folder named prefix + a unique suffix; empty on failure.
+    std::string CreateFile(const std::string& prefix);
+
+private:
+    std::string path_;
+};
+
+// The folder of TTempFolder for this run, once one exists; empty before.
+const std::string& RunTempFolder();
+
+} // namespace ruko

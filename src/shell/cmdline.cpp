@@ -1,0 +1,116 @@
+#include "shell/cmdline.h"
+
+#include <charconv>
+
+namespace ruko {
+namespace {
+
+int64_t Number(const std::string& option, const std::string& text, int64_t low, int64_t high)
+{
+    int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        throw EUsageError{option + " expects a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                          ", not '" + text + "'"};
+    return value;
+}
+
+} // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    TCommandLine line;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            line.Parameters.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // Both "--name value" and "--name=value".
+        std::string name = arg, inlineValue;
+        bool hasInline = false;
+        if (size_t eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+            hasInline = true;
+        }
+        auto value = [&]() -> std::string {
+            if (hasInline) return inlineValue;
+            if (i + 1 >= args.size()) throw EUsageError{name + " needs a value"};
+            return args[++i];
+        };
+        auto flag = [&]() {
+            if (hasInline) throw EUsageError{name + " takes no value"};
+        };
+        if (name == "--help") {
+            flag();
+            line.Help = true;
+        } else if (name == "--headless") {
+            flag();
+            line.Headless = true;
+        } else if (name == "--virtual-clock") {
+            flag();
+            line.VirtualClock = true;
+        } else if (name == "--frames") {
+            line.Frames = Number(name, value(), 1, INT32_MAX);
+        } else if (name == "--until") {
+            line.Until = Number(name, value(), 0, INT32_MAX);
+        } else if (name == "--input") {
+            line.InputScript = value();
+        } else if (name == "--snapshot") {
+            line.Snapshot = value();
+        } else if (name == "--snapshot-at") {
+            std::string spec = value();
+            size_t colon = spec.find(':');
+            if (colon == std::string::npos || colon + 1 == spec.size())
+                throw EUsageError{"--snapshot-at expects MS:FILE.png, not '" + spec + "'"};
+            line.SnapshotsAt.push_back({Number(name, spec.substr(0, colon), 0, INT32_MAX), spec.substr(colon + 1)});
+        } else if (name == "--trace") {
+            line.Trace = value();
+        } else if (name == "--seed") {
+            line.Seed = static_cast<uint32_t>(Number(name, value(), 0, UINT32_MAX));
+        } else if (name == "--screenshot-window") {
+            line.ScreenshotWindow = value();
+        } else {
+            throw EUsageError{"unknown option " + name + " (see rukoplay --help)"};
+        }
+    }
+    if (line.Frames && line.Until) throw EUsageError{"give either --frames or --until, not both"};
+    return line;
+}
+
+std::string UsageText()
+{
+    return "Usage: rukoplay [OPTIONS] [DATA-FOLDER [FOLDER-OR-ARCHIVE...]]\n"
+           "       rukoplay /config [DATA-FOLDER]\n"
+           "\n"
+           "Plays a title: the archive appended to the player, or the data folder given, plus the\n"
+           "folders holding \"game.dat\" and the archive files named after it. \"/config\" first opens\n"
+           "the settings only.\n"
+           "\n"
+           "Options:\n"
+           "  --headless              no window and no sound: a virtual clock of 15 ms a frame\n"
+           "  --frames N              stop after N frames\n"
+           "  --until MS              stop when the game time reaches MS milliseconds\n"
+           "                          (headless runs stop at 60000 ms unless one of these is given;\n"
+           "                          every run also ends when the scenario ends it)\n"
+           "  --input FILE            scripted input, one event a line:\n"
+           "                            <ms> move X Y | click X Y | press left|right | release left|right\n"
+           "                            <ms> keydown VK | keyup VK | wheel up|down\n"
+           "                            <ms> answer yes|no|ok|cancel   (the next message box)\n"
+           "                          '#' starts a comment\n"
+           "  --snapshot FILE.png     write the last frame\n"
+           "  --snapshot-at MS:FILE.png  write the frame at game time MS (repeatable)\n"
+           "  --trace FILE            write one line per executed command: %.8x : %s(%d)\n"
+           "  --seed N                seed every random source (headless default: 0)\n"
+           "  --virtual-clock         with a window: time moves exactly 15 ms a frame\n"
+           "  --screenshot-window FILE.png  at the end, write the picture as the window shows it\n"
+           "  --help                  show this text\n";
+}
+
+} // namespace ruko

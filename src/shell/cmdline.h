@@ -1,0 +1,44 @@
+#pragma once
+// The player's command line: the title's own parameters (a data folder first, then folders with
+// "game.dat" or archive files, or "/config") plus our options, which all begin with "--".
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ruko {
+
+struct TSnapshotAt
+{
+    int64_t Time = 0; // virtual ms
+    std::string Path;
+};
+
+struct TCommandLine
+{
+    std::vector<std::string> Parameters; // positional, as given
+    bool Headless = false;
+    bool Help = false;
+    std::optional<int64_t> Frames;
+    std::optional<int64_t> Until;
+    std::string InputScript;
+    std::string Snapshot;
+    std::vector<TSnapshotAt> SnapshotsAt;
+    std::string Trace;
+    std::optional<uint32_t> Seed;
+    bool VirtualClock = false;      // a window whose clock moves 15 ms a frame, like headless runs
+    std::string ScreenshotWindow;   // PNG of the window's picture area at the end of the run
+};
+
+// Usage errors carry one line for stderr; the program ends with status 2.
+struct EUsageError
+{
+    std::string Message;
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string UsageText();
+
+} // namespace ruko

@@ -1,0 +1,10 @@
+#include "shell/hooks.h"
+
+namespace ruko {
+
+// The subsystems wire themselves in here as they arrive. Until the project exists, CreateProject
+// stays unset and the player shows its diagnostic picture; once it exists, a title without a
+// project becomes the error "プロジェクトがありません" inside CreateProject.
+void InstallGameHooks(TGameHooks&) {}
+
+} // namespace ruko

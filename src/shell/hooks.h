@@ -1,0 +1,97 @@
+#pragma once
+// Where the subsystems plug into start-up, the frame and teardown. The shell calls each hook that
+// is set, in the order written here; an unset hook is skipped. InstallGameHooks (hooks.cpp) is the
+// one place that wires them.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "shell/options.h"
+
+namespace ruko {
+
+class TTempFolder;
+struct TFrameSurface;
+
+// What the shell needs to know of a running project.
+struct TProjectInfo
+{
+    std::string TitleCp932;
+    int ScreenWidth = 640;
+    int ScreenHeight = 480;
+    bool Toolbar = false;           // show the toolbar strip
+    bool PauseWhenInactive = false; // stop the frames while the window has no focus
+    int FullScreenWidth = 0;        // the preferred full-screen mode size
+    int FullScreenHeight = 0;
+};
+
+struct TStartContext
+{
+    TPlatform& Platform;
+    TGameOptions& Options;              // read from "game.ini" during start-up
+    std::vector<std::string> Parameters; // the title's command line (host paths as given)
+    std::string BaseFolder;              // host folder of the title, trailing '/'
+    std::string ExecutableFolder;        // trailing '/'
+    uint32_t Seed = 0;                   // for every random source
+    TTempFolder& Temp;                   // this run's private folder for temporary files
+};
+
+// The result of drawing a frame: the changed rectangles of the active base window, the
+// whole-frame rectangle (empty unless everything is to be shown) and the zoom in percent.
+struct TDrawResult
+{
+    std::vector<TRect> Dirty;
+    TRect Whole;
+    int Zoom = 100;
+};
+
+struct TGameHooks
+{
+    // Start-up, in this order. An ERukoError from any of them ends the start-up with its message
+    // in a warning box; InitializeSound's errors are ignored.
+    std::function<void(TStartContext&)> RegisterDataSources;  // the file manager's archives and folders
+    std::function<void(TStartContext&)> CreateVariableStore;  // variables, then built-in functions
+    std::function<void(TStartContext&)> InitializeSound;      // the audio device
+    std::function<void(TStartContext&)> InitializeComponents; // component lists, history formats, read marks, image cache
+    // The project; nullopt when there is none (the shell then shows its diagnostic picture).
+    std::function<std::optional<TProjectInfo>(TStartContext&)> CreateProject;
+    std::function<void(TStartContext&, const TProjectInfo&)> InitializeMedia; // sound library, media managers
+
+    // One frame, in this order (DoFrame).
+    std::function<void()> DeleteWorkFiles;
+    std::function<void()> TakeInputSnapshot;
+    std::function<void()> StepEngine;
+    std::function<void()> UpdateComponents;
+    std::function<bool()> ApplyProjectRequests; // a requested load, then save; true when a load was applied
+    std::function<TDrawResult(TFrameSurface&)> DrawComponents;
+    std::function<void()> UpdateVideo;
+
+    // Input, in picture coordinates; keys are virtual-key numbers 0..255.
+    std::function<void(int)> KeyDown;
+    std::function<void(int)> KeyUp;
+    std::function<void(TMouseButton, int, int)> MouseDown;
+    std::function<void(TMouseButton, int, int)> MouseUp;
+    std::function<void(int, int)> MouseMove;
+    std::function<void(bool)> Wheel; // true: up
+    std::function<void()> ReleaseAllInput;
+
+    // Media and display resources around focus changes and display switches.
+    std::function<void()> PauseMedia;
+    std::function<void()> ResumeMedia;
+    std::function<void()> FreeDisplayResources;
+    std::function<void()> ReloadDisplayResources;
+
+    // Teardown, in this order.
+    std::function<void()> FreeProject;        // runs the exit page and writes the persistent status
+    std::function<void()> FreeVariableStore;  // built-in functions, then variables
+    std::function<void()> FinalizeComponents; // read marks, history formats, component lists, image cache
+    std::function<void()> FinalizeMedia;      // media managers, then the sound library
+    std::function<void()> FreeDataSources;    // the file manager, then its work files
+};
+
+void InstallGameHooks(TGameHooks& hooks);
+
+} // namespace ruko
