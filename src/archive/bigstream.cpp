@@ -79,7 +79,7 @@ void TKwBigMemoryStream::LoadFromFile(const std::string& hostPath)
 {
     std::string content;
     if (!ReadHostFile(hostPath, content))
-        RaiseError(FormatText("%s:ファイルがありません", Utf8ToCp932(hostPath).c_str()));
+        RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), Utf8ToCp932(hostPath).c_str()));
     bytes_.assign(content.begin(), content.end());
     position_ = 0;
 }
@@ -88,7 +88,7 @@ void TKwBigMemoryStream::SaveToFile(const std::string& hostPath)
 {
     std::string_view content(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
     if (!WriteHostFileAtomic(hostPath, content))
-        RaiseError(FormatText("%s:ファイルに書き込めません", Utf8ToCp932(hostPath).c_str()));
+        RaiseError(FormatText(Utf8ToCp932("%s:ファイルに書き込めません").c_str(), Utf8ToCp932(hostPath).c_str()));
 }
 
 
@@ -167,11 +167,11 @@ TKwBigFileStream::TKwBigFileStream(const std::string& hostPath, TFileMode mode, 
             if (unlink(PartName(fileName_, i).c_str()) != 0 && errno == ENOENT)
                 break;
         if (!OpenPart(0, true))
-            RaiseError(FormatText("%s:ファイルを作成できません", Utf8ToCp932(hostPath).c_str()));
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(), Utf8ToCp932(hostPath).c_str()));
         return;
     }
     if (!OpenPart(0, false))
-        RaiseError(FormatText("%s:ファイルがありません", Utf8ToCp932(hostPath).c_str()));
+        RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), Utf8ToCp932(hostPath).c_str()));
     while (DescriptorSize(parts_.back()) == partSize_ && OpenPart(PartCount(), false)) {
     }
 }

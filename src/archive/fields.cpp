@@ -1,6 +1,7 @@
 #include "archive/fields.h"
 
 #include "base/error.h"
+#include "base/text.h"
 
 #include <cstring>
 
@@ -8,7 +9,7 @@ namespace ruko {
 
 void RaiseDamaged()
 {
-    RaiseError("ファイルが破壊されています");
+    RaiseError(Utf8ToCp932("ファイルが破壊されています"));
 }
 
 void ReadExact(TKwBigStream& s, void* buffer, int64_t count)
@@ -20,7 +21,7 @@ void ReadExact(TKwBigStream& s, void* buffer, int64_t count)
 void WriteExact(TKwBigStream& s, const void* buffer, int64_t count)
 {
     if (count > 0 && s.Write(buffer, count) != count)
-        RaiseError("ファイルに書き込めません");
+        RaiseError(Utf8ToCp932("ファイルに書き込めません"));
 }
 
 namespace {

@@ -45,7 +45,7 @@ std::vector<uint8_t> InflateMember(const uint8_t* bytes, size_t size, size_t lim
 {
     z_stream z{};
     if (inflateInit(&z) != Z_OK)
-        RaiseError("メモリが足りません");
+        RaiseError(Utf8ToCp932("メモリが足りません"));
     std::vector<uint8_t> out;
     z.next_in = const_cast<Bytef*>(bytes);
     int result = Z_OK;
@@ -81,7 +81,7 @@ std::vector<uint8_t> DeflateMember(const uint8_t* bytes, size_t size)
     uLongf capacity = compressBound(static_cast<uLong>(size));
     std::vector<uint8_t> out(capacity);
     if (compress2(out.data(), &capacity, bytes, static_cast<uLong>(size), Z_DEFAULT_COMPRESSION) != Z_OK)
-        RaiseError("圧縮できません");
+        RaiseError(Utf8ToCp932("圧縮できません"));
     out.resize(capacity);
     return out;
 }
@@ -228,7 +228,7 @@ std::string DisplayName(const std::string& hostPath)
 
 [[noreturn]] void RaiseDamagedArchive(const std::string& displayName)
 {
-    RaiseError(FormatText("%s:ファイルが破壊されています", displayName.c_str()));
+    RaiseError(FormatText(Utf8ToCp932("%s:ファイルが破壊されています").c_str(), displayName.c_str()));
 }
 
 uint32_t DosDateTime(time_t when)
@@ -392,7 +392,7 @@ std::vector<uint8_t> TVrFileCollection::ReadStoredBytes(const TVrFile& file) con
     if (!source_ || file.Offset < 0 || file.Size > source_->SourceSize() - file.Offset)
         RaiseDamagedArchive(DisplayName(FileName));
     if (file.Size > (int64_t{1} << 31))
-        RaiseError("メモリが足りません");
+        RaiseError(Utf8ToCp932("メモリが足りません"));
     std::vector<uint8_t> bytes(static_cast<size_t>(file.Size));
     if (source_->ReadAt(file.Offset, bytes.data(), file.Size) != file.Size)
         RaiseDamagedArchive(DisplayName(FileName));
@@ -418,7 +418,7 @@ bool TVrFileCollection::TryReadMember(std::string_view name, std::vector<uint8_t
     try {
         bytes = InflateMember(raw.data(), raw.size(), InflateLimit(file->Size));
     } catch (const ERukoError&) {
-        RaiseError(FormatText("%s:ファイルが破壊されています", std::string(name).c_str()));
+        RaiseError(FormatText(Utf8ToCp932("%s:ファイルが破壊されています").c_str(), std::string(name).c_str()));
     }
     return true;
 }
@@ -444,7 +444,7 @@ std::vector<uint8_t> TVrFileCollection::ReadMemberBytes(std::string_view name)
         file.LoadFromFile(loose);
         return file.TakeBytes();
     }
-    RaiseError(FormatText("%s:ファイルがありません", std::string(name).c_str()));
+    RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), std::string(name).c_str()));
 }
 
 void TVrFileCollection::ReadMember(TKwBigStream& target, std::string_view name)
@@ -558,7 +558,7 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             } else if (!(loose = LooseFilePath(file.Name())).empty()) {
                 struct stat info;
                 if (stat(loose.c_str(), &info) != 0)
-                    RaiseError(FormatText("%s:ファイルがありません", file.Name().c_str()));
+                    RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), file.Name().c_str()));
                 int64_t size = static_cast<int64_t>(info.st_size);
                 member.time = DosDateTime(info.st_mtime);
                 std::string extension = GameExtension(file.Name());
@@ -594,7 +594,7 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             } else {
                 std::vector<uint8_t> plain;
                 if (!TryReadMember(file.Name(), plain))
-                    RaiseError(FormatText("%s:ファイルがありません", file.Name().c_str()));
+                    RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), file.Name().c_str()));
                 bool plainChecksum = file.ChecksumOfPlain;
                 file.ChecksumOfPlain = false; // the checksum covers the bytes as written
                 emit(plain, static_cast<int64_t>(plain.size()) > MaxCompressedMember);
@@ -602,7 +602,7 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
                 member.time = file.Time;
             }
         } catch (const ERukoError& error) {
-            RaiseError("エラー:" + file.Name() + "\n" + error.what());
+            RaiseError(Utf8ToCp932("エラー:") + file.Name() + "\n" + error.what());
         }
         written.push_back(member);
     }

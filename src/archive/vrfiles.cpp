@@ -34,7 +34,7 @@ std::string CanonicalPath(const std::string& hostPath)
 
 [[noreturn]] void RaiseMissing(std::string_view name)
 {
-    RaiseError(FormatText("%s:ファイルがありません", std::string(name).c_str()));
+    RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), std::string(name).c_str()));
 }
 
 // Octal escapes of /proc/self/mounts ("\040" for a space).
@@ -85,6 +85,8 @@ std::string NameFromHost(const std::string& utf8)
 } // namespace
 
 TVrFileManager::TVrFileManager()
+    : projectTitle_(Utf8ToCp932("情報")), diskPrompt_(Utf8ToCp932("ディスク%dを入れてから[OK]をクリックしてください")),
+      exitPrompt_(Utf8ToCp932("終了します"))
 {
     RefreshDiscRoots();
 }
@@ -280,7 +282,7 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/rukoplay-XXXXXX";
         if (!mkdtemp(pattern.data()))
-            RaiseError("作業用ファイルが作れません");
+            RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
         SetTempFolder(pattern);
     }
     int id = nextLockId_;
@@ -312,7 +314,7 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
     std::string partial = path + ".part";
     int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
-        RaiseError("作業用ファイルが作れません");
+        RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
     size_t done = 0;
     bool ok = true;
     while (ok && done < bytes.size()) {
@@ -324,7 +326,7 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
     ok = close(fd) == 0 && ok;
     if (!ok || rename(partial.c_str(), path.c_str()) != 0) {
         unlink(partial.c_str());
-        RaiseError("作業用ファイルが作れません");
+        RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
     }
     locks_.push_back({std::string(name), id, path});
     return path;
@@ -507,7 +509,7 @@ bool TVrFileManager::LocateGameData(const std::string& exeFolder)
     if (!ResolveGamePath(exeFolder, "install.dat").empty() && baseFolder_.empty())
         SetBaseFolder(exeFolder);
     if (!Exists("install.dat")) {
-        Inform("インストールし直してください", "情報");
+        Inform(Utf8ToCp932("インストールし直してください"), Utf8ToCp932("情報"));
         return false;
     }
     TRukoInstallSet install;
@@ -516,7 +518,7 @@ bool TVrFileManager::LocateGameData(const std::string& exeFolder)
         try {
             install.LoadFromStream(file);
         } catch (const ERukoError&) {
-            RaiseError("install.dat:ファイルが破壊されています");
+            RaiseError(Utf8ToCp932("install.dat:ファイルが破壊されています"));
         }
     }
     std::string gameDat = ResolveGamePath(exeFolder, "game.dat");
@@ -537,7 +539,7 @@ bool TVrFileManager::LocateGameData(const std::string& exeFolder)
                 return true;
             }
         }
-        TPromptAnswer answer = Ask("ディスクを入れてください", "情報");
+        TPromptAnswer answer = Ask(Utf8ToCp932("ディスクを入れてください"), Utf8ToCp932("情報"));
         if (answer == TPromptAnswer::Ok)
             continue;
         if (answer == TPromptAnswer::Abort || ExitConfirmed())

@@ -139,9 +139,9 @@ private:
     std::vector<TVrLockData> locks_;
     std::vector<std::string> staleWorkFiles_;
     int nextLockId_ = 0;
-    std::string projectTitle_ = "情報";
-    std::string diskPrompt_ = "ディスク%dを入れてから[OK]をクリックしてください";
-    std::string exitPrompt_ = "終了します";
+    std::string projectTitle_;
+    std::string diskPrompt_;
+    std::string exitPrompt_;
 };
 
 // The process-wide file manager; the shell creates it first and frees it last.
