@@ -50,9 +50,11 @@ std::string ExecutableFolder()
 std::string CanonicalHostPath(const std::string& path)
 {
     std::error_code ec;
-    fs::path canonical = fs::weakly_canonical(fs::absolute(path, ec), ec);
-    if (ec) return fs::absolute(path, ec).lexically_normal().string();
-    return canonical.string();
+    fs::path absolute = fs::absolute(path, ec);
+    fs::path canonical = fs::weakly_canonical(absolute, ec);
+    std::string result = (ec ? absolute.lexically_normal() : canonical).string();
+    while (result.size() > 1 && result.back() == '/') result.pop_back();
+    return result;
 }
 
 bool HostFileExists(const std::string& path)
