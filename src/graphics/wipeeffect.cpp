@@ -1,0 +1,454 @@
+// Transitions with per-pixel tables or moving pieces: spot, shadow white and black, ripple, blur
+// white and black, crack.
+#include "graphics/drawpixels.h"
+#include "graphics/wipetypes.h"
+
+#include <cmath>
+#include <vector>
+
+namespace ruko {
+
+using namespace pixels;
+
+namespace {
+
+int32_t Nearest(double value)
+{
+    return int32_t(std::nearbyint(value));
+}
+
+// A bright ring that runs outwards (inwards with Reverse), leaving the new picture behind it.
+class TWipeSpot : public TCustomWipe
+{
+public:
+    TWipeSpot(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from) : TCustomWipe(target, to, from)
+    {
+        BuildDistances();
+    }
+
+    void SetReverse(bool reverse) override
+    {
+        TCustomWipe::SetReverse(reverse);
+        BuildDistances();
+    }
+
+protected:
+    std::vector<int32_t> Distances;
+    int32_t Radius = 0;
+
+    void BuildDistances()
+    {
+        const double r = std::hypot(H() / 2.0, W() / 2.0);
+        Radius = Nearest(r);
+        Distances.resize(size_t(W()) * size_t(H()));
+        for (int32_t y = 0; y < H(); ++y)
+            for (int32_t x = 0; x < W(); ++x)
+            {
+                const int32_t d = Nearest(std::hypot(y - H() / 2, x - W() / 2));
+                Distances[size_t(y) * size_t(W()) + size_t(x)] = Reverse ? Radius - d : d;
+            }
+    }
+
+    void DrawStep() override
+    {
+        if (Distances.size() != size_t(W()) * size_t(H()))
+            BuildDistances();
+        const int64_t b = Progress(int64_t(Radius) + 512);
+        uint32_t greys[256];
+        for (int32_t level = 0; level < 256; ++level)
+            greys[level] = Grey(level);
+        WithFormat(Target.PixelFormat(), [&](auto f) {
+            using F = decltype(f);
+            for (int32_t y = 0; y < H(); ++y)
+            {
+                uint8_t* d = Target.ScanLine(y);
+                const uint8_t* a = FromPicture.ScanLine(y);
+                const uint8_t* t = ToPicture.ScanLine(y);
+                if (!d || !a || !t)
+                    return;
+                const int32_t* dist = Distances.data() + size_t(y) * size_t(W());
+                for (int32_t x = 0; x < W(); ++x)
+                {
+                    const int64_t from = b - dist[x];
+                    uint32_t v = from < 256 ? F::Load(a, x) : F::Load(t, x);
+                    if (from >= 0 && from < 512)
+                        v = AddSat<F>(v, greys[from < 256 ? from : 511 - from]);
+                    F::Store(d, x, v);
+                }
+            }
+        });
+    }
+};
+
+// A rule picture through white (or black): each pixel brightens away from the old picture and
+// darkens into the new one, bright rule pixels first.
+class TWipeShadowTint : public TCustomWipe
+{
+public:
+    TWipeShadowTint(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool black)
+        : TCustomWipe(target, to, from), Black(black)
+    {
+    }
+
+    void Prepare() override { Rule = RuleGreys(); }
+
+protected:
+    bool Black;
+    std::unique_ptr<TDIBX> Rule;
+
+    void DrawStep() override
+    {
+        if (!Rule || Rule->Width() != W() || Rule->Height() != H())
+            Rule = RuleGreys();
+        const int32_t i = int32_t(Progress(768)) + 255;
+        uint32_t greys[256];
+        for (int32_t level = 0; level < 256; ++level)
+            greys[level] = Grey(level);
+        WithFormat(Target.PixelFormat(), [&](auto f) {
+            using F = decltype(f);
+            for (int32_t y = 0; y < H(); ++y)
+            {
+                uint8_t* d = Target.ScanLine(y);
+                const uint8_t* a = FromPicture.ScanLine(y);
+                const uint8_t* t = ToPicture.ScanLine(y);
+                const uint8_t* g = Rule->ScanLine(y);
+                if (!d || !a || !t)
+                    return;
+                for (int32_t x = 0; x < W(); ++x)
+                {
+                    // k = T[i + grey - 255]: 0 up to 255, then j - 256, capped at 511.
+                    const int32_t j = i + g[x] - 255;
+                    const int32_t k = j <= 255 ? 0 : j <= 767 ? j - 256 : 511;
+                    const uint32_t base = k <= 255 ? F::Load(a, x) : F::Load(t, x);
+                    const uint32_t grey = greys[k <= 255 ? k : 511 - k];
+                    F::Store(d, x, Black ? SubSat<F>(base, grey) : AddSat<F>(base, grey));
+                }
+            }
+        });
+    }
+};
+
+// A ring wave that runs outwards and leaves the new picture behind it.
+class TWipeRipple : public TCustomWipe
+{
+public:
+    TWipeRipple(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from) : TCustomWipe(target, to, from)
+    {
+        BuildTables();
+    }
+
+    void SetParam(int32_t index, int32_t value) override
+    {
+        TCustomWipe::SetParam(index, value);
+        if (index == 0)
+            BuildWave();
+    }
+
+protected:
+    int32_t CentreX = 0, CentreY = 0, Length = 0;
+    // Per point of one quadrant (|dx| <= CentreX, |dy| <= CentreY): distance, cos and sin (16.16).
+    std::vector<int32_t> Distance, Cos, Sin;
+    std::vector<int64_t> Wave;
+
+    void BuildTables()
+    {
+        CentreX = W() / 2, CentreY = H() / 2;
+        const size_t n = size_t(CentreX + 1) * size_t(CentreY + 1);
+        Distance.resize(n), Cos.resize(n), Sin.resize(n);
+        for (int32_t dy = 0; dy <= CentreY; ++dy)
+            for (int32_t dx = 0; dx <= CentreX; ++dx)
+            {
+                const size_t at = size_t(dy) * size_t(CentreX + 1) + size_t(dx);
+                const double r = std::hypot(dx, dy);
+                Distance[at] = Nearest(r);
+                Cos[at] = r > 0 ? int32_t(dx / r * 65536) : 0;
+                Sin[at] = r > 0 ? int32_t(dy / r * 65536) : 0;
+            }
+        Length = std::min(CentreX, CentreY) * 2 / 3;
+        BuildWave();
+    }
+
+    void BuildWave()
+    {
+        // Screens too small for a quarter wave get a flat wave instead of a division by zero.
+        const int64_t quarter = Length / 4;
+        Wave.assign(size_t(std::max(Length, 0)), 0);
+        if (quarter > 0)
+            for (int32_t i = 0; i < Length; ++i)
+                Wave[size_t(i)] = (i % quarter) * int64_t(Params[0]) / quarter;
+    }
+
+    void DrawStep() override
+    {
+        if (CentreX != W() / 2 || CentreY != H() / 2)
+            BuildTables();
+        const int64_t front = Progress(int64_t(Nearest(std::hypot(CentreY, CentreX))) + Length);
+        WithFormat(Target.PixelFormat(), [&](auto f) {
+            using F = decltype(f);
+            for (int32_t y = 0; y < H(); ++y)
+            {
+                uint8_t* d = Target.ScanLine(y);
+                const uint8_t* a = FromPicture.ScanLine(y);
+                const uint8_t* t = ToPicture.ScanLine(y);
+                if (!d || !a || !t)
+                    return;
+                const int32_t dy = y - CentreY, ady = std::min(std::abs(dy), CentreY);
+                const size_t rowAt = size_t(ady) * size_t(CentreX + 1);
+                for (int32_t x = 0; x < W(); ++x)
+                {
+                    const int32_t dx = x - CentreX, adx = std::min(std::abs(dx), CentreX);
+                    const size_t at = rowAt + size_t(adx);
+                    const int64_t r = Distance[at];
+                    const int64_t j = r + (Length - 1) - front;
+                    if (j > Length - 1)
+                    {
+                        F::Store(d, x, F::Load(a, x));
+                        continue;
+                    }
+                    uint32_t v = F::Load(t, x);
+                    if (j >= 0)
+                    {
+                        const int64_t radius = r + Wave[size_t(j)];
+                        const int64_t sx = CentreX + ((radius * Cos[at]) >> 16) * (dx < 0 ? -1 : 1);
+                        const int64_t sy = CentreY + ((radius * Sin[at]) >> 16) * (dy < 0 ? -1 : 1);
+                        if (sx >= 0 && sy >= 0 && sx < W() && sy < H())
+                            v = F::Load(ToPicture.ScanLine(int32_t(sy)), sx);
+                    }
+                    F::Store(d, x, v);
+                }
+            }
+        });
+    }
+};
+
+// Each pixel the average of the (2r + 1)^2 square around it, counting only pixels inside.
+std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
+{
+    const int32_t w = picture.Width(), h = picture.Height();
+    auto out = std::make_unique<TDIBX>(w, h, picture.PixelFormat());
+    out->Assign(picture);
+    if (radius <= 0 || w <= 0 || h <= 0)
+        return out;
+    WithFormat(picture.PixelFormat(), [&](auto f) {
+        using F = decltype(f);
+        std::vector<uint32_t> rowSums(size_t(w) * size_t(h)), prefix(size_t(std::max(w, h)) + 1);
+        std::vector<uint32_t> result(size_t(w) * size_t(h), 0);
+        for (uint32_t mask : {F::RMask, F::GMask, F::BMask})
+        {
+            if (!mask)
+                continue;
+            const int shift = __builtin_ctz(mask);
+            for (int32_t y = 0; y < h; ++y)
+            {
+                const uint8_t* row = picture.ScanLine(y);
+                for (int32_t x = 0; x < w; ++x)
+                    prefix[size_t(x) + 1] = prefix[size_t(x)] + ((F::Load(row, x) & mask) >> shift);
+                for (int32_t x = 0; x < w; ++x)
+                    rowSums[size_t(y) * size_t(w) + size_t(x)] =
+                        prefix[size_t(std::min(w, x + radius + 1))] - prefix[size_t(std::max(0, x - radius))];
+            }
+            for (int32_t x = 0; x < w; ++x)
+            {
+                const uint32_t cw = uint32_t(std::min(w, x + radius + 1) - std::max(0, x - radius));
+                for (int32_t y = 0; y < h; ++y)
+                    prefix[size_t(y) + 1] = prefix[size_t(y)] + rowSums[size_t(y) * size_t(w) + size_t(x)];
+                for (int32_t y = 0; y < h; ++y)
+                {
+                    const uint32_t ch = uint32_t(std::min(h, y + radius + 1) - std::max(0, y - radius));
+                    const uint32_t sum =
+                        prefix[size_t(std::min(h, y + radius + 1))] - prefix[size_t(std::max(0, y - radius))];
+                    result[size_t(y) * size_t(w) + size_t(x)] |= (sum / (cw * ch)) << shift;
+                }
+            }
+        }
+        for (int32_t y = 0; y < h; ++y)
+        {
+            uint8_t* row = out->ScanLine(y);
+            for (int32_t x = 0; x < w; ++x)
+                F::Store(row, x, result[size_t(y) * size_t(w) + size_t(x)]);
+        }
+    });
+    return out;
+}
+
+class TWipeBlur : public TCustomWipe
+{
+public:
+    TWipeBlur(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool black)
+        : TCustomWipe(target, to, from), Black(black)
+    {
+    }
+
+    void Prepare() override
+    {
+        const int32_t radius = std::min(W(), H()) / 20;
+        BlurredFrom = BoxBlur(FromPicture, radius);
+        BlurredTo = BoxBlur(ToPicture, radius);
+    }
+
+protected:
+    bool Black;
+    std::unique_ptr<TDIBX> BlurredFrom, BlurredTo;
+
+    void Tint(int32_t level)
+    {
+        if (Black)
+            Target.FillRectSub(Target.BoundsRect(), Grey(level));
+        else
+            Target.FillRectAdd(Target.BoundsRect(), Grey(level));
+    }
+
+    void DrawStep() override
+    {
+        if (!BlurredFrom || !BlurredTo)
+            Prepare();
+        const int32_t b = int32_t(Progress(639));
+        if (b < 256)
+        {
+            Target.Assign(FromPicture);
+            Target.DrawAlpha(0, 0, *BlurredFrom, BlurredFrom->BoundsRect(), false, false, false, b);
+        }
+        else if (b < 320)
+        {
+            Target.Assign(*BlurredFrom);
+            Tint((b - 256) * 4);
+        }
+        else if (b < 384)
+        {
+            Target.Assign(*BlurredTo);
+            Tint((383 - b) * 4);
+        }
+        else
+        {
+            Target.Assign(ToPicture);
+            Target.DrawAlpha(0, 0, *BlurredTo, BlurredTo->BoundsRect(), false, false, false, 639 - b);
+        }
+    }
+};
+
+// The old picture breaks into blocks that jump up and fall off the screen, one after another.
+class TWipeCrack : public TCustomWipe
+{
+public:
+    using TCustomWipe::TCustomWipe;
+
+    void SetParam(int32_t index, int32_t value) override
+    {
+        TCustomWipe::SetParam(index, index == 1 ? std::max(value, 0) : value);
+    }
+
+    void Prepare() override
+    {
+        Side = std::max(Params[0], 16);
+        if (DiffOnly)
+            Mask = DifferenceMask(FromPicture, ToPicture);
+        else
+        {
+            Mask = std::make_unique<TDIBX>(W(), H(), 8);
+            Mask->Fill(255);
+        }
+        std::vector<TBlock> grid;
+        for (int32_t row = 0; row * Side < H(); ++row)
+            for (int32_t col = 0; col * Side < W(); ++col)
+                grid.push_back(TBlock{col, row, 0, 0, Classify(col, row)});
+        Blocks.clear();
+        uint32_t state = 0xC4AC;
+        while (!grid.empty())
+        {
+            const size_t pick = WipeRandom(state, uint32_t(grid.size()));
+            TBlock block = grid[pick];
+            grid.erase(grid.begin() + std::ptrdiff_t(pick));
+            block.Start = int64_t(Blocks.size()) * Params[1];
+            block.Drift = int32_t(WipeRandom(state, 200)) - 100;
+            Blocks.push_back(block);
+        }
+        // The time a block needs to leave the screen.
+        FallTime = 0;
+        while (Height(FallTime) < H())
+            ++FallTime;
+    }
+
+protected:
+    enum EKind
+    {
+        Empty,
+        Solid,
+        Mixed
+    };
+    struct TBlock
+    {
+        int32_t Col, Row;
+        int64_t Start;
+        int32_t Drift;
+        EKind Kind;
+    };
+    int32_t Side = 16;
+    int64_t FallTime = 0;
+    std::vector<TBlock> Blocks;
+    std::unique_ptr<TDIBX> Mask;
+
+    static int64_t Height(int64_t a) { return (5 * a * a - 1500 * a) / 1000; }
+
+    EKind Classify(int32_t col, int32_t row) const
+    {
+        bool any = false, all = true;
+        const TRect r = IntersectRect(Bounds(col * Side, row * Side, Side, Side), Mask->BoundsRect());
+        for (int32_t y = r.Top; y < r.Bottom; ++y)
+            for (int32_t x = r.Left; x < r.Right; ++x)
+            {
+                const uint32_t m = Mask->GetPixel(x, y);
+                any = any || m != 0;
+                all = all && m == 255;
+            }
+        return !any ? Empty : all ? Solid : Mixed;
+    }
+
+    void DrawBlock(const TBlock& block, int64_t x, int64_t y)
+    {
+        if (block.Kind == Empty || y >= H() || x >= W() || x + Side <= 0)
+            return;
+        const TRect src = Bounds(block.Col * Side, block.Row * Side, Side, Side);
+        if (block.Kind == Solid)
+            Target.Draw(int32_t(x), int32_t(y), FromPicture, src, false, false, false);
+        else
+            Target.DrawMask(int32_t(x), int32_t(y), FromPicture, src, false, false, *Mask);
+    }
+
+    void DrawStep() override
+    {
+        if (!Mask)
+            Prepare();
+        const int64_t total = FallTime + (int64_t(Blocks.size()) - 1) * Params[1];
+        const int64_t b = Progress(std::max<int64_t>(total, 0));
+        Target.Assign(ToPicture);
+        for (const TBlock& block : Blocks)
+            if (block.Start > b)
+                DrawBlock(block, int64_t(block.Col) * Side, int64_t(block.Row) * Side);
+        for (auto it = Blocks.rbegin(); it != Blocks.rend(); ++it)
+            if (it->Start <= b)
+            {
+                const int64_t a = b - it->Start;
+                DrawBlock(*it, int64_t(it->Col) * Side + a * it->Drift / 100, int64_t(it->Row) * Side + Height(a));
+            }
+    }
+};
+
+} // namespace
+
+std::unique_ptr<TCustomWipe> CreateEffectWipe(int32_t type, TCustomDIBX& target, const TCustomDIBX& to,
+                                              const TCustomDIBX& from)
+{
+    switch (type)
+    {
+    case 18: return std::make_unique<TWipeSpot>(target, to, from);
+    case 20: return std::make_unique<TWipeShadowTint>(target, to, from, false);
+    case 21: return std::make_unique<TWipeShadowTint>(target, to, from, true);
+    case 24: return std::make_unique<TWipeRipple>(target, to, from);
+    case 25: return std::make_unique<TWipeBlur>(target, to, from, false);
+    case 26: return std::make_unique<TWipeBlur>(target, to, from, true);
+    case 29: return std::make_unique<TWipeCrack>(target, to, from);
+    default: return nullptr;
+    }
+}
+
+} // namespace ruko
