@@ -2,6 +2,7 @@
 
 #include "archive/fields.h"
 #include "base/error.h"
+#include "base/text.h"
 
 #include <cstring>
 
@@ -26,7 +27,7 @@ void PutU16(std::vector<uint8_t>& out, uint16_t v)
 constexpr size_t FileHeaderSize = 14;
 constexpr uint32_t BiRgb = 0, BiBitfields = 3;
 
-[[noreturn]] void RaiseUnsupported() { RaiseError("読み込めないファイル形式です"); }
+[[noreturn]] void RaiseUnsupported() { RaiseError(Utf8ToCp932("読み込めないファイル形式です")); }
 
 } // namespace
 

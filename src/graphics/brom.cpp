@@ -46,7 +46,7 @@ constexpr int64_t MinLayerRecord = 25;
 constexpr size_t MaxXmlBytes = 64u << 20;
 
 [[noreturn]] void RaiseBadFrame() { RaiseError("Error:TBromFrameList.GetFrame"); }
-[[noreturn]] void RaiseUnreadable() { RaiseError("読み込めないファイル形式です"); }
+[[noreturn]] void RaiseUnreadable() { RaiseError(Utf8ToCp932("読み込めないファイル形式です")); }
 
 // Inflates a zlib stream; more output than `limit` or a broken stream is damage.
 std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit)
@@ -159,7 +159,7 @@ TPicture TBromReader::NewPicture(int width, int height, int bits)
 void TBromReader::RequireIdentCode() const
 {
     if (settings_.IdentCode == 0)
-        RaiseError("識別コードを設定してください");
+        RaiseError(Utf8ToCp932("識別コードを設定してください"));
 }
 
 void TBromReader::Read(TKwBigStream& s)
@@ -325,7 +325,7 @@ void TBromReader::ReadXml(TKwBigStream& s)
         }
         const TKwXmlElement* layers = element->FindChild("Layers");
         if (!layers)
-            RaiseError("レイヤーがありません");
+            RaiseError(Utf8ToCp932("レイヤーがありません"));
         int32_t layerCount = int32Attr(*layers, "Count", 0);
         TBromFrame& frame =
             StartFrame(int32Attr(*layers, "Width", 100), int32Attr(*layers, "Height", 100), int32Attr(*layers, "Bpp", 8));
@@ -341,7 +341,7 @@ void TBromReader::ReadXml(TKwBigStream& s)
                                         [](char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }),
                          digits.end());
             if (digits.size() < entries * 6)
-                RaiseError("カラーテーブルがありません");
+                RaiseError(Utf8ToCp932("カラーテーブルがありません"));
             for (size_t i = 0; i < entries; ++i) {
                 uint32_t value = 0;
                 for (size_t k = 0; k < 6; ++k) {

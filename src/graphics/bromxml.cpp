@@ -12,7 +12,7 @@ namespace ruko {
 
 namespace {
 
-[[noreturn]] void RaiseUnsupportedFile() { RaiseError("未対応のファイル形式です"); }
+[[noreturn]] void RaiseUnsupportedFile() { RaiseError(Utf8ToCp932("未対応のファイル形式です")); }
 
 // Replaces the five named entities and numeric references. Numeric references name Unicode
 // characters; they are stored as their CP932 bytes.
@@ -207,7 +207,7 @@ const TKwXmlElement& TKwXmlElement::Child(std::string_view name) const
 {
     const TKwXmlElement* child = FindChild(name);
     if (!child)
-        RaiseError(FormatText("<%s>がありません", std::string(name).c_str()));
+        RaiseError(FormatText(Utf8ToCp932("<%s>がありません").c_str(), std::string(name).c_str()));
     return *child;
 }
 
@@ -222,10 +222,10 @@ void TKwXml::Parse(std::string_view document)
         RaiseUnsupportedFile();
     pugi::xml_node declaration = parsed.first_child();
     if (declaration.type() != pugi::node_declaration || std::strcmp(declaration.attribute("version").value(), "1.0"))
-        RaiseError("未対応のXML形式です");
+        RaiseError(Utf8ToCp932("未対応のXML形式です"));
     std::string_view encoding = declaration.attribute("encoding").value();
     if (!SameText(encoding, "shift_jis") && !SameText(encoding, "shift-jis"))
-        RaiseError("未対応の文字セットです");
+        RaiseError(Utf8ToCp932("未対応の文字セットです"));
     pugi::xml_node root = parsed.document_element();
     if (!root)
         RaiseUnsupportedFile();
