@@ -58,7 +58,7 @@ void AssignToElement(const std::string& target, const TCustomParam& result)
         CompileText(inside.substr(a, b - a), program);
         program.Execute(*ParamMan);
         if (!program.Result)
-            RaiseError("添え字が不正です");
+            RaiseError(Utf8ToCp932("添え字が不正です"));
         subscripts.push_back(program.Result->GetInt());
     };
     for (size_t pos : starts) {
@@ -95,7 +95,7 @@ void TCallMan::SyncScope()
 void TCallMan::PushFrame(TStack frame)
 {
     if (StackCount() >= MaxStackDepth)
-        RaiseError("スタックエラー");
+        RaiseError(Utf8ToCp932("スタックエラー"));
     Stack.push_back(std::move(frame));
     SyncScope();
 }
@@ -147,7 +147,7 @@ TPage* TCallMan::GetPage(const std::string& name, bool toFront)
         return page;
     }
     if (!host_.LoadFile)
-        RaiseError(FormatText("%s:ファイルがありません", name.c_str()));
+        RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
     auto page = std::make_unique<TPage>();
     page->LoadFromBytes(name, host_.LoadFile(name));
     TPage* result = page.get();

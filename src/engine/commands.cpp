@@ -2,6 +2,7 @@
 
 #include "archive/fields.h"
 #include "base/error.h"
+#include "base/text.h"
 #include "base/globals.h"
 #include "engine/callman.h"
 #include "params/functable.h"
@@ -100,7 +101,7 @@ public:
         for (const TExpr& e : Fields[4].List)
             args.push_back(e.Str().value_or(std::string()));
         if (cm.StackCount() >= TCallMan::MaxStackDepth)
-            RaiseError("スタックエラー");
+            RaiseError(Utf8ToCp932("スタックエラー"));
         TStack frame;
         frame.PageName = page->Name;
         frame.Index = index;
@@ -152,7 +153,7 @@ public:
         ++index;
         const std::string& name = StrAt(0);
         if (name.empty())
-            RaiseError("変数名がありません");
+            RaiseError(Utf8ToCp932("変数名がありません"));
         const uint8_t type = static_cast<uint8_t>(NumAt(1));
         const int placement = NumAt(3);
         TParamCollection& store = *ParamMan;
@@ -326,7 +327,7 @@ int32_t PropertyId(const TExpr& e)
 {
     std::optional<int32_t> id = e.Int();
     if (!id)
-        RaiseError("プロパティ指定が不正です");
+        RaiseError(Utf8ToCp932("プロパティ指定が不正です"));
     return *id;
 }
 
@@ -340,7 +341,7 @@ public:
         std::string object = ExprAt(0).Str().value_or(std::string());
         int32_t id = PropertyId(ExprAt(1));
         if (id < 0 || id >= PropertyCount)
-            RaiseError("GetPropエラー");
+            RaiseError(Utf8ToCp932("GetPropエラー"));
         TParamCollectionItem* var = ParamMan->Find(StrAt(2));
         TPropertyAccess* access = CurrentSysFuncs().Properties;
         if (var && access && !object.empty())
@@ -358,7 +359,7 @@ public:
         std::string object = ExprAt(0).Str().value_or(std::string());
         int32_t id = PropertyId(ExprAt(1));
         if (id < 0 || id >= PropertyCount)
-            RaiseError("SetPropエラー");
+            RaiseError(Utf8ToCp932("SetPropエラー"));
         const TCustomParam* value = ExprAt(2).Run();
         TPropertyAccess* access = CurrentSysFuncs().Properties;
         if (value && access && !object.empty())

@@ -2,6 +2,7 @@
 
 #include "archive/fields.h"
 #include "base/error.h"
+#include "base/text.h"
 #include "engine/commands.h"
 #include "engine/propnames.h"
 
@@ -176,7 +177,7 @@ void TPage::LoadFromStream(TKwBigStream& s)
         if (Version > NewestPageVersion)
             return;
         if (Version < OldestPageVersion)
-            RaiseError(Name + "\r\nリビルドしてください");
+            RaiseError(Name + Utf8ToCp932("\r\nリビルドしてください"));
         ResultType = ReadByte(s);
         const uint32_t recordCount = ReadU32(s);
         const uint32_t recordSize = ReadU32(s);
@@ -238,7 +239,7 @@ std::unique_ptr<TCommand> CreateCommand(TComList& list, int code)
 {
     code &= 0x7F;
     if (code >= CommandCodeCount)
-        RaiseError("不正なコマンド");
+        RaiseError(Utf8ToCp932("不正なコマンド"));
     return MakeCommand(list, code);
 }
 
