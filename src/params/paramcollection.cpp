@@ -1,0 +1,511 @@
+#include "params/paramcollection.h"
+
+#include "archive/fields.h"
+#include "base/error.h"
+#include "base/text.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace ruko {
+
+std::unique_ptr<TParamCollection> ParamMan;
+
+namespace {
+
+std::string FoldName(std::string_view name) { return LowerCaseText(name); }
+
+bool IsTempName(std::string_view name) { return name.size() >= 4 && name.substr(0, 4) == "____"; }
+
+// The class code a value is written and re-created under: references are 0 even when bound
+// (their forwarded type code would make the loader read their record as elements).
+uint8_t ClassCode(const TCustomParam& value)
+{
+    return dynamic_cast<const TParamVar*>(&value) ? uint8_t{ptVar} : value.GetVarType();
+}
+
+std::unique_ptr<TCustomParam> CreateForLoad(uint8_t code)
+{
+    std::unique_ptr<TCustomParam> value = CreateParamByType(code);
+    if (!value)
+        RaiseDamaged();
+    return value;
+}
+
+// Smallest item record: type code, empty name, and the shortest value record and trailer.
+constexpr int64_t MinItemBytes = 1 + 4 + 8 + 7;
+
+} // namespace
+
+// --- TParamCollectionItem ---
+
+void TParamCollectionItem::SetName(const std::string& name)
+{
+    if (name.empty() || name.find(' ') != std::string::npos || (name[0] >= '0' && name[0] <= '9'))
+        RaiseError(FormatText(Utf8ToCp932("\"%s\"：変数名が不正です").c_str(), name.c_str()));
+    if (owner_)
+        owner_->UnindexName(*this);
+    name_ = name;
+    if (owner_)
+        owner_->IndexName(*this);
+}
+
+void TParamCollectionItem::CreateValue(uint8_t code)
+{
+    std::unique_ptr<TCustomParam> value = CreateParamByType(code);
+    if (!value || (code & 0x7F) != code)
+        RaiseError(FormatText(Utf8ToCp932("%d:不正な変数です").c_str(), code));
+    Value = std::move(value);
+}
+
+bool TParamCollectionItem::IsSystem() const { return dynamic_cast<const TParamSystem*>(Value.get()) != nullptr; }
+
+void TParamCollectionItem::SaveItem(TKwBigStream& s) const
+{
+    WriteStr(s, name_);
+    Value->SaveToStream(s);
+    WriteByte(s, Persistent);
+    WriteByte(s, SpareFlag);
+    WriteInt(s, ScopeId);
+    WriteByte(s, Local);
+}
+
+void TParamCollectionItem::LoadItem(TKwBigStream& s)
+{
+    std::string name = ReadStr(s);
+    if (name.empty()) {
+        CreateForLoad(ClassCode(*Value))->LoadFromStream(s);
+    } else {
+        SetName(name);
+        Value->LoadFromStream(s);
+    }
+    Persistent = ReadByte(s);
+    SpareFlag = ReadByte(s);
+    ScopeId = ReadInt(s);
+    Local = ReadByte(s);
+}
+
+void TParamCollectionItem::ConvertFrom(const TCustomParam& src)
+{
+    std::vector<int32_t> extents;
+    for (int32_t d = 0; d < src.GetDimCount(); ++d)
+        extents.push_back(src.GetDim(d));
+    TCustomParam& target = *Value;
+    target.SetDims(extents);
+    uint8_t code = target.GetVarType();
+    for (int32_t i = 0, n = src.GetCount(); i < n; ++i) {
+        switch (code) {
+        case ptInt:
+            target.SetIntAt(i, src.GetIntAt(i));
+            break;
+        case ptFloat:
+            target.SetFloatAt(i, src.GetFloatAt(i));
+            break;
+        case ptFlag:
+            target.SetFlagAt(i, src.GetFlagAt(i));
+            break;
+        case ptStr:
+            target.SetStrAt(i, src.GetStrAt(i));
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+// --- TParamCollection ---
+
+TParamCollection::TParamCollection()
+{
+    for (int row = 0; row < SystemVariableCount; ++row) {
+        auto item = std::make_shared<TParamCollectionItem>(
+            std::make_unique<TParamSystem>(static_cast<uint8_t>(row), *this));
+        item->owner_ = this;
+        items_.push_back(item);
+        item->SetName(SystemVariables[row].Name);
+    }
+}
+
+TParamCollection::~TParamCollection()
+{
+    for (const TParamItemPtr& item : items_)
+        item->owner_ = nullptr;
+}
+
+void TParamCollection::IndexName(TParamCollectionItem& item)
+{
+    if (!item.name_.empty())
+        index_[FoldName(item.name_)].push_back(&item);
+}
+
+void TParamCollection::UnindexName(TParamCollectionItem& item)
+{
+    if (item.name_.empty())
+        return;
+    auto found = index_.find(FoldName(item.name_));
+    if (found == index_.end())
+        return;
+    std::erase(found->second, &item);
+    if (found->second.empty())
+        index_.erase(found);
+}
+
+TParamCollectionItem* TParamCollection::Find(std::string_view name) const
+{
+    if (!frames_.empty() && IsTempName(name)) {
+        const std::vector<TParamItemPtr>& temps = frames_.back()->items_;
+        for (auto it = temps.rbegin(); it != temps.rend(); ++it)
+            if (SameText((*it)->name_, name))
+                return it->get();
+    }
+    auto found = index_.find(FoldName(name));
+    if (found == index_.end())
+        return nullptr;
+    // The newest local of the current depth wins; otherwise the oldest global.
+    const std::vector<TParamCollectionItem*>& named = found->second;
+    TParamCollectionItem* global = nullptr;
+    for (auto it = named.rbegin(); it != named.rend(); ++it) {
+        TParamCollectionItem* item = *it;
+        if (item->Local) {
+            if (item->ScopeId == CurrentScope)
+                return item;
+        } else {
+            global = item;
+        }
+    }
+    return global;
+}
+
+TParamCollectionItem* TParamCollection::FindDeclared(std::string_view name, bool local) const
+{
+    auto found = index_.find(FoldName(name));
+    if (found == index_.end())
+        return nullptr;
+    const std::vector<TParamCollectionItem*>& named = found->second;
+    if (local) {
+        for (auto it = named.rbegin(); it != named.rend(); ++it)
+            if ((*it)->Local && (*it)->ScopeId == CurrentScope)
+                return *it;
+        return nullptr;
+    }
+    for (TParamCollectionItem* item : named)
+        if (!item->Local)
+            return item;
+    return nullptr;
+}
+
+TParamCollectionItem& TParamCollection::AddVariable(uint8_t code)
+{
+    auto item = std::make_shared<TParamCollectionItem>(nullptr);
+    item->CreateValue(code);
+    item->owner_ = this;
+    items_.push_back(item);
+    return *item;
+}
+
+TParamCollectionItem& TParamCollection::AddVariable(uint8_t code, const std::string& name)
+{
+    auto item = std::make_shared<TParamCollectionItem>(nullptr);
+    item->CreateValue(code);
+    item->SetName(name);
+    item->owner_ = this;
+    items_.push_back(item);
+    IndexName(*item);
+    return *item;
+}
+
+void TParamCollection::Remove(TParamCollectionItem& item)
+{
+    if (item.IsSystem() || item.owner_ != this)
+        return;
+    for (size_t i = items_.size(); i-- > 0;) {
+        if (items_[i].get() == &item) {
+            UnindexName(item);
+            item.owner_ = nullptr;
+            items_.erase(items_.begin() + static_cast<ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+void TParamCollection::RemoveWhere(const std::function<bool(const TParamCollectionItem&)>& doomed)
+{
+    std::vector<TParamItemPtr> kept;
+    kept.reserve(items_.size());
+    for (TParamItemPtr& item : items_) {
+        if (!item->IsSystem() && doomed(*item)) {
+            UnindexName(*item);
+            item->owner_ = nullptr;
+        } else {
+            kept.push_back(std::move(item));
+        }
+    }
+    items_ = std::move(kept);
+}
+
+std::unique_ptr<TCustomParam> TParamCollection::Snapshot(std::string_view name) const
+{
+    TParamCollectionItem* item = Find(name);
+    if (!item)
+        return nullptr;
+    uint8_t code = item->Value->GetVarType();
+    if (code < ptInt || code > ptStr)
+        RaiseError(FormatText(Utf8ToCp932("%s:不正な変数です").c_str(), std::string(name).c_str()));
+    if (ClassCode(*item->Value) == code && !item->IsSystem())
+        return item->Value->Clone();
+    return CopyAsKind(*item->Value, code);
+}
+
+void TParamCollection::DeleteScope(int32_t id)
+{
+    RemoveWhere([id](const TParamCollectionItem& item) { return item.ScopeId == id; });
+}
+
+void TParamCollection::WriteItems(TKwBigStream& s, bool persistent) const
+{
+    std::vector<TParamCollectionItem*> remaining;
+    for (const TParamItemPtr& item : items_)
+        if (!item->IsSystem() && (item->Persistent != 0) == persistent)
+            remaining.push_back(item.get());
+    WriteU32(s, static_cast<uint32_t>(remaining.size()));
+
+    // A reference is written after the variable it refers to, so the loader can bind it by name.
+    std::unordered_set<std::string> written;
+    auto writeOne = [&](TParamCollectionItem* item) {
+        WriteByte(s, ClassCode(*item->Value));
+        item->SaveItem(s);
+        written.insert(FoldName(item->Name()));
+    };
+    while (!remaining.empty()) {
+        bool progress = false;
+        for (size_t i = remaining.size(); i-- > 0;) {
+            TParamCollectionItem* item = remaining[i];
+            if (auto* ref = dynamic_cast<TParamVar*>(item->Value.get())) {
+                TParamItemPtr target = ref->Target.lock();
+                if (target && !written.count(FoldName(target->Name())))
+                    continue;
+            }
+            writeOne(item);
+            remaining.erase(remaining.begin() + static_cast<ptrdiff_t>(i));
+            progress = true;
+        }
+        // Targets outside this group (system or persistent variables) or reference cycles: the
+        // rest goes out as it is; the loader binds each by name to whatever exists then.
+        if (!progress) {
+            for (size_t i = remaining.size(); i-- > 0;)
+                writeOne(remaining[i]);
+            remaining.clear();
+        }
+    }
+}
+
+std::vector<TParamItemPtr> TParamCollection::ReadItems(TKwBigStream& s) const
+{
+    uint32_t count = ReadU32(s);
+    CheckCount(s, count, MinItemBytes);
+    std::vector<TParamItemPtr> loaded;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t code = ReadByte(s);
+        auto item = std::make_shared<TParamCollectionItem>(CreateForLoad(code));
+        item->LoadItem(s);
+        if (!item->Name().empty())
+            loaded.push_back(std::move(item));
+    }
+    return loaded;
+}
+
+void TParamCollection::Commit(std::vector<TParamItemPtr> loaded)
+{
+    for (TParamItemPtr& item : loaded) {
+        item->owner_ = this;
+        IndexName(*item);
+        items_.push_back(item);
+    }
+    for (TParamItemPtr& item : loaded) {
+        if (auto* ref = dynamic_cast<TParamVar*>(item->Value.get())) {
+            if (!ref->LoadedTargetName.empty())
+                if (TParamCollectionItem* target = Find(ref->LoadedTargetName))
+                    ref->Target = target->shared_from_this();
+        }
+    }
+}
+
+void TParamCollection::SaveVariables(TKwBigStream& s) const
+{
+    WriteItems(s, false);
+    WriteInt(s, TextDelay);
+    WriteStr(s, Cursor);
+    WriteStr(s, SelStr);
+    WriteInt(s, SelIndex);
+    WriteStr(s, TempName);
+    WriteInt(s, static_cast<int32_t>(PushedSets.size()));
+    for (const std::vector<uint8_t>& set : PushedSets)
+        WriteExact(s, set.data(), static_cast<int64_t>(set.size()));
+}
+
+namespace {
+
+// Reads one pushed set in place (i32 count, then type code, name and value record each) and
+// returns its bytes.
+std::vector<uint8_t> ReadPushedSet(TKwBigStream& s)
+{
+    int64_t start = s.GetPosition();
+    int32_t count = ReadInt(s);
+    CheckCount(s, count, 4 + 4 + 8);
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t code = ReadInt(s);
+        if (code < ptInt || code > ptStr)
+            RaiseDamaged();
+        ReadStr(s);
+        CreateForLoad(static_cast<uint8_t>(code))->LoadFromStream(s);
+    }
+    int64_t end = s.GetPosition();
+    std::vector<uint8_t> bytes(static_cast<size_t>(end - start));
+    s.SetPosition(start);
+    ReadExact(s, bytes.data(), end - start);
+    return bytes;
+}
+
+} // namespace
+
+void TParamCollection::LoadVariables(TKwBigStream& s, int32_t version)
+{
+    std::vector<TParamItemPtr> loaded = ReadItems(s);
+    int32_t textDelay = ReadInt(s);
+    std::string cursor = ReadStr(s);
+    std::string selStr;
+    int32_t selIndex = 0;
+    if (version > 102) {
+        selStr = ReadStr(s);
+        selIndex = ReadInt(s);
+    }
+    std::optional<TLegacyHistoryMetrics> metrics;
+    if (version > 112 && version < 135) {
+        TLegacyHistoryMetrics m;
+        m.FontHeight = ReadInt(s);
+        m.FontBorder = ReadInt(s);
+        m.FontShadow = ReadInt(s);
+        m.Width = ReadInt(s);
+        m.Height = ReadInt(s);
+        m.LineSpace = ReadInt(s);
+        metrics = m;
+    }
+    std::string tempName;
+    if (version > 120)
+        tempName = ReadStr(s);
+    std::vector<std::vector<uint8_t>> pushed;
+    if (version >= 139) {
+        int32_t count = ReadInt(s);
+        CheckCount(s, count, 4);
+        for (int32_t i = 0; i < count; ++i)
+            pushed.push_back(ReadPushedSet(s));
+    }
+
+    RemoveWhere([](const TParamCollectionItem& item) { return !item.Persistent; });
+    Commit(std::move(loaded));
+    TextDelay = textDelay;
+    Cursor = std::move(cursor);
+    if (version > 102) {
+        SelStr = std::move(selStr);
+        SelIndex = selIndex;
+    }
+    LoadedHistoryMetrics = metrics;
+    if (version > 120)
+        TempName = std::move(tempName);
+    PushedSets = std::move(pushed);
+}
+
+void TParamCollection::SavePersistent(TKwBigStream& s) const { WriteItems(s, true); }
+
+void TParamCollection::LoadPersistent(TKwBigStream& s, int32_t)
+{
+    Commit(ReadItems(s));
+}
+
+void TParamCollection::ClearVariables()
+{
+    RemoveWhere([](const TParamCollectionItem& item) { return !item.Persistent; });
+    TextDelay = 50;
+    Cursor.clear();
+}
+
+void TParamCollection::PushVariables(const std::vector<std::string>& names)
+{
+    std::vector<TParamCollectionItem*> pushed;
+    for (const std::string& name : names) {
+        TParamCollectionItem* item = Find(name);
+        if (item && !item->IsSystem() && ClassCode(*item->Value) != ptVar)
+            pushed.push_back(item);
+    }
+    TKwBigMemoryStream set;
+    WriteInt(set, static_cast<int32_t>(pushed.size()));
+    for (TParamCollectionItem* item : pushed) {
+        WriteInt(set, item->Value->GetVarType());
+        WriteStr(set, item->Name());
+        item->Value->SaveToStream(set);
+    }
+    PushedSets.push_back(set.TakeBytes());
+}
+
+bool TParamCollection::PopVariables()
+{
+    if (PushedSets.empty())
+        return false;
+    struct TPopped
+    {
+        uint8_t code;
+        std::string name;
+        std::unique_ptr<TCustomParam> value;
+    };
+    std::vector<TPopped> popped;
+    {
+        TKwBigMemoryStream set(std::move(PushedSets.back()));
+        PushedSets.pop_back();
+        int32_t count = ReadInt(set);
+        CheckCount(set, count, 4 + 4 + 8);
+        for (int32_t i = 0; i < count; ++i) {
+            int32_t code = ReadInt(set);
+            if (code < ptInt || code > ptStr)
+                RaiseDamaged();
+            TPopped entry{static_cast<uint8_t>(code), ReadStr(set), CreateForLoad(static_cast<uint8_t>(code))};
+            entry.value->LoadFromStream(set);
+            popped.push_back(std::move(entry));
+        }
+    }
+    for (TPopped& entry : popped) {
+        TParamCollectionItem* item = Find(entry.name);
+        if (item && item->IsSystem())
+            continue;
+        if (item && ClassCode(*item->Value) != entry.code) {
+            Remove(*item);
+            item = Find(entry.name);
+            if (item && (item->IsSystem() || ClassCode(*item->Value) != entry.code))
+                continue;
+        }
+        if (!item)
+            item = &AddVariable(entry.code, entry.name);
+        item->Value = std::move(entry.value);
+    }
+    return true;
+}
+
+// --- temporaries ---
+
+TParamCollection::TTempFrame::TTempFrame(TParamCollection& store) : store_(store) { store_.frames_.push_back(this); }
+
+TParamCollection::TTempFrame::~TTempFrame()
+{
+    store_.frames_.pop_back();
+}
+
+TParamCollectionItem& TParamCollection::AddTemporary(std::unique_ptr<TCustomParam> value, const std::string& name)
+{
+    if (frames_.empty())
+        RaiseError(Utf8ToCp932("内部エラー"));
+    auto item = std::make_shared<TParamCollectionItem>(std::move(value));
+    item->name_ = name;
+    frames_.back()->items_.push_back(item);
+    return *item;
+}
+
+} // namespace ruko

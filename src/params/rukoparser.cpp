@@ -1,0 +1,588 @@
+#include "params/rukoparser.h"
+
+#include "archive/fields.h"
+#include "base/error.h"
+#include "base/numtext.h"
+#include "base/text.h"
+#include "params/buildparser.h"
+#include "params/functable.h"
+#include "params/paramcollection.h"
+
+#include <cmath>
+
+namespace ruko {
+
+namespace {
+
+const char* const OpCodeNames[] = {
+    "ocNone",  "ocTo",    "ocPlus",  "ocMinus", "ocMul",    "ocDiv",    "ocMod",
+    "ocOr",    "ocAnd",   "ocXor",   "ocDimTo", "ocFunc",   "ocEqual",  "ocBig",
+    "ocSmall", "ocEBig",  "ocESmall", "ocShiftL", "ocShiftR", "ocComboStr", "ocNEqual",
+};
+
+bool IsTempName(std::string_view name) { return name.size() >= 4 && name.substr(0, 4) == "____"; }
+
+// Operand count a stored step must carry; -1 when any count is accepted.
+int FixedOperandCount(uint8_t op)
+{
+    switch (op) {
+    case ocTo:
+        return 1;
+    case ocPlus:
+    case ocMinus:
+    case ocMul:
+    case ocDiv:
+    case ocMod:
+    case ocOr:
+    case ocAnd:
+    case ocXor:
+    case ocEqual:
+    case ocBig:
+    case ocSmall:
+    case ocEBig:
+    case ocESmall:
+    case ocShiftL:
+    case ocShiftR:
+    case ocComboStr:
+    case ocNEqual:
+        return 2;
+    default:
+        return -1;
+    }
+}
+
+std::unique_ptr<TCustomParam> ReadOperand(TKwBigStream& s)
+{
+    uint8_t kind = ReadByte(s);
+    switch (kind) {
+    case ptInt: {
+        auto value = std::make_unique<TParamInt>();
+        value->Data[0] = ReadInt(s);
+        return value;
+    }
+    case ptFloat: {
+        auto value = std::make_unique<TParamFloat>();
+        value->Data[0] = ReadExtended(s);
+        return value;
+    }
+    case ptFlag: {
+        auto value = std::make_unique<TParamFlag>();
+        value->Data[0] = ReadByte(s) != 0;
+        return value;
+    }
+    case ptStr: {
+        auto value = std::make_unique<TParamStr>();
+        value->Data[0] = ReadStr(s);
+        return value;
+    }
+    default: {
+        auto value = std::make_unique<TParamVar>();
+        value->Name = ReadStr(s);
+        return value;
+    }
+    }
+}
+
+void WriteOperand(TKwBigStream& s, const TCustomParam& operand)
+{
+    // A reference stays a reference even while bound: its forwarded kind would save a stale constant.
+    if (auto* ref = dynamic_cast<const TParamVar*>(&operand)) {
+        WriteByte(s, ptVar);
+        WriteStr(s, ref->Name);
+        return;
+    }
+    uint8_t kind = operand.GetVarType();
+    switch (kind) {
+    case ptInt:
+        WriteByte(s, kind);
+        WriteInt(s, operand.GetInt());
+        break;
+    case ptFloat:
+        WriteByte(s, kind);
+        WriteExtended(s, operand.GetFloat());
+        break;
+    case ptFlag:
+        WriteByte(s, kind);
+        WriteByte(s, operand.GetFlag() ? 1 : 0);
+        break;
+    case ptStr:
+        WriteByte(s, kind);
+        WriteStr(s, operand.GetStr());
+        break;
+    default:
+        WriteByte(s, ptVar);
+        WriteStr(s, std::string());
+        break;
+    }
+}
+
+void ValidateStep(const TOpeData& step)
+{
+    size_t count = step.Operands.size();
+    int fixed = FixedOperandCount(step.Op);
+    if (fixed >= 0 && count != static_cast<size_t>(fixed))
+        RaiseDamaged();
+    if (step.Op == ocDimTo && count < 2)
+        RaiseDamaged();
+    if (step.Op == ocFunc) {
+        if (step.FuncIndex >= BuiltinFunctionCount)
+            RaiseDamaged();
+        const TBuiltinFunction& function = BuiltinFunctions[step.FuncIndex];
+        if (count < static_cast<size_t>(function.MinArgs) ||
+            (function.MaxArgs >= 0 && count > static_cast<size_t>(function.MaxArgs)))
+            RaiseDamaged();
+        if (step.FuncIndex == fnGetProp && !dynamic_cast<const TParamVar*>(step.Operands[1].get())) {
+            int32_t id = step.Operands[1]->GetInt();
+            if (id < 0 || id >= PropertyCount)
+                RaiseDamaged();
+        }
+    }
+}
+
+[[noreturn]] void RaiseMissing(const std::string& name)
+{
+    RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), name.c_str()));
+}
+
+[[noreturn]] void RaiseZeroDivide() { RaiseError(Utf8ToCp932("0で除算しました")); }
+
+// Clears the operands' bindings however the step ends, so no reference outlives its step.
+struct TOperandBindings
+{
+    std::vector<std::unique_ptr<TCustomParam>>& operands;
+    ~TOperandBindings()
+    {
+        for (auto& operand : operands)
+            if (auto* ref = dynamic_cast<TParamVar*>(operand.get()))
+                ref->Target.reset();
+    }
+};
+
+uint8_t ArithmeticKind(const TCustomParam& a, const TCustomParam& b)
+{
+    return a.GetVarType() == ptFloat || b.GetVarType() == ptFloat ? ptFloat : ptInt;
+}
+
+std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& step)
+{
+    auto& ops = step.Operands;
+    switch (step.Op) {
+    case ocTo:
+        return CreateParamByType(ops[0]->GetVarType());
+    case ocPlus:
+        if (ops[0]->GetVarType() == ptStr)
+            return std::make_unique<TParamStr>();
+        return CreateParamByType(ArithmeticKind(*ops[0], *ops[1]));
+    case ocMinus:
+    case ocMul:
+    case ocDiv:
+        return CreateParamByType(ArithmeticKind(*ops[0], *ops[1]));
+    case ocMod:
+    case ocOr:
+    case ocAnd:
+    case ocXor:
+    case ocShiftL:
+    case ocShiftR:
+        return std::make_unique<TParamInt>();
+    case ocDimTo: {
+        auto* array = dynamic_cast<TParamVar*>(ops[0].get());
+        if (!array)
+            RaiseMissing(ops[0]->GetStr());
+        std::vector<int32_t> subscripts;
+        for (size_t i = 1; i < ops.size(); ++i)
+            subscripts.push_back(ops[i]->GetInt());
+        auto element = std::make_unique<TParamVar>();
+        element->Name = step.Target;
+        element->BindElement(store, array->Name, subscripts);
+        return element;
+    }
+    case ocFunc: {
+        if (step.FuncIndex >= BuiltinFunctionCount)
+            return std::make_unique<TParamInt>();
+        if (step.FuncIndex == fnGetProp) {
+            int32_t id = ops.size() > 1 ? ops[1]->GetInt() : -1;
+            if (id < 0 || id >= PropertyCount)
+                RaiseError(Utf8ToCp932("GetPropの引数が違います"));
+            return CreateParamByType(PropertyKinds[id]);
+        }
+        return CreateParamByType(BuiltinFunctions[step.FuncIndex].ResultKind);
+    }
+    case ocEqual:
+    case ocBig:
+    case ocSmall:
+    case ocEBig:
+    case ocESmall:
+    case ocNEqual:
+        return std::make_unique<TParamFlag>();
+    case ocComboStr:
+        return std::make_unique<TParamStr>();
+    default: {
+        std::string message = Utf8ToCp932("不正な式\r\n\r\n代入先:") + step.Target + Utf8ToCp932("演算タイプ:") + OpCodeName(step.Op);
+        for (auto& operand : ops)
+            message += "\r\n" + operand->GetStr();
+        RaiseError(message);
+    }
+    }
+}
+
+template <typename V> bool Compare(uint8_t op, const V& a, const V& b)
+{
+    switch (op) {
+    case ocEqual:
+        return a == b;
+    case ocBig:
+        return a > b;
+    case ocSmall:
+        return a < b;
+    case ocEBig:
+        return a >= b;
+    case ocESmall:
+        return a <= b;
+    default:
+        return a != b;
+    }
+}
+
+void ApplyArithmetic(uint8_t op, TCustomParam& target, const TCustomParam& a, const TCustomParam& b)
+{
+    if (target.GetVarType() == ptFloat) {
+        Extended x = a.GetFloat(), y = b.GetFloat();
+        switch (op) {
+        case ocPlus:
+            target.SetFloat(x + y);
+            break;
+        case ocMinus:
+            target.SetFloat(x - y);
+            break;
+        case ocMul:
+            target.SetFloat(x * y);
+            break;
+        default:
+            if (y == 0)
+                RaiseZeroDivide();
+            target.SetFloat(x / y);
+            break;
+        }
+        return;
+    }
+    // Script integers wrap; the one quotient that does not fit stays INT_MIN.
+    int32_t x = a.GetInt(), y = b.GetInt();
+    uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+    switch (op) {
+    case ocPlus:
+        target.SetInt(static_cast<int32_t>(ux + uy));
+        break;
+    case ocMinus:
+        target.SetInt(static_cast<int32_t>(ux - uy));
+        break;
+    case ocMul:
+        target.SetInt(static_cast<int32_t>(ux * uy));
+        break;
+    default:
+        if (y == 0)
+            RaiseZeroDivide();
+        target.SetInt(y == -1 ? static_cast<int32_t>(0u - ux) : x / y);
+        break;
+    }
+}
+
+void RunStep(TParamCollection& store, TOpeData& step)
+{
+    auto& ops = step.Operands;
+    TOperandBindings bindings{ops};
+    for (auto& operand : ops) {
+        auto* ref = dynamic_cast<TParamVar*>(operand.get());
+        if (!ref)
+            continue;
+        TParamCollectionItem* item = store.Find(ref->Name);
+        if (!item)
+            RaiseMissing(ref->Name);
+        ref->Target = item->shared_from_this();
+        auto* element = dynamic_cast<TParamVar*>(item->Value.get());
+        ref->Index = element ? element->Index : 0;
+    }
+
+    TParamCollectionItem* targetItem = store.Find(step.Target);
+    if (!targetItem && IsTempName(step.Target))
+        targetItem = &store.AddTemporary(NewTemporary(store, step), step.Target);
+    if (!targetItem)
+        RaiseMissing(step.Target);
+    TCustomParam& target = *targetItem->Value;
+
+    switch (step.Op) {
+    case ocTo: {
+        const TCustomParam& a = *ops[0];
+        switch (target.GetVarType()) {
+        case ptInt:
+            target.SetInt(a.GetInt());
+            break;
+        case ptFloat:
+            target.SetFloat(a.GetFloat());
+            break;
+        case ptFlag:
+            target.SetFlag(a.GetFlag());
+            break;
+        case ptStr:
+            target.SetStr(a.GetStr());
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    case ocPlus:
+    case ocMinus:
+    case ocMul:
+    case ocDiv:
+        ApplyArithmetic(step.Op, target, *ops[0], *ops[1]);
+        break;
+    case ocMod: {
+        int32_t x = ops[0]->GetInt(), y = ops[1]->GetInt();
+        if (y == 0)
+            RaiseZeroDivide();
+        target.SetInt(y == -1 ? 0 : x % y);
+        break;
+    }
+    case ocOr:
+        target.SetInt(ops[0]->GetInt() | ops[1]->GetInt());
+        break;
+    case ocAnd:
+        target.SetInt(ops[0]->GetInt() & ops[1]->GetInt());
+        break;
+    case ocXor:
+        target.SetInt(ops[0]->GetInt() ^ ops[1]->GetInt());
+        break;
+    case ocShiftL:
+        target.SetInt(static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) << (ops[1]->GetInt() & 31)));
+        break;
+    case ocShiftR:
+        target.SetInt(static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) >> (ops[1]->GetInt() & 31)));
+        break;
+    case ocComboStr:
+        target.SetStr(ops[0]->GetStr() + ops[1]->GetStr());
+        break;
+    case ocEqual:
+    case ocBig:
+    case ocSmall:
+    case ocEBig:
+    case ocESmall:
+    case ocNEqual: {
+        const TCustomParam& a = *ops[0];
+        const TCustomParam& b = *ops[1];
+        bool outcome;
+        switch (a.GetVarType()) {
+        case ptStr:
+            // Ordinal, byte for byte (char_traits<char> compares as unsigned bytes).
+            outcome = Compare(step.Op, a.GetStr(), b.GetStr());
+            break;
+        case ptFloat:
+            outcome = Compare(step.Op, a.GetFloat(), b.GetFloat());
+            break;
+        case ptFlag:
+            outcome = Compare(step.Op, a.GetFlag(), b.GetFlag());
+            break;
+        default:
+            outcome = Compare(step.Op, a.GetInt(), b.GetInt());
+            break;
+        }
+        target.SetFlag(outcome);
+        break;
+    }
+    case ocFunc: {
+        TFuncCall call{store, *targetItem, ops, step.FuncIndex};
+        CurrentSysFuncs().CallFunction(call);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::string QuoteText(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (size_t pos = 0; pos < text.size();) {
+        size_t length = CharLength(text, pos);
+        if (length == 2) {
+            quoted.append(text, pos, 2);
+        } else if (text[pos] == '"' || text[pos] == '\\') {
+            quoted += '\\';
+            quoted += text[pos];
+        } else if (text.compare(pos, 2, "\r\n") == 0) {
+            quoted += "\\n";
+            length = 2;
+        } else if (text[pos] == '\r') {
+            quoted += "\\r";
+        } else if (text[pos] == '\n') {
+            quoted += "\\x0a";
+        } else {
+            quoted += text[pos];
+        }
+        pos += length;
+    }
+    return quoted + "\"";
+}
+
+std::string DumpOperand(const TCustomParam& operand)
+{
+    if (auto* ref = dynamic_cast<const TParamVar*>(&operand))
+        return ref->Name.empty() ? std::string("<empty>") : ref->Name;
+    switch (operand.GetVarType()) {
+    case ptInt:
+        return IntToStr(operand.GetInt());
+    case ptFloat: {
+        std::string text = FloatToStr(operand.GetFloat());
+        if (text.find_first_of(".EN") == std::string::npos)
+            text += ".0";
+        return text;
+    }
+    case ptFlag:
+        return operand.GetFlag() ? "TRUE" : "FALSE";
+    default:
+        return QuoteText(operand.GetStr());
+    }
+}
+
+} // namespace
+
+const char* OpCodeName(uint8_t op) { return op <= ocNEqual ? OpCodeNames[op] : ""; }
+
+void TRukoParser::LoadFromStream(TKwBigStream& s)
+{
+    uint32_t count = ReadU32(s);
+    CheckCount(s, count, 1 + 4 + 4);
+    std::vector<TOpeData> steps(count);
+    for (TOpeData& step : steps) {
+        step.Op = ReadByte(s);
+        step.Target = ReadStr(s);
+        uint32_t operandCount = ReadU32(s);
+        if (step.Op == ocFunc)
+            step.FuncIndex = ReadByte(s);
+        CheckCount(s, operandCount, 1 + 1);
+        for (uint32_t i = 0; i < operandCount; ++i)
+            step.Operands.push_back(ReadOperand(s));
+        ValidateStep(step);
+    }
+    Steps = std::move(steps);
+}
+
+void TRukoParser::SaveToStream(TKwBigStream& s) const
+{
+    WriteU32(s, static_cast<uint32_t>(Steps.size()));
+    for (const TOpeData& step : Steps) {
+        WriteByte(s, step.Op);
+        WriteStr(s, step.Target);
+        WriteU32(s, static_cast<uint32_t>(step.Operands.size()));
+        if (step.Op == ocFunc)
+            WriteByte(s, step.FuncIndex);
+        for (const auto& operand : step.Operands)
+            WriteOperand(s, *operand);
+    }
+}
+
+void TRukoParser::Assign(const TRukoParser& other)
+{
+    if (&other == this)
+        return;
+    std::vector<TOpeData> steps;
+    for (const TOpeData& source : other.Steps) {
+        TOpeData& step = steps.emplace_back();
+        step.Op = source.Op;
+        step.Target = source.Target;
+        step.FuncIndex = source.FuncIndex;
+        for (const auto& operand : source.Operands) {
+            step.Operands.push_back(operand->Clone());
+            if (auto* ref = dynamic_cast<TParamVar*>(step.Operands.back().get()))
+                ref->Target.reset();
+        }
+    }
+    Steps = std::move(steps);
+}
+
+bool TRukoParser::Execute(TParamCollection& store)
+{
+    Result.reset();
+    LastError.clear();
+    if (store.TempDepth() >= MaxEvalNesting) {
+        LastError = Utf8ToCp932("スタックエラー");
+        return false;
+    }
+    TParamCollection::TTempFrame frame(store);
+    bool ok = true;
+    try {
+        for (TOpeData& step : Steps)
+            RunStep(store, step);
+    } catch (const std::exception& error) {
+        ok = false;
+        LastError = error.what();
+    }
+    if (!Steps.empty() && Steps.back().Op == ocTo && Steps.back().Target == "____arg") {
+        // A "____arg" that stands for nothing (an unset "@Temp" or "@Result") yields no Result.
+        try {
+            Result = store.Snapshot("____arg");
+        } catch (const std::exception&) {
+            Result.reset();
+        }
+    }
+    return ok;
+}
+
+bool TRukoParser::Execute()
+{
+    if (!ParamMan)
+        return false;
+    return Execute(*ParamMan);
+}
+
+void CompileText(std::string_view text, TRukoParser& program)
+{
+    TBuildRukoParser builder;
+    builder.Parse(text);
+    TKwBigMemoryStream stream;
+    builder.WriteTo(stream);
+    stream.SetPosition(0);
+    program.LoadFromStream(stream);
+}
+
+bool EvalText(std::string_view text, TParamCollection& store)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    if (text.empty())
+        return false;
+    TRukoParser program;
+    try {
+        CompileText(text, program);
+    } catch (const std::exception&) {
+        return false;
+    }
+    program.Execute(store);
+    return true;
+}
+
+std::string DumpProgram(const TRukoParser& program)
+{
+    std::string out;
+    for (const TOpeData& step : program.Steps) {
+        out += step.Target + " := " + (step.Op <= ocNEqual ? OpCodeName(step.Op) : "op" + IntToStr(step.Op));
+        size_t first = 0;
+        if (step.Op == ocFunc) {
+            out += ' ';
+            out += step.FuncIndex < BuiltinFunctionCount ? BuiltinFunctions[step.FuncIndex].Name
+                                                         : ("#" + IntToStr(step.FuncIndex)).c_str();
+            out += '(';
+        } else if (!step.Operands.empty()) {
+            out += ' ';
+        }
+        for (size_t i = first; i < step.Operands.size(); ++i)
+            out += (i ? ", " : "") + DumpOperand(*step.Operands[i]);
+        if (step.Op == ocFunc)
+            out += ')';
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace ruko
