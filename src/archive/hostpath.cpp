@@ -80,18 +80,6 @@ std::string HostFolderOf(const std::string& hostPath)
     return slash == std::string::npos ? std::string() : hostPath.substr(0, slash + 1);
 }
 
-bool HostFileExists(const std::string& hostPath)
-{
-    struct stat info;
-    return !hostPath.empty() && stat(hostPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool HostFolderExists(const std::string& hostPath)
-{
-    struct stat info;
-    return !hostPath.empty() && stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string ResolveGamePath(const std::string& hostFolder, std::string_view gameName, bool folder)
 {
     if (hostFolder.empty())

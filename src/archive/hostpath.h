@@ -4,6 +4,7 @@
 // cached folder listings, refreshed when a folder changes. Names that would leave the folder
 // (".." components, drive letters) never resolve.
 #include <string>
+#include "base/fileio.h"
 #include <string_view>
 #include <vector>
 
@@ -21,9 +22,6 @@ std::string JoinHostPath(const std::string& hostFolder, std::string_view name);
 
 // The folder part of a host path with a trailing '/' ("" for a bare name).
 std::string HostFolderOf(const std::string& hostPath);
-
-bool HostFileExists(const std::string& hostPath);
-bool HostFolderExists(const std::string& hostPath);
 
 // Forgets every cached listing (after this process writes files into watched folders).
 void ForgetHostListings();

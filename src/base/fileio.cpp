@@ -7,6 +7,18 @@
 
 namespace ruko {
 
+bool HostFileExists(const std::string& hostPath)
+{
+    struct stat info;
+    return !hostPath.empty() && stat(hostPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool HostFolderExists(const std::string& hostPath)
+{
+    struct stat info;
+    return !hostPath.empty() && stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool ReadHostFile(const std::string& hostPath, std::string& content)
 {
     content.clear();

@@ -5,6 +5,9 @@
 
 namespace ruko {
 
+bool HostFileExists(const std::string& hostPath);
+bool HostFolderExists(const std::string& hostPath);
+
 bool ReadHostFile(const std::string& hostPath, std::string& content);
 // Writes to a temporary file beside the target, flushes it and renames it over the target.
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view content);

@@ -57,18 +57,6 @@ std::string CanonicalHostPath(const std::string& path)
     return result;
 }
 
-bool HostFileExists(const std::string& path)
-{
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
-}
-
-bool HostFolderExists(const std::string& path)
-{
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
 std::string UserConfigFolder()
 {
     return MadeFolder(EnvFolder("XDG_CONFIG_HOME", ".config") + "rukoplayer/");

@@ -1,6 +1,7 @@
 #pragma once
 // Host folders and process-wide guards. Paths here are host paths: UTF-8 with '/'.
 #include <string>
+#include "base/fileio.h"
 
 namespace ruko {
 
@@ -10,9 +11,6 @@ std::string ExecutableFolder();
 // The absolute path with symbolic links, "." and ".." resolved; the input made absolute when it
 // does not exist.
 std::string CanonicalHostPath(const std::string& path);
-
-bool HostFileExists(const std::string& path);
-bool HostFolderExists(const std::string& path);
 
 // Per-user folders, created on demand: $XDG_CONFIG_HOME/rukoplayer/ and $XDG_DATA_HOME/rukoplayer/
 // (falling back to ~/.config and ~/.local/share). Trailing '/'.
