@@ -86,7 +86,8 @@ public:
 protected:
     bool Vertical;
 
-    int32_t MaskHeight() const override { return Vertical ? std::max(Params[0], 2) : 1; }
+    // Rows past the target are never shown, so a huge band parameter does not size the mask.
+    int32_t MaskHeight() const override { return Vertical ? std::max(1, std::min(std::max(Params[0], 2), H())) : 1; }
     int64_t CurrentProgress() const override { return Progress(int64_t(Params[1]) + 2 * int64_t(Params[0]) - 2); }
     uint8_t Band(int64_t b, int32_t i) const
     {
