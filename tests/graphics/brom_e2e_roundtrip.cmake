@@ -1,0 +1,48 @@
+# Script mode: TOOL, INPUT, WORK.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+function(run)
+  execute_process(COMMAND ${TOOL} ${ARGN} RESULT_VARIABLE status ERROR_VARIABLE errors)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "rukotool ${ARGN} failed (${status}): ${errors}")
+  endif()
+endfunction()
+function(expect_same a b why)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a} ${b} RESULT_VARIABLE differ)
+  if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "${why}: ${a} and ${b} differ")
+  endif()
+endfunction()
+# render also reads PNG and BMP directly: that is the reference the layered image must match.
+run(render ${INPUT} ${WORK}/direct.png)
+run(image ${INPUT} ${WORK}/first.brm)
+run(render ${WORK}/first.brm ${WORK}/rendered.png)
+expect_same(${WORK}/direct.png ${WORK}/rendered.png "the layered image does not hold the pixels of ${INPUT}")
+run(image ${WORK}/rendered.png ${WORK}/second.brm)
+run(render ${WORK}/second.brm ${WORK}/again.png)
+expect_same(${WORK}/rendered.png ${WORK}/again.png "a second image/render round trip changed the pixels")
+run(image ${INPUT} ${WORK}/jpeg.brm --jpeg 90)
+run(render ${WORK}/jpeg.brm ${WORK}/jpeg.png)
+
+# Scrambled rows come back only with the same identification code.
+run(image ${INPUT} ${WORK}/scrambled.brm --ident 0x1234ABCD)
+run(render ${WORK}/scrambled.brm ${WORK}/unscrambled.png --ident 0x1234ABCD)
+expect_same(${WORK}/direct.png ${WORK}/unscrambled.png "scrambled rows did not come back in order")
+run(render ${WORK}/scrambled.brm ${WORK}/wrong.png --ident 99)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/direct.png ${WORK}/wrong.png RESULT_VARIABLE differ)
+if(differ EQUAL 0)
+  message(FATAL_ERROR "a wrong identification code still gave the picture")
+endif()
+execute_process(COMMAND ${TOOL} render ${WORK}/scrambled.brm ${WORK}/none.png RESULT_VARIABLE status
+                ERROR_VARIABLE errors)
+if(NOT status EQUAL 1 OR NOT errors MATCHES "識別コードを設定してください")
+  message(FATAL_ERROR "scrambled picture without a code: status ${status}, message ${errors}")
+endif()
+
+# A damaged picture is refused with status 1 and the damaged-file message.
+file(WRITE ${WORK}/damaged.brm "Brom105")
+execute_process(COMMAND ${TOOL} render ${WORK}/damaged.brm ${WORK}/out.png RESULT_VARIABLE status
+                ERROR_VARIABLE errors)
+if(NOT status EQUAL 1 OR NOT errors MATCHES "ファイルが破壊されています")
+  message(FATAL_ERROR "damaged input: status ${status}, message ${errors}")
+endif()

@@ -1,0 +1,144 @@
+// rukotool image / render: pictures to layered images and composed frames back to PNG.
+#include "command.h"
+
+#include "archive/bigstream.h"
+#include "base/error.h"
+#include "base/fileio.h"
+#include "base/text.h"
+#include "graphics/bmp.h"
+#include "graphics/brom.h"
+#include "graphics/jpeg.h"
+#include "graphics/png.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace ruko::tool {
+
+namespace {
+
+std::vector<uint8_t> ReadInput(const std::string& path)
+{
+    std::string content;
+    if (!ReadHostFile(path, content))
+        RaiseError(Utf8ToCp932(path + ":ファイルがありません"));
+    return std::vector<uint8_t>(content.begin(), content.end());
+}
+
+void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    if (!WriteHostFileAtomic(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+        RaiseError("cannot write " + path);
+}
+
+int64_t NumberArgument(const std::vector<std::string>& args, size_t& i, int64_t low, int64_t high)
+{
+    const std::string& option = args[i];
+    if (++i >= args.size())
+        throw EUsage{option + " needs a number"};
+    int64_t value = 0;
+    const std::string& text = args[i];
+    int base = 10;
+    size_t skip = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        skip = 2;
+    }
+    auto [end, error] = std::from_chars(text.data() + skip, text.data() + text.size(), value, base);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        throw EUsage{option + ": '" + text + "' is not a number in " + std::to_string(low) + ".." +
+                     std::to_string(high)};
+    return value;
+}
+
+// PNG, JPEG or BMP, recognised by content, into a one-frame list.
+int Image(const std::vector<std::string>& args)
+{
+    std::vector<std::string> paths;
+    TBromCompression compression = bcZlib;
+    int quality = 90;
+    int64_t ident = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--ident") {
+            ident = NumberArgument(args, i, INT32_MIN, UINT32_MAX);
+        } else if (args[i] == "--jpeg") {
+            compression = bcJpeg;
+            quality = int(NumberArgument(args, i, 1, 100));
+        } else if (args[i] == "--raw") {
+            compression = bcNone;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            throw EUsage{"unknown option " + args[i]};
+        } else {
+            paths.push_back(args[i]);
+        }
+    }
+    if (paths.size() != 2)
+        throw EUsage{"expected IN OUT.brm"};
+    std::vector<uint8_t> input = ReadInput(paths[0]);
+    // An identification code stores the rows raw and scrambled, as titles ship them.
+    TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
+    TBromFrame& frame = list.AddFrame();
+    if (IsPngData(input.data(), input.size())) {
+        TDecodedPicture decoded = DecodePng(input.data(), input.size());
+        frame.Picture = std::move(decoded.Picture);
+        frame.AlphaPlane = std::move(decoded.Alpha);
+    } else if (IsJpegData(input.data(), input.size())) {
+        frame.Picture = DecodeJpeg(input.data(), input.size());
+    } else if (IsBmpData(input.data(), input.size())) {
+        frame.Picture = DecodeBmp(input.data(), input.size());
+    } else {
+        RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
+    }
+    TKwBigMemoryStream out;
+    list.SaveToStream(out, compression, quality);
+    WriteOutput(paths[1], out.Bytes());
+    return 0;
+}
+
+// One composed frame as PNG; an alpha plane, or else the transparent colour, becomes its alpha.
+int Render(const std::vector<std::string>& args)
+{
+    std::vector<std::string> paths;
+    int64_t frameIndex = 0, ident = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--frame")
+            frameIndex = NumberArgument(args, i, 0, INT32_MAX);
+        else if (args[i] == "--ident")
+            ident = NumberArgument(args, i, INT32_MIN, UINT32_MAX);
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            throw EUsage{"unknown option " + args[i]};
+        else
+            paths.push_back(args[i]);
+    }
+    if (paths.size() != 2)
+        throw EUsage{"expected IN.brm OUT.png"};
+    std::vector<uint8_t> input = ReadInput(paths[0]);
+    TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
+    if (IsPngData(input.data(), input.size()))
+        list.LoadFromData("in.png", input);
+    else if (IsBmpData(input.data(), input.size()))
+        list.LoadFromData("in.bmp", input);
+    else
+        list.LoadFromData("in.brm", input);
+    const TBromFrame& frame = list.Frames(int(frameIndex));
+    std::optional<TPicture> alpha = frame.AlphaPlane;
+    if (!alpha && frame.TransColor != -1) {
+        TBromFrame keyed;
+        keyed.Picture = frame.Picture;
+        keyed.TransColor = frame.TransColor;
+        keyed.MakeMask(false);
+        alpha = std::move(keyed.AlphaPlane);
+    }
+    WriteOutput(paths[1], EncodePng(frame.Picture, alpha ? &*alpha : nullptr));
+    return 0;
+}
+
+const TToolCommandRegistrar imageCommand({"image", "image IN OUT.brm [--jpeg QUALITY | --raw] [--ident CODE]",
+                                          "PNG, JPEG or BMP to a layered image (an RGBA PNG keeps its alpha plane)",
+                                          Image});
+const TToolCommandRegistrar renderCommand({"render", "render IN.brm OUT.png [--frame N] [--ident CODE]",
+                                           "a composed frame of a layered image as PNG", Render});
+
+} // namespace
+
+} // namespace ruko::tool
