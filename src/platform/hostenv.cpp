@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -65,6 +66,15 @@ std::string UserConfigFolder()
 std::string UserDataFolder()
 {
     return MadeFolder(EnvFolder("XDG_DATA_HOME", ".local/share") + "rukoplayer/");
+}
+
+bool UserLanguageIsJapanese()
+{
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return std::strncmp(value, "ja", 2) == 0;
+    }
+    return false;
 }
 
 std::string LockFileName(const std::string& mutexName)

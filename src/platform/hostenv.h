@@ -17,6 +17,10 @@ std::string CanonicalHostPath(const std::string& path);
 std::string UserConfigFolder();
 std::string UserDataFolder();
 
+// True when the user's language (LC_ALL, LC_MESSAGES, LANG, first one set) is Japanese: the
+// exit question and the box buttons follow it.
+bool UserLanguageIsJapanese();
+
 // The single-copy guard: an exclusive flock on a lock file in $XDG_RUNTIME_DIR (else /tmp) named
 // after the run-mutex name. Held until destruction or process end.
 class TRunLock

@@ -11,6 +11,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "platform/hostenv.h"
 #include "platform/keymap.h"
 #include "platform/platform.h"
 #include "platform/pngfile.h"
@@ -18,15 +19,6 @@
 
 namespace ruko {
 namespace {
-
-bool JapaneseDesktop()
-{
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) return std::strncmp(value, "ja", 2) == 0;
-    }
-    return false;
-}
 
 int ModeBits(uint32_t format)
 {
@@ -221,7 +213,7 @@ public:
 
     bool AskYesNo(const std::string& captionCp932, const std::string& textCp932) override
     {
-        bool ja = JapaneseDesktop();
+        bool ja = UserLanguageIsJapanese();
         return Box(SDL_MESSAGEBOX_INFORMATION, captionCp932, textCp932,
                    {{TBoxAnswer::Yes, ja ? "\xE3\x81\xAF\xE3\x81\x84" : "Yes"},
                     {TBoxAnswer::No, ja ? "\xE3\x81\x84\xE3\x81\x84\xE3\x81\x88" : "No"}}) == TBoxAnswer::Yes;
@@ -229,7 +221,7 @@ public:
 
     TBoxAnswer AskOkCancel(const std::string& captionCp932, const std::string& textCp932) override
     {
-        bool ja = JapaneseDesktop();
+        bool ja = UserLanguageIsJapanese();
         return Box(SDL_MESSAGEBOX_WARNING, captionCp932, textCp932,
                    {{TBoxAnswer::Ok, "OK"},
                     {TBoxAnswer::Cancel,

@@ -1,8 +1,6 @@
 #include "shell/options.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 #include "base/error.h"
 #include "base/inifile.h"
@@ -54,15 +52,6 @@ std::string RunMutexNameForHostPath(const std::string& hostPath)
         if (c == '\\') c = '-';
     }
     return path;
-}
-
-bool UserLanguageIsJapanese()
-{
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) return std::strncmp(value, "ja", 2) == 0;
-    }
-    return false;
 }
 
 std::string ExitQuestion(bool japanese, const std::string& titleCp932)

@@ -29,9 +29,6 @@ std::string RunMutexName(std::string_view baseCp932);
 // The run-mutex name for a host path (UTF-8, '/'): the canonical path written the Windows way.
 std::string RunMutexNameForHostPath(const std::string& hostPath);
 
-// True when the user's language (LC_ALL, LC_MESSAGES, LANG, first one set) is Japanese.
-bool UserLanguageIsJapanese();
-
 // The exit question for a title (CP932): Japanese or English.
 std::string ExitQuestion(bool japanese, const std::string& titleCp932);
 

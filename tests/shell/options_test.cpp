@@ -6,6 +6,7 @@
 
 #include "base/inifile.h"
 #include "base/text.h"
+#include "platform/hostenv.h"
 
 using namespace ruko;
 
