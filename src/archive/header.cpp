@@ -151,6 +151,23 @@ void TRukoInstallSet::SaveToStream(TKwBigStream& s) const
             WriteStr(s, text);
 }
 
+std::vector<uint8_t> TRukoInstallSet::SaveToBytes() const
+{
+    TKwBigMemoryStream s;
+    SaveToStream(s);
+    return s.TakeBytes();
+}
+
+TRukoInstallSet TRukoInstallSet::CompleteInstall(const std::string& title, uint32_t diskNumber)
+{
+    TRukoInstallSet install;
+    install.Version = NewestVersion;
+    install.DiskNumber = diskNumber;
+    install.Title = title;
+    install.AllInstalled = true;
+    return install;
+}
+
 void TFolderDiskList::LoadFromStream(TKwBigStream& s)
 {
     int32_t count = ReadInt(s);

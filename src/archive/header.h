@@ -44,6 +44,11 @@ struct TRukoInstallSet
     void LoadFromStream(TKwBigStream& s);
     // Writes "is" + the version in three digits and every field of that version.
     void SaveToStream(TKwBigStream& s) const;
+    std::vector<uint8_t> SaveToBytes() const;
+
+    // The record of a title installed whole, in the newest version: AllInstalled is set, so the
+    // player takes the data beside it (or appended to it) and never asks for a disc.
+    static TRukoInstallSet CompleteInstall(const std::string& title, uint32_t diskNumber = 1);
 };
 
 // Which disc holds which folder: folder name → disk number.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 #include <zlib.h>
 
@@ -410,17 +411,22 @@ bool TVrFileCollection::TryReadMember(std::string_view name, std::vector<uint8_t
     }
     if (!source_)
         return false;
-    std::vector<uint8_t> raw = ReadStoredBytes(*file);
-    if (file->Stored || raw.empty()) {
-        bytes = std::move(raw);
-        return true;
-    }
-    try {
-        bytes = InflateMember(raw.data(), raw.size(), InflateLimit(file->Size));
-    } catch (const ERukoError&) {
-        RaiseError(FormatText(Utf8ToCp932("%s:ファイルが破壊されています").c_str(), std::string(name).c_str()));
-    }
+    bytes = ReadFileBytes(*file);
     return true;
+}
+
+std::vector<uint8_t> TVrFileCollection::ReadFileBytes(const TVrFile& file) const
+{
+    if (file.Data)
+        return file.Data->Bytes();
+    std::vector<uint8_t> raw = ReadStoredBytes(file);
+    if (file.Stored || raw.empty())
+        return raw;
+    try {
+        return InflateMember(raw.data(), raw.size(), InflateLimit(file.Size));
+    } catch (const ERukoError&) {
+        RaiseError(FormatText(Utf8ToCp932("%s:ファイルが破壊されています").c_str(), file.Name().c_str()));
+    }
 }
 
 std::string TVrFileCollection::LooseFilePath(std::string_view name) const
@@ -605,6 +611,8 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             RaiseError(Utf8ToCp932("エラー:") + file.Name() + "\n" + error.what());
         }
         written.push_back(member);
+        if (OnMemberWritten)
+            OnMemberWritten(i + 1, count);
     }
     offsets.push_back(stream.GetPosition());
     int64_t end = stream.GetPosition();
@@ -629,6 +637,37 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
     WriteExact(stream, tables.Bytes().data(), static_cast<int64_t>(tables.Bytes().size()));
     stream.SetPosition(end);
     return true;
+}
+
+void TVrFileCollection::SaveToFile(const std::string& hostPath)
+{
+    // Written beside the target under another name and renamed part by part only when complete,
+    // so a failed write never destroys an archive that was there.
+    size_t slash = hostPath.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : hostPath.substr(0, slash + 1);
+    std::string temporary = folder + "~writing-" + hostPath.substr(folder.size());
+    auto removeParts = [](const std::string& path, int from) {
+        for (int i = from;; ++i)
+            if (unlink(TKwBigFileStream::PartName(path, i).c_str()) != 0 && i > 0)
+                break;
+    };
+    int parts = 0;
+    try {
+        TKwBigFileStream file(temporary, TFileMode::Create);
+        SaveToStream(file);
+        if (!file.Flush())
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(), Utf8ToCp932(hostPath).c_str()));
+        parts = file.PartCount();
+    } catch (...) {
+        removeParts(temporary, 0);
+        throw;
+    }
+    for (int i = 0; i < parts; ++i)
+        if (rename(TKwBigFileStream::PartName(temporary, i).c_str(), TKwBigFileStream::PartName(hostPath, i).c_str()) != 0) {
+            removeParts(temporary, 0);
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(), Utf8ToCp932(hostPath).c_str()));
+        }
+    removeParts(hostPath, parts); // parts of an older, longer archive
 }
 
 } // namespace ruko

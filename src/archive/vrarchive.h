@@ -83,6 +83,11 @@ public:
     // Writes the whole archive in the newest version to an empty stream at position 0. Members come
     // from memory, from loose files under Folder, or from this archive's own data.
     bool SaveToStream(TKwBigStream& stream);
+    // SaveToStream into a new host file (split into 1 GiB parts when larger). Nothing is left
+    // behind when writing fails.
+    void SaveToFile(const std::string& hostPath);
+    // Called after each member SaveToStream writes: (members written, member count).
+    std::function<void(int done, int count)> OnMemberWritten;
 
     TVrFile& Add(const std::string& name);
     TVrFile& AddMemoryFile(const std::string& name); // with an empty Data stream
@@ -100,6 +105,8 @@ public:
     // "%s:ファイルがありません" when neither exists.
     void ReadMember(TKwBigStream& target, std::string_view name);
     std::vector<uint8_t> ReadMemberBytes(std::string_view name);
+    // One member's bytes, uncompressed (by item, so each of two equal names can be read).
+    std::vector<uint8_t> ReadFileBytes(const TVrFile& file) const;
     // The member's bytes from this archive only (memory or data); false when it has no such member.
     bool TryReadMember(std::string_view name, std::vector<uint8_t>& bytes);
     // A read-only stream over the member: a window on the archive for a stored member, the

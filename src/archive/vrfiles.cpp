@@ -140,6 +140,40 @@ int TVrFileManager::AddArchive(const std::string& hostPath, bool viaTrailer)
     return Register(std::move(archive));
 }
 
+bool TVrFileManager::HasTrailerMarker(const std::string& hostPath)
+{
+    int fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char marker[2] = {};
+    off_t size = lseek(fd, 0, SEEK_END);
+    bool found = size >= TrailerSize && pread(fd, marker, 2, size - 2) == 2 && marker[0] == 'r' && marker[1] == 'k';
+    close(fd);
+    return found;
+}
+
+void TVrFileManager::RegisterDataSources(const std::string& playerPath, const std::vector<std::string>& params)
+{
+    if (params.empty()) {
+        // The real path, so the archive's folder is the player's and not /proc/self.
+        std::string player = CanonicalPath(playerPath);
+        SetBaseFolder(HostFolderOf(player));
+        if (HasTrailerMarker(player))
+            AddArchive(player, true);
+        return;
+    }
+    SetBaseFolder(params.front());
+    for (const std::string& param : params) {
+        if (HostFolderExists(param)) {
+            std::string gameDat = ResolveGamePath(param, "game.dat");
+            if (!gameDat.empty())
+                AddArchive(gameDat);
+        } else if (HostFileExists(param) && HasTrailerMarker(param)) {
+            AddArchive(param, true);
+        }
+    }
+}
+
 int TVrFileManager::AddArchiveSource(std::shared_ptr<const TRangeSource> source, int64_t directoryOffset,
                                      const std::string& displayName)
 {

@@ -66,6 +66,14 @@ public:
     // index, or −1 when the same file (canonical path) is already registered. An empty path makes
     // the file-less in-memory archive. A damaged archive raises an error naming it.
     int AddArchive(const std::string& hostPath, bool viaTrailer = false);
+    // Registers the run's data sources after archive 0. Without parameters the base folder is the
+    // player's folder and the player itself is registered when it ends with the "rk" trailer (a
+    // standalone title). With parameters the first one is the base folder; each one registers the
+    // "game.dat" in the folder it names, or the file it names when that ends with the trailer
+    // (read through the trailer whatever its extension). `playerPath` is normally "/proc/self/exe".
+    void RegisterDataSources(const std::string& playerPath, const std::vector<std::string>& params);
+    // True when the host file's last two bytes are the trailer marker "rk".
+    static bool HasTrailerMarker(const std::string& hostPath);
     // Registers an archive already in memory (tests, resources).
     int AddArchiveSource(std::shared_ptr<const TRangeSource> source, int64_t directoryOffset,
                          const std::string& displayName);

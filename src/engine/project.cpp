@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
+#include "params/paramcollection.h"
 
 namespace ruko {
 
@@ -39,6 +40,21 @@ void WriteDeclaration(TKwBigStream& s, const TGlobalVarDecl& decl)
 }
 
 } // namespace
+
+void DeclareProjectGlobal(TParamCollection& store, const TGlobalVarDecl& decl)
+{
+    if (decl.Type < ptInt || decl.Type > ptStr || store.Find(decl.Name))
+        return;
+    TParamCollectionItem& item = store.AddVariable(decl.Type, decl.Name);
+    item.Persistent = 1;
+    switch (decl.Type) {
+    case ptInt: item.Value->SetInt(decl.IntValue); break;
+    case ptFloat: item.Value->SetFloat(decl.RealValue); break;
+    case ptFlag: item.Value->SetFlag(decl.BoolValue); break;
+    case ptStr: item.Value->SetStr(decl.StrValue); break;
+    default: break;
+    }
+}
 
 void TProjectSetting::LoadFromStream(TKwBigStream& s, const std::string& fileName)
 {
@@ -118,6 +134,13 @@ void TProjectSetting::SaveToStream(TKwBigStream& s) const
     FolderDisks.SaveToStream(s);
 }
 
+std::vector<uint8_t> TProjectSetting::SaveToBytes() const
+{
+    TKwBigMemoryStream s;
+    SaveToStream(s);
+    return s.TakeBytes();
+}
+
 TProject::TProject(TProjectHost host)
     : Title(Utf8ToCp932("情報")), DiskPrompt(Utf8ToCp932("ディスク%dを入れてから[OK]をクリックしてください")),
       ExitPrompt(Utf8ToCp932("終了します")), host_(std::move(host))
@@ -172,9 +195,12 @@ void TProject::Create(bool configOnly)
 
     if (host_.RestoreStatus)
         host_.RestoreStatus();
-    if (host_.DeclareGlobal)
-        for (const TGlobalVarDecl& decl : setting.Variables)
+    for (const TGlobalVarDecl& decl : setting.Variables) {
+        if (host_.DeclareGlobal)
             host_.DeclareGlobal(decl);
+        else if (ParamMan)
+            DeclareProjectGlobal(*ParamMan, decl);
+    }
     TerminateRequested = false;
     if (host_.LoadSlotCaptions)
         host_.LoadSlotCaptions();

@@ -58,11 +58,19 @@ struct TProjectSetting
     // いません"; damage (counts, strings, a screen size outside 1..8192) raises an error naming
     // `fileName`. The object is unchanged on failure.
     void LoadFromStream(TKwBigStream& s, const std::string& fileName = "ruko.rpb");
-    // Writes the fields of `Version`.
+    // Writes the fields of `Version` (the newest unless changed).
     void SaveToStream(TKwBigStream& s) const;
+    std::vector<uint8_t> SaveToBytes() const;
 };
 
-// What the project needs from the rest of the player. Unset members are skipped.
+class TParamCollection;
+
+// Creates the declared global in the store unless a variable of that name exists already (a value
+// the restored status brought back wins). Project globals belong to the persistent group.
+void DeclareProjectGlobal(TParamCollection& store, const TGlobalVarDecl& decl);
+
+// What the project needs from the rest of the player. Unset members are skipped, except
+// DeclareGlobal, which defaults to DeclareProjectGlobal on ParamMan when the store exists.
 struct TProjectHost
 {
     // Finds the game data (the file manager's LocateGameData); false ends the run.

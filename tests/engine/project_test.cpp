@@ -3,6 +3,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/project.h"
+#include "params/paramcollection.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,24 @@ TEST_F(ProjectTest, MediaFilesOnADiscNeverPrompt)
     EXPECT_EQ(prompts, 1);
     EXPECT_FALSE(project.EnsureFileAvailable("other\\op.mpg"));
     EXPECT_EQ(prompts, 1);
+}
+
+TEST_F(ProjectTest, GlobalsGoToTheVariableStoreAndRestoredValuesWin)
+{
+    ParamMan = std::make_unique<TParamCollection>();
+    ParamMan->AddVariable(ptInt, "count").Value->SetInt(42); // as restored from the status
+    host.DeclareGlobal = nullptr;
+    AddFile("ruko.rpb", Encode(Sample(117)));
+    AddFile("start.rsb", {1});
+    TProject project(host);
+    project.Create();
+    EXPECT_EQ(ParamMan->Find("count")->Value->GetInt(), 42);
+    EXPECT_EQ(ParamMan->Find("RATIO")->Value->GetFloat(), 0.5L);
+    EXPECT_TRUE(ParamMan->Find("seen")->Value->GetFlag());
+    EXPECT_EQ(ParamMan->Find("name")->Value->GetStr(), "x");
+    EXPECT_EQ(ParamMan->Find("name")->Persistent, 1);
+    EXPECT_EQ(ParamMan->Find("odd"), nullptr); // a type without a value declares nothing
+    ParamMan.reset();
 }
 
 } // namespace
