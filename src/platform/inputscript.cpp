@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 #include "base/fileio.h"
 
@@ -27,10 +28,29 @@ bool ToInt(std::string_view word, int64_t low, int64_t high, int64_t& value)
     return ec == std::errc() && end == word.data() + word.size() && value >= low && value <= high;
 }
 
+// The offending line as it can be shown on one terminal line: bytes outside printable ASCII
+// escaped, long lines cut.
+std::string Shown(std::string_view line)
+{
+    constexpr size_t MaxShown = 60;
+    std::string out;
+    for (size_t i = 0; i < line.size() && i < MaxShown; ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    if (line.size() > MaxShown) out += "...";
+    return out;
+}
+
 [[noreturn]] void Fail(int lineNumber, std::string_view line, const char* why)
 {
-    throw EInputScript{"input script line " + std::to_string(lineNumber) + ": " + why + ": " +
-                       std::string(line)};
+    throw EInputScript{"input script line " + std::to_string(lineNumber) + ": " + why + ": " + Shown(line)};
 }
 
 } // namespace

@@ -73,6 +73,9 @@ TEST(InputScript, MalformedLinesAreRejectedWithTheirLineNumber)
         {"\n\n0 jump", "line 3: unknown event"},
         {"0", "expected"},
         {"0 move 1 99999999999", "coordinate"},
+        // What is quoted back stays one short printable line.
+        {"0 jump\x1b[2J\r\x82\xA0", "0 jump\\x1B[2J\\x0D\\x82\\xA0"},
+        {"0 jump 0123456789012345678901234567890123456789012345678901234567890123456789", "0123456789012..."},
     };
     for (const auto& c : cases) {
         try {
@@ -81,6 +84,7 @@ TEST(InputScript, MalformedLinesAreRejectedWithTheirLineNumber)
         } catch (const EInputScript& e) {
             EXPECT_NE(e.Message.find(c.expected), std::string::npos) << c.text << " -> " << e.Message;
             EXPECT_EQ(e.Message.find('\n'), std::string::npos);
+            EXPECT_LT(e.Message.size(), 150u);
         }
     }
 }
