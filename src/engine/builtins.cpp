@@ -1,5 +1,8 @@
 #include "engine/builtins.h"
 
+#include "base/error.h"
+#include "base/text.h"
+#include "engine/builtins_support.h"
 #include "engine/callman.h"
 
 namespace ruko {
@@ -40,12 +43,141 @@ void BindCallManager(TBuiltinServices& services, TCallMan& calls)
     services.DeleteStack = [cm](int32_t depth) { return cm->DeleteStack(depth); };
 }
 
-} // namespace ruko
+void InstallBuiltins(TSysFuncMan& funcs, TBuiltinServices& services)
+{
+    builtins::TRegistrar registrar(funcs, services);
+    builtins::RegisterStringBuiltins(registrar);
+    builtins::RegisterWidthBuiltins(registrar);
+    builtins::RegisterMathBuiltins(registrar);
+    builtins::RegisterDateBuiltins(registrar);
+    builtins::RegisterArrayBuiltins(registrar);
+    builtins::RegisterFileBuiltins(registrar);
+    builtins::RegisterPlayerBuiltins(registrar);
+}
 
-namespace ruko {
+namespace builtins {
 
-void InstallBuiltins(TSysFuncMan&, TBuiltinServices&) {}
+void TRegistrar::Add(const char* name, TBody body)
+{
+    int row = FindBuiltinFunction(name);
+    if (row < 0)
+        RaiseError(std::string("unknown built-in function ") + name);
+    TBuiltinServices* services = &services_;
+    funcs_.Register(row, [body, services](TFuncCall& call) { body(call, *services); });
+}
 
-std::unique_ptr<TSystemHost> MakeSystemHost(TBuiltinServices&) { return std::make_unique<TSystemHost>(); }
+const TCustomParam* OptionalArg(const TFuncCall& call, size_t i)
+{
+    return i < call.ArgCount() ? call.Args[i].get() : nullptr;
+}
+
+std::string StrArg(const TFuncCall& call, size_t i, const std::string& fallback)
+{
+    const TCustomParam* arg = OptionalArg(call, i);
+    return arg ? arg->GetStr() : fallback;
+}
+
+int32_t IntArg(const TFuncCall& call, size_t i, int32_t fallback)
+{
+    const TCustomParam* arg = OptionalArg(call, i);
+    return arg ? arg->GetInt() : fallback;
+}
+
+bool FlagArg(const TFuncCall& call, size_t i, bool fallback)
+{
+    const TCustomParam* arg = OptionalArg(call, i);
+    return arg ? arg->GetFlag() : fallback;
+}
+
+TParamCollectionItem* VariableItem(const TFuncCall& call, size_t i)
+{
+    auto* ref = dynamic_cast<const TParamVar*>(OptionalArg(call, i));
+    if (!ref)
+        return nullptr;
+    std::shared_ptr<TParamCollectionItem> item = ref->Target.lock();
+    return item.get(); // the store keeps the item alive for the step
+}
+
+TCustomParam& RequireVariable(const TFuncCall& call, size_t i)
+{
+    if (TParamCollectionItem* item = VariableItem(call, i))
+        return *item->Value;
+    RaiseError(std::string(BuiltinFunctions[call.Row].Name) + Utf8ToCp932(":変数が見つかりません"));
+}
+
+const TCustomParam& WholeValue(const TFuncCall& call, size_t i)
+{
+    if (TParamCollectionItem* item = VariableItem(call, i))
+        return *item->Value;
+    return call.Arg(i);
+}
+
+TCustomParam* Storage(TCustomParam& value)
+{
+    TCustomParam* current = &value;
+    // A forwarding chain is short; the bound only guards against a cycle.
+    for (int hops = 0; current && hops < 8; ++hops) {
+        if (auto* ref = dynamic_cast<TParamVar*>(current))
+            current = ref->TargetValue();
+        else if (auto* system = dynamic_cast<TParamSystem*>(current))
+            current = system->Forwarded();
+        else
+            return current;
+    }
+    return nullptr;
+}
+
+void StoreStringArray(TCustomParam& target, const std::vector<std::string>& pieces)
+{
+    if (pieces.empty()) {
+        target.SetStr(std::string());
+        return;
+    }
+    target.SetDims({static_cast<int32_t>(std::min<size_t>(pieces.size(), INT32_MAX))});
+    for (size_t i = 0; i < pieces.size(); ++i)
+        target.SetStrAt(static_cast<int32_t>(i), pieces[i]);
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+void SetZeroResult(TFuncCall& call)
+{
+    TCustomParam& result = *call.Result.Value;
+    switch (BuiltinFunctions[call.Row].ResultKind) {
+    case ptFlag:
+        result.SetFlag(false);
+        break;
+    case ptStr:
+        result.SetStr(std::string());
+        break;
+    case ptFloat:
+        result.SetFloat(0);
+        break;
+    default:
+        result.SetInt(0);
+        break;
+    }
+}
+
+void RaiseTooLarge(const TFuncCall& call)
+{
+    RaiseError(std::string(BuiltinFunctions[call.Row].Name) + Utf8ToCp932(":文字列が長すぎます"));
+}
+
+} // namespace builtins
 
 } // namespace ruko

@@ -155,6 +155,8 @@ struct TBuiltinServices
     std::string ProgramFolder;       // host path, for ExtractFile
     // Host folder of "Desktop" / "MyDocuments"; "" when unknown.
     std::function<std::string(const std::string& name)> SpecialFolder;
+    // Stores a member of the save file ("save:" targets); unset: only the in-memory copy is made.
+    std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)> StoreSaveMember;
 
     // --- dialogs and message boxes (CP932 text; scripted in headless runs) ----------------------
     std::function<void(const std::string& text, const std::string& caption)> ShowInfo;
