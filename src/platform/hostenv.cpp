@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -107,17 +108,20 @@ bool TRunLock::Acquire(const std::string& mutexName)
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string folder = runtime && runtime[0] == '/' && HostFolderExists(runtime) ? WithSlash(runtime) : "/tmp/";
     std::string path = folder + LockFileName(mutexName);
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         // A lock file we cannot create (for example one left by another user in /tmp) must not
         // stop the title; a private fallback name still guards this user's copies.
         path = folder + "rukoplay-" + std::to_string(::getuid()) + "-" + LockFileName(mutexName);
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) return true;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // Only a lock held elsewhere refuses the run; a folder that cannot lock at all (some
+        // network file systems) must not end every start silently.
+        bool held = errno == EWOULDBLOCK;
         ::close(fd);
-        return false;
+        return !held;
     }
     fd_ = fd;
     path_ = path;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 using namespace ruko;
 
 TEST(RunLock, SecondHolderOfTheSameNameIsRefusedUntilReleased)
@@ -14,6 +16,25 @@ TEST(RunLock, SecondHolderOfTheSameNameIsRefusedUntilReleased)
     EXPECT_TRUE(other.Acquire(name + "OTHER-"));
     first.Release();
     EXPECT_TRUE(second.Acquire(name));
+}
+
+TEST(RunLock, SymbolicLinkPlantedAsTheLockFileIsNotFollowed)
+{
+    TTempFolder runtime;
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    std::string savedValue = saved ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    std::string name = "-PLANTED-";
+    std::string victim = runtime.Path() + "victim";
+    ASSERT_EQ(::symlink(victim.c_str(), (runtime.Path() + LockFileName(name)).c_str()), 0);
+    TRunLock lock, second;
+    EXPECT_TRUE(lock.Acquire(name));
+    EXPECT_FALSE(HostFileExists(victim));
+    EXPECT_FALSE(second.Acquire(name)); // the fallback file still guards
+    if (saved)
+        ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+    else
+        ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(RunLock, LongOrUnusualNamesStillGiveDistinctFileNames)
