@@ -1,15 +1,15 @@
 #pragma once
 // Component property identifiers (`PR_NAME` = 0 .. `PR_CAPMASKLEVEL` = 170) as the scenario
-// source language spells them. Ids outside 0..170 are refused everywhere.
-#include "params/functable.h"
-
-#include <string_view>
+// source language spells them, read from the property table. Ids outside 0..170 are refused
+// everywhere.
+#include "params/proptable.h"
 
 namespace ruko {
 
-extern const char* const PropertyNames[PropertyCount];
-
-// Id of an identifier such as "PR_LEFT" (exact spelling), -1 when unknown.
-int PropertyIdOf(std::string_view name);
+struct TPropertyNames
+{
+    const char* operator[](int id) const { return PropertyTable[id].Name; }
+};
+inline constexpr TPropertyNames PropertyNames{};
 
 } // namespace ruko
