@@ -203,17 +203,9 @@ TSysFuncMan& CurrentSysFuncs()
 
 namespace {
 
-// The name a variable argument stands for: a plain name compiles to a reference, whose own
-// variable is meant; any other value is taken as the text of a name.
-std::string ArgumentName(const TCustomParam& arg)
-{
-    if (auto* ref = dynamic_cast<const TParamVar*>(&arg)) {
-        if (auto target = ref->Target.lock())
-            return target->Name();
-        return ref->Name;
-    }
-    return arg.GetStr();
-}
+// AssignTemp and PushVar take variable names as text values: a string literal reaches them as a
+// temporary and a plain name as a reference, and in both cases the value is the name meant.
+std::string NameArgument(const TCustomParam& arg) { return arg.GetStr(); }
 
 std::string TrimBlanks(const std::string& text)
 {
@@ -242,7 +234,7 @@ TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
             Properties->SetProperty(call.Arg(0).GetStr(), id, call.Arg(2));
     });
     Register(fnAssignTemp, [](TFuncCall& call) {
-        std::string name = ArgumentName(call.Arg(0));
+        std::string name = NameArgument(call.Arg(0));
         TParamCollectionItem* item = call.Store.Find(name);
         // A system variable (above all "@Temp" itself) would make "@Temp" forward to itself.
         bool usable = item && !item->IsSystem();
@@ -269,7 +261,7 @@ TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
     Register(fnPushVar, [](TFuncCall& call) {
         std::vector<std::string> names;
         for (size_t i = 0; i < call.ArgCount(); ++i)
-            names.push_back(ArgumentName(call.Arg(i)));
+            names.push_back(NameArgument(call.Arg(i)));
         call.Store.PushVariables(names);
         call.Result.Value->SetFlag(true);
     });

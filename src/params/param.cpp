@@ -148,6 +148,13 @@ void TCustomParam::LoadDims(TKwBigStream& s, std::vector<int32_t>& dims) const
     dims.resize(count);
     for (int32_t& extent : dims)
         extent = ReadInt(s);
+    // Save data is untrusted: the same extents SetDims would refuse are refused here.
+    int64_t product = 1;
+    for (int32_t extent : dims) {
+        product = extent > 0 ? product * extent : 0;
+        if (product <= 0 || product > MaxParamElements)
+            RaiseExtents(std::vector<int64_t>(dims.begin(), dims.end()));
+    }
 }
 
 void TCustomParam::LoadFromStream(TKwBigStream& s)
