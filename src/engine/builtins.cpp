@@ -95,6 +95,9 @@ TParamCollectionItem* VariableItem(const TFuncCall& call, size_t i)
     if (!ref)
         return nullptr;
     std::shared_ptr<TParamCollectionItem> item = ref->Target.lock();
+    // Literals and computed arguments reach a function as temporaries: they name no variable.
+    if (!item || item->Name().compare(0, 4, "____") == 0)
+        return nullptr;
     return item.get(); // the store keeps the item alive for the step
 }
 
