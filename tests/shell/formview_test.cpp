@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "base/fileio.h"
 #include "base/globals.h"
 #include "base/text.h"
 #include "platform/hostenv.h"
@@ -106,6 +107,16 @@ TEST_F(FormViewTest, SoundIsLeftOutWhenTheOptionsSaySoAndItsFailureIsIgnored)
     options.UseDirectSound = false;
     TFormView quiet(*platform, LoggingHooks());
     ASSERT_TRUE(Start(quiet));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "sound"), 0);
+}
+
+TEST_F(FormViewTest, OptionsComeFromGameIniInTheTitleFolder)
+{
+    ASSERT_TRUE(WriteHostFileAtomic(folder.Path() + "game.ini", "[Sound]\r\nDirectSound=0\r\nDelayTime=250\r\n"));
+    TFormView view(*platform, LoggingHooks());
+    ASSERT_TRUE(Start(view));
+    EXPECT_EQ(options.SoundDelayTime, 200);
+    EXPECT_FALSE(options.UseDirectSound);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "sound"), 0);
 }
 
