@@ -112,12 +112,6 @@ void TCallMan::DeleteScope(int depth)
         ParamMan->DeleteScope(depth);
 }
 
-void TCallMan::Trace(const std::string& line)
-{
-    if (host_.Trace)
-        host_.Trace(line);
-}
-
 TPage* TCallMan::Start(const std::string& pageName)
 {
     Page = GetPage(pageName, true);
@@ -216,8 +210,7 @@ void TCallMan::ExecuteCommand(TPage*& page)
     }
     if (host_.Trace && command != lastTraced_) {
         lastTraced_ = command;
-        host_.Trace(FormatText("%.8x : %s(%d)", static_cast<unsigned>(GameTime), Page->Name.c_str(),
-                               static_cast<int>(command->Line)));
+        host_.Trace(static_cast<uint32_t>(GameTime), Page->Name, static_cast<int>(command->Line));
     }
     if (!Entered) {
         if (command->GetDisabled()) {
@@ -339,8 +332,7 @@ bool TCallMan::CheckEvent(int depth)
     Index = label.empty() ? 0 : std::max(Page->Commands.FindLabel(label), 0);
     if (host_.Trace && Page->Commands.Count() > 0)
         if (TCommand* first = Page->Commands.At(Index))
-            host_.Trace(FormatText("%.8x : <Event>%s(%d)", static_cast<unsigned>(GameTime), file.c_str(),
-                                   static_cast<int>(first->Line)));
+            host_.Trace(static_cast<uint32_t>(GameTime), "<Event>" + file, static_cast<int>(first->Line));
     Entered = false;
     entry->Depth = depth;
     Args = entry->Args;
@@ -349,9 +341,20 @@ bool TCallMan::CheckEvent(int depth)
     return true;
 }
 
+bool TCallMan::InHandler() const
+{
+    for (const TStack& frame : Stack)
+        if (frame.EventFrame)
+            return true;
+    return false;
+}
+
 bool TCallMan::Step()
 {
-    while ((Running || State != 0) && !TerminateRequested) {
+    if (TerminateRequested)
+        return true;
+    // At least one command runs each frame: a flow that rested (Running off) goes on here.
+    do {
         switch (State) {
         case 0: {
             if (CheckEvent(1))
@@ -376,11 +379,10 @@ bool TCallMan::Step()
                 return true;
             } else if (State != 1) {
                 Running = true;
-            } else if (!EventSender && !Running) {
-                // The main flow (no handler running) yields as it does in state 0; without this a
-                // flow that rests after a wait would spin within the frame.
+            } else if (!InHandler()) {
+                // No handler is running any more (a save resumed here, or the handler's frame was
+                // reset away): this is the main flow, which yields by its Continue flags.
                 State = 0;
-                return true;
             }
             break;
         }
@@ -409,7 +411,7 @@ bool TCallMan::Step()
             State = 0;
             break;
         }
-    }
+    } while ((Running || State != 0) && !TerminateRequested);
     return true;
 }
 

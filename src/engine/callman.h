@@ -24,8 +24,9 @@ struct TCallManHost
     std::function<std::vector<uint8_t>(const std::string& name)> LoadFile;
     // The project's check before jumping to or calling a page (asks for a disc where needed).
     std::function<bool(const std::string& name)> FileAvailable;
-    // One line per executed command ("%.8x : %s(%d)").
-    std::function<void(const std::string& line)> Trace;
+    // One line per executed command ("%.8x : %s(%d)": time, page, line); an event's page comes
+    // as "<Event>" + its file.
+    std::function<void(uint32_t time, const std::string& page, int line)> Trace;
     // Full name of a component, "" when it no longer exists; and the reverse lookup.
     std::function<std::string(TComponentHandle)> ComponentName;
     std::function<TComponentHandle(const std::string& fullName)> FindComponent;
@@ -112,7 +113,6 @@ public:
     void ClearStack();
     // Frees the variables owned by call depth `depth`.
     void DeleteScope(int depth);
-    void Trace(const std::string& line);
     // The program-counter reset and the reset command.
     void PCReset(const std::string& pageName, int target, bool allLevels, TPage*& page, int& index);
     void ResetAll(const std::string& pageName, int target, TPage*& page, int& index);
@@ -121,6 +121,8 @@ private:
     void ExecuteCommand(TPage*& page);
     int ExecOne();
     bool CheckEvent(int depth);
+    // True while an event handler's own frame is on the stack.
+    bool InHandler() const;
     void SyncScope();
     void FreePages();
     void SaveFrame(TKwBigStream& s, const TStack& frame) const;

@@ -2,6 +2,7 @@
 // The scenario engine as the shell drives it: the variable store with the built-in functions,
 // the project, the event queue and the call manager, created and freed in the player's order.
 // The shell wires these calls into its start-up, frame and teardown hooks.
+#include "engine/builtins.h"
 #include "engine/callman.h"
 #include "engine/project.h"
 #include "engine/timerlist.h"
@@ -17,9 +18,14 @@ struct TEngineOptions
 {
     uint32_t Seed = 0;
     std::string DumpVarsFile; // written when the project is freed (host path, "" = none)
+    std::string DataFolder;   // host folder searched for "install.dat" and "game.dat", trailing '/'
     std::function<void(const std::string& text, const std::string& caption)> ShowWarning; // CP932
     std::function<void()> RequestClose;
     std::function<void(const std::string& title)> SetTitle; // CP932
+    // One line per executed command; unset: no trace.
+    std::function<void(uint32_t time, const std::string& page, int line)> Trace;
+    // The error that stopped the scenario (CP932); unset: it stops silently.
+    std::function<void(const std::string& message)> OnError;
 };
 
 class TEngine
@@ -27,11 +33,14 @@ class TEngine
 public:
     explicit TEngine(TEngineOptions options);
     ~TEngine();
+    TEngine(const TEngine&) = delete;
+    TEngine& operator=(const TEngine&) = delete;
 
     // ParamMan and SysFuncMan with every built-in body.
     void CreateVariableStore();
-    // Reads the project and starts its first page; false when there is no project.
-    bool CreateProject();
+    // Reads the project and starts its first page. Raises "プロジェクトがありません" when the
+    // title has no project; other failures leave TerminateRequested set.
+    void CreateProject();
     void Step();
     // Exit page, persistent status, then the variable dump.
     void FreeProject();
@@ -40,13 +49,16 @@ public:
     TProject* Project() { return project_.get(); }
     TCallMan* CallMan() { return callMan_.get(); }
     TTimerList& Events() { return events_; }
+    // Filled by the shell (screen, mouse, dialogs) before the project starts.
+    TBuiltinServices& Services() { return services_; }
 
 private:
     TEngineOptions options_;
+    TBuiltinServices services_;
     TTimerList events_;
+    std::unique_ptr<TSystemHost> systemHost_;
     std::unique_ptr<TCallMan> callMan_;
     std::unique_ptr<TProject> project_;
-    std::unique_ptr<TSystemHost> systemHost_;
 };
 
 // The process-wide engine; the shell creates it before the variable store and frees it last.

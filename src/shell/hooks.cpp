@@ -1,10 +1,15 @@
 #include "shell/hooks.h"
 
+#include "shell/enginehooks.h"
+
 namespace ruko {
 
 // The subsystems wire themselves in here as they arrive. Until the project exists, CreateProject
 // stays unset and the player shows its diagnostic picture; once it exists, a title without a
 // project becomes the error "プロジェクトがありません" inside CreateProject.
-void InstallGameHooks(TGameHooks&) {}
+void InstallGameHooks(TGameHooks& hooks)
+{
+    InstallEngineHooks(hooks);
+}
 
 } // namespace ruko

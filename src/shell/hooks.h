@@ -37,6 +37,7 @@ struct TStartContext
     std::string ExecutableFolder;        // trailing '/'
     uint32_t Seed = 0;                   // for every random source
     TTempFolder& Temp;                   // this run's private folder for temporary files
+    std::string DumpVarsFile{};          // every global variable as JSON at the end (host path)
 };
 
 // The result of drawing a frame: the changed rectangles of the active base window, the

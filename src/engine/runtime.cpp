@@ -1,0 +1,119 @@
+#include "engine/runtime.h"
+
+#include "archive/vrfiles.h"
+#include "base/error.h"
+#include "base/globals.h"
+#include "base/text.h"
+#include "engine/dumpvars.h"
+#include "params/functable.h"
+#include "params/paramcollection.h"
+
+#include <cstdio>
+
+namespace ruko {
+
+std::unique_ptr<TEngine> Engine;
+
+TEngine::TEngine(TEngineOptions options) : options_(std::move(options)) {}
+
+TEngine::~TEngine()
+{
+    FreeProject();
+    FreeVariableStore();
+}
+
+void TEngine::CreateVariableStore()
+{
+    ParamMan = std::make_unique<TParamCollection>();
+    SysFuncMan = std::make_unique<TSysFuncMan>();
+    services_.Random.Seed(options_.Seed);
+    InstallBuiltins(*SysFuncMan, services_);
+    systemHost_ = MakeSystemHost(services_);
+    ParamMan->SetHost(systemHost_.get());
+}
+
+void TEngine::CreateProject()
+{
+    TCallManHost calls;
+    calls.LoadFile = [](const std::string& name) {
+        if (!FileManager)
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
+        return FileManager->LoadFile(name);
+    };
+    calls.FileAvailable = [this](const std::string& name) {
+        return project_ ? project_->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
+    };
+    calls.Trace = options_.Trace;
+    calls.OnError = options_.OnError;
+    calls.RequestClose = options_.RequestClose;
+    calls.RequestSave = [this](int slot, const std::string& caption, const std::string& page, int index) {
+        if (!project_)
+            return;
+        project_->PendingSaveSlot = slot;
+        project_->PendingSaveCaption = caption;
+        project_->PendingSavePage = page;
+        project_->PendingSaveLine = index;
+    };
+    calls.RequestLoad = [this](int slot) {
+        if (project_)
+            project_->PendingLoadSlot = slot;
+    };
+    callMan_ = std::make_unique<TCallMan>(std::move(calls), events_);
+    BindCallManager(services_, *callMan_);
+
+    TProjectHost host;
+    const std::string dataFolder = options_.DataFolder;
+    host.LocateGameData = [dataFolder] { return FileManager && FileManager->LocateGameData(dataFolder); };
+    host.StartPage = [this](const std::string& page) { callMan_->Start(page); };
+    host.RunExitPage = [this](const std::string& page) {
+        callMan_->Start(page);
+        callMan_->Step();
+    };
+    host.ShowWarning = options_.ShowWarning;
+    host.SetTitle = [this](const std::string& title) {
+        services_.Title = title;
+        if (options_.SetTitle)
+            options_.SetTitle(title);
+    };
+    project_ = std::make_unique<TProject>(std::move(host));
+    project_->Create();
+    services_.ScreenWidth = project_->ScreenWidth;
+    services_.ScreenHeight = project_->ScreenHeight;
+}
+
+void TEngine::Step()
+{
+    if (callMan_ && project_ && project_->Created())
+        callMan_->Step();
+}
+
+void TEngine::FreeProject()
+{
+    if (project_) {
+        project_->Destroy();
+        if (!options_.DumpVarsFile.empty() && ParamMan && !WriteVariablesJson(*ParamMan, options_.DumpVarsFile))
+            std::fprintf(stderr, "rukoplay: cannot write %s\n", options_.DumpVarsFile.c_str());
+        options_.DumpVarsFile.clear();
+    }
+    project_.reset();
+    // The built-ins must not reach a call manager that is gone.
+    services_.ArgCount = nullptr;
+    services_.Arg = nullptr;
+    services_.SenderName = nullptr;
+    services_.CallResult = nullptr;
+    services_.StackCount = nullptr;
+    services_.DeleteStack = nullptr;
+    callMan_.reset();
+    events_.Clear();
+}
+
+void TEngine::FreeVariableStore()
+{
+    SysFuncMan.reset();
+    if (ParamMan)
+        ParamMan->SetHost(nullptr);
+    ParamMan.reset();
+    systemHost_.reset();
+}
+
+} // namespace ruko

@@ -1,0 +1,111 @@
+#include "shell/enginehooks.h"
+
+#include "archive/vrfiles.h"
+#include "base/error.h"
+#include "base/fileio.h"
+#include "base/globals.h"
+#include "base/text.h"
+#include "engine/runtime.h"
+#include "platform/hostenv.h"
+#include "platform/trace.h"
+
+#include <cstdio>
+
+namespace ruko {
+namespace {
+
+// The in-memory archive first, then the base folder and the archives the command line names.
+void RegisterDataSources(TStartContext& context)
+{
+    FileManager = std::make_unique<TVrFileManager>();
+    TPlatform* platform = &context.Platform;
+    TFileManagerHost host;
+    host.AskOkCancel = [platform](const std::string& text, const std::string& caption) {
+        return platform->AskOkCancel(caption, text) == TBoxAnswer::Ok ? TPromptAnswer::Ok : TPromptAnswer::Cancel;
+    };
+    host.ShowInfo = [platform](const std::string& text, const std::string& caption) {
+        platform->WarningBox(caption, text);
+    };
+    FileManager->SetHost(std::move(host));
+    FileManager->SetTempFolder(context.Temp.Path());
+    FileManager->AddArchive("");
+    FileManager->RegisterDataSources("/proc/self/exe", context.Parameters);
+}
+
+} // namespace
+
+void InstallEngineHooks(TGameHooks& hooks)
+{
+    hooks.RegisterDataSources = RegisterDataSources;
+    hooks.DeleteWorkFiles = [] {
+        if (FileManager)
+            FileManager->DeleteStaleWorkFiles();
+    };
+    hooks.FreeDataSources = [] { FileManager.reset(); };
+    hooks.CreateVariableStore = [](TStartContext& context) {
+        TEngineOptions options;
+        options.Seed = context.Seed;
+        options.DumpVarsFile = context.DumpVarsFile;
+        options.DataFolder = context.BaseFolder;
+        TPlatform* platform = &context.Platform;
+        options.ShowWarning = [platform](const std::string& text, const std::string& caption) {
+            platform->WarningBox(caption, text);
+        };
+        options.SetTitle = [platform](const std::string& title) { platform->SetCaption(title); };
+        options.RequestClose = [] { TerminateRequested = true; };
+        if (TraceEnabled())
+            options.Trace = [](uint32_t time, const std::string& page, int line) { TraceCommand(time, page, line); };
+        // The scenario stops silently; the reason still helps whoever runs the title.
+        options.OnError = [](const std::string& message) {
+            std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
+        };
+        Engine = std::make_unique<TEngine>(std::move(options));
+        TBuiltinServices& services = Engine->Services();
+        services.GetMouse = [platform](int32_t& x, int32_t& y) {
+            int mx = 0, my = 0;
+            platform->GetMouse(mx, my);
+            x = mx;
+            y = my;
+        };
+        services.WarpMouse = [platform](int32_t x, int32_t y) { platform->WarpMouse(x, y); };
+        services.IsFullScreen = [platform] { return platform->IsFullScreen(); };
+        services.SetFullScreen = [platform](bool full) { platform->SetFullScreen(full); };
+        services.ShowInfo = [platform](const std::string& text, const std::string& caption) {
+            platform->WarningBox(caption, text);
+        };
+        services.AskYesNo = [platform](const std::string& text, const std::string& caption) {
+            return platform->AskYesNo(caption, text);
+        };
+        services.OpenUrl = [platform](const std::string& url) { return platform->OpenUrl(url); };
+        services.ProgramFolder = context.ExecutableFolder;
+        Engine->CreateVariableStore();
+    };
+    hooks.CreateProject = [](TStartContext&) -> std::optional<TProjectInfo> {
+        Engine->CreateProject();
+        const TProject& project = *Engine->Project();
+        TProjectInfo info;
+        info.TitleCp932 = project.Title;
+        info.ScreenWidth = project.ScreenWidth;
+        info.ScreenHeight = project.ScreenHeight;
+        info.Toolbar = project.ShowToolbar;
+        info.PauseWhenInactive = project.PauseWhenInactive;
+        info.FullScreenWidth = project.FullScreenWidth;
+        info.FullScreenHeight = project.FullScreenHeight;
+        return info;
+    };
+    hooks.StepEngine = [] {
+        if (Engine)
+            Engine->Step();
+    };
+    hooks.FreeProject = [] {
+        if (Engine)
+            Engine->FreeProject();
+    };
+    hooks.FreeVariableStore = [] {
+        if (Engine)
+            Engine->FreeVariableStore();
+        Engine.reset();
+    };
+}
+
+} // namespace ruko
