@@ -2,6 +2,7 @@
 #include "graphics/drawclip.h"
 #include "graphics/dibsfc.h"
 #include "graphics/drawpixels.h"
+#include "graphics/drawrows.h"
 
 #include <cstring>
 
@@ -107,6 +108,31 @@ void Rows(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask,
         RowsWithMask<F, false>(dest, source, mask, g, op);
 }
 
+// Unmirrored 32-bit rows go to the row kernels: kernel(dest row, source row, mask row, width).
+template <class Kernel>
+void Rows32(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
+            Kernel kernel)
+{
+    for (int32_t r = 0; r < g.Height; ++r)
+    {
+        const int32_t sy = g.SrcY + r * g.SrcStepY;
+        uint8_t* d = dest.Lock(g.DestX, g.DestY + r);
+        const uint8_t* s = source.Lock(g.SrcX, sy);
+        const uint8_t* m = mask ? mask->Lock(g.SrcX, sy) : nullptr;
+        if (!d || !s || (mask && !m))
+            return;
+        kernel(reinterpret_cast<uint32_t*>(d), reinterpret_cast<const uint32_t*>(s), m, g.Width);
+    }
+}
+
+void MaskRows32(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX& mask, const TCopyGeometry& g,
+                EMaskRule rule, uint32_t alpha)
+{
+    Rows32(dest, source, &mask, g, [rule, alpha](uint32_t* d, const uint32_t* s, const uint8_t* m, int32_t n) {
+        MaskRow32(d, d, s, m, n, rule, alpha);
+    });
+}
+
 bool SameFormat(const TCustomDIBX& a, const TCustomDIBX& b)
 {
     return a.PixelFormat() == b.PixelFormat();
@@ -161,6 +187,8 @@ void TCustomDIBX::DrawMask(int32_t x, int32_t y, const TCustomDIBX& source, cons
     if (!SameFormat(*this, source) || !IsMask(mask) ||
         !ClipCopy(*this, x, y, source, srcRect, &mask, flipH, flipV, g))
         return;
+    if (PixelFormat() == 32 && !flipH)
+        return MaskRows32(*this, source, mask, g, EMaskRule::Copy, 255);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         Rows<F>(*this, source, &mask, g, flipH, [](uint32_t d, uint32_t s, uint32_t m) {
@@ -181,6 +209,9 @@ void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, con
         return;
     bool keyed;
     const uint32_t key = KeyOf(source, useKey, keyed);
+    if (PixelFormat() == 32 && !flipH && !keyed)
+        return Rows32(*this, source, nullptr, g,
+                      [w](uint32_t* d, const uint32_t* s, const uint8_t*, int32_t n) { BlendRow32(d, s, n, w); });
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         if (keyed)
@@ -204,6 +235,8 @@ void TCustomDIBX::DrawAlphaMask(int32_t x, int32_t y, const TCustomDIBX& source,
     if (!SameFormat(*this, source) || !IsMask(mask) ||
         !ClipCopy(*this, x, y, source, srcRect, &mask, flipH, flipV, g))
         return;
+    if (PixelFormat() == 32 && !flipH)
+        return MaskRows32(*this, source, mask, g, EMaskRule::Weighted, a);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         Rows<F>(*this, source, &mask, g, flipH, [a](uint32_t d, uint32_t s, uint32_t m) {
@@ -226,6 +259,10 @@ void TCustomDIBX::DrawAdd(int32_t x, int32_t y, const TCustomDIBX& source, const
         return;
     bool keyed;
     const uint32_t key = KeyOf(source, true, keyed);
+    if (PixelFormat() == 32 && !flipH)
+        return Rows32(*this, source, nullptr, g, [=](uint32_t* d, const uint32_t* s, const uint8_t*, int32_t n) {
+            AddRow32(d, s, n, w, keyed, key);
+        });
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         if constexpr (F::Format == 8)
@@ -257,6 +294,8 @@ void TCustomDIBX::DrawAddMask(int32_t x, int32_t y, const TCustomDIBX& source, c
     if (!SameFormat(*this, source) || !IsMask(mask) ||
         !ClipCopy(*this, x, y, source, srcRect, &mask, flipH, flipV, g))
         return;
+    if (PixelFormat() == 32 && !flipH)
+        return MaskRows32(*this, source, mask, g, EMaskRule::Add, a);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         Rows<F>(*this, source, &mask, g, flipH,

@@ -3,6 +3,7 @@
 
 #include "base/text.h"
 #include "graphics/drawpixels.h"
+#include "graphics/drawrows.h"
 #include "graphics/wipetypes.h"
 
 #include <array>
@@ -201,6 +202,12 @@ void ComposeRows(TCustomDIBX& target, const TCustomDIBX& from, const TCustomDIBX
         const uint8_t* m = mask.ScanLine(y % maskH);
         if (!d || !a || !b || !m)
             return;
+        if constexpr (F::Format == 32 && !HardEdge)
+        {
+            MaskRow32(reinterpret_cast<uint32_t*>(d), reinterpret_cast<const uint32_t*>(a),
+                      reinterpret_cast<const uint32_t*>(b), m, w, EMaskRule::Copy, 255);
+            continue;
+        }
         for (int32_t i = 0; i < w; ++i)
         {
             const uint32_t mv = m[i], av = F::Load(a, i), bv = F::Load(b, i);
