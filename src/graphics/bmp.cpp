@@ -91,6 +91,10 @@ TPicture DecodeBmp(const uint8_t* data, size_t size)
         RaiseUnsupported();
     }
 
+    // The rows must all be there before anything the size of the picture is allocated.
+    size_t pitch = size_t(PaddedRowBytes(int(width), bits));
+    if (bitsOffset > size || size - bitsOffset < pitch * size_t(height))
+        RaiseDamaged();
     TPicture picture(int(width), int(height), bits);
     if (bits <= 8) {
         size_t tableSize = size_t(1) << bits;
@@ -105,9 +109,6 @@ TPicture DecodeBmp(const uint8_t* data, size_t size)
         for (size_t i = stored; i < tableSize; ++i)
             picture.Palette[i] = 0;
     }
-    size_t pitch = size_t(picture.Pitch());
-    if (bitsOffset > size || size - bitsOffset < pitch * size_t(height))
-        RaiseDamaged();
     for (int y = 0; y < int(height); ++y) {
         const uint8_t* source = data + bitsOffset + pitch * size_t(topDown ? y : height - 1 - y);
         std::memcpy(picture.Row(y), source, pitch);

@@ -112,6 +112,15 @@ uint32_t PackedPixel(const uint8_t* row, int x, int bits)
     return bits == 1 ? (row[x >> 3] >> (7 - (x & 7))) & 1 : (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
 }
 
+std::vector<const TKwXmlElement*> ChildrenNamed(const TKwXmlElement& parent, std::string_view name)
+{
+    std::vector<const TKwXmlElement*> found;
+    for (const auto& child : parent.Children)
+        if (SameText(child->Name, name))
+            found.push_back(child.get());
+    return found;
+}
+
 class TBromReader
 {
 public:
@@ -316,8 +325,11 @@ void TBromReader::ReadXml(TKwBigStream& s)
     if (h.Count < 0)
         RaiseDamaged();
     int frameCount = firstFrameOnly_ ? std::min(h.Count, 1) : h.Count;
+    // Looked up once: finding the n-th child afresh for each frame would take quadratic time on
+    // a document of many small frames.
+    std::vector<const TKwXmlElement*> frameElements = ChildrenNamed(root, "Frame");
     for (int f = 0; f < frameCount; ++f) {
-        const TKwXmlElement* element = root.FindChild("Frame", size_t(f));
+        const TKwXmlElement* element = size_t(f) < frameElements.size() ? frameElements[size_t(f)] : nullptr;
         if (!element) {
             if (f > 0)
                 break;
@@ -359,10 +371,11 @@ void TBromReader::ReadXml(TKwBigStream& s)
         frame.Picture.Fill(frame.Picture.ColorToPixel(h.BGColor));
         if (layerCount < 0)
             RaiseDamaged();
+        std::vector<const TKwXmlElement*> layerElements = ChildrenNamed(*layers, "Layer");
+        if (size_t(layerCount) > layerElements.size())
+            RaiseDamaged();
         for (int32_t l = 0; l < layerCount; ++l) {
-            const TKwXmlElement* layerElement = layers->FindChild("Layer", size_t(l));
-            if (!layerElement)
-                RaiseDamaged();
+            const TKwXmlElement* layerElement = layerElements[size_t(l)];
             auto layer = std::make_unique<TBromLayer>();
             layer->Visible = layerElement->BoolAttribute("Visible", true);
             layer->TransColor = int32Attr(*layerElement, "TransColor", -1);
@@ -431,9 +444,9 @@ TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, i
     if (type > bcJpeg)
         RaiseUnreadable();
     if (type == bcJpeg && !alphaPlane) {
-        TPicture decoded = DecodeJpeg(data.data(), data.size());
-        if (decoded.Width() != width || decoded.Height() != height || bits <= 8)
+        if (bits <= 8)
             RaiseDamaged();
+        TPicture decoded = DecodeJpeg(data.data(), data.size(), width, height);
         return bits == 24 ? decoded : decoded.ConvertTo(bits);
     }
     bool blocks = Header.BlockWidth > 0 && Header.BlockHeight > 0 && type != bcJpeg;

@@ -87,6 +87,28 @@ void BlendWithPlane(TPicture& target, const TPicture& source, const TPicture& pl
 void DrawKeyed(TPicture& target, const TPicture& source, int64_t key, int alpha)
 {
     int width = target.Width(), bits = target.Bits();
+    if (bits == 24 || bits == 32) {
+        // Every frame of a title passes through here: work on the bytes, not through GetPixel.
+        int step = ColourBytes(bits);
+        uint32_t divisor = bits == 32 ? 256 : 255;
+        // A 24-bit key beyond 24 bits matches no pixel; 32-bit pixels compare their colour bytes.
+        bool keyed = key >= 0 && (bits == 32 || key <= 0xFFFFFF);
+        uint32_t keyColour = uint32_t(key) & 0xFFFFFF;
+        for (int y = 0; y < target.Height(); ++y) {
+            uint8_t* d = target.Row(y);
+            const uint8_t* s = source.Row(y);
+            for (int x = 0; x < width; ++x, d += step, s += step) {
+                if (keyed && (s[0] | s[1] << 8 | uint32_t(s[2]) << 16) == keyColour)
+                    continue;
+                if (alpha == 255)
+                    std::memcpy(d, s, size_t(step));
+                else
+                    for (int c = 0; c < 3; ++c)
+                        d[c] = uint8_t(((255 - alpha) * d[c] + alpha * s[c]) / divisor);
+            }
+        }
+        return;
+    }
     for (int y = 0; y < target.Height(); ++y) {
         for (int x = 0; x < width; ++x) {
             uint32_t s = source.GetPixel(x, y);

@@ -28,12 +28,26 @@ struct TJpegError
 
 void IgnoreMessage(j_common_ptr) {}
 
-// Decodes into `picture` (already empty); false when libjpeg failed or the size is out of range.
+// A progressive stream can hold thousands of tiny scans, each a pass over the whole picture: a
+// few hundred bytes could keep the decoder busy for minutes. No encoder writes this many.
+constexpr int MaxScans = 500;
+
+void LimitScans(j_common_ptr info)
+{
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > MaxScans)
+        std::longjmp(reinterpret_cast<TJpegError*>(info->err)->jump, 1);
+}
+
+// Decodes into `picture` (already empty); false when libjpeg failed or the size is out of range
+// or, when `width` is not 0, differs from width × height: nothing is allocated for a wrong size.
 // No object with a destructor lives in this frame, so the longjmp skips nothing.
-bool DecodeInto(const uint8_t* data, size_t size, TPicture& picture)
+bool DecodeInto(const uint8_t* data, size_t size, int width, int height, TPicture& picture)
 {
     jpeg_decompress_struct info;
     TJpegError error;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = LimitScans;
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = JumpOnError;
     error.manager.output_message = IgnoreMessage;
@@ -42,11 +56,13 @@ bool DecodeInto(const uint8_t* data, size_t size, TPicture& picture)
         return false;
     }
     jpeg_create_decompress(&info);
+    info.progress = &progress;
     info.mem->max_memory_to_use = 512L << 20;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     if (info.image_width < 1 || info.image_height < 1 || info.image_width > MaxPictureSide ||
-        info.image_height > MaxPictureSide) {
+        info.image_height > MaxPictureSide ||
+        (width != 0 && (info.image_width != JDIMENSION(width) || info.image_height != JDIMENSION(height)))) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -95,10 +111,10 @@ bool EncodeFrom(const TPicture& picture, int quality, unsigned char** buffer, un
 
 bool IsJpegData(const uint8_t* data, size_t size) { return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF; }
 
-TPicture DecodeJpeg(const uint8_t* data, size_t size)
+TPicture DecodeJpeg(const uint8_t* data, size_t size, int width, int height)
 {
     TPicture picture;
-    if (size == 0 || !DecodeInto(data, size, picture))
+    if (size == 0 || !DecodeInto(data, size, width, height, picture))
         RaiseDamaged();
     return picture;
 }

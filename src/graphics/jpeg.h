@@ -9,8 +9,9 @@
 namespace ruko {
 
 bool IsJpegData(const uint8_t* data, size_t size);
-// A damaged stream, or one larger than MaxPictureSide, raises "ファイルが破壊されています".
-TPicture DecodeJpeg(const uint8_t* data, size_t size);
+// A damaged stream, one larger than MaxPictureSide, or (when `width` is not 0) one of another
+// size than width × height, raises "ファイルが破壊されています".
+TPicture DecodeJpeg(const uint8_t* data, size_t size, int width = 0, int height = 0);
 // `picture` in any depth; quality 1..100 (clamped).
 std::vector<uint8_t> EncodeJpeg(const TPicture& picture, int quality);
 

@@ -1,0 +1,60 @@
+#pragma once
+// Shared checks of the layered-picture fuzz targets: whatever loads must survive masks and
+// trimming, and what we write from it must load back to the same pictures.
+#include "archive/bigstream.h"
+#include "base/error.h"
+#include "graphics/brom.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace ruko::fuzz {
+
+// Option bits of the first input byte.
+struct TLoadOptions
+{
+    bool FirstFrameOnly, KeepLayers, Convert;
+    int32_t IdentCode;
+    int TargetBits;
+
+    explicit TLoadOptions(uint8_t bits)
+        : FirstFrameOnly(bits & 1), KeepLayers(bits & 2), Convert(bits & 4), IdentCode(bits & 8 ? 0x2545F491 : 0),
+          TargetBits(bits & 16 ? 16 : 0)
+    {
+    }
+};
+
+inline bool SamePlane(const std::optional<TPicture>& a, const std::optional<TPicture>& b)
+{
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+}
+
+inline void ExerciseLoaded(TBromFrameList& list, const TLoadOptions& options)
+{
+    // A list of no frames has nothing to write (the writer refuses it).
+    if (!options.Convert && list.Count() > 0) {
+        // The writer's file must load back to the same composed pictures.
+        for (TBromCompression type : {bcZlib, bcNone}) {
+            TKwBigMemoryStream saved;
+            list.SaveToStream(saved, type, 70);
+            TBromFrameList again(list.IdentCode);
+            saved.SetPosition(0);
+            again.LoadFromStream(saved, false, options.KeepLayers, false);
+            if (again.Count() != list.Count())
+                std::abort();
+            for (int i = 0; i < list.Count(); ++i) {
+                const TBromFrame& a = list.Frames(i);
+                const TBromFrame& b = again.Frames(i);
+                if (!(a.Picture == b.Picture) || !SamePlane(a.AlphaPlane, b.AlphaPlane) || a.TransColor != b.TransColor)
+                    std::abort();
+            }
+        }
+    }
+    for (int i = 0; i < list.Count(); ++i) {
+        TBromFrame& frame = list.Frames(i);
+        frame.MakeMask(options.KeepLayers);
+        frame.Trim();
+    }
+}
+
+} // namespace ruko::fuzz
