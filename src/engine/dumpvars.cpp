@@ -72,6 +72,9 @@ std::string Nested(const TCustomParam& value, const std::vector<int32_t>& dims, 
 
 std::string ValueJson(const TCustomParam& value)
 {
+    // A value converted into a plain variable carries the extents {1}: it is still a scalar.
+    if (value.GetCount() == 1 && (value.Dims.empty() || value.Dims == std::vector<int32_t>{1}))
+        return Element(value, 0);
     if (!value.Dims.empty())
         return Nested(value, value.Dims, 0, 0);
     if (value.GetCount() == 1)

@@ -1,0 +1,19 @@
+# Titles built from sources by rukotool build and played headless: each folder here with a
+# "title.ini" is one test. The variables the run leaves (--dump-vars) must equal
+# expected/<name>.json, and when expected/<name>.trace exists, the command trace must equal it.
+file(GLOB title_inis CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/*/title.ini")
+foreach(ini IN LISTS title_inis)
+  get_filename_component(title_dir ${ini} DIRECTORY)
+  get_filename_component(name ${title_dir} NAME)
+  add_test(NAME title_${name}
+    COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DPLAYER=$<TARGET_FILE:rukoplay>
+            -DTITLE=${title_dir} -DEXPECTED=${CMAKE_CURRENT_LIST_DIR}/expected/${name}
+            -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/${name}
+            -P ${CMAKE_CURRENT_LIST_DIR}/run_title.cmake)
+endforeach()
+
+# Every command code written as source, compiled, dumped and compiled again gives the same page.
+add_test(NAME title_dump_compile_roundtrip
+  COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DSOURCE=${CMAKE_CURRENT_LIST_DIR}/every_command.rss
+          -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/roundtrip
+          -P ${CMAKE_CURRENT_LIST_DIR}/roundtrip.cmake)

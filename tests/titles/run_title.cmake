@@ -1,0 +1,30 @@
+# Builds one title and plays it headless (see e2e.cmake). TOOL, PLAYER, TITLE, EXPECTED and WORK
+# are given.
+cmake_minimum_required(VERSION 3.25)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${ARGN}\nstatus ${status}\n${out}\n${err}")
+  endif()
+  if(NOT err STREQUAL "")
+    message(FATAL_ERROR "${ARGN}\nunexpected messages:\n${err}")
+  endif()
+endfunction()
+
+function(expect_same expected actual what)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${expected} ${actual} RESULT_VARIABLE differ)
+  if(differ)
+    file(READ ${actual} got)
+    message(FATAL_ERROR "${what} differs from ${expected}; got:\n${got}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+run(${TOOL} build ${TITLE} -o ${WORK}/title)
+run(${PLAYER} --headless --until 60000 --dump-vars ${WORK}/vars.json --trace ${WORK}/trace.txt ${WORK}/title)
+expect_same(${EXPECTED}.json ${WORK}/vars.json "the variables")
+if(EXISTS ${EXPECTED}.trace)
+  expect_same(${EXPECTED}.trace ${WORK}/trace.txt "the trace")
+endif()
