@@ -76,6 +76,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             line.Seed = static_cast<uint32_t>(Number(name, value(), 0, UINT32_MAX));
         } else if (name == "--screenshot-window") {
             line.ScreenshotWindow = value();
+        } else if (name == "--dump-vars") {
+            line.DumpVars = value();
         } else {
             throw EUsageError{"unknown option " + name + " (see rukoplay --help)"};
         }
@@ -110,6 +112,7 @@ std::string UsageText()
            "  --seed N                seed every random source (headless default: 0)\n"
            "  --virtual-clock         with a window: time moves exactly 15 ms a frame\n"
            "  --screenshot-window FILE.png  at the end, write the picture as the window shows it\n"
+           "  --dump-vars FILE.json   at the end, write every global variable as JSON\n"
            "  --help                  show this text\n";
 }
 

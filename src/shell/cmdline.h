@@ -28,6 +28,7 @@ struct TCommandLine
     std::optional<uint32_t> Seed;
     bool VirtualClock = false;      // a window whose clock moves 15 ms a frame, like headless runs
     std::string ScreenshotWindow;   // PNG of the window's picture area at the end of the run
+    std::string DumpVars;           // JSON of every global variable at the end of the run
 };
 
 // Usage errors carry one line for stderr; the program ends with status 2.

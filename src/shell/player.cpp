@@ -97,7 +97,8 @@ int RunPlayer(int argc, char** argv)
                           line.Parameters.empty() ? executableFolder : WithSlash(line.Parameters.front()),
                           executableFolder,
                           seed,
-                          temp};
+                          temp,
+                          line.DumpVars};
 
     TFormView view(*platform, std::move(hooks));
     if (!view.FormCreate(context)) {
