@@ -56,6 +56,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
         } else if (name == "--virtual-clock") {
             flag();
             line.VirtualClock = true;
+        } else if (name == "--test-pattern") {
+            flag();
+            line.TestPattern = true;
         } else if (name == "--frames") {
             line.Frames = Number(name, value(), 1, INT32_MAX);
         } else if (name == "--until") {
@@ -111,6 +114,7 @@ std::string UsageText()
            "  --trace FILE            write one line per executed command: %.8x : %s(%d)\n"
            "  --seed N                seed every random source (headless default: 0)\n"
            "  --virtual-clock         with a window: time moves exactly 15 ms a frame\n"
+           "  --test-pattern          show the built-in test picture instead of the title\n"
            "  --screenshot-window FILE.png  at the end, write the picture as the window shows it\n"
            "  --dump-vars FILE.json   at the end, write every global variable as JSON\n"
            "  --help                  show this text\n";

@@ -27,6 +27,7 @@ struct TCommandLine
     std::string Trace;
     std::optional<uint32_t> Seed;
     bool VirtualClock = false;      // a window whose clock moves 15 ms a frame, like headless runs
+    bool TestPattern = false;       // show the built-in diagnostic picture instead of the title
     std::string ScreenshotWindow;   // PNG of the window's picture area at the end of the run
     std::string DumpVars;           // JSON of every global variable at the end of the run
 };

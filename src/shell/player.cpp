@@ -85,7 +85,8 @@ int RunPlayer(int argc, char** argv)
     }
 
     TGameHooks hooks;
-    InstallGameHooks(hooks);
+    // Without hooks nothing of the title is loaded and the shell shows its test picture.
+    if (!line.TestPattern) InstallGameHooks(hooks);
     TGameOptions options;
     uint32_t seed = line.Seed ? *line.Seed
                     : line.Headless || line.VirtualClock

@@ -50,6 +50,6 @@ TEST(CommandLine, HelpListsEveryOption)
 {
     std::string usage = UsageText();
     for (const char* option : {"--headless", "--frames", "--until", "--input", "--snapshot ", "--snapshot-at",
-                               "--trace", "--seed", "--help", "--virtual-clock", "--screenshot-window"})
+                               "--trace", "--seed", "--help", "--virtual-clock", "--screenshot-window", "--test-pattern"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }

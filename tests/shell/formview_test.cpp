@@ -68,7 +68,7 @@ protected:
 
     bool Start(TFormView& view)
     {
-        TStartContext context{*platform, options, {}, folder.Path(), folder.Path(), 0, folder};
+        TStartContext context{*platform, options, {}, folder.Path(), folder.Path(), 0, folder, {}};
         return view.FormCreate(context);
     }
 

@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# End-to-end runs of rukoplay: player_e2e.sh CASE RUKOPLAY WORKDIR [DEMO-TITLE]
+# Exit status 77 tells CTest the case was skipped.
+set -uo pipefail
+case_name=$1
+player=$2
+work=$3
+demo=${4:-}
+
+rm -rf "$work"
+mkdir -p "$work/run" "$work/tmp" "$work/A" "$work/B"
+# Private lock and temporary folders, so other runs on this machine never interfere.
+export XDG_RUNTIME_DIR=$work/run
+export TMPDIR=$work/tmp
+export LC_ALL=C.UTF-8
+unset LANG LC_MESSAGES
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Waits up to 30 s for a file to appear.
+wait_for() {
+  for _ in $(seq 300); do
+    [[ -e $1 ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+second_copy() {
+  # The first copy runs on the SDL back end without a display, in real time, until stopped.
+  SDL_VIDEODRIVER=dummy "$player" --test-pattern --until 600000 --snapshot-at "0:$work/first.png" "$work/A" \
+    >"$work/first.out" 2>&1 &
+  local first=$!
+  wait_for "$work/first.png" || fail "the first copy did not start"
+
+  # The same folder, also when written another way, is refused at once and silently.
+  local same
+  for same in "$work/A" "$work/A/" "$work/B/../A"; do
+    local started=$SECONDS
+    local out
+    out=$("$player" --headless --test-pattern --until 600000 --snapshot "$work/second.png" "$same" 2>&1)
+    local status=$?
+    [[ $status == 0 ]] || fail "second copy on $same: status $status"
+    [[ -z $out ]] || fail "second copy on $same printed: $out"
+    [[ ! -e $work/second.png ]] || fail "second copy on $same ran"
+    ((SECONDS - started < 5)) || fail "second copy on $same took $((SECONDS - started)) s"
+  done
+
+  # Another folder runs beside it.
+  "$player" --headless --test-pattern --frames 3 --snapshot "$work/other.png" "$work/B" ||
+    fail "a copy on another folder failed"
+  [[ -e $work/other.png ]] || fail "a copy on another folder did not run"
+
+  kill -TERM "$first"
+  wait "$first"
+  local status=$?
+  [[ $status == 0 ]] || fail "the first copy ended with status $status: $(cat "$work/first.out")"
+  # Once the first has ended, the folder is free again.
+  "$player" --headless --test-pattern --frames 3 --snapshot "$work/again.png" "$work/A" &&
+    [[ -e $work/again.png ]] || fail "the folder stayed locked after the first copy ended"
+  [[ -z $(ls -A "$work/tmp") ]] || fail "temporary folders left behind: $(ls -A "$work/tmp")"
+}
+
+window_matches_headless() {
+  command -v xvfb-run >/dev/null || { echo "xvfb-run is not installed" >&2; exit 77; }
+  compare_window "test pattern" --test-pattern "$work/A"
+  if [[ -n $demo && -n $(ls -A "$demo" 2>/dev/null) ]]; then
+    compare_window "demo title" "$demo"
+  fi
+}
+
+# Runs the same frames in a window under Xvfb and headless; the window's picture must be the
+# headless snapshot, pixel for pixel (both PNGs are written the same way, so byte for byte).
+compare_window() {
+  local what=$1
+  shift
+  local frames=67
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$player" --virtual-clock --seed 1 --frames $frames \
+    --screenshot-window "$work/window.png" "$@" >"$work/window.out" 2>&1 ||
+    fail "$what: the window run failed: $(cat "$work/window.out")"
+  "$player" --headless --seed 1 --frames $frames --snapshot "$work/headless.png" "$@" ||
+    fail "$what: the headless run failed"
+  cmp -s "$work/window.png" "$work/headless.png" || fail "$what: the window shows another picture"
+  rm -f "$work/window.png" "$work/headless.png"
+}
+
+test_pattern_is_repeatable() {
+  local run
+  for run in 1 2; do
+    "$player" --headless --test-pattern --until 3000 --snapshot-at "1000:$work/at$run.png" \
+      --snapshot "$work/last$run.png" "$work/A" || fail "run $run failed"
+  done
+  cmp -s "$work/at1.png" "$work/at2.png" || fail "the frames at 1000 ms differ between runs"
+  cmp -s "$work/last1.png" "$work/last2.png" || fail "the last frames differ between runs"
+  ! cmp -s "$work/at1.png" "$work/last1.png" || fail "the picture does not move"
+}
+
+# Runs the player and checks its status and that stderr holds one line containing the text.
+expect_error() {
+  local status=$1 text=$2
+  shift 2
+  local err
+  err=$("$player" "$@" 2>&1 >/dev/null)
+  local got=$?
+  [[ $got == "$status" ]] || fail "rukoplay $*: status $got, expected $status"
+  [[ $err == *"$text"* ]] || fail "rukoplay $*: stderr lacks '$text': $err"
+  printf '%s' "$err" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1 || fail "rukoplay $*: stderr is not UTF-8: $err"
+  (($(printf '%s\n' "$err" | wc -l) == 1)) || fail "rukoplay $*: more than one line: $err"
+}
+
+command_line() {
+  printf '0 move 1 2\n15 jump\n' >"$work/bad-input.txt"
+  expect_error 2 "unknown option --bogus" --headless --bogus "$work/A"
+  expect_error 2 "--frames" --headless --frames ten "$work/A"
+  expect_error 2 "$work/missing.txt" --headless --input "$work/missing.txt" "$work/A"
+  expect_error 2 "line 2" --headless --input "$work/bad-input.txt" "$work/A"
+  expect_error 2 "$work/A" --headless --input "$work/A" "$work/A"
+  # A start-up failure: the warning text in UTF-8, status 1.
+  expect_error 1 "warning [" --headless "$work/missing"
+
+  local out err status
+  out=$("$player" --help 2>"$work/help.err")
+  status=$?
+  [[ $status == 0 && $out == Usage:* && ! -s $work/help.err ]] || fail "--help: status $status, $out"
+
+  # "/config" in any letter case ends quietly; later on the line it is an ordinary parameter.
+  for config in /config /CONFIG /Config; do
+    out=$("$player" --headless "$config" "$work/A" 2>&1)
+    status=$?
+    [[ $status == 0 && -z $out ]] || fail "$config: status $status, printed: $out"
+  done
+  expect_error 1 "warning [" --headless "$work/missing" /config
+
+  # A garbled options file keeps the defaults and the title runs.
+  printf '\x81\x5c[[Sound\nDelayTime=abc\n\xff\xfe\x00\n' >"$work/A/game.ini"
+  "$player" --headless --test-pattern --frames 2 --snapshot "$work/ini.png" "$work/A" 2>"$work/ini.err" &&
+    [[ -e $work/ini.png && ! -s $work/ini.err ]] || fail "a garbled game.ini stopped the run: $(cat "$work/ini.err")"
+
+  [[ -z $(ls -A "$work/tmp") ]] || fail "temporary folders left behind: $(ls -A "$work/tmp")"
+}
+
+case $case_name in
+second_copy | window_matches_headless | test_pattern_is_repeatable | command_line) "$case_name" ;;
+*)
+  echo "unknown case $case_name" >&2
+  exit 2
+  ;;
+esac
+((failures == 0))
