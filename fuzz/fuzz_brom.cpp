@@ -27,14 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         bytes.assign(magic, magic + 7);
     }
     bytes.insert(bytes.end(), data + 2, data + size);
-    TBromFrameList list(options.IdentCode);
-    list.TargetBits = options.TargetBits;
-    try {
-        TKwBigMemoryStream stream(std::move(bytes));
-        list.LoadFromStream(stream, options.FirstFrameOnly, options.KeepLayers, options.Convert);
-    } catch (const ERukoError&) {
-        return 0;
-    }
-    fuzz::ExerciseLoaded(list, options);
+    fuzz::LoadAndExercise(std::move(bytes), options);
     return 0;
 }

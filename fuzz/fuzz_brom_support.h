@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace ruko::fuzz {
 
@@ -55,6 +56,20 @@ inline void ExerciseLoaded(TBromFrameList& list, const TLoadOptions& options)
         frame.MakeMask(options.KeepLayers);
         frame.Trim();
     }
+}
+
+// Loads `bytes` with the options; a refused file is the expected outcome of most inputs.
+inline void LoadAndExercise(std::vector<uint8_t> bytes, const TLoadOptions& options)
+{
+    TBromFrameList list(options.IdentCode);
+    list.TargetBits = options.TargetBits;
+    try {
+        TKwBigMemoryStream stream(std::move(bytes));
+        list.LoadFromStream(stream, options.FirstFrameOnly, options.KeepLayers, options.Convert);
+    } catch (const ERukoError&) {
+        return;
+    }
+    ExerciseLoaded(list, options);
 }
 
 } // namespace ruko::fuzz

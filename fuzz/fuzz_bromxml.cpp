@@ -25,14 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bytes.insert(bytes.end(), packed.begin(), packed.begin() + packedSize);
     bytes.insert(bytes.end(), data + 3 + length, data + size);
 
-    TBromFrameList list(options.IdentCode);
-    list.TargetBits = options.TargetBits;
-    try {
-        TKwBigMemoryStream stream(std::move(bytes));
-        list.LoadFromStream(stream, options.FirstFrameOnly, options.KeepLayers, options.Convert);
-    } catch (const ERukoError&) {
-        return 0;
-    }
-    fuzz::ExerciseLoaded(list, options);
+    fuzz::LoadAndExercise(std::move(bytes), options);
     return 0;
 }
