@@ -3,7 +3,9 @@
 #include "graphics/drawpixels.h"
 #include "graphics/wipetypes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace ruko {
@@ -183,6 +185,11 @@ protected:
         if (CentreX != W() / 2 || CentreY != H() / 2)
             BuildTables();
         const int64_t front = Progress(int64_t(Nearest(std::hypot(CentreY, CentreX))) + Length);
+        // Rows are evenly spaced: sample the ring through one base pointer, not a call per pixel.
+        const uint8_t* toBase = ToPicture.ScanLine(0);
+        const intptr_t toPitch = ToPicture.Pitch();
+        if (!toBase)
+            return;
         WithFormat(Target.PixelFormat(), [&](auto f) {
             using F = decltype(f);
             for (int32_t y = 0; y < H(); ++y)
@@ -194,28 +201,53 @@ protected:
                     return;
                 const int32_t dy = y - CentreY, ady = std::min(std::abs(dy), CentreY);
                 const size_t rowAt = size_t(ady) * size_t(CentreX + 1);
-                for (int32_t x = 0; x < W(); ++x)
-                {
-                    const int32_t dx = x - CentreX, adx = std::min(std::abs(dx), CentreX);
-                    const size_t at = rowAt + size_t(adx);
-                    const int64_t r = Distance[at];
-                    const int64_t j = r + (Length - 1) - front;
-                    if (j > Length - 1)
+                // Distances grow along the row away from the centre column, so each row is From
+                // outside the ring, the ring, and To inside it: copy the runs, sample the ring.
+                const int32_t* rowDistance = Distance.data() + rowAt;
+                const int32_t columns = CentreX + 1;
+                const int64_t inner = front - (Length - 1);
+                const int32_t toEnd = int32_t(std::partition_point(rowDistance, rowDistance + columns,
+                                                                   [&](int32_t r) { return r < inner; }) -
+                                              rowDistance);
+                const int32_t ringEnd = int32_t(std::partition_point(rowDistance, rowDistance + columns,
+                                                                     [&](int32_t r) { return r <= front; }) -
+                                                rowDistance);
+                // Columns x with |x - CentreX| < k form [CentreX - k + 1, CentreX + k).
+                auto span = [&](int32_t k, int32_t& lo, int32_t& hi) {
+                    lo = std::clamp(CentreX - k + 1, 0, W());
+                    hi = std::clamp(CentreX + k, lo, W());
+                };
+                int32_t ringLo, ringHi, toLo, toHi;
+                span(ringEnd, ringLo, ringHi);
+                span(toEnd, toLo, toHi);
+                toLo = std::clamp(toLo, ringLo, ringHi);
+                toHi = std::clamp(toHi, toLo, ringHi);
+                auto copy = [&](const uint8_t* picture, int32_t lo, int32_t hi) {
+                    if (hi > lo)
+                        std::memcpy(d + size_t(lo) * F::Bytes, picture + size_t(lo) * F::Bytes,
+                                    size_t(hi - lo) * F::Bytes);
+                };
+                auto ring = [&](int32_t lo, int32_t hi) {
+                    for (int32_t x = lo; x < hi; ++x)
                     {
-                        F::Store(d, x, F::Load(a, x));
-                        continue;
-                    }
-                    uint32_t v = F::Load(t, x);
-                    if (j >= 0)
-                    {
+                        const int32_t dx = x - CentreX, adx = std::min(std::abs(dx), CentreX);
+                        const size_t at = rowAt + size_t(adx);
+                        const int64_t r = Distance[at];
+                        const int64_t j = std::clamp<int64_t>(r + (Length - 1) - front, 0, Length - 1);
+                        uint32_t v = F::Load(t, x);
                         const int64_t radius = r + Wave[size_t(j)];
                         const int64_t sx = CentreX + ((radius * Cos[at]) >> 16) * (dx < 0 ? -1 : 1);
                         const int64_t sy = CentreY + ((radius * Sin[at]) >> 16) * (dy < 0 ? -1 : 1);
                         if (sx >= 0 && sy >= 0 && sx < W() && sy < H())
-                            v = F::Load(ToPicture.ScanLine(int32_t(sy)), sx);
+                            v = F::Load(toBase + sy * toPitch, sx);
+                        F::Store(d, x, v);
                     }
-                    F::Store(d, x, v);
-                }
+                };
+                copy(a, 0, ringLo);
+                ring(ringLo, toLo);
+                copy(t, toLo, toHi);
+                ring(toHi, ringHi);
+                copy(a, ringHi, W());
             }
         });
     }
