@@ -69,6 +69,30 @@ std::string UserDataFolder()
     return MadeFolder(EnvFolder("XDG_DATA_HOME", ".local/share") + "rukoplayer/");
 }
 
+std::string SafeFolderName(const std::string& titleUtf8)
+{
+    constexpr size_t MaxName = 200; // bytes, under NAME_MAX
+    std::string name;
+    for (char c : titleUtf8) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        name += byte < 0x20 || byte == 0x7F || c == '/' || c == '\\' ? '_' : c;
+    }
+    if (name.size() > MaxName) {
+        name.resize(MaxName);
+        // Never cut inside a UTF-8 sequence.
+        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80) name.pop_back();
+        if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0x80)) name.pop_back();
+    }
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (!name.empty() && name.front() == '.') name.front() = '_'; // no ".", "..", or hidden folders
+    return name.empty() ? "_" : name;
+}
+
+std::string UserTitleDataFolder(const std::string& titleUtf8)
+{
+    return MadeFolder(UserDataFolder() + SafeFolderName(titleUtf8) + "/");
+}
+
 bool UserLanguageIsJapanese()
 {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {

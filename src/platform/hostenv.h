@@ -16,6 +16,12 @@ std::string CanonicalHostPath(const std::string& path);
 // (falling back to ~/.config and ~/.local/share). Trailing '/'.
 std::string UserConfigFolder();
 std::string UserDataFolder();
+// The folder of one title's saves under UserDataFolder(), created on demand. The title (UTF-8)
+// becomes one safe folder name: separators, control characters and a leading '.' are replaced,
+// so a title can never name a place outside.
+std::string UserTitleDataFolder(const std::string& titleUtf8);
+// The folder name UserTitleDataFolder uses for a title.
+std::string SafeFolderName(const std::string& titleUtf8);
 
 // True when the user's language (LC_ALL, LC_MESSAGES, LANG, first one set) is Japanese: the
 // exit question and the box buttons follow it.

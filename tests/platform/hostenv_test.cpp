@@ -7,6 +7,35 @@
 
 using namespace ruko;
 
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class TScopedEnv
+{
+public:
+    TScopedEnv(const char* name, const std::string& value) : name_(name)
+    {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (old) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~TScopedEnv()
+    {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+} // namespace
+
 TEST(RunLock, SecondHolderOfTheSameNameIsRefusedUntilReleased)
 {
     std::string name = "-TEST-" + std::to_string(::getpid()) + "-";
@@ -21,9 +50,7 @@ TEST(RunLock, SecondHolderOfTheSameNameIsRefusedUntilReleased)
 TEST(RunLock, SymbolicLinkPlantedAsTheLockFileIsNotFollowed)
 {
     TTempFolder runtime;
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    std::string savedValue = saved ? saved : "";
-    ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    TScopedEnv env("XDG_RUNTIME_DIR", runtime.Path());
     std::string name = "-PLANTED-";
     std::string victim = runtime.Path() + "victim";
     ASSERT_EQ(::symlink(victim.c_str(), (runtime.Path() + LockFileName(name)).c_str()), 0);
@@ -31,10 +58,6 @@ TEST(RunLock, SymbolicLinkPlantedAsTheLockFileIsNotFollowed)
     EXPECT_TRUE(lock.Acquire(name));
     EXPECT_FALSE(HostFileExists(victim));
     EXPECT_FALSE(second.Acquire(name)); // the fallback file still guards
-    if (saved)
-        ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
-    else
-        ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(RunLock, LongOrUnusualNamesStillGiveDistinctFileNames)
@@ -69,4 +92,36 @@ TEST(HostPaths, CanonicalPathResolvesDotsAndMissingTails)
 {
     EXPECT_EQ(CanonicalHostPath("/tmp/../tmp/./"), CanonicalHostPath("/tmp"));
     EXPECT_EQ(CanonicalHostPath("/nonexistent-x/a/../b"), "/nonexistent-x/b");
+}
+
+TEST(UserFolders, TitleNamesBecomeOneSafeFolderName)
+{
+    const struct
+    {
+        std::string title, folder;
+    } cases[] = {
+        {"物語", "物語"},
+        {"a/b\\c", "a_b_c"},
+        {"..", "_."},
+        {".hidden", "_hidden"},
+        {"", "_"},
+        {"   ", "_"},
+        {"line\nbreak\x7F", "line_break_"},
+        {"title ", "title"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SafeFolderName(c.title), c.folder) << c.title;
+    std::string longName;
+    for (int i = 0; i < 100; ++i) longName += "長";
+    std::string cut = SafeFolderName(longName);
+    EXPECT_LE(cut.size(), 200u);
+    EXPECT_EQ(cut.size() % 3, 0u); // whole characters only
+}
+
+TEST(UserFolders, TitleFolderLiesUnderTheDataHome)
+{
+    TTempFolder home;
+    TScopedEnv env("XDG_DATA_HOME", home.Path());
+    std::string folder = UserTitleDataFolder("../Tale");
+    EXPECT_EQ(folder, home.Path() + "rukoplayer/_._Tale/");
+    EXPECT_TRUE(HostFolderExists(folder));
 }
