@@ -62,8 +62,9 @@ protected:
     int32_t H() const { return Target.Height(); }
     // Elapsed clamped to 0..Duration - 1 (Step only draws while Elapsed < Duration).
     int64_t Now() const;
-    // Elapsed * scale / Duration in 64 bits.
-    int64_t Progress(int64_t scale) const { return Now() * scale / Duration; }
+    // Elapsed * scale / Duration; the product may pass 64 bits when scale comes from script
+    // parameters, the quotient stays within scale.
+    int64_t Progress(int64_t scale) const { return int64_t(static_cast<__int128>(Now()) * scale / Duration); }
     // Elapsed / Duration as a real.
     double Fraction() const { return double(Now()) / double(Duration); }
     uint32_t Grey(int32_t level) const;

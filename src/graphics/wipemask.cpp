@@ -18,9 +18,10 @@ int32_t Nearest(double value)
     return int32_t(std::nearbyint(value));
 }
 
+// ceil(a / b) for a >= 0, b >= 1, safe for the largest parameters.
 int32_t CeilDiv(int32_t a, int32_t b)
 {
-    return (a + b - 1) / b;
+    return int32_t((int64_t(a) + b - 1) / b);
 }
 
 class TWipeMask : public TCustomWipe

@@ -227,7 +227,7 @@ TEST(Wipe, TinyScreensAndExtremeParametersNeitherCrashNorOverflow)
                 auto wipe = CreateWipe(type, target, from, to);
                 wipe->Duration = std::numeric_limits<int32_t>::max();
                 wipe->SetParam(0, param);
-                wipe->SetParam(1, param == 0 ? 0 : -param / 2);
+                wipe->SetParam(1, int32_t(-(int64_t(param) / 2)));
                 wipe->Prepare();
                 for (int32_t elapsed : {0, std::numeric_limits<int32_t>::max() / 2, std::numeric_limits<int32_t>::max() - 1})
                 {
