@@ -181,10 +181,6 @@ const TBuiltinFunction BuiltinFunctions[BuiltinFunctionCount] = {
     {"Alert", 1, 1, ptFlag}, // 168
 };
 
-const uint8_t PropertyKinds[PropertyCount] = {
-    4, 4, 4, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3, 1, 3, 1, 3, 1, 1, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 1, 4, 1, 1, 4, 3, 1, 1, 4, 1, 1, 1, 4, 4, 4, 4, 4, 4, 4, 4, 4, 1, 1, 1, 1, 1, 1, 4, 4, 3, 4, 3, 4, 4, 4, 4, 1, 1, 1, 3, 1, 4, 4, 1, 3, 3, 3, 1, 1, 1, 1, 1, 1, 2, 2, 1, 3, 4, 3, 4, 2, 4, 4, 4, 4, 1, 1, 1, 1, 3, 3, 4, 1, 1, 1, 1, 1, 1, 1, 4, 4, 1, 1, 1, 1, 1, 1, 4, 1, 1, 1, 4, 3, 4, 4, 3, 3, 3, 1, 1, 1, 1, 4, 4, 4, 1, 4, 4, 3, 4, 3, 1, 1, 1, 1, 1, 3, 1, 1, 1, 1, 1, 1, 3, 1, 2, 2, 2, 1
-};
-
 int FindBuiltinFunction(std::string_view name)
 {
     for (int row = 0; row < BuiltinFunctionCount; ++row)

@@ -5,6 +5,7 @@
 // variable as it was, as a function with nothing to return does.
 #include "params/param.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,9 +43,10 @@ enum TBuiltinRow : uint8_t
 // Row of a function name, -1 when none.
 int FindBuiltinFunction(std::string_view name);
 
-// Component properties by id. The kind a GetProp result takes is entry id of PropertyKinds.
+// Component properties by id. The kind a GetProp result takes is entry id of PropertyKinds, read
+// from the property table (params/proptable.h).
 constexpr int PropertyCount = 171;
-extern const uint8_t PropertyKinds[PropertyCount];
+extern const std::array<uint8_t, PropertyCount> PropertyKinds;
 
 // Implemented by the component list: properties of a component found by name. A missing component
 // answers false and changes nothing.

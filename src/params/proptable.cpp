@@ -57,6 +57,13 @@ constexpr TPropertyInfo PropertyTable[PropertyCount] = {
 
 constexpr std::array<uint8_t, PropertyCount> PropertyCreationOrder = MakeCreationOrder();
 
+constexpr std::array<uint8_t, PropertyCount> PropertyKinds = [] {
+    std::array<uint8_t, PropertyCount> kinds{};
+    for (int id = 0; id < PropertyCount; ++id)
+        kinds[static_cast<size_t>(id)] = PropertyTable[id].Type;
+    return kinds;
+}();
+
 
 void TPropValue::StoreInto(TCustomParam& target) const
 {
