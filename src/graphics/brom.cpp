@@ -577,16 +577,10 @@ void TBromReader::Finish()
             if (settings_.TargetBits == 0 && bits <= 8) {
                 TPicture converted = frame->Picture.ConvertTo(24);
                 if (frame->TransColor != -1) {
-                    // The key becomes the colour the transparent index showed; a frame where no
-                    // pixel uses that index still keys on the index's table colour.
+                    // The key becomes the colour the transparent index shows. Every pixel with
+                    // that index converts to exactly this value, so it is also defined when no
+                    // pixel uses the index.
                     int64_t key = converted.ColorToPixel(frame->Picture.PixelToColor(uint32_t(frame->TransColor)));
-                    for (int y = 0, found = 0; y < frame->Picture.Height() && !found; ++y)
-                        for (int x = 0; x < frame->Picture.Width(); ++x)
-                            if (frame->Picture.GetPixel(x, y) == uint32_t(frame->TransColor)) {
-                                key = converted.GetPixel(x, y);
-                                found = 1;
-                                break;
-                            }
                     frame->TransColor = int32_t(key);
                 }
                 frame->Picture = std::move(converted);

@@ -136,13 +136,27 @@ void DrawKeyed(TPicture& target, const TPicture& source, int64_t key, int alpha)
     }
 }
 
+// 255 where the picture shows, 0 where it has the key.
 TPicture PlaneFromKey(const TPicture& picture, int64_t key)
 {
-    TPicture plane(picture.Width(), picture.Height(), 8);
+    int width = picture.Width(), bits = picture.Bits();
+    TPicture plane(width, picture.Height(), 8);
     for (int y = 0; y < picture.Height(); ++y) {
         uint8_t* row = plane.Row(y);
-        for (int x = 0; x < picture.Width(); ++x)
-            row[x] = SameKey(picture, picture.GetPixel(x, y), key) ? 0 : 255;
+        const uint8_t* source = picture.Row(y);
+        if ((bits == 24 || bits == 32) && (key < 0 || bits == 32 || key <= 0xFFFFFF)) {
+            // Masks of large pictures are made on every cache load: compare bytes directly.
+            int step = ColourBytes(bits);
+            uint32_t keyColour = uint32_t(key) & 0xFFFFFF;
+            for (int x = 0; x < width; ++x, source += step)
+                row[x] = key >= 0 && (source[0] | source[1] << 8 | uint32_t(source[2]) << 16) == keyColour ? 0 : 255;
+        } else if (bits == 8) {
+            for (int x = 0; x < width; ++x)
+                row[x] = key >= 0 && source[x] == key ? 0 : 255;
+        } else {
+            for (int x = 0; x < width; ++x)
+                row[x] = SameKey(picture, picture.GetPixel(x, y), key) ? 0 : 255;
+        }
     }
     return plane;
 }
@@ -185,18 +199,25 @@ std::pair<int, int> TBromFrame::Trim()
 {
     if (!AlphaPlane && TransColor == -1)
         return {0, 0};
+    std::optional<TPicture> keyPlane;
+    if (!AlphaPlane)
+        keyPlane = PlaneFromKey(Picture, TransColor);
+    const TPicture& visibility = AlphaPlane ? *AlphaPlane : *keyPlane;
     int left = Picture.Width(), top = Picture.Height(), right = 0, bottom = 0;
-    for (int y = 0; y < Picture.Height(); ++y)
-        for (int x = 0; x < Picture.Width(); ++x) {
-            bool visible = AlphaPlane ? AlphaPlane->Row(y)[x] != 0
-                                      : !SameKey(Picture, Picture.GetPixel(x, y), TransColor);
-            if (visible) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-            }
-        }
+    for (int y = 0; y < Picture.Height(); ++y) {
+        const uint8_t* row = visibility.Row(y);
+        int first = 0, last = Picture.Width();
+        while (first < last && row[first] == 0)
+            ++first;
+        if (first == last)
+            continue;
+        while (row[last - 1] == 0)
+            --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y + 1;
+    }
     bool empty = right <= left || bottom <= top;
     if (empty || (left == 0 && top == 0 && right == Picture.Width() && bottom == Picture.Height()))
         return {0, 0};
