@@ -153,5 +153,43 @@ TEST(BromCompose, TrimLeavesFullyVisibleFullyHiddenAndUnkeyedFramesAlone)
     EXPECT_EQ(unkeyed.Trim(), std::make_pair(0, 0));
 }
 
+// Masks and trimming compare stored pixel values in the picture's own depth; 32-bit pixels
+// compare their colour bytes only.
+TEST(BromCompose, MasksAndTrimmingKeyOnThePixelValueOfEveryDepth)
+{
+    struct Case
+    {
+        int bits;
+        uint32_t keyPixel; // as stored in the picture
+        int32_t key;
+        uint32_t shown;
+    } cases[] = {
+        {1, 0, 0, 1},           {4, 3, 3, 7},
+        {8, 200, 200, 5},       {15, 0x7C00, 0x7C00, 0x001F},
+        {16, 0xF800, 0xF800, 0x07E0}, {24, 0x00FF00, 0x00FF00, 0x123456},
+        {32, 0xAB00FF00, 0x00FF00, 0x123456},
+    };
+    for (const Case& c : cases) {
+        TBromFrame frame;
+        frame.Picture = TPicture(9, 4, c.bits);
+        frame.Picture.Fill(c.keyPixel);
+        frame.Picture.SetPixel(2, 1, c.shown);
+        frame.Picture.SetPixel(6, 2, c.shown);
+        frame.TransColor = c.key;
+        frame.MakeMask(false);
+        ASSERT_TRUE(frame.AlphaPlane.has_value());
+        EXPECT_EQ(frame.AlphaPlane->GetPixel(0, 0), 0u) << c.bits;
+        EXPECT_EQ(frame.AlphaPlane->GetPixel(6, 2), 255u) << c.bits;
+
+        TBromFrame keyed;
+        keyed.Picture = frame.Picture;
+        keyed.TransColor = c.key;
+        EXPECT_EQ(keyed.Trim(), std::make_pair(2, 1)) << c.bits;
+        EXPECT_EQ(keyed.Picture.Width(), 5) << c.bits;
+        EXPECT_EQ(keyed.Picture.Height(), 2) << c.bits;
+        EXPECT_EQ(keyed.Picture.GetPixel(4, 1), c.shown) << c.bits;
+    }
+}
+
 } // namespace
 } // namespace ruko::test
