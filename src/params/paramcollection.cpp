@@ -5,6 +5,7 @@
 #include "base/text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_set>
 
 namespace ruko {
@@ -14,6 +15,40 @@ std::unique_ptr<TParamCollection> ParamMan;
 namespace {
 
 std::string FoldName(std::string_view name) { return LowerCaseText(name); }
+
+// The folded form of a name in a reused buffer: lookups run for every operand of every step, so
+// they should not allocate. Only single-byte A-Z fold; trail bytes stay as they are.
+const std::string& FoldForLookup(std::string_view name)
+{
+    static thread_local std::string folded;
+    folded.assign(name);
+    for (size_t pos = 0; pos < folded.size();) {
+        size_t length = CharLength(folded, pos);
+        if (length == 1 && folded[pos] >= 'A' && folded[pos] <= 'Z')
+            folded[pos] = static_cast<char>(folded[pos] - 'A' + 'a');
+        pos += length;
+    }
+    return folded;
+}
+
+// SameText for temporaries, with a quick answer for the usual cases: byte-equal names, and names
+// that differ in a byte no folding could reconcile (folding only ever touches ASCII letters).
+bool SameTempName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    bool exact = true;
+    for (size_t k = 0; k < a.size(); ++k) {
+        char x = a[k], y = b[k];
+        if (x == y)
+            continue;
+        exact = false;
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(x) != lower(y))
+            return false;
+    }
+    return exact || SameText(a, b);
+}
 
 bool IsTempName(std::string_view name) { return name.size() >= 4 && name.substr(0, 4) == "____"; }
 
@@ -34,6 +69,12 @@ std::unique_ptr<TCustomParam> CreateForLoad(uint8_t code)
 
 // Smallest item record: type code, empty name, and the shortest value record and trailer.
 constexpr int64_t MinItemBytes = 1 + 4 + 8 + 7;
+
+uint64_t NextGeneration()
+{
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+}
 
 } // namespace
 
@@ -134,12 +175,14 @@ TParamCollection::~TParamCollection()
 
 void TParamCollection::IndexName(TParamCollectionItem& item)
 {
+    generation_ = NextGeneration();
     if (!item.name_.empty())
         index_[FoldName(item.name_)].push_back(&item);
 }
 
 void TParamCollection::UnindexName(TParamCollectionItem& item)
 {
+    generation_ = NextGeneration();
     if (item.name_.empty())
         return;
     auto found = index_.find(FoldName(item.name_));
@@ -155,10 +198,10 @@ TParamCollectionItem* TParamCollection::Find(std::string_view name) const
     if (!frames_.empty() && IsTempName(name)) {
         const std::vector<TParamItemPtr>& temps = frames_.back()->items_;
         for (auto it = temps.rbegin(); it != temps.rend(); ++it)
-            if (SameText((*it)->name_, name))
+            if (SameTempName((*it)->name_, name))
                 return it->get();
     }
-    auto found = index_.find(FoldName(name));
+    auto found = index_.find(FoldForLookup(name));
     if (found == index_.end())
         return nullptr;
     // The newest local of the current depth wins; otherwise the oldest global.
@@ -178,7 +221,7 @@ TParamCollectionItem* TParamCollection::Find(std::string_view name) const
 
 TParamCollectionItem* TParamCollection::FindDeclared(std::string_view name, bool local) const
 {
-    auto found = index_.find(FoldName(name));
+    auto found = index_.find(FoldForLookup(name));
     if (found == index_.end())
         return nullptr;
     const std::vector<TParamCollectionItem*>& named = found->second;
@@ -230,6 +273,7 @@ void TParamCollection::Remove(TParamCollectionItem& item)
 
 void TParamCollection::RemoveWhere(const std::function<bool(const TParamCollectionItem&)>& doomed)
 {
+    generation_ = NextGeneration();
     std::vector<TParamItemPtr> kept;
     kept.reserve(items_.size());
     for (TParamItemPtr& item : items_) {
@@ -488,6 +532,8 @@ bool TParamCollection::PopVariables()
     }
     return true;
 }
+
+void TParamCollection::ScopesChanged() { generation_ = NextGeneration(); }
 
 // --- temporaries ---
 

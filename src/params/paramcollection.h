@@ -32,6 +32,8 @@ public:
     std::unique_ptr<TCustomParam> Value; // never null
     uint8_t SpareFlag = 0;               // carried through saves, not interpreted
     uint8_t Persistent = 0;
+    // Changing ScopeId or Local of an item already in a store: call the store's ScopesChanged so
+    // remembered lookups are redone.
     int32_t ScopeId = -1;
     uint8_t Local = 0;
 
@@ -134,6 +136,11 @@ public:
     TParamCollectionItem& AddTemporary(std::unique_ptr<TCustomParam> value, const std::string& name);
     int TempDepth() const { return static_cast<int>(frames_.size()); }
 
+    // Changes whenever the set of named variables changes (add, remove, rename, load); unique
+    // across stores, so a lookup remembered with it and CurrentScope stays valid while both match.
+    uint64_t Generation() const { return generation_; }
+    void ScopesChanged();
+
 private:
     friend class TParamCollectionItem;
     void IndexName(TParamCollectionItem& item);
@@ -147,6 +154,7 @@ private:
     // Folded name -> items of that name in naming order (oldest first).
     std::unordered_map<std::string, std::vector<TParamCollectionItem*>> index_;
     std::vector<TTempFrame*> frames_;
+    uint64_t generation_ = 0;
     TSystemHost* host_ = nullptr;
     mutable TSystemHost defaultHost_;
 };

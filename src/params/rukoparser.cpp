@@ -9,6 +9,7 @@
 #include "params/paramcollection.h"
 
 #include <cmath>
+#include <typeinfo>
 
 namespace ruko {
 
@@ -21,6 +22,13 @@ const char* const OpCodeNames[] = {
 };
 
 bool IsTempName(std::string_view name) { return name.size() >= 4 && name.substr(0, 4) == "____"; }
+
+// TParamVar is final, so an exact type test answers what dynamic_cast would, without its search
+// (this runs for every operand of every step).
+TParamVar* AsReference(TCustomParam* value)
+{
+    return value && typeid(*value) == typeid(TParamVar) ? static_cast<TParamVar*>(value) : nullptr;
+}
 
 // Operand count a stored step must carry; -1 when any count is accepted.
 int FixedOperandCount(uint8_t op)
@@ -153,7 +161,7 @@ struct TOperandBindings
     ~TOperandBindings()
     {
         for (auto& operand : operands)
-            if (auto* ref = dynamic_cast<TParamVar*>(operand.get()))
+            if (auto* ref = AsReference(operand.get()))
                 ref->Target.reset();
     }
 };
@@ -286,23 +294,37 @@ void ApplyArithmetic(uint8_t op, TCustomParam& target, const TCustomParam& a, co
     }
 }
 
+// Find, remembered per step for names that are not temporaries.
+TParamCollectionItem* FindCached(TParamCollection& store, const std::string& name, TLookupCache& cache)
+{
+    if (IsTempName(name))
+        return store.Find(name);
+    if (cache.Item && cache.Generation == store.Generation() && cache.Scope == store.CurrentScope)
+        return cache.Item;
+    TParamCollectionItem* item = store.Find(name);
+    cache = {store.Generation(), store.CurrentScope, item};
+    return item;
+}
+
 void RunStep(TParamCollection& store, TOpeData& step)
 {
     auto& ops = step.Operands;
     TOperandBindings bindings{ops};
-    for (auto& operand : ops) {
-        auto* ref = dynamic_cast<TParamVar*>(operand.get());
+    if (step.Lookups.size() != ops.size() + 1)
+        step.Lookups.assign(ops.size() + 1, TLookupCache());
+    for (size_t k = 0; k < ops.size(); ++k) {
+        auto* ref = AsReference(ops[k].get());
         if (!ref)
             continue;
-        TParamCollectionItem* item = store.Find(ref->Name);
+        TParamCollectionItem* item = FindCached(store, ref->Name, step.Lookups[k]);
         if (!item)
             RaiseMissing(ref->Name);
         ref->Target = item->shared_from_this();
-        auto* element = dynamic_cast<TParamVar*>(item->Value.get());
+        auto* element = AsReference(item->Value.get());
         ref->Index = element ? element->Index : 0;
     }
 
-    TParamCollectionItem* targetItem = store.Find(step.Target);
+    TParamCollectionItem* targetItem = FindCached(store, step.Target, step.Lookups.back());
     if (!targetItem && IsTempName(step.Target))
         targetItem = &store.AddTemporary(NewTemporary(store, step), step.Target);
     if (!targetItem)

@@ -42,12 +42,24 @@ enum TOpCode : uint8_t
 // "ocTo" ... "ocNEqual"; "" for codes above 20.
 const char* OpCodeName(uint8_t op);
 
+class TParamCollectionItem;
+
+// A remembered lookup of a non-temporary name (see TParamCollection::Generation).
+struct TLookupCache
+{
+    uint64_t Generation = 0;
+    int32_t Scope = 0;
+    TParamCollectionItem* Item = nullptr;
+};
+
 struct TOpeData
 {
     uint8_t Op = ocNone;
     std::string Target;
     uint8_t FuncIndex = 0; // row of the built-in function table, for ocFunc
     std::vector<std::unique_ptr<TCustomParam>> Operands;
+    // Filled while running: one entry per operand, then one for the target.
+    std::vector<TLookupCache> Lookups;
 };
 
 // Nesting limit of programs running inside programs (Calc within Calc).

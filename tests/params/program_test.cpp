@@ -255,3 +255,41 @@ TEST(Program, PushVarAndPopVarSkipSystemVariables)
 
 } // namespace
 } // namespace ruko::testing
+
+namespace ruko::testing {
+namespace {
+
+TEST(Program, RerunsSeeTheStoreAsItIsNow)
+{
+    TParamCollection store;
+    store.AddVariable(ptInt, "v").Value->SetInt(1);
+    TRukoParser program = Compiled("v * 10");
+    program.Execute(store);
+    EXPECT_EQ(Describe(program.Result.get()), "int 10");
+
+    TParamCollectionItem& local = store.AddVariable(ptInt, "v");
+    local.Value->SetInt(2);
+    local.Local = 1;
+    local.ScopeId = 1;
+    program.Execute(store);
+    EXPECT_EQ(Describe(program.Result.get()), "int 10"); // the local belongs to depth 1
+    store.CurrentScope = 1;
+    program.Execute(store);
+    EXPECT_EQ(Describe(program.Result.get()), "int 20");
+    store.CurrentScope = 0;
+    store.Remove(*store.Find("v"));
+    program.Execute(store);
+    EXPECT_EQ(Describe(program.Result.get()), "none");
+    store.AddVariable(ptStr, "V").Value->SetStr("3");
+    program.Execute(store);
+    EXPECT_EQ(Describe(program.Result.get()), "int 30");
+
+    // The same program against another store.
+    TParamCollection other;
+    other.AddVariable(ptInt, "v").Value->SetInt(4);
+    program.Execute(other);
+    EXPECT_EQ(Describe(program.Result.get()), "int 40");
+}
+
+} // namespace
+} // namespace ruko::testing

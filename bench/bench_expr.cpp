@@ -1,0 +1,177 @@
+// Expression programs over a store of 5,000 variables, side by side with Lua 5.4 running the same
+// computations on 5,000 globals; and the compiler's time per 100 characters of text.
+#include "base/text.h"
+#include "params/buildparser.h"
+#include "params/paramcollection.h"
+#include "params/rukoparser.h"
+
+#include <benchmark/benchmark.h>
+
+extern "C" {
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+}
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+using namespace ruko;
+
+namespace {
+
+constexpr int StoreSize = 5000;
+
+struct TWorkload
+{
+    const char* name;
+    const char* ruko;
+    const char* lua;
+};
+
+// Each pair computes the same thing; Lua's integer division and ".." stand for "/" and "++".
+const TWorkload Workloads[] = {
+    {"arithmetic", "x = (v10 + v2000) * 3 - v4999 / 7 + v1 % 5", "x = (v10 + v2000) * 3 - v4999 // 7 + v1 % 5"},
+    {"comparison", "f = (v10 > v20) & (v30 <= v40) | (v50 <> v60)",
+     "f = (v10 > v20) and (v30 <= v40) or (v50 ~= v60)"},
+    {"concatenation", "s = s0 ++ \"abc\" ++ v12", "s = s0 .. \"abc\" .. v12"},
+    {"elements", "x = grid[i, 3] + grid[i + 1, 2] * 2", "x = grid[i][4] + grid[i + 1][3] * 2"},
+};
+
+void FillStore(TParamCollection& store)
+{
+    for (int k = 0; k < StoreSize; ++k)
+        store.AddVariable(ptInt, "v" + std::to_string(k)).Value->SetInt(k * 7 + 1);
+    store.AddVariable(ptInt, "x");
+    store.AddVariable(ptFlag, "f");
+    store.AddVariable(ptStr, "s");
+    store.AddVariable(ptStr, "s0").Value->SetStr("start");
+    store.AddVariable(ptInt, "i").Value->SetInt(2);
+    TCustomParam& grid = *store.AddVariable(ptInt, "grid").Value;
+    grid.SetDims({10, 10});
+    for (int k = 0; k < 100; ++k)
+        grid.SetIntAt(k, k);
+}
+
+void FillLua(lua_State* L)
+{
+    for (int k = 0; k < StoreSize; ++k) {
+        lua_pushinteger(L, k * 7 + 1);
+        lua_setglobal(L, ("v" + std::to_string(k)).c_str());
+    }
+    lua_pushstring(L, "start");
+    lua_setglobal(L, "s0");
+    lua_pushinteger(L, 2);
+    lua_setglobal(L, "i");
+    lua_createtable(L, 10, 0);
+    for (int r = 0; r < 10; ++r) {
+        lua_createtable(L, 10, 0);
+        for (int c = 0; c < 10; ++c) {
+            lua_pushinteger(L, r * 10 + c);
+            lua_rawseti(L, -2, c + 1);
+        }
+        lua_rawseti(L, -2, r);
+    }
+    lua_setglobal(L, "grid");
+}
+
+void BM_Ruko(benchmark::State& state, const TWorkload* work)
+{
+    TParamCollection store;
+    FillStore(store);
+    TRukoParser program;
+    CompileText(work->ruko, program);
+    if (!program.Execute(store)) {
+        state.SkipWithError("program failed");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(program.Execute(store));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(program.Steps.size()));
+    state.counters["steps"] = static_cast<double>(program.Steps.size());
+}
+
+void BM_Lua(benchmark::State& state, const TWorkload* work)
+{
+    std::unique_ptr<lua_State, decltype(&lua_close)> L(luaL_newstate(), lua_close);
+    luaL_openlibs(L.get());
+    FillLua(L.get());
+    if (luaL_loadstring(L.get(), work->lua) != LUA_OK) {
+        state.SkipWithError(lua_tostring(L.get(), -1));
+        return;
+    }
+    TRukoParser program;
+    CompileText(work->ruko, program);
+    for (auto _ : state) {
+        lua_pushvalue(L.get(), -1);
+        if (lua_pcall(L.get(), 0, 0, 0) != LUA_OK) {
+            state.SkipWithError(lua_tostring(L.get(), -1));
+            return;
+        }
+    }
+    // Counted in our steps so the two rates compare the same work.
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(program.Steps.size()));
+}
+
+// A typical line of script text, about 100 characters.
+const char* const CompileSample =
+    "result = IntToStr(Max(score[i, 2] * 10, best + 1), 3) ++ \"点\" ++ (total - bonus) / 2 <> \"\" & flag";
+
+void BM_CompilePer100Chars(benchmark::State& state)
+{
+    std::string text = Utf8ToCp932(CompileSample);
+    for (auto _ : state) {
+        TRukoParser program;
+        CompileText(text, program);
+        benchmark::DoNotOptimize(program.Steps.data());
+    }
+    state.counters["chars"] = static_cast<double>(text.size());
+    state.counters["per100chars"] = benchmark::Counter(static_cast<double>(state.iterations()) * text.size() / 100.0,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// Prints, after the table, both rates of each workload and their ratio.
+class TRatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            auto rate = run.counters.find("items_per_second");
+            if (rate != run.counters.end())
+                rates_[run.benchmark_name()] = rate->second;
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-14s %16s %16s %8s\n", "workload", "ruko steps/s", "lua (same) /s", "ruko/lua");
+        for (const TWorkload& work : Workloads) {
+            double ruko = rates_[std::string("Ruko/") + work.name];
+            double lua = rates_[std::string("Lua/") + work.name];
+            std::printf("%-14s %16.0f %16.0f %8.3f\n", work.name, ruko, lua, lua > 0 ? ruko / lua : 0.0);
+        }
+    }
+
+private:
+    std::map<std::string, double> rates_;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (const TWorkload& work : Workloads) {
+        benchmark::RegisterBenchmark((std::string("Ruko/") + work.name).c_str(), BM_Ruko, &work);
+        benchmark::RegisterBenchmark((std::string("Lua/") + work.name).c_str(), BM_Lua, &work);
+    }
+    benchmark::RegisterBenchmark("CompilePer100Chars", BM_CompilePer100Chars);
+    benchmark::Initialize(&argc, argv);
+    TRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
