@@ -116,6 +116,24 @@ void IndexOfStrBody(TFuncCall& call, TBuiltinServices&)
     call.Result.Value->SetInt(value.IndexOfStr(call.Arg(1).GetStr(), FlagArg(call, 2, true), FlagArg(call, 3, false)));
 }
 
+// The order the player's system gave titles: letters first ignoring case, then lower case before
+// upper case, then bytes. Fixed here so the host locale never decides how a title sorts.
+int CompareTitleText(const std::string& a, const std::string& b)
+{
+    if (int folded = LowerCaseText(a).compare(LowerCaseText(b)))
+        return folded;
+    auto swapCase = [](const std::string& text) {
+        std::string lower = LowerCaseText(text), upper = UpperCaseText(text), swapped = text;
+        for (size_t i = 0; i < text.size(); ++i)
+            if (text[i] != lower[i])
+                swapped[i] = lower[i];
+            else if (text[i] != upper[i])
+                swapped[i] = upper[i];
+        return swapped;
+    };
+    return swapCase(a).compare(swapCase(b));
+}
+
 void SortStrBody(TFuncCall& call, TBuiltinServices&)
 {
     TCustomParam& value = RequireVariable(call, 0);
@@ -135,11 +153,10 @@ void SortStrBody(TFuncCall& call, TBuiltinServices&)
         std::vector<std::string> texts;
         for (int32_t i = 0; i < n; ++i)
             texts.push_back(value.GetStrAt(i));
-        // Case-sensitive byte order: the host locale must not decide how a title sorts.
-        if (descending)
-            std::sort(texts.begin(), texts.end(), std::greater<>());
-        else
-            std::sort(texts.begin(), texts.end());
+        std::sort(texts.begin(), texts.end(), [descending](const std::string& a, const std::string& b) {
+            int order = CompareTitleText(a, b);
+            return descending ? order > 0 : order < 0;
+        });
         for (int32_t i = 0; i < n; ++i)
             value.SetStrAt(i, texts[static_cast<size_t>(i)]);
     }

@@ -107,12 +107,14 @@ TEST_F(ArrayFunctions, SearchSortUniqueTrim)
     EXPECT_EQ(Eval("IndexOfStr(list, \"PEAR\", 0)"), "0");
     EXPECT_EQ(Eval("IndexOfStr(list, \"pl\", 1, 1)"), "1");
     Eval("SortStr(list)");
-    EXPECT_EQ(Elements("list"), "Apple|Pear|apple|apple|pear");
+    EXPECT_EQ(Elements("list"), "apple|apple|Apple|pear|Pear");
     EXPECT_EQ(Eval("UniqueArray(list)"), "4");
     EXPECT_EQ(Eval("TrimArray(list, \"Pear\")"), "3");
-    EXPECT_EQ(Elements("list"), "Apple|apple|pear");
+    EXPECT_EQ(Elements("list"), "apple|Apple|pear");
     EXPECT_EQ(Value("list").GetDim(0), 3);
 
+    Eval("SortStr(list, 1)");
+    EXPECT_EQ(Elements("list"), "pear|Apple|apple");
     SetList("reals", {"10", "9.5", "-1", "100"});
     Eval("SortStr(reals, 1, 1)");
     EXPECT_EQ(Elements("reals"), "100|10|9.5|-1");
@@ -136,6 +138,28 @@ TEST_F(ArrayFunctions, CalcWithASyntaxErrorLetsTheOuterExpressionGoOn)
     Eval("f = Not(Calc(\"x = 1 +\"))");
     EXPECT_TRUE(ok);
     EXPECT_TRUE(Value("f").GetFlag());
+}
+
+} // namespace
+} // namespace ruko::test
+
+namespace ruko::test {
+namespace {
+
+TEST_F(BuiltinsTest, PushVarRestoresVariablesButNeverSystemOnes)
+{
+    Var(ptInt, "x").Value->SetInt(1);
+    Var(ptStr, "s").Value->SetStr("keep");
+    EXPECT_EQ(Eval("PushVar(\"x\", \"s\", \"@TextDelay\")"), "TRUE");
+    Eval("x = 9");
+    Eval("s = \"changed\"");
+    Eval("@TextDelay = 7");
+    EXPECT_EQ(Eval("PopVar()"), "TRUE");
+    EXPECT_EQ(Value("x").GetInt(), 1);
+    EXPECT_EQ(Str("s"), "keep");
+    EXPECT_EQ(store.TextDelay, 7);
+    EXPECT_EQ(Eval("PopVar()"), "TRUE"); // nothing pushed: no effect
+    EXPECT_EQ(Value("x").GetInt(), 1);
 }
 
 } // namespace
