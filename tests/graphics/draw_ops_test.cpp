@@ -1,0 +1,207 @@
+// The wave proxy, glyphs, tiles and clip building, each against a plain statement of its rule.
+#include "graphics/dibsfc.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+
+namespace ruko {
+namespace {
+
+void FillRandom(TCustomDIBX& dib, std::mt19937& rng)
+{
+    for (int32_t y = 0; y < dib.Height(); ++y)
+        for (int32_t x = 0; x < dib.Width(); ++x)
+            dib.SetPixel(x, y, dib.PixelFormat() == 8 ? rng() & 0xFF : rng() & 0xFFFFFF);
+}
+
+std::string FirstDifference(const TCustomDIBX& a, const TCustomDIBX& b)
+{
+    for (int32_t y = 0; y < a.Height(); ++y)
+        for (int32_t x = 0; x < a.Width(); ++x)
+            if (a.GetPixel(x, y) != b.GetPixel(x, y))
+                return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+    return "";
+}
+
+TEST(DrawOps, WaveShiftsEachRowByItsOffsetAndSkipsRowsWithoutOne)
+{
+    std::mt19937 rng(3);
+    TDIBX source(30, 16, 32), mask(30, 16, 8), base(40, 24, 32);
+    FillRandom(source, rng);
+    FillRandom(mask, rng);
+    FillRandom(base, rng);
+    using TOp = std::function<void(TCustomDIBX& dest, int32_t dx)>;
+    const std::pair<const char*, TOp> ops[] = {
+        {"Draw", [&](TCustomDIBX& d, int32_t dx) { d.Draw(3 + dx, 2, source, TRect(2, 1, 28, 15), false, true, false); }},
+        {"DrawAlpha",
+         [&](TCustomDIBX& d, int32_t dx) { d.DrawAlpha(-4 + dx, 5, source, source.BoundsRect(), false, false, true, 90); }},
+        {"DrawMask", [&](TCustomDIBX& d, int32_t dx) { d.DrawMask(5 + dx, 0, source, source.BoundsRect(), false, false, mask); }},
+        {"FillRect", [&](TCustomDIBX& d, int32_t dx) { d.FillRect(TRect(6 + dx, 1, 33 + dx, 22), 0x123456); }},
+        {"FillRectAdd", [&](TCustomDIBX& d, int32_t dx) { d.FillRectAdd(TRect(dx, 0, 40 + dx, 24), 0x202020); }},
+        {"DrawMaskColor",
+         [&](TCustomDIBX& d, int32_t dx) { d.DrawMaskColor(1 + dx, 3, mask, mask.BoundsRect(), false, false, 0xFF00FF, 200); }},
+        {"StretchDraw",
+         [&](TCustomDIBX& d, int32_t dx) {
+             d.StretchDraw(TRect(dx - 5, -3, dx + 45, 27), source, TRect(1, 1, 29, 15), false, false, true, 255);
+         }},
+        {"RotateDraw",
+         [&](TCustomDIBX& d, int32_t dx) {
+             d.RotateDraw(20 + dx, 12, 1.2, 0.9, source, source.BoundsRect(), 15, 8, 0.4, false, false, false, 255);
+         }},
+    };
+    const std::vector<int32_t> offsets = {0, 0, 3, 3, 3, -2, 5, 5, -7, 0, 1, 12, 40, -40};
+    const int32_t origin = 4;
+    for (const auto& [name, op] : ops)
+    {
+        TDIBX target(40, 24, 32), expected(40, 24, 32);
+        target.Assign(base);
+        expected.Assign(base);
+        TDIBXWave wave(target);
+        wave.SetSize(40, 24, 32);
+        wave.Offsets = offsets;
+        wave.Origin = origin;
+        op(wave, 0);
+        for (int32_t i = 0; i < int32_t(offsets.size()); ++i)
+        {
+            expected.ClipRect = TRect(0, origin + i, 40, origin + i + 1);
+            op(expected, offsets[size_t(i)]);
+        }
+        EXPECT_EQ(FirstDifference(target, expected), "") << name;
+        EXPECT_EQ(target.ClipRect, TRect()) << name << " left the target's clip changed";
+    }
+}
+
+// A 1-bit glyph source; 0 bits are ink.
+void PaintInk(TDIBX& source, const std::function<bool(int32_t, int32_t)>& ink)
+{
+    for (int32_t y = 0; y < source.Height(); ++y)
+        for (int32_t x = 0; x < source.Width(); ++x)
+            source.SetPixel(x, y, ink(x, y) ? 0 : 1);
+}
+
+TEST(DrawOps, MonoGlyphsMixByTheInkCountOfEachBlock)
+{
+    // Destination pixel k covers source block k: k * 2 ink samples out of 16.
+    TDIBX source(32, 4, 1);
+    PaintInk(source, [](int32_t x, int32_t y) { return (y * 4 + x % 4) < (x / 4) * 2; });
+    const struct
+    {
+        int32_t Alpha;
+        bool FlipH;
+        uint32_t Expected[8];
+    } cases[] = {
+        // floor((255 * c + 0 * (16 - c)) / 16) with c = 2k
+        {255, false, {0x000000, 0x1F1F1F, 0x3F3F3F, 0x5F5F5F, 0x7F7F7F, 0x9F9F9F, 0xBFBFBF, 0xDFDFDF}},
+        // alpha scales the count: c = floor(128 * 2k / 256) = k
+        {128, false, {0x000000, 0x0F0F0F, 0x1F1F1F, 0x2F2F2F, 0x3F3F3F, 0x4F4F4F, 0x5F5F5F, 0x6F6F6F}},
+        {255, true, {0xDFDFDF, 0xBFBFBF, 0x9F9F9F, 0x7F7F7F, 0x5F5F5F, 0x3F3F3F, 0x1F1F1F, 0x000000}},
+    };
+    for (const auto& c : cases)
+    {
+        TDIBX dest(8, 1, 32);
+        dest.Fill(0);
+        dest.DrawMonoGlyph(0, 0, source, source.BoundsRect(), 0xFFFFFF, c.FlipH, false, c.Alpha, 4);
+        for (int32_t k = 0; k < 8; ++k)
+            EXPECT_EQ(dest.GetPixel(k, 0), c.Expected[k]) << "alpha " << c.Alpha << " flip " << c.FlipH << " at " << k;
+    }
+    // On a 5-6-5 surface the channels mix in their own widths: half ink of white over black.
+    TDIBX dest16(1, 1, 16);
+    dest16.Fill(0);
+    TDIBX half(4, 4, 1);
+    PaintInk(half, [](int32_t x, int32_t) { return x < 2; });
+    dest16.DrawMonoGlyph(0, 0, half, half.BoundsRect(), 0xFFFF, false, false, 255, 4);
+    EXPECT_EQ(dest16.GetPixel(0, 0), uint32_t(15 << 11 | 31 << 5 | 15));
+}
+
+TEST(DrawOps, ThreeColourGlyphsWeighEachClassByItsCount)
+{
+    // One 2x2 block holding classes 0, 1, 1, 3 over a grey destination.
+    TDIBX source(2, 2, 4);
+    source.SetPixel(0, 0, 0);
+    source.SetPixel(1, 0, 1);
+    source.SetPixel(0, 1, 1);
+    source.SetPixel(1, 1, 3);
+    TDIBX dest(1, 1, 32);
+    dest.Fill(0x404040);
+    dest.DrawGlyph4(0, 0, source, source.BoundsRect(), 0xFF0000, 0x00FF00, 0x0000FF, false, false, 255, 2);
+    // (d + 2 * value1 + value3) / 4 per channel
+    EXPECT_EQ(dest.GetPixel(0, 0), uint32_t((0x40 + 2 * 0xFF) / 4 << 16 | 0x40 / 4 << 8 | (0x40 + 0xFF) / 4));
+    // Above 255 the coloured share is added to the whole destination and saturates.
+    dest.Fill(0xC04040);
+    dest.DrawGlyph4(0, 0, source, source.BoundsRect(), 0xFF0000, 0x00FF00, 0x0000FF, false, false, 300, 2);
+    EXPECT_EQ(dest.GetPixel(0, 0), uint32_t(0xFF << 16 | 0x40 << 8 | (0x40 + 0xFF / 4)));
+}
+
+TEST(DrawOps, TilesRepeatThePatternFromAWrappedOffsetWithGaps)
+{
+    TDIBX pattern(5, 3, 32);
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 5; ++x)
+            pattern.SetPixel(x, y, uint32_t(0x100 + y * 16 + x));
+    const struct
+    {
+        int32_t OffsetX, OffsetY, GapX, GapY;
+    } cases[] = {{0, 0, 0, 0}, {2, 1, 0, 0}, {-3, -7, 0, 0}, {1, 0, 2, 1}, {-13, 4, 3, 0}, {1000003, -1000001, 1, 2}};
+    for (const auto& c : cases)
+    {
+        TDIBX dest(23, 11, 32);
+        dest.Fill(0);
+        dest.ClipRect = TRect(1, 0, 23, 10);
+        const TRect area(2, 1, 21, 11);
+        dest.TileDraw(area, pattern, pattern.BoundsRect(), c.OffsetX, c.OffsetY, c.GapX, c.GapY, false, false, false);
+        EXPECT_EQ(dest.ClipRect, TRect(1, 0, 23, 10)) << "the clip is restored";
+        const int32_t periodX = 5 + c.GapX, periodY = 3 + c.GapY;
+        for (int32_t y = 0; y < 11; ++y)
+            for (int32_t x = 0; x < 23; ++x)
+            {
+                uint32_t want = 0;
+                if (area.Contains(x, y) && y < 10)
+                {
+                    const int64_t px = ((int64_t(x - area.Left) + c.OffsetX) % periodX + periodX) % periodX;
+                    const int64_t py = ((int64_t(y - area.Top) + c.OffsetY) % periodY + periodY) % periodY;
+                    if (px < 5 && py < 3)
+                        want = pattern.GetPixel(int32_t(px), int32_t(py));
+                }
+                ASSERT_EQ(dest.GetPixel(x, y), want)
+                    << "offset " << c.OffsetX << "," << c.OffsetY << " gap " << c.GapX << " at " << x << "," << y;
+            }
+        // TileFill draws the same picture without gaps.
+        if (c.GapX == 0 && c.GapY == 0)
+        {
+            TDIBX filled(23, 11, 32);
+            filled.Fill(0);
+            filled.ClipRect = dest.ClipRect;
+            filled.TileFill(area, pattern, c.OffsetX, c.OffsetY, false, false);
+            EXPECT_EQ(FirstDifference(filled, dest), "") << c.OffsetX << "," << c.OffsetY;
+        }
+    }
+}
+
+TEST(DrawOps, AddClipRectClampsAndGrowsTheClip)
+{
+    TDIBX dib(50, 40, 32);
+    const struct
+    {
+        TRect Before, Added, After;
+    } cases[] = {
+        {TRect(), TRect(10, 10, 20, 20), TRect(10, 10, 20, 20)},       // no clip: becomes the rectangle
+        {TRect(), TRect(-5, -5, 100, 100), TRect(0, 0, 50, 40)},       // clamped to the surface
+        {TRect(10, 10, 20, 20), TRect(30, 5, 35, 12), TRect(10, 5, 35, 20)}, // smallest rectangle holding both
+        {TRect(10, 10, 20, 20), TRect(60, 60, 70, 70), TRect(10, 10, 20, 20)}, // empty after clamping
+        {TRect(10, 10, 20, 20), TRect(15, 15, 15, 30), TRect(10, 10, 20, 20)}, // empty
+    };
+    for (const auto& c : cases)
+    {
+        dib.ClipRect = c.Before;
+        dib.AddClipRect(c.Added);
+        EXPECT_EQ(dib.ClipRect, c.After);
+    }
+    dib.ResetClipRect();
+    EXPECT_EQ(dib.EffectiveClip(), dib.BoundsRect());
+}
+
+} // namespace
+} // namespace ruko
