@@ -291,21 +291,21 @@ bool TCallMan::CheckEvent(int depth)
     TCommand* current = CurrentCommand();
     if (Entered && current && current->BlocksEvents())
         return false;
-    TTimerData* entry = events_->Next();
+    TTimerData* entry = nullptr;
+    std::string file, label;
+    // A handler page that cannot be had would block the queue for good: such an event is dropped
+    // and the next one is offered.
+    while ((entry = events_->Next())) {
+        SplitEventCommand(entry->Command, file, label);
+        if (file.size() >= 3) {
+            file.replace(file.size() - 3, 3, "rsb");
+            if (host_.FileAvailable && host_.FileAvailable(file))
+                break;
+        }
+        events_->Remove(entry);
+    }
     if (!entry)
         return false;
-    std::string file, label;
-    SplitEventCommand(entry->Command, file, label);
-    // A handler page that cannot be had would block the queue for good: the event is dropped.
-    if (file.size() < 3 || !host_.FileAvailable) {
-        events_->Remove(entry);
-        return false;
-    }
-    file.replace(file.size() - 3, 3, "rsb");
-    if (!host_.FileAvailable(file)) {
-        events_->Remove(entry);
-        return false;
-    }
     try {
         TStack frame;
         frame.PageName = Page ? Page->Name : std::string();
@@ -619,8 +619,19 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
             }
     TPage* page = pageName.empty() ? nullptr : GetPage(pageName, false);
     if (page && entered)
-        if (TCommand* current = page->Commands.At(index))
-            current->LoadState(s);
+        if (TCommand* current = page->Commands.At(index)) {
+            // The command may be the one running now: a damaged record must not leave it half
+            // loaded.
+            TKwBigMemoryStream before;
+            current->SaveState(before);
+            try {
+                current->LoadState(s);
+            } catch (...) {
+                before.SetPosition(0);
+                current->LoadState(before);
+                throw;
+            }
+        }
     // Commit.
     if (page)
         page = GetPage(pageName, true);

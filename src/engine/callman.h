@@ -81,6 +81,7 @@ public:
     std::string GetSenderName() const;
     TCustomParam* GetResult() const;
     int StackCount() const { return static_cast<int>(Stack.size()); }
+    int CachedPageCount() const { return static_cast<int>(pages_.size()); }
     // Discards frame `depth` (0 = bottom) with the variables it owns; false when out of range.
     bool DeleteStack(int depth);
 
