@@ -44,10 +44,10 @@ std::string Unescape(std::string_view text)
             std::string_view digits = entity.substr(hex ? 2 : 1);
             uint32_t code = 0;
             auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
-            if (ec != std::errc() || ptr != digits.data() + digits.size() || code == 0 || code > 0x10FFFF)
+            if (ec != std::errc() || ptr != digits.data() + digits.size() || code > 0x10FFFF)
                 RaiseUnsupportedFile();
             std::string utf8;
-            if (code < 0x80)
+            if (code < 0x80) // including 0: our writer keeps a zero byte of a name this way
                 utf8 += char(code);
             else if (code < 0x800) {
                 utf8 += char(0xC0 | (code >> 6));
@@ -121,18 +121,28 @@ std::string EscapeXmlText(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); i += CharLength(text, i)) {
-        size_t length = CharLength(text, i);
-        if (length == 2) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        // A double-byte character is copied whole; a lead byte before a byte that cannot trail
+        // (a quote, '<', '&', a control byte) stands alone, so the markup stays intact.
+        if (CharLength(text, i) == 2 && static_cast<unsigned char>(text[i + 1]) >= 0x40) {
             out.append(text.substr(i, 2));
+            ++i;
             continue;
         }
-        switch (text[i]) {
+        switch (byte) {
         case '&': out += "&amp;"; break;
         case '"': out += "&quot;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
-        default: out += text[i]; break;
+        default:
+            // Control bytes (names may hold any bytes) would be dropped or turned into blanks by
+            // the parser: write them as character references, which read back as the same byte.
+            if (byte < 0x20)
+                out += "&#" + std::to_string(byte) + ";";
+            else
+                out += text[i];
+            break;
         }
     }
     return out;

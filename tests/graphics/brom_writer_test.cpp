@@ -40,6 +40,8 @@ TBromFrameList Sample(int32_t identCode)
     palettised.Disposal = 2;
 
     TBromFrame& layered = list.AddFrame();
+    // Names are any bytes: control bytes, and lead bytes before a quote or '<' that cannot trail.
+    layered.Name = std::string("\0\t\r\n\x81\"\x82<x\x1f\x81", 11);
     layered.Picture = Noise(7, 5, 24, 2);
     for (int i = 0; i < 2; ++i) {
         auto layer = std::make_unique<TBromLayer>();
@@ -84,6 +86,7 @@ TEST(BromWriter, WrittenFilesLoadBackIdentically)
             EXPECT_TRUE(palettised.Picture == original.Frames(0).Picture) << "pixels and colour table";
 
             const TBromFrame& layered = loaded.Frames(1);
+            EXPECT_EQ(layered.Name, original.Frames(1).Name);
             ASSERT_EQ(layered.Layers.size(), 2u);
             for (int i = 0; i < 2; ++i) {
                 const TBromLayer& a = *original.Frames(1).Layers[size_t(i)];
