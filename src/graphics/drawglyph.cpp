@@ -34,6 +34,26 @@ template <class F> uint32_t Mix(const uint32_t* values, const uint32_t* weights,
     return out;
 }
 
+// (value * c + d * (total - c)) / total per channel, on extracted channels: with total at most
+// 256 every sum fits 32 bits, and a power-of-two total divides by a shift.
+template <uint32_t M> uint32_t MixField(uint32_t value, uint32_t d, uint32_t c, uint32_t total, int shift)
+{
+    if constexpr (M == 0)
+        return 0;
+    else
+    {
+        constexpr int at = FieldShift<M>();
+        const uint32_t sum = ((value & M) >> at) * c + ((d & M) >> at) * (total - c);
+        return ((shift >= 0 ? sum >> shift : sum / total) << at) & M;
+    }
+}
+
+template <class F> uint32_t MixInk(uint32_t value, uint32_t d, uint32_t c, uint32_t total, int shift)
+{
+    return MixField<F::RMask>(value, d, c, total, shift) | MixField<F::GMask>(value, d, c, total, shift) |
+           MixField<F::BMask>(value, d, c, total, shift);
+}
+
 // Destination rectangle of an oversampled draw, clipped; (k, l) of a destination pixel is its
 // column and row in the unclipped glyph.
 bool ClipGlyph(const TCustomDIBX& dest, int32_t x, int32_t y, const TRect& srcRect, int32_t factor, TRect& out)
@@ -60,6 +80,28 @@ struct TSampler
     }
 };
 
+// Ink (0 bits) among the `factor` bits from column sx of a 1-bit row, or nullptr for a row
+// outside the source. Blocks wholly inside the row are read as one bit field.
+uint32_t InkInRow(const uint8_t* row, int32_t width, int32_t sx, int32_t factor)
+{
+    if (!row)
+        return 0;
+    if (sx >= 0 && sx + factor <= width)
+    {
+        const int32_t first = sx >> 3, last = (sx + factor - 1) >> 3;
+        uint32_t bits = 0;
+        for (int32_t b = first; b <= last; ++b)
+            bits = bits << 8 | row[b];
+        const int32_t tail = (last + 1) * 8 - (sx + factor);
+        const uint32_t paper = uint32_t(__builtin_popcount((bits >> tail) & ((1u << factor) - 1)));
+        return uint32_t(factor) - paper;
+    }
+    uint32_t ink = 0;
+    for (int32_t x = std::max(sx, 0); x < std::min(sx + factor, width); ++x)
+        ink += ((row[x >> 3] >> (7 - (x & 7))) & 1) == 0;
+    return ink;
+}
+
 } // namespace
 
 void TCustomDIBX::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
@@ -70,7 +112,9 @@ void TCustomDIBX::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source,
         return;
     const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
     const uint32_t total = uint32_t(factor * factor);
-    const TSampler sampler{source, 1};
+    const int32_t sourceWidth = source.Width();
+    const int shift = (total & (total - 1)) == 0 ? __builtin_ctz(total) : -1;
+    const uint8_t* blockRows[MaxGlyphFactor];
     WithColourFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         for (int32_t row = r.Top; row < r.Bottom; ++row)
@@ -80,22 +124,21 @@ void TCustomDIBX::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source,
                 return;
             const int32_t l = row - y;
             const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
+            // Rows outside the source are paper.
+            for (int32_t by = 0; by < factor; ++by)
+                blockRows[by] = sy0 + by >= 0 && sy0 + by < source.Height() ? source.ScanLine(sy0 + by) : nullptr;
             for (int32_t i = 0; i < r.Width(); ++i)
             {
                 const int32_t k = r.Left + i - x;
                 const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
                 uint32_t ink = 0;
                 for (int32_t by = 0; by < factor; ++by)
-                    for (int32_t bx = 0; bx < factor; ++bx)
-                        ink += sampler.Read(sx0 + bx, sy0 + by) == 0;
+                    ink += InkInRow(blockRows[by], sourceWidth, sx0, factor);
                 if (alpha <= 254)
                     ink = (uint32_t(alpha) * ink) >> 8;
                 if (ink == 0)
                     continue;
-                const uint32_t dv = F::Load(d, i);
-                const uint32_t values[2] = {value, dv};
-                const uint32_t weights[2] = {ink, total - ink};
-                F::Store(d, i, Mix<F>(values, weights, 2, total, false, dv));
+                F::Store(d, i, MixInk<F>(value, F::Load(d, i), ink, total, shift));
             }
         }
     });

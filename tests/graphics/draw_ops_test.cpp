@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace ruko {
 namespace {
@@ -114,6 +115,51 @@ TEST(DrawOps, MonoGlyphsMixByTheInkCountOfEachBlock)
     PaintInk(half, [](int32_t x, int32_t) { return x < 2; });
     dest16.DrawMonoGlyph(0, 0, half, half.BoundsRect(), 0xFFFF, false, false, 255, 4);
     EXPECT_EQ(dest16.GetPixel(0, 0), uint32_t(15 << 11 | 31 << 5 | 15));
+}
+
+TEST(DrawOps, MonoGlyphsMatchABitByBitCountForAnyFactorClipAndFlip)
+{
+    std::mt19937 rng(17);
+    for (int32_t round = 0; round < 200; ++round)
+    {
+        const int32_t factor = std::vector<int32_t>{1, 2, 3, 4, 5, 8}[rng() % 6];
+        TDIBX source(1 + int32_t(rng() % 70), 1 + int32_t(rng() % 30), 1), dest(25, 9, 32);
+        PaintInk(source, [&](int32_t, int32_t) { return rng() % 3 != 0; });
+        FillRandom(dest, rng);
+        TDIBX expected(25, 9, 32);
+        expected.Assign(dest);
+        // Source rectangles may reach past the source: those samples are paper.
+        const TRect srcRect = Bounds(int32_t(rng() % 20) - 8, int32_t(rng() % 10) - 4, int32_t(rng() % 90),
+                                     int32_t(rng() % 40));
+        const int32_t x = int32_t(rng() % 30) - 5, y = int32_t(rng() % 12) - 3;
+        const bool flipH = rng() % 2, flipV = rng() % 2;
+        const int32_t alpha = rng() % 2 ? 255 : int32_t(1 + rng() % 254);
+        const uint32_t value = rng() & 0xFFFFFF, total = uint32_t(factor * factor);
+        const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
+        for (int32_t l = 0; l < rows; ++l)
+            for (int32_t k = 0; k < cols; ++k)
+            {
+                if (!expected.BoundsRect().Contains(x + k, y + l))
+                    continue;
+                const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
+                const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
+                uint32_t ink = 0;
+                for (int32_t by = 0; by < factor; ++by)
+                    for (int32_t bx = 0; bx < factor; ++bx)
+                        ink += source.BoundsRect().Contains(sx0 + bx, sy0 + by) && source.GetPixel(sx0 + bx, sy0 + by) == 0;
+                if (alpha <= 254)
+                    ink = uint32_t(alpha) * ink / 256;
+                if (ink == 0)
+                    continue;
+                const uint32_t d = expected.GetPixel(x + k, y + l);
+                uint32_t out = 0;
+                for (int shift : {0, 8, 16})
+                    out |= (((value >> shift & 255) * ink + (d >> shift & 255) * (total - ink)) / total) << shift;
+                expected.SetPixel(x + k, y + l, out);
+            }
+        dest.DrawMonoGlyph(x, y, source, srcRect, value, flipH, flipV, alpha, factor);
+        ASSERT_EQ(FirstDifference(dest, expected), "") << "round " << round << " factor " << factor;
+    }
 }
 
 TEST(DrawOps, ThreeColourGlyphsWeighEachClassByItsCount)
