@@ -125,6 +125,13 @@ TEST_F(CallManTest, CommandsRunUntilOneWithoutContinueThenTheNextFrameGoesOn)
     EXPECT_FALSE(TerminateRequested);
 }
 
+TEST_F(CallManTest, ADisabledCommandIsNeverEnteredNorExecuted)
+{
+    Start({{"main.rsb", "var int a = 0\n[off] wait 1000\n[off] calc a = 5\ncalc a = a + 1\n"}});
+    Frames(1);
+    EXPECT_EQ(Int("a"), 1);
+}
+
 TEST_F(CallManTest, EventsQueuedDuringAWaitRunAsHandlersAndTheWaitKeepsItsTime)
 {
     Start({{"main.rsb", "var string log = \"\"\n"
