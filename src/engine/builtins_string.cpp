@@ -186,17 +186,16 @@ void PosBody(TFuncCall& call, TBuiltinServices&)
     call.Result.Value->SetInt(at == std::string::npos ? 0 : static_cast<int32_t>(at + 1));
 }
 
-// Character index (0-based) of the first match that starts on a character boundary; -1 if none.
-int64_t FindCharAligned(const std::string& text, const std::string& needle, bool ignoreCase, size_t fromByte,
+// Character index (0-based) of the first match at or after byte `fromByte` (a character start)
+// that starts on a character boundary; -1 if none. `byteAt` receives its byte offset.
+int64_t FindCharAligned(const std::string& haystack, const std::string& needle, size_t fromByte = 0,
                         size_t* byteAt = nullptr)
 {
     if (needle.empty())
         return -1;
-    std::string haystack = ignoreCase ? UpperCaseText(text) : text;
-    std::string wanted = ignoreCase ? UpperCaseText(needle) : needle;
     int64_t k = 0;
-    for (size_t pos = 0; pos < haystack.size(); pos += CharLength(haystack, pos), ++k) {
-        if (pos >= fromByte && haystack.compare(pos, wanted.size(), wanted) == 0) {
+    for (size_t pos = fromByte; pos < haystack.size(); pos += CharLength(haystack, pos), ++k) {
+        if (haystack.compare(pos, needle.size(), needle) == 0) {
             if (byteAt)
                 *byteAt = pos;
             return k;
@@ -207,7 +206,7 @@ int64_t FindCharAligned(const std::string& text, const std::string& needle, bool
 
 void JPosBody(TFuncCall& call, TBuiltinServices&)
 {
-    int64_t k = FindCharAligned(call.Arg(1).GetStr(), call.Arg(0).GetStr(), false, 0);
+    int64_t k = FindCharAligned(call.Arg(1).GetStr(), call.Arg(0).GetStr());
     call.Result.Value->SetInt(static_cast<int32_t>(k + 1));
 }
 
@@ -369,9 +368,12 @@ void StringReplaceBody(TFuncCall& call, TBuiltinServices&)
         call.Result.Value->SetStr(text);
         return;
     }
+    // Case folding keeps every byte where it is, so positions found in the folded text hold.
+    const std::string haystack = ignoreCase ? UpperCaseText(text) : text;
+    const std::string needle = ignoreCase ? UpperCaseText(from) : from;
     std::string result;
     size_t done = 0, at = 0;
-    while (FindCharAligned(text, from, ignoreCase, done, &at) >= 0) {
+    while (FindCharAligned(haystack, needle, done, &at) >= 0) {
         result.append(text, done, at - done);
         result += to;
         done = at + from.size();
