@@ -39,10 +39,11 @@ std::string FloatToStr(Extended value)
         return value < 0 ? "-INF" : "INF";
     if (value == 0)
         return "0";
+    // to_chars is %.15Lg in the "C" locale whatever the process locale is.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15Lg", value);
-    // %g writes "1e+20" / "1e-05"; the engine's form is "1E20" / "1E-5".
-    std::string text(buffer);
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    // General format writes "1e+20" / "1e-05"; the engine's form is "1E20" / "1E-5".
+    std::string text(buffer, ec == std::errc() ? end : buffer);
     size_t e = text.find('e');
     if (e == std::string::npos)
         return text;
@@ -64,7 +65,10 @@ bool TryStrToInt(std::string_view text, int32_t& value)
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (text.empty() || text.size() > 12)
+    // Leading zeros never overflow; what remains must fit in ten digits.
+    while (text.size() > 1 && text.front() == '0')
+        text.remove_prefix(1);
+    if (text.empty() || text.size() > 10)
         return false;
     int64_t magnitude = 0;
     for (char c : text) {
