@@ -539,6 +539,11 @@ void TBuildRukoParser::WriteTo(TKwBigStream& s) const
         int argumentCount = static_cast<int>(step.Operands.size()) - 1;
         if (argumentCount < function.MinArgs || (function.MaxArgs >= 0 && argumentCount > function.MaxArgs))
             RaiseError(name + Utf8ToCp932(" 引数の数が不正です"));
+        // A constant property number the table does not have could never run; say so now rather
+        // than store a program every loader refuses.
+        int32_t property;
+        if (row == fnGetProp && TryStrToInt(step.Operands[2], property) && (property < 0 || property >= PropertyCount))
+            RaiseError(Utf8ToCp932("GetPropの引数が違います"));
         WriteU32(s, static_cast<uint32_t>(argumentCount));
         WriteByte(s, static_cast<uint8_t>(row));
         for (int i = 1; i <= argumentCount; ++i)

@@ -183,6 +183,9 @@ TEST(Compiler, ExpressionsComputeTheirValues)
         {"max(1, 2)", "error \"max\" 関数名がありません"},
         {"IntToStr()", "error IntToStr 引数の数が不正です"},
         {"Max(1, 2, 3)", "error Max 引数の数が不正です"},
+        {"GetProp(\"b\", 171)", "error GetPropの引数が違います"},
+        {"GetProp(\"b\", i + 170)", "none"}, // a computed number is refused when run
+        {"GetProp(\"b\", 170)", "int 0"},   // kind of property 170; no component list here
     };
     for (const ExprCase& c : cases) {
         TParamCollection store;
