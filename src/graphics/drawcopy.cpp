@@ -74,11 +74,11 @@ bool ClipCopy(const TCustomDIBX& dest, int32_t x, int32_t y, const TCustomDIBX& 
 
 namespace {
 
-// One row loop per (format, flip, operation): the flip is a template argument so that the row
-// loops stay free of per-pixel branches on it.
-template <class F, bool FlipH, class PixelOp>
-void RowsWithMask(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
-                  PixelOp op)
+// Calls row(dest row, source row, mask row) for every row of a clipped copy; the source and mask
+// pointers address the walk's first column.
+template <class Row>
+void ForEachRow(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
+                Row row)
 {
     for (int32_t r = 0; r < g.Height; ++r)
     {
@@ -88,14 +88,25 @@ void RowsWithMask(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIB
         const uint8_t* m = mask ? mask->Lock(g.SrcX, sy) : nullptr;
         if (!d || !s || (mask && !m))
             return;
-        const int32_t n = g.Width;
+        row(d, s, m);
+    }
+}
+
+// One row loop per (format, flip, operation): the flip is a template argument so that the row
+// loops stay free of per-pixel branches on it.
+template <class F, bool FlipH, class PixelOp>
+void RowsWithMask(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
+                  PixelOp op)
+{
+    const int32_t n = g.Width;
+    ForEachRow(dest, source, mask, g, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
         for (int32_t i = 0; i < n; ++i)
         {
             const intptr_t si = FlipH ? -intptr_t(i) : intptr_t(i);
-            const uint32_t mv = mask ? m[si] : 255;
+            const uint32_t mv = m ? m[si] : 255;
             F::Store(d, i, op(F::Load(d, i), F::Load(s, si), mv));
         }
-    }
+    });
 }
 
 template <class F, class PixelOp>
@@ -113,16 +124,9 @@ template <class Kernel>
 void Rows32(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
             Kernel kernel)
 {
-    for (int32_t r = 0; r < g.Height; ++r)
-    {
-        const int32_t sy = g.SrcY + r * g.SrcStepY;
-        uint8_t* d = dest.Lock(g.DestX, g.DestY + r);
-        const uint8_t* s = source.Lock(g.SrcX, sy);
-        const uint8_t* m = mask ? mask->Lock(g.SrcX, sy) : nullptr;
-        if (!d || !s || (mask && !m))
-            return;
+    ForEachRow(dest, source, mask, g, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
         kernel(reinterpret_cast<uint32_t*>(d), reinterpret_cast<const uint32_t*>(s), m, g.Width);
-    }
+    });
 }
 
 void MaskRows32(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX& mask, const TCopyGeometry& g,
