@@ -10,6 +10,7 @@
 namespace ruko {
 
 TComponentFactory ComponentFactory = nullptr;
+std::unique_ptr<TRukoBaseList> Bases;
 
 namespace {
 
@@ -167,6 +168,11 @@ void TRukoBase::MouseDispatch()
     }
     Hover = found && stillThere() ? found->Handle : 0;
     Moved = false;
+}
+
+void TRukoSnapshot::Paint(TCustomDIBX& surface)
+{
+    surface.Draw(GetDrawLeft(), GetDrawTop(), Picture, Picture.BoundsRect(), false, false, false);
 }
 
 // --- TRukoBaseList ----------------------------------------------------------------------------
@@ -439,6 +445,24 @@ TCustomWipe* TRukoBaseList::SetActiveBase(int index, int kind, int32_t duration,
     TransitionKind = static_cast<uint8_t>(transition_ ? kind : 0);
     if (transition_) transition_->Elapsed = elapsed;
     return created;
+}
+
+TRukoSnapshot* TRukoBaseList::TakeSnapshot()
+{
+    Paint();
+    TakeDirty();
+    TRukoBase& active = GetActiveBase();
+    auto snapshot = std::make_unique<TRukoSnapshot>(this);
+    TRukoSnapshot* raw = snapshot.get();
+    raw->Name = std::string(2, SOH);
+    raw->Picture.SetSize(width_, height_, 32);
+    raw->Picture.Assign(active.GetDrawSurface());
+    raw->SetBounds(0, 0, width_, height_);
+    Register(raw);
+    raw->Parent = &active;
+    active.Children.push_back(std::move(snapshot));
+    active.SortChildren();
+    return raw;
 }
 
 void TRukoBaseList::InputStep(int32_t elapsedMs)

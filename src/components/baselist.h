@@ -54,6 +54,17 @@ class TRukoCabinet final : public TRukoControl
     TRukoControl* HitTest(int32_t, int32_t, uint32_t) override { return nullptr; }
 };
 
+// The picture of the screen that a flip lays over the active base window while it moves
+// components away (named SOH SOH: drawn above everything, never saved).
+class TRukoSnapshot final : public TRukoControl
+{
+  public:
+    using TRukoControl::TRukoControl;
+    TDIBX Picture;
+    bool WantsAutoName() const override { return false; }
+    void Paint(TCustomDIBX& surface) override;
+};
+
 class TRukoBaseList;
 // Makes the kinds that live in other subsystems (images, messages, sounds, ...); nullptr when the
 // code has no class there. Boxes and cabinets are made by the list itself.
@@ -121,6 +132,9 @@ class TRukoBaseList
     {
         if (transition_) transition_->Elapsed = v;
     }
+
+    // Paints the screen and lays a copy of it over the active base window.
+    TRukoSnapshot* TakeSnapshot();
 
     // --- per frame ---------------------------------------------------------------------------
     // elapsedMs: the frame's milliseconds (key repeat timing).
@@ -195,5 +209,8 @@ class TRukoBaseList
 
     friend class TRukoBase;
 };
+
+// The component list of the running title (created by the shell, freed at shutdown).
+extern std::unique_ptr<TRukoBaseList> Bases;
 
 } // namespace ruko

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "base/globals.h"
 #include "engine/callman.h"
+#include "engine/objcommands.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
 
@@ -481,6 +482,8 @@ std::unique_ptr<TCommand> MakeCommand(TComList& list, int code)
     case ccGameLoad:
         return std::make_unique<TComGameLoad>(list, code);
     default:
+        if (std::unique_ptr<TCommand> command = MakeObjectCommand(list, code))
+            return command;
         return std::make_unique<TCommand>(list, code);
     }
 }

@@ -1,5 +1,6 @@
 #include "shell/hooks.h"
 
+#include "shell/componenthooks.h"
 #include "shell/enginehooks.h"
 
 namespace ruko {
@@ -10,6 +11,7 @@ namespace ruko {
 void InstallGameHooks(TGameHooks& hooks)
 {
     InstallEngineHooks(hooks);
+    InstallComponentHooks(hooks);
 }
 
 } // namespace ruko

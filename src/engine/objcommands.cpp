@@ -1,0 +1,321 @@
+#include "engine/objcommands.h"
+
+#include "archive/fields.h"
+#include "base/error.h"
+#include "base/globals.h"
+#include "base/text.h"
+#include "components/baselist.h"
+#include "engine/callman.h"
+#include "engine/commands.h"
+#include "params/functable.h"
+
+namespace ruko {
+namespace {
+
+// The engine's queue as the component list sees it.
+class TTimerListQueue final : public TEventQueue
+{
+  public:
+    explicit TTimerListQueue(TTimerList& list) : list_(list) {}
+
+    void Post(TComponentHandle target, const std::string& command, const std::vector<std::string>& args,
+              uint8_t code) override
+    {
+        list_.Post(target, command, args, code);
+    }
+    int Find(TComponentHandle target, uint8_t code) const override { return list_.Find(target, code); }
+    void RemovePending(TComponentHandle target) override { list_.RemovePending(target); }
+    std::vector<TEventRecord> Entries() const override
+    {
+        std::vector<TEventRecord> out;
+        for (int i = 0; i < list_.Count(); ++i) {
+            const TTimerData& e = list_[i];
+            out.push_back({e.Command, e.Target, e.Code, e.Depth, e.Args});
+        }
+        return out;
+    }
+    void Replace(std::vector<TEventRecord> entries) override
+    {
+        list_.Clear();
+        for (const TEventRecord& e : entries) {
+            list_.Post(e.Target, e.Command, e.Args, e.Code);
+            // The queue hands out its entries read-only; a loaded entry keeps its saved depth.
+            const_cast<TTimerData&>(list_[list_.Count() - 1]).Depth = e.Depth;
+        }
+    }
+
+  private:
+    TTimerList& list_;
+};
+
+class TComponentProperties final : public TPropertyAccess
+{
+  public:
+    bool GetProperty(const std::string& component, int id, TCustomParam& result) override
+    {
+        TRukoObject* obj = Bases ? Bases->FindComponent(component) : nullptr;
+        if (!obj) return false;
+        obj->GetProperty(id, result);
+        return true;
+    }
+    bool SetProperty(const std::string& component, int id, const TCustomParam& value) override
+    {
+        TRukoObject* obj = Bases ? Bases->FindComponent(component) : nullptr;
+        if (!obj) return false;
+        obj->SetProperty(id, value);
+        return true;
+    }
+};
+
+std::unique_ptr<TTimerListQueue> EngineQueue;
+TComponentProperties PropertyAccess;
+
+TRukoBaseList& List()
+{
+    if (!Bases) RaiseError(Utf8ToCp932("コンポーネントがありません"));
+    return *Bases;
+}
+
+// Box creation: a box on the active base window, then the carried properties.
+class TComBoxNew final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TPage*&, int& index) override
+    {
+        ++index;
+        if (TRukoObject* box = List().CreateComponent(LT_BOX)) ApplyProperties(*this, *box);
+    }
+};
+
+class TComObjDel final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TPage*&, int& index) override
+    {
+        ++index;
+        std::string name = ExprAt(0).Str().value_or(std::string());
+        if (name.empty() || !Bases) return;
+        TRukoObject* obj = Bases->FindComponent(name);
+        // The base windows are found by their system names but are never deleted.
+        if (obj && !(obj->AsControl() && obj->AsControl()->IsBase())) obj->Delete();
+    }
+};
+
+// The screen flip: optionally moves components to the back window behind a snapshot of the
+// screen, runs the transition over the given time and then shows the back window.
+class TComFlip final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    enum
+    {
+        fKind,
+        fDuration,
+        fMode,
+        fSelection,
+        fLists,
+        fHideRest,
+        fParam1,
+        fParam2,
+        fRule,
+        fNoEvents,
+        fDiffOnly
+    };
+
+    void Enter(TCallMan&) override
+    {
+        Phase = 0;
+        int32_t kind = ExprAt(fKind).Int().value_or(0);
+        if (kind > WipeTypeCount || kind < 0) kind = 0;
+        std::optional<int32_t> duration = ExprAt(fDuration).Int();
+        int32_t d = std::max(duration.value_or(1), 1);
+        bool reverse = ExprAt(fMode).Flag().value_or(false);
+        NoEvents = Has(fNoEvents) && ExprAt(fNoEvents).Flag().value_or(false);
+        HideAfter = ExprAt(fHideRest).Flag().value_or(false);
+        positiveDuration_ = duration && *duration > 0;
+        TRukoBaseList& list = List();
+        std::optional<int32_t> selection = ExprAt(fSelection).Int();
+        if (selection) {
+            if (!positiveDuration_)
+                Phase = 3;
+            else
+                list.TakeSnapshot();
+            TRukoBase& active = list.GetActiveBase();
+            // Children move last to first; the flip snapshot stays.
+            std::vector<TRukoControl*> children;
+            for (const auto& child : active.Children)
+                children.push_back(child.get());
+            for (size_t i = children.size(); i-- > 0;) {
+                TRukoControl* child = children[i];
+                if (child->Name == std::string(2, SOH)) continue;
+                if (Matches(child->Name) == *selection) child->SetParent(&list.GetBackBase());
+            }
+        }
+        if (Phase != 3) {
+            // The back window must hold its picture before the transition reads it.
+            TRukoBase& back = list.GetBackBase();
+            back.MarkAllDirty();
+            back.PaintBase();
+            TCustomWipe* wipe = list.SetActiveBase(list.ActiveBase, kind, d, 0, true, reverse);
+            if (wipe) {
+                if (auto p = ExprAt(fParam1).Int()) wipe->SetParam(0, *p);
+                if (auto p = ExprAt(fParam2).Int()) wipe->SetParam(1, *p);
+                if (Has(fRule))
+                    if (auto r = ExprAt(fRule).Str()) wipe->SetRuleName(*r);
+                if (Has(fDiffOnly))
+                    if (auto f = ExprAt(fDiffOnly).Flag()) wipe->DiffOnly = *f;
+                wipe->Prepare();
+            }
+        }
+    }
+
+    void Execute(TCallMan& cm, TPage*&, int& index) override
+    {
+        TRukoBaseList& list = List();
+        if (Phase == 0) {
+            Phase = 1;
+            cm.Running = false;
+            return;
+        }
+        if (Phase == 1) {
+            StartTime = GameTime;
+            Phase = 2;
+        }
+        if (Phase == 2 && GameTime - StartTime < list.GetTransitionDuration()) {
+            list.SetTransitionElapsed(GameTime - StartTime);
+            cm.Running = false;
+            return;
+        }
+        Finish(list, false);
+        ++index;
+    }
+
+    void Abort(TCallMan&) override
+    {
+        if (Bases) Finish(*Bases, true);
+    }
+
+    bool WaitsForEvents() const override { return positiveDuration_; }
+    bool BlocksEvents() const override { return NoEvents; }
+
+    void SaveState(TKwBigStream& s) override
+    {
+        WriteStateHeader(s);
+        WriteByte(s, NoEvents ? 1 : 0);
+        WriteByte(s, HideAfter ? 1 : 0);
+    }
+    void LoadState(TKwBigStream& s) override
+    {
+        if (ReadStateVersion(s) >= 100) {
+            NoEvents = ReadByte(s) != 0;
+            HideAfter = ReadByte(s) != 0;
+        }
+    }
+
+    int Phase = 0;
+    int32_t StartTime = 0;
+    bool NoEvents = false;
+    bool HideAfter = false;
+
+  private:
+    // 1 when a list names the component, else 0.
+    int32_t Matches(const std::string& name) const
+    {
+        for (const TExpr& e : Fields[fLists].List) {
+            std::optional<std::string> text = e.Str();
+            if (!text) continue;
+            size_t start = 0;
+            while (start <= text->size()) {
+                size_t end = text->find_first_of("\r\n", start);
+                if (end == std::string::npos) end = text->size();
+                if (text->compare(start, end - start, name) == 0 && end - start == name.size()) return 1;
+                start = end + 1;
+            }
+        }
+        return 0;
+    }
+
+    void Finish(TRukoBaseList& list, bool aborted)
+    {
+        list.SetActiveBase(list.ActiveBase ^ 1, 0, 0, 0, true, false);
+        if (TRukoObject* snapshot = list.FindComponent(std::string(2, SOH))) snapshot->Delete();
+        if (HideAfter) {
+            TRukoBase& hidden = list.GetBackBase();
+            std::vector<TRukoControl*> children;
+            for (const auto& child : hidden.Children)
+                children.push_back(child.get());
+            for (TRukoControl* child : children)
+                if (aborted || !child->IsCabinet()) child->Delete();
+        }
+    }
+
+    bool positiveDuration_ = false;
+};
+
+} // namespace
+
+void ApplyProperties(const TCommand& command, TRukoObject& component)
+{
+    TRukoBaseList& list = List();
+    bool parentGiven = false;
+    for (uint8_t id : PropertyCreationOrder) {
+        if (id >= command.Props.size() || !command.Props[id]) continue;
+        const TPropertyInfo& row = PropertyTable[id];
+        if (row.Creation == TCreation::NotApplied) continue;
+        const TCustomParam* value = command.Props[id]->Run();
+        std::unique_ptr<TCustomParam> fallback;
+        if (!value) {
+            if (row.Creation == TCreation::OnlyIfGiven) continue;
+            fallback = CreateParamByType(row.CreationDefault.Kind ? row.CreationDefault.Kind : row.Access);
+            row.CreationDefault.StoreInto(*fallback);
+            value = fallback.get();
+        }
+        if (id == PR_NAME) {
+            std::string name = value->GetStr();
+            if (!name.empty()) component.SetName(name);
+        } else if (id == PR_PARENT) {
+            parentGiven = true;
+            if (TRukoControl* control = component.AsControl()) {
+                TRukoControl* container = list.FindContainer(value->GetStr());
+                control->SetParent(container ? container : &list.GetActiveBase());
+            }
+        } else {
+            component.SetProperty(id, *value);
+        }
+    }
+    (void)parentGiven; // without a parent the component already lies on the active base window
+    if (TRukoControl* control = component.AsControl()) control->Invalidate();
+}
+
+std::unique_ptr<TCommand> MakeObjectCommand(TComList& list, int code)
+{
+    switch (code) {
+    case ccBoxNew:
+        return std::make_unique<TComBoxNew>(list, code);
+    case ccObjDel:
+        return std::make_unique<TComObjDel>(list, code);
+    case ccFlip:
+        return std::make_unique<TComFlip>(list, code);
+    default:
+        return nullptr;
+    }
+}
+
+void CreateComponentList(TTimerList& events, int32_t width, int32_t height)
+{
+    EngineQueue = std::make_unique<TTimerListQueue>(events);
+    Bases = std::make_unique<TRukoBaseList>(EngineQueue.get());
+    Bases->SetSize(width, height);
+    CurrentSysFuncs().Properties = &PropertyAccess;
+}
+
+void FreeComponentList()
+{
+    if (CurrentSysFuncs().Properties == &PropertyAccess) CurrentSysFuncs().Properties = nullptr;
+    Bases.reset();
+    EngineQueue.reset();
+}
+
+} // namespace ruko
