@@ -185,8 +185,9 @@ bool TParamSystem::RowFlag(int32_t index) const
     case ptFlag:
         if (Kind == svIsDebug)
             return false;
+        // The host is asked only about elements it has; others read as the zero value.
         if (ElementRow())
-            return index >= 0 && store_.Host().ReadFlagAt(Kind, index);
+            return index >= 0 && index < GetCount() && store_.Host().ReadFlagAt(Kind, index);
         return store_.Host().ReadFlag(Kind);
     case ptStr: {
         std::string text = RowStr(index);
@@ -210,7 +211,7 @@ std::string TParamSystem::RowStr(int32_t index) const
         if (Kind == svSelStr)
             return store_.SelStr;
         if (ElementRow())
-            return index >= 0 ? store_.Host().ReadStrAt(Kind, index) : std::string();
+            return index >= 0 && index < GetCount() ? store_.Host().ReadStrAt(Kind, index) : std::string();
         return store_.Host().ReadStr(Kind);
     case ptFlag:
         return RowFlag(index) ? "TRUE" : "FALSE";
