@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace ruko {
@@ -223,6 +224,38 @@ TEST(DrawOps, TilesRepeatThePatternFromAWrappedOffsetWithGaps)
             filled.TileFill(area, pattern, c.OffsetX, c.OffsetY, false, false);
             EXPECT_EQ(FirstDifference(filled, dest), "") << c.OffsetX << "," << c.OffsetY;
         }
+    }
+}
+
+TEST(DrawOps, ZoomedPatternFillsStepThroughThePatternAtOneOverTheZoom)
+{
+    TDIBX pattern(5, 3, 32);
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 5; ++x)
+            pattern.SetPixel(x, y, uint32_t(0x100 + y * 16 + x));
+    const TRect area(2, 1, 21, 11);
+    for (const auto& [offsetX, offsetY, flipH, flipV] :
+         {std::tuple{0, 0, false, false}, {3, 1, true, false}, {-7, -2, false, true}, {11, 4, true, true}})
+    {
+        TDIBX zoomed(23, 12, 32), filled(23, 12, 32);
+        zoomed.Fill(0);
+        filled.Fill(0);
+        zoomed.TileFillZoom(area, pattern, 1.0, 1.0, offsetX, offsetY, false, flipH, flipV, 255);
+        filled.TileFill(area, pattern, offsetX, offsetY, flipH, flipV);
+        EXPECT_EQ(FirstDifference(zoomed, filled), "") << offsetX << "," << offsetY;
+    }
+    // At zoom 2 each pattern pixel covers 2 x 2 destination pixels; at 0.5 every other one is used.
+    for (double zoom : {2.0, 0.5})
+    {
+        TDIBX zoomed(23, 12, 32);
+        zoomed.Fill(0);
+        zoomed.TileFillZoom(area, pattern, zoom, zoom, 4, 2, false, false, false, 255);
+        for (int32_t y = area.Top; y < area.Bottom; ++y)
+            for (int32_t x = area.Left; x < area.Right; ++x)
+            {
+                const int32_t px = int32_t((x - area.Left + 4) / zoom) % 5, py = int32_t((y - area.Top + 2) / zoom) % 3;
+                ASSERT_EQ(zoomed.GetPixel(x, y), pattern.GetPixel(px, py)) << zoom << " at " << x << "," << y;
+            }
     }
 }
 
