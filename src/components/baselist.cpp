@@ -449,8 +449,6 @@ TCustomWipe* TRukoBaseList::SetActiveBase(int index, int kind, int32_t duration,
 
 TRukoSnapshot* TRukoBaseList::TakeSnapshot()
 {
-    Paint();
-    TakeDirty();
     TRukoBase& active = GetActiveBase();
     auto snapshot = std::make_unique<TRukoSnapshot>(this);
     TRukoSnapshot* raw = snapshot.get();
@@ -462,6 +460,7 @@ TRukoSnapshot* TRukoBaseList::TakeSnapshot()
     raw->Parent = &active;
     active.Children.push_back(std::move(snapshot));
     active.SortChildren();
+    raw->Invalidate();
     return raw;
 }
 

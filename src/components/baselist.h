@@ -133,7 +133,8 @@ class TRukoBaseList
         if (transition_) transition_->Elapsed = v;
     }
 
-    // Paints the screen and lays a copy of it over the active base window.
+    // Lays a copy of the screen as last shown over the active base window, so what changes
+    // under it stays hidden until the flip's transition reveals it.
     TRukoSnapshot* TakeSnapshot();
 
     // --- per frame ---------------------------------------------------------------------------

@@ -1,0 +1,13 @@
+# Headless titles that exercise the components: each tests/titles/components_*/ folder with a
+# "title.cfg" (the title's "title.ini", kept apart from the titles that run without input) is
+# built, played with its "input.txt" when present, and checked against "expected.json" (the
+# variables) and every "expected_<ms>.png" (the picture at that game time).
+file(GLOB component_titles CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/titles/components_*/title.cfg")
+foreach(cfg IN LISTS component_titles)
+  get_filename_component(title_dir ${cfg} DIRECTORY)
+  get_filename_component(name ${title_dir} NAME)
+  add_test(NAME title_${name}
+    COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DPLAYER=$<TARGET_FILE:rukoplay>
+            -DTITLE=${title_dir} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/${name}
+            -P ${CMAKE_CURRENT_LIST_DIR}/run_components_title.cmake)
+endforeach()
