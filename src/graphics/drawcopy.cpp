@@ -5,6 +5,7 @@
 #include "graphics/drawrows.h"
 
 #include <cstring>
+#include <vector>
 
 namespace ruko {
 
@@ -317,6 +318,20 @@ void TCustomDIBX::DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, c
     // The mask plays the source: its own geometry bounds the read.
     if (!ClipCopy(*this, x, y, mask, srcRect, nullptr, flipH, flipV, g))
         return;
+    if (PixelFormat() == 32 && !flipH)
+    {
+        const std::vector<uint32_t> solid(size_t(g.Width), value & 0x00FFFFFF);
+        for (int32_t r = 0; r < g.Height; ++r)
+        {
+            uint8_t* d = Lock(g.DestX, g.DestY + r);
+            const uint8_t* m = mask.Lock(g.SrcX, g.SrcY + r * g.SrcStepY);
+            if (!d || !m)
+                return;
+            uint32_t* row = reinterpret_cast<uint32_t*>(d);
+            MaskRow32(row, row, solid.data(), m, g.Width, EMaskRule::Coverage, a);
+        }
+        return;
+    }
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         auto op = [a, value](uint32_t d, uint32_t m) {

@@ -18,6 +18,7 @@ uint32_t MaskWeight(EMaskRule rule, uint32_t m, uint32_t alpha)
     {
     case EMaskRule::Copy: return m;
     case EMaskRule::Weighted: return m == 255 ? alpha : (alpha * m) >> 8;
+    case EMaskRule::Coverage: return alpha == 255 ? m : m == 255 ? alpha : (alpha * m) >> 8;
     default: return (alpha * m) >> 8;
     }
 }
@@ -138,7 +139,7 @@ void MaskRow32(uint32_t* out, const uint32_t* a, const uint32_t* b, const uint8_
         }
         const __m128i m16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), Zero);
         __m128i w16 = m16;
-        if (rule == EMaskRule::Weighted)
+        if (rule == EMaskRule::Weighted || (rule == EMaskRule::Coverage && alpha != 255))
             w16 = Select(_mm_cmpeq_epi16(m16, full16), alphav, _mm_srli_epi16(_mm_mullo_epi16(m16, alphav), 8));
         else if (rule == EMaskRule::Add)
             w16 = _mm_srli_epi16(_mm_mullo_epi16(m16, alphav), 8);

@@ -18,7 +18,8 @@ enum class EMaskRule
 {
     Copy,     // m = 0 keeps a, 255 takes b, others blend with weight m
     Weighted, // weight alpha at m = 255, floor(alpha * m / 256) below; weight 0 keeps a
-    Add       // a + floor(w * b / 256) with w = floor(alpha * m / 256)
+    Add,      // a + floor(w * b / 256) with w = floor(alpha * m / 256)
+    Coverage  // glyph coverage: weight m at alpha 255, otherwise as Weighted
 };
 
 // out = the rule applied to a (destination side) and b (source side) through mask m. `out` may
