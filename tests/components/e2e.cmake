@@ -1,7 +1,8 @@
 # Headless titles that exercise the components: each tests/titles/components_*/ folder with a
 # "title.cfg" (the title's "title.ini", kept apart from the titles that run without input) is
 # built, played with its "input.txt" when present, and checked against "expected.json" (the
-# variables) and every "expected_<ms>.png" (the picture at that game time).
+# variables), every "expected_<ms>.png" (the picture at that game time) and "expected.err" (what
+# the player reports on stderr; nothing when absent).
 file(GLOB component_titles CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/titles/components_*/title.cfg")
 foreach(cfg IN LISTS component_titles)
   get_filename_component(title_dir ${cfg} DIRECTORY)
