@@ -746,7 +746,9 @@ void TBromFrameList::SaveToStream(TKwBigStream& stream, TBromCompression compTyp
         if (picture.IsPalettised()) {
             std::string table;
             char digits[8];
-            for (uint32_t colour : picture.Palette) {
+            // Always the full table: the reader refuses a shorter one.
+            for (size_t i = 0; i < (size_t(1) << picture.Bits()); ++i) {
+                uint32_t colour = i < picture.Palette.size() ? picture.Palette[i] : 0;
                 std::snprintf(digits, sizeof digits, "%06X", colour & 0xFFFFFF);
                 table += digits;
             }

@@ -142,6 +142,22 @@ TEST(BromWriter, PalettisedFramesAreNeverWrittenAsJpeg)
     EXPECT_TRUE(loaded.Frames(0).Picture == list.Frames(0).Picture);
 }
 
+TEST(BromWriter, AShortColourTableIsWrittenInFull)
+{
+    TBromFrameList list;
+    TBromFrame& frame = list.AddFrame();
+    frame.Picture = TPicture(3, 2, 4);
+    frame.Picture.SetPixel(1, 0, 2);
+    frame.Picture.Palette = {0x0000FF, 0x00FF00, 0xFF0000};
+    TKwBigMemoryStream stream;
+    list.SaveToStream(stream, bcZlib, 70);
+    TBromFrameList loaded = LoadBytes(stream.Bytes());
+    const TPicture& picture = loaded.Frames(0).Picture;
+    ASSERT_EQ(picture.Palette.size(), 16u);
+    EXPECT_EQ(picture.PixelToColor(picture.GetPixel(1, 0)), 0xFF0000u);
+    EXPECT_EQ(picture.Palette[15], 0u) << "missing entries are black";
+}
+
 TEST(BromWriter, TheColourTableIsWrittenAsElementText)
 {
     TKwXml xml;
