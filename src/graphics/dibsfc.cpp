@@ -3,9 +3,11 @@
 
 #include "base/error.h"
 #include "graphics/drawpixels.h"
+#include "graphics/drawrows.h"
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace ruko {
 
@@ -288,6 +290,15 @@ void TCustomDIBX::FillRectAlpha(const TRect& rect, uint32_t value, int32_t alpha
     const TRect r = IntersectRect(rect, EffectiveClip());
     if (r.IsEmpty())
         return;
+    if (PixelFormat() == 32)
+    {
+        // Keeps the exact value so that pixels already equal to it stay as they are.
+        const std::vector<uint32_t> solid(size_t(r.Width()), value);
+        for (int32_t y = r.Top; y < r.Bottom; ++y)
+            if (uint8_t* row = Lock(r.Left, y))
+                BlendRow32(reinterpret_cast<uint32_t*>(row), solid.data(), r.Width(), w);
+        return;
+    }
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         ForRect<F>(*this, r, [value, w](uint32_t d) { return Blend<F>(d, value, w); });

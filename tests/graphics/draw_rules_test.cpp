@@ -44,54 +44,61 @@ struct TCase
 // Palette tables: the source pixel is the index, entry i holds the table value below.
 uint32_t PaletteTable[256];
 
+// Five pixels wide so that both the four-at-a-time loops and their one-pixel tails take part;
+// every pixel must come out the same. Returns 0xDEADBEEF when they differ.
+constexpr int32_t Width = 5;
+
 uint32_t Apply(const TCase& c)
 {
-    TDIBX dest(1, 1, c.Format), source(1, 1, c.Format), mask(1, 1, 8);
-    dest.SetPixel(0, 0, c.Dest);
-    source.SetPixel(0, 0, c.Source);
-    mask.SetPixel(0, 0, c.Mask);
-    const TRect one(0, 0, 1, 1);
+    TDIBX dest(Width, 1, c.Format), source(Width, 1, c.Format), mask(Width, 1, 8);
+    dest.Fill(c.Dest);
+    source.Fill(c.Source);
+    mask.Fill(c.Mask);
+    const TRect all(0, 0, Width, 1);
     switch (c.Op)
     {
-    case EOp::Draw: dest.Draw(0, 0, source, one, false, false, false); break;
+    case EOp::Draw: dest.Draw(0, 0, source, all, false, false, false); break;
     case EOp::DrawKeyed:
         source.TransparentColor = c.Source;
-        dest.Draw(0, 0, source, one, true, false, false);
+        dest.Draw(0, 0, source, all, true, false, false);
         break;
-    case EOp::DrawAlpha: dest.DrawAlpha(0, 0, source, one, false, false, false, c.Alpha); break;
-    case EOp::DrawMask: dest.DrawMask(0, 0, source, one, false, false, mask); break;
-    case EOp::DrawAlphaMask: dest.DrawAlphaMask(0, 0, source, one, false, false, mask, c.Alpha); break;
-    case EOp::DrawAdd: dest.DrawAdd(0, 0, source, one, false, false, c.Alpha); break;
+    case EOp::DrawAlpha: dest.DrawAlpha(0, 0, source, all, false, false, false, c.Alpha); break;
+    case EOp::DrawMask: dest.DrawMask(0, 0, source, all, false, false, mask); break;
+    case EOp::DrawAlphaMask: dest.DrawAlphaMask(0, 0, source, all, false, false, mask, c.Alpha); break;
+    case EOp::DrawAdd: dest.DrawAdd(0, 0, source, all, false, false, c.Alpha); break;
     case EOp::DrawAddKeyed:
         source.TransparentColor = c.Source;
-        dest.DrawAdd(0, 0, source, one, false, false, c.Alpha);
+        dest.DrawAdd(0, 0, source, all, false, false, c.Alpha);
         break;
-    case EOp::DrawAddMask: dest.DrawAddMask(0, 0, source, one, false, false, mask, c.Alpha); break;
-    case EOp::DrawMaskColor: dest.DrawMaskColor(0, 0, mask, one, false, false, c.Source, c.Alpha); break;
-    case EOp::FillRectAlpha: dest.FillRectAlpha(one, c.Source, c.Alpha); break;
-    case EOp::FillRectAdd: dest.FillRectAdd(one, c.Source); break;
-    case EOp::FillRectSub: dest.FillRectSub(one, c.Source); break;
-    case EOp::StretchDraw: dest.StretchDraw(one, source, one, false, false, false, c.Alpha); break;
-    case EOp::RotateDraw: dest.RotateDraw(0, 0, 1, 1, source, one, 0, 0, 0, false, false, false, c.Alpha); break;
+    case EOp::DrawAddMask: dest.DrawAddMask(0, 0, source, all, false, false, mask, c.Alpha); break;
+    case EOp::DrawMaskColor: dest.DrawMaskColor(0, 0, mask, all, false, false, c.Source, c.Alpha); break;
+    case EOp::FillRectAlpha: dest.FillRectAlpha(all, c.Source, c.Alpha); break;
+    case EOp::FillRectAdd: dest.FillRectAdd(all, c.Source); break;
+    case EOp::FillRectSub: dest.FillRectSub(all, c.Source); break;
+    case EOp::StretchDraw: dest.StretchDraw(all, source, all, false, false, false, c.Alpha); break;
+    case EOp::RotateDraw: dest.RotateDraw(0, 0, 1, 1, source, all, 0, 0, 0, false, false, false, c.Alpha); break;
     case EOp::DrawPalette4:
     {
-        TDIBX indices(1, 1, 4);
-        indices.SetPixel(0, 0, 3);
+        TDIBX indices(Width, 1, 4);
+        indices.Fill(3);
         indices.TransparentColor = 5;
         PaletteTable[3] = c.Source;
-        dest.DrawPalette4(0, 0, indices, one, false, false, c.Alpha, PaletteTable);
+        dest.DrawPalette4(0, 0, indices, all, false, false, c.Alpha, PaletteTable);
         break;
     }
     case EOp::DrawPalette:
     {
         // Index 7; the mask column carries minIndex.
-        TDIBX indices(1, 1, 8);
-        indices.SetPixel(0, 0, 7);
+        TDIBX indices(Width, 1, 8);
+        indices.Fill(7);
         PaletteTable[7] = c.Source;
-        dest.DrawPalette(0, 0, indices, one, int32_t(c.Mask), false, false, c.Alpha, PaletteTable);
+        dest.DrawPalette(0, 0, indices, all, int32_t(c.Mask), false, false, c.Alpha, PaletteTable);
         break;
     }
     }
+    for (int32_t x = 1; x < Width; ++x)
+        if (dest.GetPixel(x, 0) != dest.GetPixel(0, 0))
+            return 0xDEADBEEF;
     return dest.GetPixel(0, 0);
 }
 
