@@ -453,8 +453,11 @@ void TParamVar::BindElement(TParamCollection& store, const std::string& arrayNam
     Index = index < INT32_MIN ? INT32_MIN : static_cast<int32_t>(index);
 }
 
+thread_local int TForwardGuard::depth_ = 0;
+
 #define RUKO_FORWARD(expr, fallback)                                                                        \
-    if (TCustomParam* target = TargetValue())                                                               \
+    TForwardGuard guard;                                                                                    \
+    if (TCustomParam* target = guard.TooDeep() ? nullptr : TargetValue())                                   \
         return target->expr;                                                                                \
     return fallback;
 

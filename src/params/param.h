@@ -94,6 +94,24 @@ protected:
     void LoadDims(TKwBigStream& s, std::vector<int32_t>& dims) const;
 };
 
+// Forwarding (a reference to a reference, "@Temp", "@Result") is followed this deep at most, so a
+// chain that loops back on itself (save data can describe one) reads as empty instead of recursing
+// without end.
+class TForwardGuard
+{
+public:
+    TForwardGuard() { ++depth_; }
+    ~TForwardGuard() { --depth_; }
+    TForwardGuard(const TForwardGuard&) = delete;
+    TForwardGuard& operator=(const TForwardGuard&) = delete;
+    bool TooDeep() const { return depth_ > MaxForwardDepth; }
+
+    static constexpr int MaxForwardDepth = 64;
+
+private:
+    static thread_local int depth_;
+};
+
 // Raises "[%d]:配列の添字が不正です".
 [[noreturn]] void RaiseIndexError(int32_t index);
 

@@ -300,7 +300,8 @@ void TParamSystem::WriteRowStr(const std::string& s)
 
 #define RUKO_FORWARD(expr, fallback)                                                                        \
     if (Info().Kind == svkForward) {                                                                        \
-        if (TCustomParam* target = Forwarded())                                                             \
+        TForwardGuard guard;                                                                                \
+        if (TCustomParam* target = guard.TooDeep() ? nullptr : Forwarded())                                 \
             return target->expr;                                                                            \
         return fallback;                                                                                    \
     }

@@ -337,3 +337,50 @@ TEST(SaveData, DamagedPushedSetsAndPersistentSectionsAreRefused)
 
 } // namespace
 } // namespace ruko::testing
+
+namespace ruko::testing {
+namespace {
+
+// Reference records whose targets lead back to themselves read as empty instead of recursing.
+TEST(SaveData, ReferenceLoopsReadAsEmpty)
+{
+    auto reference = [](TKwBigStream& s, const std::string& name, const std::string& target) {
+        WriteByte(s, ptVar);
+        WriteStr(s, name);
+        WriteU32(s, 0);
+        WriteStr(s, name);
+        WriteStr(s, target);
+        WriteByte(s, 0);
+        WriteInt(s, 0);
+        WriteByte(s, 0);
+        WriteByte(s, 0);
+        WriteInt(s, -1);
+        WriteByte(s, 0);
+    };
+    TKwBigMemoryStream s;
+    WriteU32(s, 3);
+    reference(s, "self", "self");
+    reference(s, "ping", "pong");
+    reference(s, "pong", "ping");
+    WriteInt(s, 50);
+    WriteStr(s, "");
+    WriteStr(s, "");
+    WriteInt(s, 0);
+    WriteStr(s, "ping"); // "@Temp" joins the loop too
+    WriteInt(s, 0);
+    TParamCollection store;
+    LoadVariables(store, s.TakeBytes());
+    for (const char* name : {"self", "ping", "@Temp"}) {
+        TCustomParam& value = *store.Find(name)->Value;
+        EXPECT_EQ(value.GetInt(), 0) << name;
+        EXPECT_EQ(value.GetStr(), "") << name;
+        value.SetInt(1);
+        EXPECT_EQ(value.GetCount(), 0) << name;
+    }
+    EXPECT_EQ(Eval(store, "self + ping ++ @Temp"), "string 0");
+    std::vector<uint8_t> saved = SaveVariables(store); // the loop is written without walking forever
+    EXPECT_FALSE(saved.empty());
+}
+
+} // namespace
+} // namespace ruko::testing
