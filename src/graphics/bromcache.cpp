@@ -1,5 +1,6 @@
 #include "graphics/bromcache.h"
 
+#include "base/error.h"
 #include "base/text.h"
 #include "graphics/brom.h"
 
@@ -94,7 +95,12 @@ void TBromItem::Load(const TBromCollection& owner)
         TBromFrameList list(owner.IdentCode);
         if (owner.option_)
             list.TargetBits = format;
-        list.LoadFromData(file, owner.source_.Load(file));
+        try {
+            list.LoadFromData(file, owner.source_.Load(file));
+        } catch (const ERukoError& error) {
+            // Name the picture: the same texts come from every damaged file.
+            RaiseError(file + ":" + error.what());
+        }
         if (makeMask)
             list.MakeMasks(false);
         for (int i = 0; i < list.Count(); ++i) {

@@ -136,7 +136,9 @@ TEST(BromCache, ADamagedFileRaisesAndAddsNothing)
     files.Files["BAD.BRM"] = damaged;
     TBromCollection cache(files.Source(), 0);
     int user = 0;
-    EXPECT_EQ(ErrorOf([&] { cache.Acquire(&user, "bad.brm", false, false); }), "ファイルが破壊されています");
+    EXPECT_EQ(ErrorOf([&] { cache.Acquire(&user, "bad.brm", false, false); }),
+              "bad.brm:ファイルが破壊されています")
+        << "the message names the picture";
     EXPECT_EQ(cache.Count(), 0);
 }
 

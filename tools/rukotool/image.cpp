@@ -31,6 +31,17 @@ void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes)
         RaiseError("cannot write " + path);
 }
 
+// Runs a decoder; its error names the input, since the same texts come from every bad file.
+template <typename Decode>
+void NamingInput(const std::string& path, Decode decode)
+{
+    try {
+        decode();
+    } catch (const ERukoError& error) {
+        RaiseError(Utf8ToCp932(path) + ":" + error.what());
+    }
+}
+
 int64_t NumberArgument(const std::vector<std::string>& args, size_t& i, int64_t low, int64_t high)
 {
     const std::string& option = args[i];
@@ -78,17 +89,19 @@ int Image(const std::vector<std::string>& args)
     // An identification code stores the rows raw and scrambled, as titles ship them.
     TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
     TBromFrame& frame = list.AddFrame();
-    if (IsPngData(input.data(), input.size())) {
-        TDecodedPicture decoded = DecodePng(input.data(), input.size());
-        frame.Picture = std::move(decoded.Picture);
-        frame.AlphaPlane = std::move(decoded.Alpha);
-    } else if (IsJpegData(input.data(), input.size())) {
-        frame.Picture = DecodeJpeg(input.data(), input.size());
-    } else if (IsBmpData(input.data(), input.size())) {
-        frame.Picture = DecodeBmp(input.data(), input.size());
-    } else {
-        RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
-    }
+    NamingInput(paths[0], [&] {
+        if (IsPngData(input.data(), input.size())) {
+            TDecodedPicture decoded = DecodePng(input.data(), input.size());
+            frame.Picture = std::move(decoded.Picture);
+            frame.AlphaPlane = std::move(decoded.Alpha);
+        } else if (IsJpegData(input.data(), input.size())) {
+            frame.Picture = DecodeJpeg(input.data(), input.size());
+        } else if (IsBmpData(input.data(), input.size())) {
+            frame.Picture = DecodeBmp(input.data(), input.size());
+        } else {
+            RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
+        }
+    });
     TKwBigMemoryStream out;
     list.SaveToStream(out, compression, quality);
     WriteOutput(paths[1], out.Bytes());
@@ -114,12 +127,14 @@ int Render(const std::vector<std::string>& args)
         throw EUsage{"expected IN.brm OUT.png"};
     std::vector<uint8_t> input = ReadInput(paths[0]);
     TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
-    if (IsPngData(input.data(), input.size()))
-        list.LoadFromData("in.png", input);
-    else if (IsBmpData(input.data(), input.size()))
-        list.LoadFromData("in.bmp", input);
-    else
-        list.LoadFromData("in.brm", input);
+    NamingInput(paths[0], [&] {
+        if (IsPngData(input.data(), input.size()))
+            list.LoadFromData("in.png", input);
+        else if (IsBmpData(input.data(), input.size()))
+            list.LoadFromData("in.bmp", input);
+        else
+            list.LoadFromData("in.brm", input);
+    });
     const TBromFrame& frame = list.Frames(int(frameIndex));
     std::optional<TPicture> alpha = frame.AlphaPlane;
     if (!alpha && frame.TransColor != -1) {
