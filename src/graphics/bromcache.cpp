@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace ruko {
 
@@ -179,13 +180,24 @@ void TBromCollection::Forget(const std::string& name)
 
 void TBromCollection::ReloadAll(bool)
 {
+    // A picture that was damaged since it was cached keeps what it showed; the others are
+    // still reloaded, and the first failure is reported afterwards.
+    std::optional<ERukoError> failure;
     for (int i = 0; i < Count(); ++i) {
         auto& item = ItemAs<TBromItem>(i);
         bool makeMask, trim;
         std::string file = BaseName(item.Name(), makeMask, trim);
-        if (source_.Exists && source_.Exists(file))
-            item.Load(*this);
+        if (source_.Exists && source_.Exists(file)) {
+            try {
+                item.Load(*this);
+            } catch (const ERukoError& error) {
+                if (!failure)
+                    failure = error;
+            }
+        }
     }
+    if (failure)
+        throw *failure;
 }
 
 void TBromCollection::SetOption(uint8_t flag)

@@ -142,6 +142,24 @@ TEST(BromCache, ADamagedFileRaisesAndAddsNothing)
     EXPECT_EQ(cache.Count(), 0);
 }
 
+TEST(BromCache, AReloadSkipsAPictureDamagedMeanwhileAndReportsIt)
+{
+    TMemoryFiles files;
+    files.Files["A.BRM"] = KeyedPicture(10);
+    files.Files["B.BRM"] = KeyedPicture(20);
+    TBromCollection cache(files.Source(), 0);
+    int user = 0;
+    TBromItem& a = cache.Acquire(&user, "a.brm", false, false);
+    TBromItem& b = cache.Acquire(&user, "b.brm", false, false);
+    files.Files["A.BRM"].resize(20);
+    files.Files["B.BRM"] = KeyedPicture(30);
+    EXPECT_EQ(ErrorOf([&] { cache.SetOption(1); }), "a.brm:ファイルが破壊されています");
+    EXPECT_EQ(cache.Option(), 1);
+    ASSERT_EQ(a.Frames.size(), 2u) << "the damaged picture keeps its frames";
+    EXPECT_EQ(a.TotalDelay, 20);
+    EXPECT_EQ(b.TotalDelay, 60) << "the other picture was still reloaded";
+}
+
 TEST(BromCache, PngFilesLoadThroughTheSameCache)
 {
     TMemoryFiles files;
