@@ -48,6 +48,7 @@ void THashCollectionItem::AddToHash()
     if (head)
         head->previous_ = this;
     head = this;
+    collection_->byName_[UpperCaseText(name_)].push_back(this);
 }
 
 void THashCollectionItem::RemoveFromHash()
@@ -62,6 +63,13 @@ void THashCollectionItem::RemoveFromHash()
         next_->previous_ = previous_;
     previous_ = next_ = nullptr;
     hashIndex_ = -1;
+    auto named = collection_->byName_.find(UpperCaseText(name_));
+    if (named != collection_->byName_.end()) {
+        std::vector<THashCollectionItem*>& same = named->second;
+        same.erase(std::find(same.begin(), same.end(), this));
+        if (same.empty())
+            collection_->byName_.erase(named);
+    }
 }
 
 THashCollection::~THashCollection()
@@ -112,6 +120,12 @@ void THashCollection::Clear()
     }
 }
 
+void THashCollection::Reserve(size_t count)
+{
+    items_.reserve(count);
+    byName_.reserve(count);
+}
+
 void THashCollection::Renumber(size_t from)
 {
     for (size_t i = from; i < items_.size(); ++i)
@@ -127,10 +141,9 @@ bool THashCollection::SameName(std::string_view a, std::string_view b) const
 
 int THashCollection::IndexOf(std::string_view name) const
 {
-    for (THashCollectionItem* item = buckets_[Hash(name)]; item; item = item->next_)
-        if (SameName(item->name_, name))
-            return item->index_;
-    return -1;
+    // Equal names fall in one bucket, where the last one hashed heads the chain.
+    auto named = byName_.find(UpperCaseText(name));
+    return named == byName_.end() ? -1 : named->second.back()->index_;
 }
 
 THashCollectionItem* THashCollection::Find(std::string_view name) const

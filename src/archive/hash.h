@@ -5,10 +5,15 @@
 // Each bucket is a chain with the newest item at its head, so of two items with equal names the one
 // added (or renamed) later is found. Items keep their position in `Index()`; deleting an item moves
 // every later one down by one.
+//
+// The bucket function puts names of equal length, first and second-to-last byte together (all of
+// "cg\ev0001.brm", "cg\ev0002.brm", ...), so lookups go through a second index keyed by the
+// case-folded name that gives the same answer as walking the chain.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace ruko {
@@ -77,6 +82,8 @@ public:
     // Removes the item at `index` and hands it to the caller.
     std::unique_ptr<THashCollectionItem> Extract(int index);
     void Clear();
+    // Room for `count` items, ahead of a bulk load.
+    void Reserve(size_t count);
 
     // Position of the newest item whose name compares equal; −1 when none.
     virtual int IndexOf(std::string_view name) const;
@@ -91,6 +98,8 @@ private:
     bool localeCompare_;
     std::vector<std::unique_ptr<THashCollectionItem>> items_;
     THashCollectionItem* buckets_[256] = {};
+    // Folded name → items of that name in the order they were hashed (the newest last).
+    std::unordered_map<std::string, std::vector<THashCollectionItem*>> byName_;
 };
 
 } // namespace ruko

@@ -222,6 +222,20 @@ std::vector<TDirectoryEntry> ReadDirectory(TKwBigStream& s, int64_t dataEnd)
     return entries;
 }
 
+void AddEntries(TVrFileCollection& archive, std::vector<TDirectoryEntry>& entries)
+{
+    archive.Reserve(entries.size());
+    for (TDirectoryEntry& entry : entries) {
+        TVrFile& item = archive.Emplace<TVrFile>(std::move(entry.name));
+        item.Offset = entry.offset;
+        item.Size = entry.size;
+        item.Stored = entry.stored;
+        item.Time = entry.time;
+        item.Checksum = entry.checksum;
+        item.ChecksumOfPlain = entry.checksumOfPlain;
+    }
+}
+
 std::string DisplayName(const std::string& hostPath)
 {
     return hostPath.empty() ? std::string("archive") : Utf8ToCp932(hostPath);
@@ -298,15 +312,7 @@ void TVrFileCollection::OpenEx(const std::string& hostPath, bool asFolder, bool 
     } catch (const ERukoError&) {
         RaiseDamagedArchive(display);
     }
-    for (TDirectoryEntry& entry : entries) {
-        TVrFile& item = Emplace<TVrFile>(std::move(entry.name));
-        item.Offset = entry.offset;
-        item.Size = entry.size;
-        item.Stored = entry.stored;
-        item.Time = entry.time;
-        item.Checksum = entry.checksum;
-        item.ChecksumOfPlain = entry.checksumOfPlain;
-    }
+    AddEntries(*this, entries);
     source_ = std::move(file);
 }
 
@@ -327,15 +333,7 @@ void TVrFileCollection::OpenSource(std::shared_ptr<const TRangeSource> source, i
     } catch (const ERukoError&) {
         RaiseDamagedArchive(DisplayName(displayName));
     }
-    for (TDirectoryEntry& entry : entries) {
-        TVrFile& item = Emplace<TVrFile>(std::move(entry.name));
-        item.Offset = entry.offset;
-        item.Size = entry.size;
-        item.Stored = entry.stored;
-        item.Time = entry.time;
-        item.Checksum = entry.checksum;
-        item.ChecksumOfPlain = entry.checksumOfPlain;
-    }
+    AddEntries(*this, entries);
     source_ = std::move(source);
 }
 
@@ -343,15 +341,7 @@ void TVrFileCollection::LoadDirectory(TKwBigStream& stream)
 {
     std::vector<TDirectoryEntry> entries = ReadDirectory(stream, stream.GetSize());
     Clear();
-    for (TDirectoryEntry& entry : entries) {
-        TVrFile& item = Emplace<TVrFile>(std::move(entry.name));
-        item.Offset = entry.offset;
-        item.Size = entry.size;
-        item.Stored = entry.stored;
-        item.Time = entry.time;
-        item.Checksum = entry.checksum;
-        item.ChecksumOfPlain = entry.checksumOfPlain;
-    }
+    AddEntries(*this, entries);
 }
 
 TVrFile& TVrFileCollection::Add(const std::string& name)

@@ -98,11 +98,14 @@ TVrFileManager::~TVrFileManager()
         staleWorkFiles_.push_back(lock.Path);
     locks_.clear();
     DeleteStaleWorkFiles();
+    if (ownTempFolder_)
+        rmdir(tempFolder_.c_str());
 }
 
 void TVrFileManager::SetTempFolder(const std::string& hostFolder)
 {
     tempFolder_ = hostFolder;
+    ownTempFolder_ = false;
     if (!tempFolder_.empty() && tempFolder_.back() != '/')
         tempFolder_ += '/';
 }
@@ -318,6 +321,7 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
         if (!mkdtemp(pattern.data()))
             RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
         SetTempFolder(pattern);
+        ownTempFolder_ = true;
     }
     int id = nextLockId_;
     auto used = [&](int candidate) {

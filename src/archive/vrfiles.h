@@ -142,6 +142,7 @@ private:
     std::vector<std::unique_ptr<TVrFileCollection>> archives_;
     std::string baseFolder_;
     std::string tempFolder_;
+    bool ownTempFolder_ = false; // made here because the shell set none; removed at the end
     std::string userIniFile_;
     std::vector<std::string> discRoots_;
     std::vector<TVrLockData> locks_;

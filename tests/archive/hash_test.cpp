@@ -44,6 +44,22 @@ TEST(HashCollectionTest, LookupFindsTheLaterOfTwoEqualNames)
     EXPECT_EQ(list.IndexOf("missing"), -1);
 }
 
+TEST(HashCollectionTest, ARenamedItemHeadsItsNewBucketAndTrailBytesStayUnfolded)
+{
+    THashCollection list;
+    list.Emplace<TNamed>("old.rsb");
+    list.Emplace<TNamed>("NEW.rsb");
+    list.At(0).SetName("new.RSB"); // renamed later, so found first
+    EXPECT_EQ(list.IndexOf("new.rsb"), 0);
+    list.At(0).SetName("gone");
+    EXPECT_EQ(list.IndexOf("new.rsb"), 1);
+    // 0x83 0x41 and 0x83 0x61 are two different double-byte characters, not a case pair.
+    list.Emplace<TNamed>("\x83\x41");
+    EXPECT_EQ(list.IndexOf("\x83\x41"), 2);
+    EXPECT_EQ(list.IndexOf("\x83\x61"), -1);
+    EXPECT_EQ(list.IndexOf("a\x83\x41"), -1);
+}
+
 TEST(HashCollectionTest, DeleteAndRenameKeepIndexesAndBucketsConsistent)
 {
     THashCollection list;

@@ -1,6 +1,7 @@
 // Where a run finds its data: folders and files named on the command line, and a standalone title
 // whose archive is appended to the player program itself.
 #include "archive/header.h"
+#include "archive/hostpath.h"
 #include "archive/standalone.h"
 #include "archive/vrfiles.h"
 #include "base/error.h"
@@ -55,16 +56,28 @@ TEST_F(DataSourceTest, ParametersRegisterGameDatInFoldersAndFilesWithATrailer)
     EXPECT_EQ(Text(files.Archive(2).ReadMemberBytes("ruko.rpb")), "plain");
 }
 
-TEST_F(DataSourceTest, TheCompleteInstallRecordNeedsNoDisc)
+TEST_F(DataSourceTest, AFolderOfLooseFilesOrWithGameDatIsFoundWithoutADisc)
 {
-    WriteTitleArchive(work / "game.dat", "p");
-    files.RegisterDataSources("/proc/self/exe", {work.Path()});
-    files.SetHost({[](const std::string&, const std::string&) -> TPromptAnswer {
-                       ADD_FAILURE() << "prompted";
-                       return TPromptAnswer::Abort;
-                   },
-                   nullptr, nullptr});
-    EXPECT_TRUE(files.LocateGameData(work.Path()));
+    for (bool packed : {true, false}) {
+        TScratchFolder title;
+        if (packed) {
+            WriteTitleArchive(title / "game.dat", "project");
+        } else {
+            std::vector<uint8_t> install = TRukoInstallSet::CompleteInstall("Title").SaveToBytes();
+            WriteHost(title / "INSTALL.DAT", Text(install));
+            WriteHost(title / "Ruko.rpb", "project");
+        }
+        TVrFileManager manager;
+        manager.AddArchive("");
+        manager.SetHost({[](const std::string&, const std::string&) -> TPromptAnswer {
+                             ADD_FAILURE() << "prompted";
+                             return TPromptAnswer::Abort;
+                         },
+                         nullptr, nullptr});
+        manager.RegisterDataSources("/proc/self/exe", {title.Path()});
+        EXPECT_TRUE(manager.LocateGameData(HostFolderOf("/proc/self/exe"))) << packed;
+        EXPECT_EQ(Text(manager.LoadFile("ruko.rpb")), "project") << packed;
+    }
 }
 
 TEST_F(DataSourceTest, StandaloneTitlesRefuseBadInputs)
