@@ -8,6 +8,10 @@ elseif(CASE STREQUAL "twobyte_names")
   set(args expr "表示 ++ \"ソー－\\n\"" --var "表示:string=能")
   # "\n" in a literal is CR LF; execute_process hands the CR on as a plain line end.
   set(expected "string 能ソー－\n\n")
+elseif(CASE STREQUAL "builtins")
+  # Calls run right to left: GetArraySize sees the array before SetArray shapes it.
+  set(args expr "IntToStr(5, 3) ++ JLength(\"表示\") ++ SetArray(a, 2, 2) ++ GetArraySize(a)" --var "a:int")
+  set(expected "string 005201\n")
 elseif(CASE STREQUAL "variables")
   set(args expr "r * n + 0.5" --var "n:int=3" --var "r:real=0.1")
   set(expected "real 0.8\n")

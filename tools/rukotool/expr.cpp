@@ -4,6 +4,8 @@
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
+#include "engine/builtins.h"
+#include "params/functable.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 
@@ -120,12 +122,18 @@ int RunExpr(const std::vector<std::string>& args)
         std::fputs(Cp932ToUtf8(DumpProgram(program)).c_str(), stdout);
         return 0;
     }
+    // The built-in functions as a player without a title has them: string, array and number
+    // functions work; components, files and dialogs answer their documented fallbacks.
+    TBuiltinServices services;
+    SysFuncMan = std::make_unique<TSysFuncMan>();
+    InstallBuiltins(*SysFuncMan, services);
     TParamCollection store;
     for (const std::string& variable : variables)
         DeclareVariable(store, variable);
     if (!program.Execute(store))
         std::fprintf(stderr, "rukotool expr: stopped: %s\n", Cp932ToUtf8(program.LastError).c_str());
     std::printf("%s\n", Describe(program.Result.get()).c_str());
+    SysFuncMan.reset(); // its bodies refer to `services`
     return 0;
 }
 
