@@ -52,6 +52,7 @@ void Prepare(benchmark::State& state)
 {
     const int32_t type = int32_t(state.range(0));
     state.SetLabel(WipeTypeName(type));
+    Pictures(); // built once, outside the timing
     for (auto _ : state)
     {
         auto wipe = Create(type);

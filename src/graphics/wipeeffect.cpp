@@ -258,13 +258,23 @@ std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
 {
     const int32_t w = picture.Width(), h = picture.Height();
     auto out = std::make_unique<TDIBX>(w, h, picture.PixelFormat());
-    out->Assign(picture);
     if (radius <= 0 || w <= 0 || h <= 0)
+    {
+        out->Assign(picture);
         return out;
+    }
+    // Channels are summed one at a time and gathered in the picture itself, starting from 0.
+    out->Fill(0);
     WithFormat(picture.PixelFormat(), [&](auto f) {
         using F = decltype(f);
         std::vector<uint32_t> rowSums(size_t(w) * size_t(h)), prefix(size_t(std::max(w, h)) + 1);
-        std::vector<uint32_t> result(size_t(w) * size_t(h), 0);
+        std::vector<uint32_t> columnSums(static_cast<size_t>(w)), columnWidths(static_cast<size_t>(w));
+        std::vector<double> columnInverses(static_cast<size_t>(w));
+        for (int32_t x = 0; x < w; ++x)
+        {
+            columnWidths[size_t(x)] = uint32_t(std::min(w, x + radius + 1) - std::max(0, x - radius));
+            columnInverses[size_t(x)] = 1.0 / columnWidths[size_t(x)];
+        }
         for (uint32_t mask : {F::RMask, F::GMask, F::BMask})
         {
             if (!mask)
@@ -279,25 +289,35 @@ std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
                     rowSums[size_t(y) * size_t(w) + size_t(x)] =
                         prefix[size_t(std::min(w, x + radius + 1))] - prefix[size_t(std::max(0, x - radius))];
             }
-            for (int32_t x = 0; x < w; ++x)
+            // Down the picture row by row with a running sum per column (walking columns would
+            // stride across the whole picture for every pixel).
+            std::fill(columnSums.begin(), columnSums.end(), 0);
+            auto addRow = [&](int32_t y, bool add) {
+                const uint32_t* sums = rowSums.data() + size_t(y) * size_t(w);
+                for (int32_t x = 0; x < w; ++x)
+                    columnSums[size_t(x)] = add ? columnSums[size_t(x)] + sums[x] : columnSums[size_t(x)] - sums[x];
+            };
+            for (int32_t y = 0; y < std::min(h, radius); ++y)
+                addRow(y, true);
+            for (int32_t y = 0; y < h; ++y)
             {
-                const uint32_t cw = uint32_t(std::min(w, x + radius + 1) - std::max(0, x - radius));
-                for (int32_t y = 0; y < h; ++y)
-                    prefix[size_t(y) + 1] = prefix[size_t(y)] + rowSums[size_t(y) * size_t(w) + size_t(x)];
-                for (int32_t y = 0; y < h; ++y)
+                if (y + radius < h)
+                    addRow(y + radius, true);
+                if (y - radius - 1 >= 0)
+                    addRow(y - radius - 1, false);
+                const uint32_t ch = uint32_t(std::min(h, y + radius + 1) - std::max(0, y - radius));
+                const double rowInverse = 1.0 / ch;
+                uint8_t* outRow = out->ScanLine(y);
+                for (int32_t x = 0; x < w; ++x)
                 {
-                    const uint32_t ch = uint32_t(std::min(h, y + radius + 1) - std::max(0, y - radius));
-                    const uint32_t sum =
-                        prefix[size_t(std::min(h, y + radius + 1))] - prefix[size_t(std::max(0, y - radius))];
-                    result[size_t(y) * size_t(w) + size_t(x)] |= (sum / (cw * ch)) << shift;
+                    // floor(sum / count) through a reciprocal, corrected by one either way.
+                    const uint64_t sum = columnSums[size_t(x)], count = uint64_t(columnWidths[size_t(x)]) * ch;
+                    uint64_t q = uint64_t(double(sum) * columnInverses[size_t(x)] * rowInverse);
+                    q -= q * count > sum;
+                    q += (q + 1) * count <= sum;
+                    F::Store(outRow, x, F::Load(outRow, x) | uint32_t(q) << shift);
                 }
             }
-        }
-        for (int32_t y = 0; y < h; ++y)
-        {
-            uint8_t* row = out->ScanLine(y);
-            for (int32_t x = 0; x < w; ++x)
-                F::Store(row, x, result[size_t(y) * size_t(w) + size_t(x)]);
         }
     });
     return out;
