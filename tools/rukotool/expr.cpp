@@ -1,6 +1,7 @@
 // rukotool expr: compile an expression, run it against a fresh variable store, print the Result.
 #include "command.h"
 
+#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
@@ -116,8 +117,14 @@ int RunExpr(const std::vector<std::string>& args)
     if (!haveText)
         throw EUsage{"missing expression text"};
 
+    TRukoParser compiled;
+    CompileText(ToCp932(text), compiled); // a compile error ends the command with status 1
+    // What runs (and is dumped) is the program as a page holds it: saved and loaded back.
+    TKwBigMemoryStream stored;
+    compiled.SaveToStream(stored);
+    stored.SetPosition(0);
     TRukoParser program;
-    CompileText(ToCp932(text), program); // a compile error ends the command with status 1
+    program.LoadFromStream(stored);
     if (dump) {
         std::fputs(Cp932ToUtf8(DumpProgram(program)).c_str(), stdout);
         return 0;
