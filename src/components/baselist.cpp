@@ -5,7 +5,6 @@
 #include "components/box.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace ruko {
 
@@ -233,6 +232,7 @@ void TRukoBaseList::Register(TRukoObject* obj)
 void TRukoBaseList::Unregister(TRukoObject* obj)
 {
     if (destroying_) return;
+    NamesFreed();
     if (obj->Handle) {
         events_->RemovePending(obj->Handle);
         handles_.erase(obj->Handle);
@@ -286,9 +286,7 @@ TRukoObject* TRukoBaseList::CreateComponent(int code)
         // A visual component always lies somewhere: on the active base window until moved.
         std::unique_ptr<TRukoControl> control(c);
         obj.release();
-        c->Parent = &GetActiveBase();
-        GetActiveBase().Children.push_back(std::move(control));
-        GetActiveBase().SortChildren();
+        GetActiveBase().InsertChild(std::move(control));
         if (!Focused()) FocusRequest = true;
     } else {
         ownedObjects_.push_back(std::move(obj));
@@ -338,22 +336,14 @@ int TRukoBaseList::IndexOfName(const std::string& name) const
 
 std::string TRukoBaseList::MakeUniqueName(const std::string& prefix)
 {
-    // One pass collects the numbers in use, so making many names stays linear per name.
-    std::unordered_set<int64_t> used;
-    for (const TRukoObject* obj : items_) {
-        const std::string& n = obj->Name;
-        if (n.size() <= prefix.size() || n.compare(0, prefix.size(), prefix) != 0 || IsPendingDelete(obj))
-            continue;
-        std::string digits = n.substr(prefix.size());
-        if (digits.size() > 18 || (digits.size() > 1 && digits[0] == '0') ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
-        used.insert(std::stoll(digits));
-    }
-    int64_t n = 0;
-    while (used.count(n))
-        ++n;
-    return prefix + std::to_string(n);
+    // Every number below the hint was in use when it was set, and no name has been freed since
+    // (NamesFreed clears the hints), so the search starts there: making many names stays linear
+    // per name. The counter is 64-bit and cannot run out.
+    int64_t& hint = nameHints_[prefix];
+    std::string candidate = prefix + std::to_string(hint);
+    while (IndexOfName(candidate) >= 0)
+        candidate = prefix + std::to_string(++hint);
+    return candidate;
 }
 
 bool TRukoBaseList::IsPendingDelete(const TRukoObject* obj) const
@@ -365,6 +355,7 @@ void TRukoBaseList::MarkForDelete(TRukoObject* obj)
 {
     if (!obj || obj == base0_.get() || obj == base1_.get() || IsPendingDelete(obj)) return;
     pendingDelete_.push_back(obj);
+    NamesFreed();
 }
 
 void TRukoBaseList::FreeComponent(TRukoObject* obj)

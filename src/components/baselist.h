@@ -98,6 +98,8 @@ class TRukoBaseList
     int IndexOfName(const std::string& name) const;
     // prefix + the lowest number no live object carries.
     std::string MakeUniqueName(const std::string& prefix);
+    // A name went out of use (renamed, deleted, destroyed): lower numbers may be free again.
+    void NamesFreed() { nameHints_.clear(); }
     bool IsPendingDelete(const TRukoObject* obj) const;
     void MarkForDelete(TRukoObject* obj);
     // Destroys the object now (its children with it).
@@ -202,6 +204,7 @@ class TRukoBaseList
     // one's events, frames or checks.
     std::unordered_map<TComponentHandle, TRukoObject*> handles_;
     bool destroying_ = false;
+    std::unordered_map<std::string, int64_t> nameHints_;
     TComponentHandle focused_ = 0;
     std::array<uint8_t, 256> keyHeld_{}, keyPressed_{}, keyPressedLast_{}, keyRepeatNow_{}, keyRepeatLast_{};
     std::array<int32_t, 256> repeatTimer_{};

@@ -119,6 +119,7 @@ void TRukoObject::SetName(const std::string& name)
         if (TRukoObject* other = Owner->FindComponent(name); other && other != this && !IsSystemName(name))
             other->Delete();
     Name = name;
+    if (Owner) Owner->NamesFreed();
 }
 
 void TRukoObject::Delete()
@@ -299,6 +300,7 @@ void TRukoControl::SetName(const std::string& name)
         }
     }
     Name = name;
+    if (Owner) Owner->NamesFreed();
     if (Parent) Parent->SortChildren();
 }
 
@@ -351,9 +353,7 @@ void TRukoControl::SetParent(TRukoControl* p)
     Invalidate();
     std::unique_ptr<TRukoControl> self = Parent->DetachChild(this);
     if (!self) return;
-    Parent = p;
-    p->Children.push_back(std::move(self));
-    p->SortChildren();
+    p->InsertChild(std::move(self));
     Invalidate();
     if (Owner) {
         TRukoControl* focused = Owner->Focused();
@@ -366,6 +366,14 @@ void TRukoControl::SortChildren()
 {
     std::stable_sort(Children.begin(), Children.end(),
                      [](const auto& a, const auto& b) { return ChildDrawsBefore(*a, *b); });
+}
+
+void TRukoControl::InsertChild(std::unique_ptr<TRukoControl> child)
+{
+    child->Parent = this;
+    auto at = std::upper_bound(Children.begin(), Children.end(), child,
+                               [](const auto& a, const auto& b) { return ChildDrawsBefore(*a, *b); });
+    Children.insert(at, std::move(child));
 }
 
 int32_t TRukoControl::GetDrawLeft() const

@@ -160,6 +160,8 @@ class TRukoControl : public TRukoComponent
     // its descendants.
     void SetParent(TRukoControl* p);
     void SortChildren();
+    // Puts a new child at its place in the drawing order (the others are already in order).
+    void InsertChild(std::unique_ptr<TRukoControl> child);
     // Takes the child out of Children and hands it over (no invalidation).
     std::unique_ptr<TRukoControl> DetachChild(TRukoControl* child);
     bool IsInCabinet() const override;
