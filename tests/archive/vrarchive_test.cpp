@@ -245,6 +245,27 @@ TEST(ArchiveFileTest, MissingMembersFallBackToLooseFilesBesideTheArchive)
     EXPECT_THROW(collection.ReadMemberBytes("game.dat"), ERukoError); // never the archive itself
 }
 
+TEST(ArchiveFileTest, AFailedSaveKeepsTheOldArchiveAndLeavesNothingBehind)
+{
+    TScratchFolder dir;
+    TVrFileCollection good;
+    good.AddMemoryFile("a.txt").Data->Write("old", 3);
+    good.SaveToFile(dir / "game.dat");
+    std::string before = test::ReadHost(dir / "game.dat");
+
+    TVrFileCollection failing;
+    failing.Folder = dir.Path() + "/";
+    failing.AddMemoryFile("a.txt").Data->Write("new", 3);
+    failing.Add("missing.txt"); // neither in memory nor beside
+    EXPECT_THROW(failing.SaveToFile(dir / "game.dat"), ERukoError);
+    EXPECT_EQ(test::ReadHost(dir / "game.dat"), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    TVrFileCollection reread;
+    reread.Open(dir / "game.dat");
+    EXPECT_EQ(Text(reread.ReadMemberBytes("A.TXT")), "old");
+}
+
 TEST(ArchiveListTest, ListFolderMatchesTheFolderPartOnly)
 {
     TVrFileCollection archive;
