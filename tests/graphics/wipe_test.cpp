@@ -237,6 +237,34 @@ TEST(Wipe, TinyScreensAndExtremeParametersNeitherCrashNorOverflow)
             }
 }
 
+TEST(Wipe, BlurAveragesTheSquareAroundEachPixelInsideThePicture)
+{
+    // At b = 256 the blur-through-white shows the blurred old picture untinted.
+    const int32_t w = 70, h = 45, radius = std::min(w, h) / 20;
+    TDIBX from(w, h, 32), to(w, h, 32), target(w, h, 32);
+    uint32_t seed = 1;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            from.SetPixel(x, y, (seed = seed * 1103515245u + 12345u) >> 8 & 0xFFFFFF);
+    to.Fill(0);
+    auto wipe = CreateWipe(25, target, from, to);
+    wipe->Duration = 639;
+    wipe->Prepare();
+    wipe->Elapsed = 256;
+    wipe->Step();
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+        {
+            uint32_t sums[3] = {0, 0, 0}, count = 0;
+            for (int32_t v = std::max(0, y - radius); v <= std::min(h - 1, y + radius); ++v)
+                for (int32_t u = std::max(0, x - radius); u <= std::min(w - 1, x + radius); ++u, ++count)
+                    for (int c = 0; c < 3; ++c)
+                        sums[c] += from.GetPixel(u, v) >> (8 * c) & 255;
+            const uint32_t want = sums[0] / count | sums[1] / count << 8 | sums[2] / count << 16;
+            ASSERT_EQ(target.GetPixel(x, y), want) << x << "," << y;
+        }
+}
+
 TEST(Wipe, TypeNamesRoundTrip)
 {
     for (int32_t type = 1; type <= WipeTypeCount; ++type)
