@@ -268,10 +268,10 @@ void TCompiler::ParseSource(const TScenarioSource& source, TPageProto& page)
                 proto.Disabled = true;
             else if (marker == "yield")
                 proto.Continue = false;
-            else if (marker.starts_with("line ") && ParseInt(Trim(marker.substr(5))))
-                proto.Line = static_cast<uint32_t>(*ParseInt(Trim(marker.substr(5))));
-            else if (marker.starts_with("indent ") && ParseInt(Trim(marker.substr(7))))
-                proto.Indent = static_cast<uint32_t>(*ParseInt(Trim(marker.substr(7))));
+            else if (marker.starts_with("line ") && ParseUnsigned(marker.substr(5)))
+                proto.Line = *ParseUnsigned(marker.substr(5));
+            else if (marker.starts_with("indent ") && ParseUnsigned(marker.substr(7)))
+                proto.Indent = *ParseUnsigned(marker.substr(7));
             else {
                 Error(lineNo_, Column(pos), "unknown marker [" + Cp932ToUtf8(marker) + "]");
                 markersOk = false;

@@ -150,6 +150,22 @@ std::vector<std::string> SplitWords(std::string_view text)
     return words;
 }
 
+std::optional<uint32_t> ParseUnsigned(std::string_view text)
+{
+    text = Trim(text);
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > UINT32_MAX)
+        return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
 std::optional<int32_t> ParseInt(std::string_view text)
 {
     text = Trim(text);

@@ -22,6 +22,8 @@ size_t MatchClose(std::string_view text, size_t open);
 std::vector<std::pair<std::string_view, size_t>> SplitTopLevel(std::string_view text, char separator);
 std::vector<std::string> SplitWords(std::string_view text);
 std::optional<int32_t> ParseInt(std::string_view text);
+// Decimal 0..4294967295 (line numbers and indents are stored unsigned).
+std::optional<uint32_t> ParseUnsigned(std::string_view text);
 
 // "int", "real", "flag", "string" or "#N"; -1 when unknown.
 int TypeCodeOf(std::string_view word);

@@ -25,4 +25,16 @@ TEST(ScenarioSource, EveryErrorIsReportedWithItsPositionAndNoPageIsMade)
     EXPECT_EQ(errors[0].Format().rfind("main.rss:2:3: ", 0), 0u);
 }
 
+TEST(ScenarioSource, LineNumbersAndIndentsUseTheirWholeUnsignedRange)
+{
+    std::vector<TCompiledPage> pages;
+    std::vector<TScenarioError> errors;
+    ASSERT_TRUE(CompileScenarios({{"p.rss", "p.rsb", "[line 4294967295] [indent 2147483648] calc a = 1\n"}}, pages, errors));
+    TPage page;
+    page.LoadFromBytes("p.rsb", pages[0].Bytes);
+    EXPECT_EQ(page.Commands[0].Line, 4294967295u);
+    EXPECT_EQ(page.Commands[0].Indent, 2147483648u);
+    EXPECT_FALSE(CompileScenarios({{"p.rss", "p.rsb", "[line 4294967296] calc a = 1\n"}}, pages, errors));
+}
+
 } // namespace
