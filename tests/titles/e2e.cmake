@@ -17,3 +17,10 @@ add_test(NAME title_dump_compile_roundtrip
   COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DSOURCE=${CMAKE_CURRENT_LIST_DIR}/every_command.rss
           -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/roundtrip
           -P ${CMAKE_CURRENT_LIST_DIR}/roundtrip.cmake)
+
+# The same title as one archive ("game.dat") and as a standalone player; a title without a
+# project, and sources with errors, which make nothing.
+add_test(NAME title_packaging_and_failures
+  COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DPLAYER=$<TARGET_FILE:rukoplay>
+          -DTITLES=${CMAKE_CURRENT_LIST_DIR} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/packaging
+          -P ${CMAKE_CURRENT_LIST_DIR}/run_packaging.cmake)
