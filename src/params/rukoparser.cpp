@@ -329,6 +329,9 @@ void RunStep(TParamCollection& store, TOpeData& step)
         targetItem = &store.AddTemporary(NewTemporary(store, step), step.Target);
     if (!targetItem)
         RaiseMissing(step.Target);
+    // A function may free the very variable it writes its result to (PopVar replacing a variable
+    // of another kind); the step keeps it alive until it is done with it.
+    TParamItemPtr keepTarget = targetItem->shared_from_this();
     TCustomParam& target = *targetItem->Value;
 
     switch (step.Op) {

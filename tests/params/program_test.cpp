@@ -293,3 +293,27 @@ TEST(Program, RerunsSeeTheStoreAsItIsNow)
 
 } // namespace
 } // namespace ruko::testing
+
+namespace ruko::testing {
+namespace {
+
+TEST(Program, FunctionMayFreeItsOwnResultVariable)
+{
+    TParamCollection store;
+    store.AddVariable(ptInt, "v").Value->SetInt(6);
+    store.PushVariables({"v"});
+    store.Remove(*store.Find("v"));
+    store.AddVariable(ptStr, "v").Value->SetStr("other kind");
+
+    TRukoParser program;
+    TOpeData& step = program.Steps.emplace_back();
+    step.Op = ocFunc;
+    step.Target = "v";
+    step.FuncIndex = fnPopVar;
+    EXPECT_TRUE(program.Execute(store));
+    EXPECT_EQ(store.Find("v")->Value->GetVarType(), ptInt);
+    EXPECT_EQ(store.Find("v")->Value->GetInt(), 6);
+}
+
+} // namespace
+} // namespace ruko::testing
