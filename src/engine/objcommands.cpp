@@ -311,6 +311,22 @@ void CreateComponentList(TTimerList& events, int32_t width, int32_t height)
     CurrentSysFuncs().Properties = &PropertyAccess;
 }
 
+std::string ComponentNameOf(TComponentHandle handle)
+{
+    return Bases ? Bases->ComponentName(handle) : std::string();
+}
+
+TComponentHandle ComponentHandleOf(const std::string& name)
+{
+    TRukoObject* obj = Bases && !name.empty() ? Bases->FindComponent(name) : nullptr;
+    return obj ? obj->Handle : 0;
+}
+
+void ResetComponents()
+{
+    if (Bases) Bases->Reset();
+}
+
 void FreeComponentList()
 {
     if (CurrentSysFuncs().Properties == &PropertyAccess) CurrentSysFuncs().Properties = nullptr;

@@ -6,6 +6,7 @@
 #include "engine/timerlist.h"
 
 #include <memory>
+#include <string>
 
 namespace ruko {
 
@@ -18,6 +19,12 @@ std::unique_ptr<TCommand> MakeObjectCommand(TComList& list, int code);
 // Creates `Bases` posting into `events`, sized to the screen, and lets GetProp/SetProp reach it.
 void CreateComponentList(TTimerList& events, int32_t width, int32_t height);
 void FreeComponentList();
+
+// For the call manager's host: a component's name by handle ("" when gone), the handle of a
+// name (0 when none), and the reset command's clearing of every component.
+std::string ComponentNameOf(TComponentHandle handle);
+TComponentHandle ComponentHandleOf(const std::string& name);
+void ResetComponents();
 
 // Applies the properties a creating command carries, in the creation order.
 void ApplyProperties(const TCommand& command, TRukoObject& component);
