@@ -153,6 +153,9 @@ TPicture PlaneFromKey(const TPicture& picture, int64_t key)
         } else if (bits == 8) {
             for (int x = 0; x < width; ++x)
                 row[x] = key >= 0 && source[x] == key ? 0 : 255;
+        } else if (bits == 15 || bits == 16) {
+            for (int x = 0; x < width; ++x, source += 2)
+                row[x] = key >= 0 && (source[0] | source[1] << 8) == key ? 0 : 255;
         } else {
             for (int x = 0; x < width; ++x)
                 row[x] = SameKey(picture, picture.GetPixel(x, y), key) ? 0 : 255;
