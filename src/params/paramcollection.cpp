@@ -365,7 +365,12 @@ void TParamCollection::Commit(std::vector<TParamItemPtr> loaded)
         IndexName(*item);
         items_.push_back(item);
     }
-    for (TParamItemPtr& item : loaded) {
+    BindLoaded(loaded);
+}
+
+void TParamCollection::BindLoaded(const std::vector<TParamItemPtr>& loaded)
+{
+    for (const TParamItemPtr& item : loaded) {
         if (auto* ref = dynamic_cast<TParamVar*>(item->Value.get())) {
             if (!ref->LoadedTargetName.empty())
                 if (TParamCollectionItem* target = Find(ref->LoadedTargetName))
@@ -463,7 +468,21 @@ void TParamCollection::SavePersistent(TKwBigStream& s) const { WriteItems(s, tru
 
 void TParamCollection::LoadPersistent(TKwBigStream& s, int32_t)
 {
-    Commit(ReadItems(s));
+    // Persistent variables declared by the project exist before their saved values are read; a
+    // saved value fills the declared variable instead of hiding behind it as a second one.
+    std::vector<TParamItemPtr> added, filled;
+    for (TParamItemPtr& item : ReadItems(s)) {
+        TParamCollectionItem* declared = FindDeclared(item->Name(), false);
+        if (declared && declared->Persistent && !declared->IsSystem()) {
+            declared->Value = std::move(item->Value);
+            declared->SpareFlag = item->SpareFlag;
+            filled.push_back(declared->shared_from_this());
+        } else {
+            added.push_back(std::move(item));
+        }
+    }
+    Commit(std::move(added));
+    BindLoaded(filled);
 }
 
 void TParamCollection::ClearVariables()

@@ -149,6 +149,8 @@ private:
     void WriteItems(TKwBigStream& s, bool persistent) const;
     std::vector<TParamItemPtr> ReadItems(TKwBigStream& s) const;
     void Commit(std::vector<TParamItemPtr> loaded);
+    // Binds the loaded references by the target names they were saved with.
+    void BindLoaded(const std::vector<TParamItemPtr>& loaded);
 
     std::vector<TParamItemPtr> items_;
     // Folded name -> items of that name in naming order (oldest first).

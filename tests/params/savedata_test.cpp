@@ -240,6 +240,15 @@ TEST(SaveData, PersistentVariablesHaveTheirOwnSection)
     EXPECT_EQ(loaded.Count(), size_t(SystemVariableCount + 1));
     EXPECT_EQ(loaded.Find("keep")->Persistent, 1);
 
+    // A persistent variable the project declared first is filled, not shadowed by a second one.
+    store.Find("keep")->Value->SetInt(42);
+    TKwBigMemoryStream again;
+    store.SavePersistent(again);
+    again.SetPosition(0);
+    loaded.LoadPersistent(again, 144);
+    EXPECT_EQ(loaded.Count(), size_t(SystemVariableCount + 1));
+    EXPECT_EQ(loaded.Find("keep")->Value->GetInt(), 42);
+
     // Ordinary loads and clears leave persistent variables alone.
     LoadVariables(loaded, SaveVariables(TParamCollection()));
     EXPECT_NE(loaded.Find("keep"), nullptr);
