@@ -25,17 +25,17 @@ std::string ToCp932(const std::string& utf8)
 }
 
 // --var 'name:type=value' or 'name:type[3,4]' (an array, every element = value when given).
-void DeclareVariable(TParamCollection& store, const std::string& spec)
+void DeclareVariable(TParamCollection& store, const std::string& declaration)
 {
-    size_t colon = spec.find(':');
+    size_t colon = declaration.find(':');
     if (colon == std::string::npos || colon == 0)
-        throw EUsage{"--var expects name:type=value, got '" + spec + "'"};
-    size_t equals = spec.find('=', colon);
-    std::string type = spec.substr(colon + 1, equals == std::string::npos ? std::string::npos : equals - colon - 1);
+        throw EUsage{"--var expects name:type=value, got '" + declaration + "'"};
+    size_t equals = declaration.find('=', colon);
+    std::string type = declaration.substr(colon + 1, equals == std::string::npos ? std::string::npos : equals - colon - 1);
     std::vector<int32_t> extents;
     if (size_t bracket = type.find('['); bracket != std::string::npos) {
         if (type.back() != ']')
-            throw EUsage{"bad array extents in '" + spec + "'"};
+            throw EUsage{"bad array extents in '" + declaration + "'"};
         for (const std::string& extent : SplitText(type.substr(bracket + 1, type.size() - bracket - 2), ',')) {
             int32_t n;
             if (!TryStrToInt(extent, n))
@@ -47,12 +47,12 @@ void DeclareVariable(TParamCollection& store, const std::string& spec)
     uint8_t code = type == "int" ? ptInt : type == "real" ? ptFloat : type == "flag" ? ptFlag : type == "string" ? ptStr : 0;
     if (!code)
         throw EUsage{"unknown type '" + type + "' (int, real, flag, string)"};
-    TParamCollectionItem& item = store.AddVariable(code, ToCp932(spec.substr(0, colon)));
+    TParamCollectionItem& item = store.AddVariable(code, ToCp932(declaration.substr(0, colon)));
     if (!extents.empty())
         item.Value->SetDims(extents);
     if (equals == std::string::npos)
         return;
-    std::string value = ToCp932(spec.substr(equals + 1));
+    std::string value = ToCp932(declaration.substr(equals + 1));
     int32_t n;
     Extended x;
     switch (code) {
