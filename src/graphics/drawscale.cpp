@@ -148,6 +148,29 @@ TRect RotatedBox(int32_t x, int32_t y, double zoomX, double zoomY, const TRect& 
     return TRect(clampInt(minX), clampInt(minY), clampInt(maxX) + 1, clampInt(maxY) + 1);
 }
 
+using TWide = __int128;
+
+TWide FloorDiv(TWide x, TWide d) // d > 0
+{
+    const TWide q = x / d;
+    return (x % d != 0 && x < 0) ? q - 1 : q;
+}
+
+// [first, last): the i in [0, n) with lo <= a + i * step < hi.
+void InsideSpan(TWide a, int64_t step, TWide lo, TWide hi, int32_t n, int32_t& first, int32_t& last)
+{
+    TWide f, l;
+    if (step == 0)
+        f = 0, l = a >= lo && a < hi ? n : 0;
+    else if (step > 0)
+        f = -FloorDiv(a - lo, step), l = -FloorDiv(a - hi, step);
+    else
+        f = FloorDiv(a - hi, -step) + 1, l = FloorDiv(a - lo, -step) + 1;
+    f = std::clamp<TWide>(f, 0, n);
+    first = int32_t(f);
+    last = int32_t(std::clamp<TWide>(l, f, n));
+}
+
 void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, double zoomX, double zoomY, const TCustomDIBX& source,
             const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, const TCustomDIBX* mask,
             bool useKey, bool flipH, bool flipV, int32_t alpha)
@@ -192,13 +215,18 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, double zoomX, double zoomY,
                 uint8_t* d = dest.Lock(box.Left, row);
                 if (!d)
                     return;
-                int64_t u = u0 + int64_t(box.Left - x) * rot.DuDx + int64_t(row - y) * rot.DuDy;
-                int64_t v = v0 + int64_t(box.Left - x) * rot.DvDx + int64_t(row - y) * rot.DvDy;
-                for (int32_t i = 0; i < box.Width(); ++i, u += rot.DuDx, v += rot.DvDx)
+                // The row's start can lie far outside the picture at extreme zooms: find the run of
+                // pixels that samples inside it in 128 bits, then step in 64.
+                const TWide u = TWide(u0) + TWide(box.Left - x) * rot.DuDx + TWide(row - y) * rot.DuDy;
+                const TWide v = TWide(v0) + TWide(box.Left - x) * rot.DvDx + TWide(row - y) * rot.DvDy;
+                int32_t first, last, vFirst, vLast;
+                InsideSpan(u, rot.DuDx, TWide(kLo) << 16, TWide(kHi) << 16, box.Width(), first, last);
+                InsideSpan(v, rot.DvDx, TWide(lLo) << 16, TWide(lHi) << 16, box.Width(), vFirst, vLast);
+                first = std::max(first, vFirst), last = std::min(last, vLast);
+                int64_t su = int64_t(u + TWide(first) * rot.DuDx), sv = int64_t(v + TWide(first) * rot.DvDx);
+                for (int32_t i = first; i < last; ++i, su += rot.DuDx, sv += rot.DvDx)
                 {
-                    const int64_t k = u >> 16, l = v >> 16;
-                    if (k < kLo || k >= kHi || l < lLo || l >= lHi)
-                        continue;
+                    const int64_t k = su >> 16, l = sv >> 16;
                     const int32_t sx = colBase + int32_t(k) * colStep, sy = rowBase + int32_t(l) * rowStep;
                     const uint32_t m = maskBase ? maskBase[sy * maskPitch + sx] : 255u;
                     F::Store(d, i, op(F::Load(d, i), F::Load(srcBase + sy * srcPitch, sx), m));

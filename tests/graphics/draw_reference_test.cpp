@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -286,6 +287,43 @@ TEST(DrawReference, RotationByZeroAtZoomOneEqualsDrawWithThePivotOnThePoint)
             b.DrawAlpha(x - px, y - py, src, r, false, false, false, alpha);
         std::string where;
         ASSERT_TRUE(SameSurface(a, b, where)) << "round " << round << " " << where;
+    }
+}
+
+TEST(DrawReference, RotationSamplesEachPixelByTheInverseMappingRule)
+{
+    std::mt19937 rng(41);
+    for (int round = 0; round < 80; ++round)
+    {
+        TDIBX src(11, 7, 32), dest(36, 28, 32);
+        FillRandom(src, rng);
+        FillRandom(dest, rng);
+        TDIBX expected(36, 28, 32);
+        expected.Assign(dest);
+        const TRect r(int(rng() % 3), int(rng() % 2), 6 + int(rng() % 6), 4 + int(rng() % 4));
+        const int px = int(rng() % r.Width()), py = int(rng() % r.Height());
+        const int x = int(rng() % 36), y = int(rng() % 28);
+        const double angle = double(rng() % 6283) / 1000, zx = 0.3 + double(rng() % 300) / 100, zy = 0.3 + double(rng() % 300) / 100;
+        const bool fh = rng() % 2, fv = rng() % 2;
+        // du/dx = trunc(cos(-a) / zx * 65536) and so on; the pivot maps to (x, y); flips mirror the
+        // sampling within the source rectangle.
+        const int64_t dudx = int64_t(std::cos(-angle) / zx * 65536), dvdx = int64_t(std::sin(-angle) / zy * 65536);
+        const int64_t dudy = int64_t(-std::sin(-angle) / zx * 65536), dvdy = int64_t(std::cos(-angle) / zy * 65536);
+        const int64_t pu = int64_t(fh ? r.Width() - px : px) * 65536, pv = int64_t(fv ? r.Height() - py : py) * 65536;
+        const TRect box = RotatedBounds(x, y, zx, zy, r, px, py, angle, fh, fv);
+        for (int dy = std::max(box.Top, 0); dy < std::min(box.Bottom, 28); ++dy)
+            for (int dx = std::max(box.Left, 0); dx < std::min(box.Right, 36); ++dx)
+            {
+                const int64_t k = (pu + (dx - x) * dudx + (dy - y) * dudy) >> 16;
+                const int64_t l = (pv + (dx - x) * dvdx + (dy - y) * dvdy) >> 16;
+                if (k < 0 || k >= r.Width() || l < 0 || l >= r.Height())
+                    continue;
+                const int sx = fh ? r.Right - 1 - int(k) : r.Left + int(k), sy = fv ? r.Bottom - 1 - int(l) : r.Top + int(l);
+                expected.SetPixel(dx, dy, src.GetPixel(sx, sy));
+            }
+        dest.RotateDraw(x, y, zx, zy, src, r, px, py, angle, false, fh, fv, 255);
+        std::string where;
+        ASSERT_TRUE(SameSurface(dest, expected, where)) << "round " << round << " " << where;
     }
 }
 
