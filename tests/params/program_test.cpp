@@ -317,3 +317,21 @@ TEST(Program, FunctionMayFreeItsOwnResultVariable)
 
 } // namespace
 } // namespace ruko::testing
+
+namespace ruko::testing {
+namespace {
+
+TEST(Program, EvalTextReportsOnlyWhetherTheTextCompiled)
+{
+    TParamCollection store;
+    store.AddVariable(ptInt, "n");
+    EXPECT_FALSE(EvalText("  \t ", store));
+    EXPECT_FALSE(EvalText("n = ", store));
+    EXPECT_TRUE(EvalText("  n = 4 * 2  ", store));
+    EXPECT_EQ(store.Find("n")->Value->GetInt(), 8);
+    EXPECT_TRUE(EvalText("n = missing", store)); // compiled; the run's failure is swallowed
+    EXPECT_EQ(store.Find("n")->Value->GetInt(), 8);
+}
+
+} // namespace
+} // namespace ruko::testing
