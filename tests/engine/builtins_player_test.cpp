@@ -212,3 +212,24 @@ TEST_F(BuiltinsTest, TableRowsAreHandedToTheTables)
 
 } // namespace
 } // namespace ruko::test
+
+namespace ruko::test {
+namespace {
+
+TEST_F(BuiltinsTest, TempStandsForTheAssignedVariableOnly)
+{
+    Var(ptInt, "x").Value->SetInt(5);
+    EXPECT_EQ(Value("@Temp").GetInt(), 0);
+    EXPECT_EQ(Value("@Temp").GetStr(), "");
+    Eval("@Temp = 3");
+    EXPECT_EQ(Value("x").GetInt(), 5);
+    EXPECT_EQ(Eval("AssignTemp(\"x\")"), "TRUE");
+    Eval("@Temp = @Temp + 1");
+    EXPECT_EQ(Value("x").GetInt(), 6);
+    EXPECT_EQ(Eval("AssignTemp(\"missing\")"), "FALSE");
+    EXPECT_EQ(Eval("@Temp"), "6"); // the old name is kept
+    EXPECT_EQ(Eval("AssignTemp(\"@Temp\")"), "FALSE");
+}
+
+} // namespace
+} // namespace ruko::test
