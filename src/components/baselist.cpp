@@ -380,8 +380,8 @@ void TRukoBaseList::FreeComponent(TRukoObject* obj)
 
 void TRukoBaseList::SetSize(int32_t width, int32_t height)
 {
-    width = std::clamp(width, 1, MaxComponentSize);
-    height = std::clamp(height, 1, MaxComponentSize);
+    width = std::clamp(width, 1, MaxScreenSize);
+    height = std::clamp(height, 1, MaxScreenSize);
     if (width == width_ && height == height_) return;
     width_ = width;
     height_ = height;
@@ -673,10 +673,12 @@ void TRukoBaseList::SaveToStream(TKwBigStream& s) const
 void TRukoBaseList::LoadInto(TKwBigStream& s, int32_t version)
 {
     int32_t width = ReadInt(s), height = ReadInt(s), active = ReadInt(s);
-    if (width < 1 || height < 1 || width > MaxComponentSize || height > MaxComponentSize ||
+    if (width < 1 || height < 1 || width > MaxScreenSize || height > MaxScreenSize ||
         (active != 0 && active != 1))
         RaiseDamaged();
-    SetSize(width, height);
+    // The surfaces are made once the whole record has loaded (TakeFrom).
+    width_ = width;
+    height_ = height;
     ActiveBase = active;
     for (TRukoBase* b : {base0_.get(), base1_.get()}) {
         b->LoadFromStream(s, version);
@@ -749,6 +751,8 @@ void TRukoBaseList::TakeFrom(TRukoBaseList& other)
     FocusRequest = other.FocusRequest;
     surface_.SetSize(width_, height_, 32);
     surface_.Fill(0);
+    for (TRukoBase* b : {base0_.get(), base1_.get()})
+        b->ResizeSurface();
     TransitionKind = 0;
     FrameDirtyRect = TRect();
     for (auto& [handle, obj] : handles_)

@@ -79,6 +79,8 @@ class TRukoBaseList
     // Caps for loading: children per control, nesting depth, top-level components, queue entries.
     static constexpr int32_t MaxLoadedItems = 100000;
     static constexpr int32_t MaxNesting = 64;
+    // The screen size a project or a save may ask for.
+    static constexpr int32_t MaxScreenSize = 4096;
 
     // Without a queue the list keeps its own (TLocalEventQueue).
     explicit TRukoBaseList(TEventQueue* events = nullptr);
