@@ -353,8 +353,11 @@ bool TCallMan::Step()
 {
     if (TerminateRequested)
         return true;
+    int64_t budget = MaxCommandsPerStep;
     // At least one command runs each frame: a flow that rested (Running off) goes on here.
     do {
+        if (--budget < 0)
+            return true;
         switch (State) {
         case 0: {
             if (CheckEvent(1))

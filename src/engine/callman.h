@@ -68,6 +68,9 @@ class TCallMan
 public:
     static constexpr int MaxCachedPages = 30;
     static constexpr int MaxStackDepth = 10000;
+    // A flow that never yields (a jump to itself) would freeze the window: past this many commands
+    // the step ends and the flow goes on in the next frame.
+    int64_t MaxCommandsPerStep = int64_t{1} << 24;
 
     TCallMan(TCallManHost host, TTimerList& events);
     ~TCallMan();

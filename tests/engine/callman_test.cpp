@@ -132,6 +132,15 @@ TEST_F(CallManTest, ADisabledCommandIsNeverEnteredNorExecuted)
     EXPECT_EQ(Int("a"), 1);
 }
 
+TEST_F(CallManTest, AFlowThatNeverYieldsStillEndsEachFrame)
+{
+    Start({{"main.rsb", "var int n = 0\nlabel again\ncalc n = n + 1\njump :again\n"}});
+    cm->MaxCommandsPerStep = 300;
+    Frames(2);
+    EXPECT_EQ(Int("n"), 200);
+    EXPECT_FALSE(TerminateRequested);
+}
+
 TEST_F(CallManTest, EventsQueuedDuringAWaitRunAsHandlersAndTheWaitKeepsItsTime)
 {
     Start({{"main.rsb", "var string log = \"\"\n"
