@@ -2,22 +2,17 @@
 # TOOL, SOURCE and WORK are given.
 cmake_minimum_required(VERSION 3.25)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\nstatus ${status}\n${err}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/helpers.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/first ${WORK}/second)
 get_filename_component(name ${SOURCE} NAME_WE)
-run(${TOOL} compile ${SOURCE} -o ${WORK}/first)
+run(0 ${TOOL} compile ${SOURCE} -o ${WORK}/first)
 execute_process(COMMAND ${TOOL} dump ${WORK}/first/${name}.rsb OUTPUT_FILE ${WORK}/${name}.rss RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "dump failed with status ${status}")
 endif()
-run(${TOOL} compile ${WORK}/${name}.rss -o ${WORK}/second)
+run(0 ${TOOL} compile ${WORK}/${name}.rss -o ${WORK}/second)
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/first/${name}.rsb ${WORK}/second/${name}.rsb
                 RESULT_VARIABLE differ)
 if(differ)

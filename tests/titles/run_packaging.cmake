@@ -2,21 +2,7 @@
 # TITLES and WORK are given.
 cmake_minimum_required(VERSION 3.25)
 
-function(run expect_status)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL expect_status)
-    message(FATAL_ERROR "${ARGN}\nstatus ${status}, expected ${expect_status}\n${out}\n${err}")
-  endif()
-  set(last_error "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_same expected actual)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${expected} ${actual} RESULT_VARIABLE differ)
-  if(differ)
-    file(READ ${actual} got)
-    message(FATAL_ERROR "${actual} differs from ${expected}:\n${got}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/helpers.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/archive)
