@@ -258,6 +258,13 @@ TEST(DrawRules, ExtremeZoomsStayInsideTheSurfaces)
         for (int32_t x = 0; x < 40; ++x)
             drawn += dest.GetPixel(x, y) != 0xFFFFFF;
     EXPECT_LE(drawn, 1);
+    // Unequal extreme zooms far off the surface: the row starts lie far beyond 64-bit fixed point.
+    for (int32_t x : {2000000000, -2000000000, 20})
+        for (double angle : {0.0, 1.0, 2.5})
+        {
+            dest.RotateDraw(x, 15, 1e-9, 1e9, source, source.BoundsRect(), 1, 1, angle, false, false, false, 255);
+            dest.RotateDraw(x, -x, 1e9, 1e-9, source, source.BoundsRect(), 1, 1, angle, false, true, true, 300);
+        }
     // A mask smaller than the source limits the drawn area instead of being read past its end.
     dest.Fill(0xFFFFFF);
     dest.RotateDrawMask(0, 0, 10, 10, source, source.BoundsRect(), 0, 0, 0, mask, false, false, 255);
