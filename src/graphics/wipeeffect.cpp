@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace ruko {
@@ -103,10 +104,18 @@ protected:
         if (!Rule || Rule->Width() != W() || Rule->Height() != H())
             Rule = RuleGreys();
         const int32_t i = int32_t(Progress(768)) + 255;
-        uint32_t greys[256];
-        for (int32_t level = 0; level < 256; ++level)
-            greys[level] = Grey(level);
-        WithFormat(Target.PixelFormat(), [&](auto f) {
+        // Per rule grey, this frame's tint and picture: k = T[i + grey - 255] is 0 up to 255,
+        // then j - 256, capped at 511; k <= 255 tints From by k, above it To by 511 - k.
+        uint32_t tints[256];
+        bool showsTo[256];
+        for (int32_t grey = 0; grey < 256; ++grey)
+        {
+            const int32_t j = i + grey - 255;
+            const int32_t k = j <= 255 ? 0 : j <= 767 ? j - 256 : 511;
+            showsTo[grey] = k > 255;
+            tints[grey] = Grey(k <= 255 ? k : 511 - k);
+        }
+        auto draw = [&](auto f, auto black) {
             using F = decltype(f);
             for (int32_t y = 0; y < H(); ++y)
             {
@@ -118,14 +127,19 @@ protected:
                     return;
                 for (int32_t x = 0; x < W(); ++x)
                 {
-                    // k = T[i + grey - 255]: 0 up to 255, then j - 256, capped at 511.
-                    const int32_t j = i + g[x] - 255;
-                    const int32_t k = j <= 255 ? 0 : j <= 767 ? j - 256 : 511;
-                    const uint32_t base = k <= 255 ? F::Load(a, x) : F::Load(t, x);
-                    const uint32_t grey = greys[k <= 255 ? k : 511 - k];
-                    F::Store(d, x, Black ? SubSat<F>(base, grey) : AddSat<F>(base, grey));
+                    const uint32_t base = showsTo[g[x]] ? F::Load(t, x) : F::Load(a, x);
+                    if constexpr (decltype(black)::value)
+                        F::Store(d, x, SubSat<F>(base, tints[g[x]]));
+                    else
+                        F::Store(d, x, AddSat<F>(base, tints[g[x]]));
                 }
             }
+        };
+        WithFormat(Target.PixelFormat(), [&](auto f) {
+            if (Black)
+                draw(f, std::true_type{});
+            else
+                draw(f, std::false_type{});
         });
     }
 };
