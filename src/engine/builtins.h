@@ -109,7 +109,8 @@ struct TSaveSlotCaption
 struct TBuiltinServices
 {
     // --- clock and date -------------------------------------------------------------------------
-    // The system millisecond timer ("@PCTickCount"); unset: the monotonic clock.
+    // The system millisecond timer ("@PCTickCount"); unset: the monotonic clock. Headless runs
+    // give the virtual clock here, so a run repeats exactly.
     std::function<int64_t()> PCTickCount;
     // The local date and time; unset: localtime_r of the system clock.
     std::function<std::tm()> LocalTime;
