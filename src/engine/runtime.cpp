@@ -5,6 +5,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/dumpvars.h"
+#include "engine/objcommands.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
 
@@ -43,6 +44,9 @@ void TEngine::CreateProject()
     calls.FileAvailable = [this](const std::string& name) {
         return project_ ? project_->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
     };
+    calls.ComponentName = ComponentNameOf;
+    calls.FindComponent = ComponentHandleOf;
+    calls.ResetWorld = ResetComponents;
     calls.Trace = options_.Trace;
     calls.OnError = options_.OnError;
     calls.RequestClose = options_.RequestClose;
