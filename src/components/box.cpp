@@ -3,6 +3,9 @@
 #include "archive/fields.h"
 #include "base/numbers.h"
 #include "base/text.h"
+#include "components/baselist.h"
+
+#include <cmath>
 
 namespace ruko {
 
@@ -83,6 +86,71 @@ void TRukoBox::Paint(TCustomDIBX& surface)
         FillWithAlpha(surface, r, Color, Alpha);
     }
     PaintChildren(surface);
+}
+
+int TRukoBox::Step()
+{
+    if (int result = TRukoControl::Step()) return result;
+    if (BlurSpan <= 0 || BlurDelay <= 0 || !Owner || !Parent) return 0;
+    blurElapsed_ += Owner->FrameDelta;
+    if (blurElapsed_ < BlurSpan) return 0;
+    blurElapsed_ = 0;
+    TRect place(Left, Top, Width, Height);
+    if (place == blurPlace_ && BorderWidth == blurBorder_) return 0;
+    bool first = blurPlace_ == TRect() && blurBorder_ == 0;
+    blurPlace_ = place;
+    blurBorder_ = BorderWidth;
+    if (first) return 0;
+    auto copy = std::make_unique<TRukoBlurBox>(Owner, *this);
+    TRukoBlurBox* raw = copy.get();
+    raw->Name = Owner->MakeUniqueName(Name.empty() ? std::string("blur") : Name);
+    Owner->Register(raw);
+    Parent->InsertChild(std::move(copy));
+    raw->Invalidate();
+    return 0;
+}
+
+TRukoBlurBox::TRukoBlurBox(TRukoBaseList* owner, const TRukoBox& source)
+    : TRukoBox(owner), source_(source.Handle), startAlpha_(source.Alpha / 2), lifetime_(source.BlurDelay)
+{
+    Priority = source.Priority == INT32_MIN ? INT32_MIN : source.Priority - 1;
+    Left = source.Left;
+    Top = source.Top;
+    Width = source.Width;
+    Height = source.Height;
+    OffsetX = source.OffsetX;
+    OffsetY = source.OffsetY;
+    PlusX = source.PlusX;
+    PlusY = source.PlusY;
+    MotionX = source.MotionX;
+    MotionY = source.MotionY;
+    PosZoomed = source.PosZoomed;
+    Color = source.Color;
+    BorderWidth = source.BorderWidth;
+    BorderColor = source.BorderColor;
+    ClipLeft = source.ClipLeft;
+    ClipTop = source.ClipTop;
+    ClipWidth = source.ClipWidth;
+    ClipHeight = source.ClipHeight;
+    IgnoreMouse = IM_ALL;
+    Alpha = startAlpha_;
+}
+
+const TRukoControl* TRukoBlurBox::AfterImageSource() const
+{
+    TRukoObject* source = Owner ? Owner->Resolve(source_) : nullptr;
+    // Only while the source still lies beside the copy; otherwise the copy stands on its own.
+    const TRukoControl* control = source ? source->AsControl() : nullptr;
+    return control && control->Parent == Parent ? control : nullptr;
+}
+
+int TRukoBlurBox::Step()
+{
+    elapsed_ += Owner ? Owner->FrameDelta : 0;
+    if (elapsed_ >= lifetime_) return 1;
+    int32_t fade = static_cast<int32_t>(std::nearbyint(double(elapsed_) / lifetime_ * (startAlpha_ % 256)));
+    SetAlpha(startAlpha_ - fade);
+    return 0;
 }
 
 bool TRukoBox::GetOwn(int id, TCustomParam& t)

@@ -33,12 +33,38 @@ class TRukoBox : public TRukoControl
     void SetBorder(int32_t width, int32_t color);
 
     void Paint(TCustomDIBX& surface) override;
+    int Step() override;
     void SaveToStream(TKwBigStream& s) const override;
     void LoadFromStream(TKwBigStream& s, int32_t version) override;
 
   protected:
+    // After-image bookkeeping: time since the last copy and the place it showed.
+    int32_t blurElapsed_ = 0;
+    TRect blurPlace_;
+    int32_t blurBorder_ = 0;
+
     bool GetOwn(int id, TCustomParam& target) override;
     bool SetOwn(int id, const TCustomParam& source) override;
+};
+
+// The fading copy a moving box leaves behind (BlurSpan, BlurDelay). It sorts directly below its
+// source and is never saved.
+class TRukoBlurBox final : public TRukoBox
+{
+  public:
+    TRukoBlurBox(TRukoBaseList* owner, const TRukoBox& source);
+
+    const TRukoControl* AfterImageSource() const override;
+    bool IsAfterImage() const override { return true; }
+    int32_t AfterImageAlpha() const override { return Alpha; }
+    bool WantsAutoName() const override { return false; }
+    int Step() override;
+
+  private:
+    TComponentHandle source_;
+    int32_t startAlpha_;
+    int32_t lifetime_;
+    int32_t elapsed_ = 0;
 };
 
 } // namespace ruko

@@ -926,7 +926,7 @@ void TRukoControl::SaveControlPart(TKwBigStream& s) const
     std::vector<const TRukoControl*> saved;
     for (const auto& child : Children)
         if (!child->IsPendingDeleteSelf() && child->GetCompoType() != LT_NONE && !IsSystemName(child->Name) &&
-            !child->AfterImageSource() && !child->Name.empty())
+            !child->IsAfterImage() && !child->Name.empty())
             saved.push_back(child.get());
     WriteInt(s, static_cast<int32_t>(saved.size()));
     for (const TRukoControl* child : saved) {

@@ -148,6 +148,8 @@ class TRukoControl : public TRukoComponent
     virtual bool IsBase() const { return false; }
     // The after-image copy's source (drawn directly above it), or none.
     virtual const TRukoControl* AfterImageSource() const { return nullptr; }
+    // After-image copies are never saved (they would come back as permanent ghosts).
+    virtual bool IsAfterImage() const { return false; }
     // Alpha among after-image copies (they sort by it).
     virtual int32_t AfterImageAlpha() const { return 0; }
     virtual bool IsCabinet() const { return false; }

@@ -279,3 +279,42 @@ TEST(ComponentLife, DestroyingAParentDropsItsChildrenAndTheirEvents)
 
 } // namespace
 } // namespace ruko
+
+namespace ruko {
+namespace {
+
+TEST(ComponentLife, MovingBoxLeavesFadingCopiesThatAreNeverSaved)
+{
+    TRukoBaseList list;
+    list.SetSize(100, 100);
+    TRukoBox* box = NewBox(list, "b", 0, 0, 10, 10);
+    box->BlurSpan = 30;
+    box->BlurDelay = 90;
+    box->SetAlpha(200);
+    auto frame = [&] {
+        list.InputStep(15);
+        list.Step();
+    };
+    frame();
+    frame(); // the first span notes the place
+    box->SetLeft(20);
+    frame();
+    frame();
+    ASSERT_EQ(box->Parent->Children.size(), 2u);
+    TRukoControl* copy = box->Parent->Children[0].get();
+    EXPECT_TRUE(copy->IsAfterImage());
+    EXPECT_EQ(copy->Left, 20);
+    EXPECT_EQ(box->Parent->Children[1].get(), box); // directly above its copy
+    TKwBigMemoryStream s;
+    list.SaveToStream(s);
+    s.SetPosition(0);
+    TRukoBaseList loaded;
+    loaded.LoadFromStream(s, 150);
+    EXPECT_EQ(loaded.GetActiveBase().Children.size(), 1u);
+    for (int i = 0; i < 8; ++i)
+        frame();
+    EXPECT_EQ(box->Parent->Children.size(), 1u); // faded out and destroyed
+}
+
+} // namespace
+} // namespace ruko
