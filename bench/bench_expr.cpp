@@ -33,7 +33,8 @@ struct TWorkload
 
 // Each pair computes the same thing; Lua's integer division and ".." stand for "/" and "++".
 const TWorkload Workloads[] = {
-    {"arithmetic", "x = (v10 + v2000) * 3 - v4999 / 7 + v1 % 5", "x = (v10 + v2000) * 3 - v4999 // 7 + v1 % 5"},
+    {"arithmetic", "x = (v10 + v2000) * 3 - v4999 / 7 + v1 % 5",
+     "x = (v10 + v2000) * 3 - v4999 // 7 + v1 % 5"},
     {"comparison", "f = (v10 > v20) & (v30 <= v40) | (v50 <> v60)",
      "f = (v10 > v20) and (v30 <= v40) or (v50 ~= v60)"},
     {"concatenation", "s = s0 ++ \"abc\" ++ v12", "s = s0 .. \"abc\" .. v12"},
@@ -128,21 +129,21 @@ void BM_CompilePer100Chars(benchmark::State& state)
         benchmark::DoNotOptimize(program.Steps.data());
     }
     state.counters["chars"] = static_cast<double>(text.size());
-    state.counters["per100chars"] = benchmark::Counter(static_cast<double>(state.iterations()) * text.size() / 100.0,
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per100chars"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * text.size() / 100.0,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // Prints, after the table, both rates of each workload and their ratio.
 class TRatioReporter : public benchmark::ConsoleReporter
 {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             auto rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end())
-                rates_[run.benchmark_name()] = rate->second;
+            if (rate != run.counters.end()) rates_[run.benchmark_name()] = rate->second;
         }
     }
     void Finalize() override
@@ -156,7 +157,7 @@ public:
         }
     }
 
-private:
+  private:
     std::map<std::string, double> rates_;
 };
 

@@ -10,8 +10,7 @@ using namespace ruko;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > 4096)
-        return 0;
+    if (size > 4096) return 0;
     std::string text(reinterpret_cast<const char*>(data), size);
     TRukoParser program;
     try {

@@ -48,8 +48,10 @@ TEST(Compiler, ShapesOfPrograms)
         {"\"ab\" ++ 1.5", "____0 := ocTo \"ab\"\n____1 := ocComboStr ____0, 1.5\n____arg := ocTo ____1\n"},
         {"TRUE <> x", "____0 := ocNEqual TRUE, x\n____arg := ocTo ____0\n"},
         // Compound arguments go through a temporary; redundant outer parentheses are dropped.
-        {"IntToStr((1+2), 3)", "____2 := ocPlus 1, 2\n____0 := ocFunc IntToStr(____2, 3)\n____arg := ocTo ____0\n"},
-        {"Length(Trim(s))", "____0 := ocFunc Trim(s)\n____1 := ocFunc Length(____0)\n____arg := ocTo ____1\n"},
+        {"IntToStr((1+2), 3)",
+         "____2 := ocPlus 1, 2\n____0 := ocFunc IntToStr(____2, 3)\n____arg := ocTo ____0\n"},
+        {"Length(Trim(s))",
+         "____0 := ocFunc Trim(s)\n____1 := ocFunc Length(____0)\n____arg := ocTo ____1\n"},
         {"1e-3", "____0 := ocMinus 1e, 3\n____arg := ocTo ____0\n"},
     };
     for (const Case& c : cases)
@@ -185,7 +187,7 @@ TEST(Compiler, ExpressionsComputeTheirValues)
         {"Max(1, 2, 3)", "error Max 引数の数が不正です"},
         {"GetProp(\"b\", 171)", "error GetPropの引数が違います"},
         {"GetProp(\"b\", i + 170)", "none"}, // a computed number is refused when run
-        {"GetProp(\"b\", 170)", "int 0"},   // kind of property 170; no component list here
+        {"GetProp(\"b\", 170)", "int 0"},    // kind of property 170; no component list here
     };
     for (const ExprCase& c : cases) {
         TParamCollection store;
@@ -233,9 +235,10 @@ TEST(Compiler, OperandsAreClassifiedWhenWritten)
     {
         const char* operand;
         uint8_t kind;
-    } cases[] = {{"12", ptInt}, {"-5", ptInt}, {"2147483648", ptFloat}, {"1.5", ptFloat}, {"1E3", ptFloat},
-                 {"TRUE", ptFlag}, {"FALSE", ptFlag}, {"True", ptVar}, {"\"\"", ptStr}, {"\"", ptVar},
-                 {"inf", ptVar}, {"nan", ptVar}, {"0x10", ptVar}, {"1,5", ptVar}};
+    } cases[] = {{"12", ptInt},    {"-5", ptInt},    {"2147483648", ptFloat}, {"1.5", ptFloat},
+                 {"1E3", ptFloat}, {"TRUE", ptFlag}, {"FALSE", ptFlag},       {"True", ptVar},
+                 {"\"\"", ptStr},  {"\"", ptVar},    {"inf", ptVar},          {"nan", ptVar},
+                 {"0x10", ptVar},  {"1,5", ptVar}};
     for (const Case& c : cases) {
         TBuildRukoParser builder;
         builder.Steps.push_back({ocTo, "x", {c.operand}});

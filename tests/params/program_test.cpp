@@ -118,8 +118,7 @@ std::vector<uint8_t> OneStep(uint8_t op, const std::string& target, uint32_t ope
     WriteByte(s, op);
     WriteStr(s, target);
     WriteU32(s, operandCount);
-    if (funcRow >= 0)
-        WriteByte(s, static_cast<uint8_t>(funcRow));
+    if (funcRow >= 0) WriteByte(s, static_cast<uint8_t>(funcRow));
     operands(s);
     return s.TakeBytes();
 }
@@ -141,13 +140,18 @@ TEST(Program, DamagedProgramsAreRejectedAndLeaveTheParserAlone)
     } cases[] = {
         {"plus with one operand", OneStep(ocPlus, "x", 1, -1, [](auto& s) { IntOperands(s, 1, 1); })},
         {"assignment with two", OneStep(ocTo, "x", 2, -1, [](auto& s) { IntOperands(s, 2, 1); })},
-        {"element without subscript", OneStep(ocDimTo, "____d_0", 1, -1, [](auto& s) { IntOperands(s, 1, 1); })},
-        {"function row outside the table", OneStep(ocFunc, "____0", 1, 169, [](auto& s) { IntOperands(s, 1, 1); })},
+        {"element without subscript",
+         OneStep(ocDimTo, "____d_0", 1, -1, [](auto& s) { IntOperands(s, 1, 1); })},
+        {"function row outside the table",
+         OneStep(ocFunc, "____0", 1, 169, [](auto& s) { IntOperands(s, 1, 1); })},
         {"too few arguments", OneStep(ocFunc, "____0", 1, 126, [](auto& s) { IntOperands(s, 1, 1); })},
         {"too many arguments", OneStep(ocFunc, "____0", 3, 126, [](auto& s) { IntOperands(s, 3, 1); })},
-        {"property number 171", OneStep(ocFunc, "____0", 2, fnGetProp, [](auto& s) { IntOperands(s, 2, 171); })},
-        {"property number -1", OneStep(ocFunc, "____0", 2, fnGetProp, [](auto& s) { IntOperands(s, 2, -1); })},
-        {"operand count beyond the data", OneStep(ocPlus, "x", 0x40000000, -1, [](auto& s) { IntOperands(s, 2, 1); })},
+        {"property number 171",
+         OneStep(ocFunc, "____0", 2, fnGetProp, [](auto& s) { IntOperands(s, 2, 171); })},
+        {"property number -1",
+         OneStep(ocFunc, "____0", 2, fnGetProp, [](auto& s) { IntOperands(s, 2, -1); })},
+        {"operand count beyond the data",
+         OneStep(ocPlus, "x", 0x40000000, -1, [](auto& s) { IntOperands(s, 2, 1); })},
         {"truncated operand", OneStep(ocTo, "x", 1, -1, [](auto& s) { WriteByte(s, ptFloat); })},
         {"target longer than the data", OneStep(ocTo, std::string(3, 'x'), 1, -1, [](auto&) {})},
     };

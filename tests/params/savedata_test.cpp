@@ -53,8 +53,7 @@ std::string Contents(const TParamCollection& store)
     std::string out;
     for (size_t i = SystemVariableCount; i < store.Count(); ++i) {
         const TParamCollectionItem& item = store.Item(i);
-        if (item.Persistent)
-            continue;
+        if (item.Persistent) continue;
         const TCustomParam& v = *item.Value;
         out += Cp932ToUtf8(item.Name()) + ":" + IntToStr(v.GetVarType()) + "[";
         for (int32_t d = 0; d < static_cast<int32_t>(v.Dims.size()); ++d)
@@ -62,10 +61,11 @@ std::string Contents(const TParamCollection& store)
         out += "]";
         for (int32_t k = 0; k < v.GetCount(); ++k)
             out += Cp932ToUtf8(v.GetStrAt(k)) + ";";
-        out += " s" + IntToStr(item.SpareFlag) + " l" + IntToStr(item.Local) + " @" + IntToStr(item.ScopeId) + "\n";
+        out += " s" + IntToStr(item.SpareFlag) + " l" + IntToStr(item.Local) + " @" + IntToStr(item.ScopeId) +
+               "\n";
     }
-    out += IntToStr(store.TextDelay) + " " + store.Cursor + " " + store.SelStr + " " + IntToStr(store.SelIndex) + " " +
-           store.TempName;
+    out += IntToStr(store.TextDelay) + " " + store.Cursor + " " + store.SelStr + " " +
+           IntToStr(store.SelIndex) + " " + store.TempName;
     return out;
 }
 
@@ -119,7 +119,8 @@ TEST(SaveData, ReferenceIsWrittenAfterItsTargetWhateverTheStoreOrder)
     static_cast<TParamVar*>(store.Find("early")->Value.get())->BindElement(store, "target", {0});
     // A reference to a variable outside the group (a system variable) is still written.
     store.AddVariable(ptVar, "outside");
-    static_cast<TParamVar*>(store.Find("outside")->Value.get())->Target = store.Shared(*store.Find("@TextDelay"));
+    static_cast<TParamVar*>(store.Find("outside")->Value.get())->Target =
+        store.Shared(*store.Find("@TextDelay"));
     std::vector<uint8_t> bytes = SaveVariables(store);
 
     TKwBigMemoryStream s(bytes);
@@ -186,8 +187,7 @@ std::vector<uint8_t> LegacySection(int32_t version)
     if (version > 112 && version < 135)
         for (int32_t m : {16, 1, 2, 400, 300, 4})
             WriteInt(s, m);
-    if (version > 120)
-        WriteStr(s, "n");
+    if (version > 120) WriteStr(s, "n");
     if (version >= 139) {
         WriteInt(s, 1);
         WriteInt(s, 1); // one variable in the set
@@ -299,11 +299,12 @@ TEST(SaveData, DamagedSectionsAreRefusedAndTheStoreKept)
         {"unknown type code", item(7, elements({}, 1))},
         {"element count beyond the data", item(ptInt, elements({}, 0x10000000))},
         {"extent count beyond the data", item(ptInt, [](TKwBigStream& s) { WriteU32(s, 0xFFFFFFF0); })},
-        {"string length beyond the data", item(ptStr, [](TKwBigStream& s) {
-             WriteU32(s, 0);
-             WriteU32(s, 1);
-             WriteU32(s, 1000);
-         })},
+        {"string length beyond the data", item(ptStr,
+                                               [](TKwBigStream& s) {
+                                                   WriteU32(s, 0);
+                                                   WriteU32(s, 1);
+                                                   WriteU32(s, 1000);
+                                               })},
         {"zero extent", item(ptInt, elements({0}, 0))},
         {"negative extent", item(ptInt, elements({-2, -2}, 4))},
         {"extents whose product overflows", item(ptInt, elements({65536, 65536, 2}, 0))},

@@ -14,7 +14,8 @@ TEST(Values, NewValuesReadAsTheZeroValueOfEveryKind)
         int32_t asInt;
         const char* asStr;
         bool asFlag;
-    } cases[] = {{ptInt, 0, "0", false}, {ptFloat, 0, "0", false}, {ptFlag, 0, "FALSE", false}, {ptStr, 0, "", false}};
+    } cases[] = {
+        {ptInt, 0, "0", false}, {ptFloat, 0, "0", false}, {ptFlag, 0, "FALSE", false}, {ptStr, 0, "", false}};
     for (const Case& c : cases) {
         auto value = CreateParamByType(c.code);
         EXPECT_EQ(value->GetVarType(), c.code);
@@ -39,10 +40,12 @@ TEST(Values, ConversionsBetweenKinds)
         bool flag;   // GetFlag
         bool flagAt; // GetFlagAt(0)
     } cases[] = {
-        {"1", 1, 1, true, false},      {"TRUE", 0, 0, true, true},  {"FALSE", 0, 0, false, false},
-        {"true", 0, 0, false, false},  {" 12 ", 12, 12, true, false}, {"2.5", 0, 2.5, false, false},
-        {"1e3", 0, 1000, false, false}, {"inf", 0, 0, false, false}, {"nan", 0, 0, false, false},
-        {"0x10", 0, 0, false, false},  {"1,5", 0, 0, false, false}, {"99999999999", 0, 99999999999.0L, false, false},
+        {"1", 1, 1, true, false},       {"TRUE", 0, 0, true, true},
+        {"FALSE", 0, 0, false, false},  {"true", 0, 0, false, false},
+        {" 12 ", 12, 12, true, false},  {"2.5", 0, 2.5, false, false},
+        {"1e3", 0, 1000, false, false}, {"inf", 0, 0, false, false},
+        {"nan", 0, 0, false, false},    {"0x10", 0, 0, false, false},
+        {"1,5", 0, 0, false, false},    {"99999999999", 0, 99999999999.0L, false, false},
     };
     for (const Case& c : cases) {
         s.SetStr(c.text);
@@ -174,7 +177,9 @@ TEST(Values, BindElementAddressesRowMajor)
     EXPECT_EQ(ErrorOf([&] { element.BindElement(store, "a", {1}); }), "a[1]\r\n添え字が不正です");
     EXPECT_EQ(ErrorOf([&] { element.BindElement(store, "b", {1}); }), "\"b\" 変数がありません");
     // Huge subscripts neither overflow nor pass.
-    EXPECT_EQ(ErrorOf([&] { element.BindElement(store, "a", {2147483647, 2147483647}); }),
+    EXPECT_EQ(ErrorOf([&] {
+                  element.BindElement(store, "a", {2147483647, 2147483647});
+              }),
               "a[2147483647,2147483647]\r\n要素数を超えています");
     // A negative index binds; the access raises.
     element.BindElement(store, "a", {-1, 0});
@@ -249,8 +254,7 @@ TEST(Store, NamesAndScopedLookup)
     TParamCollectionItem& local = store.AddVariable(ptInt, "value");
     local.Local = 1;
     local.ScopeId = 2;
-    for (int32_t depth : {1, 3})
-    {
+    for (int32_t depth : {1, 3}) {
         store.CurrentScope = depth;
         EXPECT_EQ(store.Find("value"), &first) << depth;
     }

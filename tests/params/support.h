@@ -15,8 +15,7 @@ namespace ruko::testing {
 // "error <message>". Text in and out is UTF-8.
 inline std::string Describe(const TCustomParam* result)
 {
-    if (!result)
-        return "none";
+    if (!result) return "none";
     switch (result->GetVarType()) {
     case ptInt:
         return "int " + IntToStr(result->GetInt());
@@ -54,6 +53,9 @@ template <typename F> std::string ErrorOf(F&& action)
     return "";
 }
 
-inline std::string Cp(const char* utf8) { return Utf8ToCp932(utf8); }
+inline std::string Cp(const char* utf8)
+{
+    return Utf8ToCp932(utf8);
+}
 
 } // namespace ruko::testing

@@ -10,7 +10,7 @@ namespace {
 
 class TFakeHost : public TSystemHost
 {
-public:
+  public:
     std::map<int, int32_t> ints;
     std::map<int, bool> flags;
     std::map<int, std::string> strs;
