@@ -64,22 +64,6 @@ bool ClipGlyph(const TCustomDIBX& dest, int32_t x, int32_t y, const TRect& srcRe
     return !out.IsEmpty();
 }
 
-// Sample reader that treats everything outside the source surface as class 0 (paper).
-struct TSampler
-{
-    const TCustomDIBX& Source;
-    int32_t Bits; // 1 or 4
-    uint32_t Read(int32_t sx, int32_t sy) const
-    {
-        if (sx < 0 || sy < 0 || sx >= Source.Width() || sy >= Source.Height())
-            return Bits == 1 ? 1 : 0;
-        const uint8_t* row = Source.ScanLine(sy);
-        if (Bits == 1)
-            return (row[sx >> 3] >> (7 - (sx & 7))) & 1;
-        return (row[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 15;
-    }
-};
-
 // Ink (0 bits) among the `factor` bits from column sx of a 1-bit row, or nullptr for a row
 // outside the source. Blocks wholly inside the row are read as one bit field.
 uint32_t InkInRow(const uint8_t* row, int32_t width, int32_t sx, int32_t factor)
@@ -152,7 +136,8 @@ void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, co
         return;
     const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
     const uint32_t total = uint32_t(factor * factor);
-    const TSampler sampler{source, 4};
+    const int32_t sourceWidth = source.Width();
+    const uint8_t* blockRows[MaxGlyphFactor];
     WithColourFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         for (int32_t row = r.Top; row < r.Bottom; ++row)
@@ -162,14 +147,21 @@ void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, co
                 return;
             const int32_t l = row - y;
             const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
+            // Samples outside the source are class 0 (paper).
+            for (int32_t by = 0; by < factor; ++by)
+                blockRows[by] = sy0 + by >= 0 && sy0 + by < source.Height() ? source.ScanLine(sy0 + by) : nullptr;
             for (int32_t i = 0; i < r.Width(); ++i)
             {
                 const int32_t k = r.Left + i - x;
                 const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
+                const int32_t lo = std::max(sx0, 0), hi = std::min(sx0 + factor, sourceWidth);
                 uint32_t count[4] = {0, 0, 0, 0};
                 for (int32_t by = 0; by < factor; ++by)
-                    for (int32_t bx = 0; bx < factor; ++bx)
-                        ++count[sampler.Read(sx0 + bx, sy0 + by) & 3];
+                    if (const uint8_t* samples = blockRows[by])
+                        for (int32_t sx = lo; sx < hi; ++sx)
+                            ++count[(samples[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 3];
+                // The rest of the block is paper.
+                count[0] = total - count[1] - count[2] - count[3];
                 if (alpha <= 254)
                     for (int c = 1; c < 4; ++c)
                         count[c] = (uint32_t(alpha) * count[c]) >> 8;

@@ -163,6 +163,61 @@ TEST(DrawOps, MonoGlyphsMatchABitByBitCountForAnyFactorClipAndFlip)
     }
 }
 
+TEST(DrawOps, ThreeColourGlyphsMatchASampleBySampleCount)
+{
+    std::mt19937 rng(23);
+    for (int32_t round = 0; round < 150; ++round)
+    {
+        const int32_t factor = std::vector<int32_t>{1, 2, 3, 4}[rng() % 4];
+        TDIBX source(1 + int32_t(rng() % 40), 1 + int32_t(rng() % 20), 4), dest(20, 8, 32), expected(20, 8, 32);
+        for (int32_t y = 0; y < source.Height(); ++y)
+            for (int32_t x = 0; x < source.Width(); ++x)
+                source.SetPixel(x, y, rng() % 16);
+        FillRandom(dest, rng);
+        expected.Assign(dest);
+        const TRect srcRect = Bounds(int32_t(rng() % 10) - 4, int32_t(rng() % 6) - 2, int32_t(rng() % 50),
+                                     int32_t(rng() % 25));
+        const int32_t x = int32_t(rng() % 24) - 4, y = int32_t(rng() % 10) - 2;
+        const bool flipH = rng() % 2, flipV = rng() % 2;
+        const int32_t alpha = std::vector<int32_t>{255, 100, 300}[rng() % 3];
+        const uint32_t values[3] = {uint32_t(rng() & 0xFFFFFF), uint32_t(rng() & 0xFFFFFF), uint32_t(rng() & 0xFFFFFF)};
+        const uint32_t total = uint32_t(factor * factor);
+        const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
+        for (int32_t l = 0; l < rows; ++l)
+            for (int32_t k = 0; k < cols; ++k)
+            {
+                if (!expected.BoundsRect().Contains(x + k, y + l))
+                    continue;
+                const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
+                const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
+                uint32_t count[4] = {0, 0, 0, 0};
+                for (int32_t by = 0; by < factor; ++by)
+                    for (int32_t bx = 0; bx < factor; ++bx)
+                        ++count[source.BoundsRect().Contains(sx0 + bx, sy0 + by) ? source.GetPixel(sx0 + bx, sy0 + by) & 3
+                                                                                   : 0];
+                if (alpha <= 254)
+                    for (int c = 1; c < 4; ++c)
+                        count[c] = uint32_t(alpha) * count[c] / 256;
+                if (count[1] + count[2] + count[3] == 0)
+                    continue;
+                const uint32_t d = expected.GetPixel(x + k, y + l);
+                uint32_t out = 0;
+                for (int shift : {0, 8, 16})
+                {
+                    uint32_t sum = 0;
+                    for (int c = 1; c < 4; ++c)
+                        sum += (values[c - 1] >> shift & 255) * count[c];
+                    const uint32_t channel = alpha > 255 ? std::min(255u, (d >> shift & 255) + sum / total)
+                                                         : (sum + (d >> shift & 255) * (total - count[1] - count[2] - count[3])) / total;
+                    out |= channel << shift;
+                }
+                expected.SetPixel(x + k, y + l, out);
+            }
+        dest.DrawGlyph4(x, y, source, srcRect, values[0], values[1], values[2], flipH, flipV, alpha, factor);
+        ASSERT_EQ(FirstDifference(dest, expected), "") << "round " << round << " factor " << factor << " alpha " << alpha;
+    }
+}
+
 TEST(DrawOps, ThreeColourGlyphsWeighEachClassByItsCount)
 {
     // One 2x2 block holding classes 0, 1, 1, 3 over a grey destination.
