@@ -10,9 +10,13 @@
 #include "platform/trace.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace ruko {
 namespace {
+
+// 2000-01-01 00:00:00, the calendar of every headless run.
+constexpr std::time_t HeadlessEpoch = 946684800;
 
 // The in-memory archive first, then the base folder and the archives the command line names.
 void RegisterDataSources(TStartContext& context)
@@ -78,6 +82,17 @@ void InstallEngineHooks(TGameHooks& hooks)
         };
         services.OpenUrl = [platform](const std::string& url) { return platform->OpenUrl(url); };
         services.ProgramFolder = context.ExecutableFolder;
+        services.PCTickCount = [platform] { return platform->Now(); };
+        if (platform->IsHeadless()) {
+            // A headless run repeats exactly: its calendar starts at a fixed moment and moves
+            // with the virtual clock.
+            services.LocalTime = [platform] {
+                std::time_t seconds = HeadlessEpoch + static_cast<std::time_t>(platform->Now() / 1000);
+                std::tm local{};
+                gmtime_r(&seconds, &local);
+                return local;
+            };
+        }
         Engine->CreateVariableStore();
     };
     hooks.CreateProject = [](TStartContext&) -> std::optional<TProjectInfo> {
