@@ -226,7 +226,9 @@ TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
     });
     Register(fnSetProp, [this](TFuncCall& call) {
         int32_t id = call.Arg(1).GetInt();
-        if (Properties && id >= 0 && id < PropertyCount)
+        if (id < 0 || id >= PropertyCount)
+            RaiseError(Utf8ToCp932("SetPropエラー"));
+        if (Properties)
             Properties->SetProperty(call.Arg(0).GetStr(), id, call.Arg(2));
     });
     Register(fnAssignTemp, [](TFuncCall& call) {

@@ -211,6 +211,18 @@ TEST(Compiler, AssignmentsWriteThroughElementReferences)
     EXPECT_EQ(store.Find("a")->Value->GetIntAt(0), 123);
 }
 
+TEST(Compiler, SetPropWithAPropertyOutsideTheTableStopsTheProgram)
+{
+    for (const char* id : {"-1", "171", "i - 1000"}) {
+        TParamCollection store;
+        DeclareSamples(store);
+        int32_t before = store.Find("i")->Value->GetInt();
+        std::string text = std::string("i = Length(SetProp(\"b\", ") + id + ", 1)) + 100";
+        Eval(store, text);
+        EXPECT_EQ(store.Find("i")->Value->GetInt(), before) << text;
+    }
+}
+
 TEST(Compiler, DeepNestingNeitherCrashesNorRunsAway)
 {
     std::string text = std::string(3000, '(') + "1" + std::string(3000, ')');
