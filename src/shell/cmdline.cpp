@@ -68,11 +68,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
         } else if (name == "--snapshot") {
             line.Snapshot = value();
         } else if (name == "--snapshot-at") {
-            std::string spec = value();
-            size_t colon = spec.find(':');
-            if (colon == std::string::npos || colon + 1 == spec.size())
-                throw EUsageError{"--snapshot-at expects MS:FILE.png, not '" + spec + "'"};
-            line.SnapshotsAt.push_back({Number(name, spec.substr(0, colon), 0, INT32_MAX), spec.substr(colon + 1)});
+            std::string shot = value();
+            size_t colon = shot.find(':');
+            if (colon == std::string::npos || colon + 1 == shot.size())
+                throw EUsageError{"--snapshot-at expects MS:FILE.png, not '" + shot + "'"};
+            line.SnapshotsAt.push_back({Number(name, shot.substr(0, colon), 0, INT32_MAX), shot.substr(colon + 1)});
         } else if (name == "--trace") {
             line.Trace = value();
         } else if (name == "--seed") {

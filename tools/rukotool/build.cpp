@@ -70,7 +70,7 @@ std::string Cp932Value(const TIniFile& ini, const char* section, const char* key
 }
 
 // "TYPE VALUE": int 5, real 1.5, flag true, string "text" (or the bare text).
-TGlobalVarDecl ParseVariable(const std::string& name, const std::string& spec)
+TGlobalVarDecl ParseVariable(const std::string& name, const std::string& declaration)
 {
     auto bad = [&](const std::string& why) -> TGlobalVarDecl {
         Fail(std::string(TitleFileName) + ": [Variables] " + name + ": " + why);
@@ -78,7 +78,7 @@ TGlobalVarDecl ParseVariable(const std::string& name, const std::string& spec)
     TGlobalVarDecl decl;
     if (!TryUtf8ToCp932(name, decl.Name) || decl.Name.empty())
         return bad("the name has no Shift-JIS form");
-    std::string_view text = Trim(spec);
+    std::string_view text = Trim(declaration);
     const size_t blank = text.find(' ');
     const std::string_view typeWord = text.substr(0, blank);
     const std::string_view value = blank == std::string_view::npos ? std::string_view() : Trim(text.substr(blank));
