@@ -21,9 +21,9 @@ void ComponentsUpdateStep()
     if (Bases) Bases->Step();
 }
 
-std::vector<TFrameRect> ComponentsDrawInto(uint32_t* pixels, int32_t width, int32_t height)
+std::vector<TRect> ComponentsDrawInto(uint32_t* pixels, int32_t width, int32_t height)
 {
-    std::vector<TFrameRect> copied;
+    std::vector<TRect> copied;
     if (!Bases || !pixels) return copied;
     Bases->Paint();
     TDIBX& surface = Bases->Surface();
@@ -36,7 +36,7 @@ std::vector<TFrameRect> ComponentsDrawInto(uint32_t* pixels, int32_t width, int3
             std::copy(row + r.Left, row + r.Right,
                       pixels + static_cast<size_t>(y) * static_cast<size_t>(width) + r.Left);
         }
-        copied.push_back({r.Left, r.Top, r.Right, r.Bottom});
+        copied.push_back(r);
     }
     return copied;
 }

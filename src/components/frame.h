@@ -1,15 +1,11 @@
 #pragma once
-// The process-wide component list as the frame loop drives it. This header stays free of the
-// drawing types so the shell can use it beside the platform's own.
+// The process-wide component list as the frame loop drives it.
+#include "base/rect.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace ruko {
-
-struct TFrameRect
-{
-    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-};
 
 // Sizes the screen of `Bases` (the project's screen size).
 void ComponentsSetScreenSize(int32_t width, int32_t height);
@@ -19,7 +15,7 @@ void ComponentsInputStep(int32_t frameDeltaMs);
 void ComponentsUpdateStep();
 // Paints the changed areas and copies them into a 0x00RRGGBB picture of `width` x `height`
 // (rows packed). Answers the copied rectangles.
-std::vector<TFrameRect> ComponentsDrawInto(uint32_t* pixels, int32_t width, int32_t height);
+std::vector<TRect> ComponentsDrawInto(uint32_t* pixels, int32_t width, int32_t height);
 
 // Input from the window, in picture coordinates.
 void ComponentsMouseDown(bool left, int32_t x, int32_t y);

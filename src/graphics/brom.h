@@ -4,7 +4,7 @@
 // as the XML container. PNG and BMP files load as one-frame lists through the same interface.
 #include "archive/bigstream.h"
 #include "graphics/picture.h"
-#include "graphics/rect.h"
+#include "base/rect.h"
 
 #include <array>
 #include <cstdint>

@@ -21,7 +21,7 @@
 // (a destination pixel already equal to the source is left unchanged); operations that take the
 // extended 0..511 range draw additively with weight min(alpha - 256, 255) from 256 on:
 // out = min(max, d + floor(w * s / 256)).
-#include "graphics/rect.h"
+#include "base/rect.h"
 
 #include <array>
 #include <cstddef>

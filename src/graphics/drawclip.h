@@ -1,6 +1,6 @@
 #pragma once
 // Clipping shared by the drawing loops (internal to the graphics subsystem).
-#include "graphics/rect.h"
+#include "base/rect.h"
 
 #include <cstdint>
 

@@ -10,15 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/rect.h"
 #include "platform/inputscript.h"
 
 namespace ruko {
-
-struct TRect
-{
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
-    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-};
 
 // A full-screen mode as the display offers it.
 struct TDisplayMode

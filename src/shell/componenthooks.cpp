@@ -24,8 +24,7 @@ void InstallComponentHooks(TGameHooks& hooks)
     hooks.UpdateComponents = [] { ComponentsUpdateStep(); };
     hooks.DrawComponents = [](TFrameSurface& surface) {
         TDrawResult result;
-        for (const TFrameRect& r : ComponentsDrawInto(surface.Pixels.data(), surface.Width, surface.Height))
-            result.Dirty.push_back(TRect{r.Left, r.Top, r.Right, r.Bottom});
+        result.Dirty = ComponentsDrawInto(surface.Pixels.data(), surface.Width, surface.Height);
         return result;
     };
     hooks.KeyDown = [](int code) { ComponentsKey(code, true); };
