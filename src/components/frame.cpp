@@ -16,6 +16,26 @@ void ComponentsInputStep(int32_t frameDeltaMs)
     if (Bases) Bases->InputStep(frameDeltaMs);
 }
 
+TInputFlags ComponentsInputFlags()
+{
+    TInputFlags flags;
+    if (!Bases) return flags;
+    const TRukoBase& base = Bases->GetActiveBase();
+    flags.LClick = base.LClick;
+    flags.RClick = base.RClick;
+    // A press captured by a component is not a press of the screen.
+    flags.LPush = base.LHeld && (base.Capture & (1 | 4)) == 0;
+    flags.RPush = base.RHeld && (base.Capture & (2 | 8)) == 0;
+    flags.WheelDown = base.WheelDown;
+    flags.WheelUp = base.WheelUp;
+    for (int code = 0; code < 256; ++code) {
+        flags.KeyPush[code] = Bases->IsKeyHeld(code);
+        flags.KeyClick[code] = Bases->WasKeyPressed(code);
+        flags.KeyRepeat[code] = Bases->IsKeyRepeat(code);
+    }
+    return flags;
+}
+
 void ComponentsUpdateStep()
 {
     if (Bases) Bases->Step();

@@ -2,10 +2,24 @@
 // The process-wide component list as the frame loop drives it.
 #include "base/rect.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 namespace ruko {
+
+// Input seen by the system variables, taken from the active base window after each
+// input step.
+struct TInputFlags
+{
+    bool LClick = false, RClick = false, LPush = false, RPush = false;
+    bool WheelDown = false, WheelUp = false;
+    // Windows virtual-key numbers 0..255.
+    std::array<bool, 256> KeyPush{}, KeyClick{}, KeyRepeat{};
+};
+
+// The input flags of the frame just stepped (all clear while there is no component list).
+TInputFlags ComponentsInputFlags();
 
 // Sizes the screen of `Bases` (the project's screen size).
 void ComponentsSetScreenSize(int32_t width, int32_t height);

@@ -3,6 +3,7 @@
 // outside service they need comes through TBuiltinServices, so the shell fills it from the
 // platform layer and the subsystems, and tests fill it with fakes. A service left unset answers
 // the documented fallback of a player without it (FALSE, 0, "", nothing happens).
+#include "components/frame.h"
 #include "params/functable.h"
 #include "params/sysvars.h"
 
@@ -34,15 +35,6 @@ public:
 
 private:
     uint64_t state_ = 0;
-};
-
-// Input seen by the system variables, filled by the component list's input step each frame.
-struct TInputFlags
-{
-    bool LClick = false, RClick = false, LPush = false, RPush = false;
-    bool WheelDown = false, WheelUp = false;
-    // Windows virtual-key numbers 0..255.
-    std::array<bool, 256> KeyPush{}, KeyClick{}, KeyRepeat{};
 };
 
 // Item state kinds of the item functions (GetCheck, GetEnabled, ...).

@@ -20,7 +20,10 @@ void InstallComponentHooks(TGameHooks& hooks)
             if (info) ComponentsSetScreenSize(info->ScreenWidth, info->ScreenHeight);
             return info;
         };
-    hooks.TakeInputSnapshot = [] { ComponentsInputStep(FrameDelta); };
+    hooks.TakeInputSnapshot = [] {
+        ComponentsInputStep(FrameDelta);
+        if (Engine) Engine->Services().Input = ComponentsInputFlags();
+    };
     hooks.UpdateComponents = [] { ComponentsUpdateStep(); };
     hooks.DrawComponents = [](TFrameSurface& surface) {
         TDrawResult result;
