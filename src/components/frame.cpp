@@ -36,6 +36,11 @@ TInputFlags ComponentsInputFlags()
     return flags;
 }
 
+std::string ComponentsCursorName()
+{
+    return Bases ? Bases->GetActiveBase().CursorName : std::string();
+}
+
 void ComponentsUpdateStep()
 {
     if (Bases) Bases->Step();

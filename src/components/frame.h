@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace ruko {
@@ -20,6 +21,9 @@ struct TInputFlags
 
 // The input flags of the frame just stepped (all clear while there is no component list).
 TInputFlags ComponentsInputFlags();
+
+// The cursor file named by the component last under the pointer ("" for none).
+std::string ComponentsCursorName();
 
 // Sizes the screen of `Bases` (the project's screen size).
 void ComponentsSetScreenSize(int32_t width, int32_t height);

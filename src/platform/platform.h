@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/rect.h"
+#include "platform/cursorfile.h"
 #include "platform/inputscript.h"
 
 namespace ruko {
@@ -120,6 +121,9 @@ public:
     // Pointer position in picture coordinates, and warping it there.
     virtual void GetMouse(int& x, int& y) = 0;
     virtual void WarpMouse(int x, int y) = 0;
+    // The pointer shape over the picture: a decoded cursor file, or null for the standard one.
+    // Headless runs have no pointer and ignore it.
+    virtual void SetCursorImage(const TCursorImage*) {}
 
     // --- Boxes. Texts are CP932. Headless prints them on stderr and answers from the input
     // script ("answer" lines), else Cancel/No.

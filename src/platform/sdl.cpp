@@ -3,6 +3,7 @@
 // letterboxes the picture and maps the mouse back for us.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,7 @@ public:
         if (toolbarTexture_) SDL_DestroyTexture(toolbarTexture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (window_) SDL_DestroyWindow(window_);
+        if (cursor_) SDL_FreeCursor(cursor_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     }
 
@@ -206,6 +208,25 @@ public:
         SDL_WarpMouseInWindow(window_, wx, wy);
     }
 
+    void SetCursorImage(const TCursorImage* image) override
+    {
+        SDL_Cursor* made = nullptr;
+        if (image && image->Width > 0 && image->Height > 0) {
+            SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                const_cast<uint32_t*>(image->Argb.data()), image->Width, image->Height, 32, image->Width * 4,
+                SDL_PIXELFORMAT_ARGB8888);
+            if (surface) {
+                made = SDL_CreateColorCursor(surface, std::clamp(image->HotX, 0, image->Width - 1),
+                                             std::clamp(image->HotY, 0, image->Height - 1));
+                SDL_FreeSurface(surface);
+            }
+        }
+        // A cursor that cannot be made leaves the standard one.
+        SDL_SetCursor(made ? made : SDL_GetDefaultCursor());
+        if (cursor_) SDL_FreeCursor(cursor_);
+        cursor_ = made;
+    }
+
     void WarningBox(const std::string& captionCp932, const std::string& textCp932) override
     {
         Box(SDL_MESSAGEBOX_WARNING, captionCp932, textCp932, {{TBoxAnswer::Ok, "OK"}});
@@ -244,6 +265,8 @@ public:
     }
 
 private:
+    SDL_Cursor* cursor_ = nullptr;
+
     bool ToolbarInWindow() const { return setup_.ToolbarVisible && !fullScreen_; }
     int ClientWidth() const { return setup_.ScreenWidth; }
     int ClientHeight() const { return setup_.ScreenHeight + (setup_.ToolbarVisible ? DockHeight : 0); }

@@ -1,16 +1,48 @@
 #include "shell/componenthooks.h"
 
+#include "archive/vrfiles.h"
+#include "base/error.h"
 #include "base/globals.h"
 #include "components/frame.h"
 #include "engine/objcommands.h"
 #include "engine/runtime.h"
+#include "params/paramcollection.h"
+#include "platform/cursorfile.h"
 #include "shell/screenman.h"
 
 namespace ruko {
 
+namespace {
+
+TPlatform* CursorPlatform = nullptr;
+std::string ShownCursor;
+
+// The pointer follows the cursor file of the component under it, else the title's default
+// ("@Cursor"); a file that cannot be read or decoded shows the standard pointer.
+void ShowCursorFile()
+{
+    std::string wanted = ComponentsCursorName();
+    if (wanted.empty() && ParamMan) wanted = ParamMan->Cursor;
+    if (!CursorPlatform || wanted == ShownCursor) return;
+    ShownCursor = wanted;
+    TCursorImage image;
+    bool decoded = false;
+    if (!wanted.empty() && FileManager) {
+        try {
+            decoded = DecodeCursorFile(FileManager->LoadFile(wanted), image);
+        } catch (const ERukoError&) {
+        }
+    }
+    CursorPlatform->SetCursorImage(decoded ? &image : nullptr);
+}
+
+} // namespace
+
 void InstallComponentHooks(TGameHooks& hooks)
 {
-    hooks.InitializeComponents = [](TStartContext&) {
+    hooks.InitializeComponents = [](TStartContext& context) {
+        CursorPlatform = &context.Platform;
+        ShownCursor.clear();
         if (Engine) CreateComponentList(Engine->Events(), 8, 8);
     };
     auto createProject = hooks.CreateProject;
@@ -23,6 +55,7 @@ void InstallComponentHooks(TGameHooks& hooks)
     hooks.TakeInputSnapshot = [] {
         ComponentsInputStep(FrameDelta);
         if (Engine) Engine->Services().Input = ComponentsInputFlags();
+        ShowCursorFile();
     };
     hooks.UpdateComponents = [] { ComponentsUpdateStep(); };
     hooks.DrawComponents = [](TFrameSurface& surface) {
