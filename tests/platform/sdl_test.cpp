@@ -127,3 +127,23 @@ TEST_F(SdlPlatformTest, KeysArriveAsVirtualKeysWithoutRepeats)
     EXPECT_EQ(events[0].Key, 0x0D);
     EXPECT_EQ(events[1].Kind, TEventKind::KeyUp);
 }
+
+namespace {
+
+TEST_F(SdlPlatformTest, CursorImagesComeAndGoWithoutLeaksOrCrashes)
+{
+    TCursorImage image;
+    image.Width = 2;
+    image.Height = 2;
+    image.HotX = 5; // outside the image: clamped
+    image.HotY = -1;
+    image.Argb = {0xFF000000, 0, 0, 0xFFFFFFFF};
+    platform->SetCursorImage(&image);
+    platform->SetCursorImage(&image);
+    platform->SetCursorImage(nullptr);
+    platform->SetCursorImage(&image);
+    TCursorImage empty;
+    platform->SetCursorImage(&empty);
+}
+
+} // namespace
