@@ -134,7 +134,7 @@ public:
     }
 };
 
-class TComCalc final : public TCommand
+class TComCalc : public TCommand
 {
 public:
     using TCommand::TCommand;
@@ -202,15 +202,11 @@ public:
     }
 };
 
-class TComWhileInit final : public TCommand
+// Runs its expression once before the loop, as a Calc does.
+class TComWhileInit final : public TComCalc
 {
 public:
-    using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
-    {
-        ++index;
-        ExprAt(0).Run();
-    }
+    using TComCalc::TComCalc;
 };
 
 class TComWhileLoop final : public TCommand

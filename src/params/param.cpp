@@ -537,4 +537,22 @@ std::unique_ptr<TCustomParam> TParamVar::Clone() const
     return copy;
 }
 
+std::string DescribeValue(const TCustomParam* value)
+{
+    if (!value)
+        return "none";
+    switch (value->GetVarType()) {
+    case ptInt:
+        return "int " + IntToStr(value->GetInt());
+    case ptFloat:
+        return "real " + FloatToStr(value->GetFloat());
+    case ptFlag:
+        return std::string("flag ") + (value->GetFlag() ? "TRUE" : "FALSE");
+    case ptStr:
+        return "string " + Cp932ToUtf8(value->GetStr());
+    default:
+        return "none";
+    }
+}
+
 } // namespace ruko

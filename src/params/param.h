@@ -247,4 +247,8 @@ public:
 // references).
 std::unique_ptr<TCustomParam> CopyAsKind(const TCustomParam& src, uint8_t code);
 
+// A value as one line "<kind> <value>" (kind int, real, flag or string; "none" for no value),
+// strings as UTF-8: how the tools and tests show an expression's Result.
+std::string DescribeValue(const TCustomParam* value);
+
 } // namespace ruko

@@ -15,19 +15,7 @@ namespace ruko::testing {
 // "error <message>". Text in and out is UTF-8.
 inline std::string Describe(const TCustomParam* result)
 {
-    if (!result) return "none";
-    switch (result->GetVarType()) {
-    case ptInt:
-        return "int " + IntToStr(result->GetInt());
-    case ptFloat:
-        return "real " + FloatToStr(result->GetFloat());
-    case ptFlag:
-        return std::string("flag ") + (result->GetFlag() ? "TRUE" : "FALSE");
-    case ptStr:
-        return "string " + Cp932ToUtf8(result->GetStr());
-    default:
-        return "none";
-    }
+    return DescribeValue(result);
 }
 
 inline std::string Eval(TParamCollection& store, const std::string& utf8)

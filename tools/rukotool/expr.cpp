@@ -77,24 +77,6 @@ void DeclareVariable(TParamCollection& store, const std::string& declaration)
     }
 }
 
-std::string Describe(const TCustomParam* result)
-{
-    if (!result)
-        return "none";
-    switch (result->GetVarType()) {
-    case ptInt:
-        return "int " + IntToStr(result->GetInt());
-    case ptFloat:
-        return "real " + FloatToStr(result->GetFloat());
-    case ptFlag:
-        return std::string("flag ") + (result->GetFlag() ? "TRUE" : "FALSE");
-    case ptStr:
-        return "string " + Cp932ToUtf8(result->GetStr());
-    default:
-        return "none";
-    }
-}
-
 int RunExpr(const std::vector<std::string>& args)
 {
     std::string text;
@@ -139,7 +121,7 @@ int RunExpr(const std::vector<std::string>& args)
         DeclareVariable(store, variable);
     if (!program.Execute(store))
         std::fprintf(stderr, "rukotool expr: stopped: %s\n", Cp932ToUtf8(program.LastError).c_str());
-    std::printf("%s\n", Describe(program.Result.get()).c_str());
+    std::printf("%s\n", DescribeValue(program.Result.get()).c_str());
     SysFuncMan.reset(); // its bodies refer to `services`
     return 0;
 }
