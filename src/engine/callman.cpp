@@ -307,20 +307,7 @@ bool TCallMan::CheckEvent(int depth)
     if (!entry)
         return false;
     try {
-        TStack frame;
-        frame.PageName = Page ? Page->Name : std::string();
-        frame.Index = Index;
-        frame.Entered = Entered;
-        frame.Args = Args;
-        frame.Sender = EventSender;
-        frame.Continue = Running;
-        frame.EventFrame = true;
-        if (Entered && current) {
-            TKwBigMemoryStream state;
-            current->SaveState(state);
-            frame.SavedState = state.TakeBytes();
-        }
-        PushFrame(std::move(frame));
+        PushFrame(HandlerFrame());
         Page = GetPage(file, true);
     } catch (const std::exception& error) {
         events_->Remove(entry);
@@ -478,7 +465,7 @@ void TCallMan::ResetAll(const std::string& pageName, int target, TPage*& page, i
     index = target;
 }
 
-void TCallMan::EnterResumePage(const std::string& pageName, int index)
+TStack TCallMan::HandlerFrame() const
 {
     TStack frame;
     frame.PageName = Page ? Page->Name : std::string();
@@ -493,7 +480,12 @@ void TCallMan::EnterResumePage(const std::string& pageName, int index)
         current->SaveState(state);
         frame.SavedState = state.TakeBytes();
     }
-    PushFrame(std::move(frame));
+    return frame;
+}
+
+void TCallMan::EnterResumePage(const std::string& pageName, int index)
+{
+    PushFrame(HandlerFrame());
     Page = GetPage(pageName, true);
     Index = index;
     Entered = false;

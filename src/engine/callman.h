@@ -125,6 +125,9 @@ private:
     void ExecuteCommand(TPage*& page);
     int ExecOne();
     bool CheckEvent(int depth);
+    // The frame an event handler (or a resume page) is entered with: where the flow stands now,
+    // with the running command's state when it had started.
+    TStack HandlerFrame() const;
     // True while an event handler's own frame is on the stack.
     bool InHandler() const;
     void SyncScope();
