@@ -31,7 +31,8 @@ struct TMixedArchive
             size_t size = size_t{16} << 10 << (random() % 9); // 16 KiB .. 4 MiB
             std::vector<uint8_t> plain(size);
             for (size_t k = 0; k < size; ++k)
-                plain[k] = static_cast<uint8_t>(random() % 4 == 0 ? random() : "abcdefgh     \n"[random() % 14]);
+                plain[k] =
+                    static_cast<uint8_t>(random() % 4 == 0 ? random() : "abcdefgh     \n"[random() % 14]);
             char name[32];
             std::snprintf(name, sizeof name, "data\\%05d.bin", i);
             building.AddMemoryFile(name).Data->Write(plain.data(), static_cast<int64_t>(plain.size()));
@@ -69,7 +70,8 @@ int64_t InflateAllWithZlib(TMixedArchive& mixed)
     const uint8_t* base = mixed.source->Bytes().data();
     for (size_t i = 0; i < mixed.spans.size(); ++i) {
         // The same work the archive does: a copy of the member's bytes, then one inflate.
-        std::vector<uint8_t> packed(base + mixed.spans[i].first, base + mixed.spans[i].first + mixed.spans[i].second);
+        std::vector<uint8_t> packed(base + mixed.spans[i].first,
+                                    base + mixed.spans[i].first + mixed.spans[i].second);
         std::vector<uint8_t> plain(mixed.plainSizes[i]);
         uLongf size = static_cast<uLongf>(plain.size());
         uncompress(plain.data(), &size, packed.data(), static_cast<uLong>(packed.size()));

@@ -55,8 +55,7 @@ std::vector<uint8_t> LayeredFile(TBromCompression compression)
         auto layer = std::make_unique<TBromLayer>();
         layer->Name = "layer" + std::to_string(i);
         layer->Picture = Artwork(i);
-        if (i == 1)
-            layer->TransColor = 0; // keyed, as a middle layer often is
+        if (i == 1) layer->TransColor = 0; // keyed, as a middle layer often is
         if (i == 2) {
             layer->AlphaPlane = AlphaFigure();
             layer->AlphaOn = true;
@@ -78,12 +77,18 @@ void LoadLayered(benchmark::State& state, TBromCompression compression)
         benchmark::DoNotOptimize(list.Frames(0).Picture.Bytes().data());
     }
     state.counters["file_KiB"] = double(file.size()) / 1024;
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(double(Width) * Height * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] = benchmark::Counter(double(Width) * Height * double(state.iterations()) / 1e6,
+                                                    benchmark::Counter::kIsRate);
 }
 
-void BM_LoadLayeredZlib(benchmark::State& state) { LoadLayered(state, bcZlib); }
-void BM_LoadLayeredJpeg(benchmark::State& state) { LoadLayered(state, bcJpeg); }
+void BM_LoadLayeredZlib(benchmark::State& state)
+{
+    LoadLayered(state, bcZlib);
+}
+void BM_LoadLayeredJpeg(benchmark::State& state)
+{
+    LoadLayered(state, bcJpeg);
+}
 
 BENCHMARK(BM_LoadLayeredZlib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadLayeredJpeg)->Unit(benchmark::kMillisecond);

@@ -38,8 +38,7 @@ const TDIBX& Noise(int32_t width, int32_t height, uint32_t seed)
 void FillEdges(TDIBX& mask)
 {
     for (int32_t y = 0; y < mask.Height(); ++y)
-        for (int32_t x = 0; x < mask.Width(); ++x)
-        {
+        for (int32_t x = 0; x < mask.Width(); ++x) {
             const double v = std::sin(x * 0.05) * std::cos(y * 0.07) * 600;
             mask.SetPixel(x, y, uint32_t(std::clamp(v + 128, 0.0, 255.0)));
         }
@@ -71,15 +70,14 @@ TScene& Scene()
 
 void SetRate(benchmark::State& state, double pixelsPerIteration)
 {
-    state.counters["MP/s"] =
-        benchmark::Counter(pixelsPerIteration / 1e6 * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["MP/s"] = benchmark::Counter(pixelsPerIteration / 1e6 * double(state.iterations()),
+                                                benchmark::Counter::kIsRate);
 }
 
 template <class Draw> void RunDraw(benchmark::State& state, Draw draw)
 {
     TScene& s = Scene();
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         state.PauseTiming();
         s.Restore();
         state.ResumeTiming();
@@ -91,7 +89,8 @@ template <class Draw> void RunDraw(benchmark::State& state, Draw draw)
 
 void Copy(benchmark::State& state)
 {
-    RunDraw(state, [](TScene& s) { s.Dest.Draw(0, 0, s.Source, s.Source.BoundsRect(), false, false, false); });
+    RunDraw(state,
+            [](TScene& s) { s.Dest.Draw(0, 0, s.Source, s.Source.BoundsRect(), false, false, false); });
 }
 void CopyFlipped(benchmark::State& state)
 {
@@ -104,12 +103,14 @@ void CopyKeyed(benchmark::State& state)
 }
 void Blend(benchmark::State& state)
 {
-    RunDraw(state,
-            [](TScene& s) { s.Dest.DrawAlpha(0, 0, s.Source, s.Source.BoundsRect(), false, false, false, 160); });
+    RunDraw(state, [](TScene& s) {
+        s.Dest.DrawAlpha(0, 0, s.Source, s.Source.BoundsRect(), false, false, false, 160);
+    });
 }
 void Additive(benchmark::State& state)
 {
-    RunDraw(state, [](TScene& s) { s.Dest.DrawAdd(0, 0, s.Source, s.Source.BoundsRect(), false, false, 40); });
+    RunDraw(state,
+            [](TScene& s) { s.Dest.DrawAdd(0, 0, s.Source, s.Source.BoundsRect(), false, false, 40); });
 }
 void FillAlpha(benchmark::State& state)
 {
@@ -128,13 +129,15 @@ void AlphaMask(benchmark::State& state)
 }
 void AddMask(benchmark::State& state)
 {
-    RunDraw(state,
-            [](TScene& s) { s.Dest.DrawAddMask(0, 0, s.Source, s.Source.BoundsRect(), false, false, s.Mask, 80); });
+    RunDraw(state, [](TScene& s) {
+        s.Dest.DrawAddMask(0, 0, s.Source, s.Source.BoundsRect(), false, false, s.Mask, 80);
+    });
 }
 void GlyphMask(benchmark::State& state)
 {
-    RunDraw(state,
-            [](TScene& s) { s.Dest.DrawMaskColor(0, 0, s.Mask, s.Mask.BoundsRect(), false, false, 0xFFEEDD, 255); });
+    RunDraw(state, [](TScene& s) {
+        s.Dest.DrawMaskColor(0, 0, s.Mask, s.Mask.BoundsRect(), false, false, 0xFFEEDD, 255);
+    });
 }
 void MonoGlyph(benchmark::State& state)
 {
@@ -142,8 +145,7 @@ void MonoGlyph(benchmark::State& state)
     static const TDIBX& page = *[] {
         auto p = new TDIBX(ScreenW * 4, ScreenH * 4, 1);
         std::mt19937 rng(5);
-        for (int32_t y = 0; y < p->Height(); ++y)
-        {
+        for (int32_t y = 0; y < p->Height(); ++y) {
             uint8_t* row = p->ScanLine(y);
             for (int32_t i = 0; i < RowPitch(p->Width(), 1); ++i)
                 row[i] = uint8_t(rng());
@@ -164,15 +166,15 @@ void StretchHalf(benchmark::State& state)
 void StretchDouble(benchmark::State& state)
 {
     RunDraw(state, [](TScene& s) {
-        s.Dest.StretchDraw(s.Dest.BoundsRect(), s.Source, TRect(0, 0, ScreenW / 2, ScreenH / 2), false, false, false,
-                           255);
+        s.Dest.StretchDraw(s.Dest.BoundsRect(), s.Source, TRect(0, 0, ScreenW / 2, ScreenH / 2), false, false,
+                           false, 255);
     });
 }
 void StretchDoubleBlend(benchmark::State& state)
 {
     RunDraw(state, [](TScene& s) {
-        s.Dest.StretchDraw(s.Dest.BoundsRect(), s.Source, TRect(0, 0, ScreenW / 2, ScreenH / 2), false, false, false,
-                           128);
+        s.Dest.StretchDraw(s.Dest.BoundsRect(), s.Source, TRect(0, 0, ScreenW / 2, ScreenH / 2), false, false,
+                           false, 128);
     });
 }
 void Rotate(benchmark::State& state)
@@ -217,8 +219,7 @@ pixman_image_t* Wrap(TDIBX& dib)
                                     reinterpret_cast<uint32_t*>(dib.ScanLine(0)), dib.Pitch());
 }
 
-template <class Ours>
-void AgainstPixman(benchmark::State& state, pixman_op_t op, uint8_t weight, Ours ours)
+template <class Ours> void AgainstPixman(benchmark::State& state, pixman_op_t op, uint8_t weight, Ours ours)
 {
     TScene& s = Scene();
     pixman_image_t* dest = Wrap(s.Dest);
@@ -226,8 +227,7 @@ void AgainstPixman(benchmark::State& state, pixman_op_t op, uint8_t weight, Ours
     const pixman_color_t solid = {0, 0, 0, uint16_t(weight * 257)};
     pixman_image_t* mask = pixman_image_create_solid_fill(&solid);
     double oursTime = 0, pixmanTime = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         s.Restore();
         const double t0 = ThreadSeconds();
         ours(s);

@@ -25,8 +25,7 @@ std::map<std::string, std::vector<uint8_t>> CompilePages(const std::map<std::str
         list.push_back({page, page, text});
     std::vector<TCompiledPage> compiled;
     std::vector<TScenarioError> errors;
-    if (!CompileScenarios(list, compiled, errors))
-        throw std::runtime_error(errors[0].Format());
+    if (!CompileScenarios(list, compiled, errors)) throw std::runtime_error(errors[0].Format());
     std::map<std::string, std::vector<uint8_t>> pages;
     for (TCompiledPage& page : compiled)
         pages[page.PageName] = std::move(page.Bytes);
@@ -71,13 +70,13 @@ struct TEngineFixture
 void BM_WhileLoopOfCalc(benchmark::State& state)
 {
     const int64_t iterations = state.range(0);
-    TEngineFixture engine({{"main.rsb", "var int i = 0\nvar int x = 0\nwhile i < " + std::to_string(iterations) +
-                                            "\n  calc x = x + 2\nloop i = i + 1\n[yield] calc i = i\n"}});
+    TEngineFixture engine(
+        {{"main.rsb", "var int i = 0\nvar int x = 0\nwhile i < " + std::to_string(iterations) +
+                          "\n  calc x = x + 2\nloop i = i + 1\n[yield] calc i = i\n"}});
     for (auto _ : state) {
         engine.calls->Start("main.rsb");
         engine.calls->Step();
-        if (engine.Int("x") != 2 * iterations)
-            state.SkipWithError("the loop did not finish in one step");
+        if (engine.Int("x") != 2 * iterations) state.SkipWithError("the loop did not finish in one step");
     }
     // While, Calc and the loop step per iteration.
     state.SetItemsProcessed(state.iterations() * iterations * 3);

@@ -21,8 +21,7 @@ struct TPictures
     {
         std::mt19937 rng(9);
         for (int32_t y = 0; y < ScreenH; ++y)
-            for (int32_t x = 0; x < ScreenW; ++x)
-            {
+            for (int32_t x = 0; x < ScreenW; ++x) {
                 From.SetPixel(x, y, rng() & 0xFFFFFF);
                 // The new picture shares a third of its pixels with the old one (for DiffOnly).
                 To.SetPixel(x, y, x % 3 == 0 ? From.GetPixel(x, y) : rng() & 0xFFFFFF);
@@ -53,8 +52,7 @@ void Prepare(benchmark::State& state)
     const int32_t type = int32_t(state.range(0));
     state.SetLabel(WipeTypeName(type));
     Pictures(); // built once, outside the timing
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         auto wipe = Create(type);
         wipe->Prepare();
         benchmark::DoNotOptimize(wipe.get());
@@ -68,8 +66,7 @@ void Frame(benchmark::State& state)
     auto wipe = Create(type);
     wipe->Prepare();
     int32_t frame = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         // 300..700 ms in steps of 15 ms (one frame of the player).
         wipe->Elapsed = 300 + (frame++ * 15) % 400;
         benchmark::DoNotOptimize(wipe->Step());

@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     std::vector<uint8_t> written = EncodeBmp24(picture);
     TPicture again = DecodeBmp(written.data(), written.size());
-    if (again.Width() != picture.Width() || again.Height() != picture.Height())
-        std::abort();
+    if (again.Width() != picture.Width() || again.Height() != picture.Height()) std::abort();
     for (int y = 0; y < picture.Height(); ++y)
         for (int x = 0; x < picture.Width(); ++x)
             if (picture.PixelToColor(picture.GetPixel(x, y)) != again.PixelToColor(again.GetPixel(x, y)))

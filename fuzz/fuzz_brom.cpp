@@ -16,8 +16,7 @@ const int Versions[8] = {0, 99, 100, 101, 102, 103, 104, 105};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2)
-        return 0;
+    if (size < 2) return 0;
     fuzz::TLoadOptions options(data[0]);
     int version = Versions[data[1] & 7];
     std::vector<uint8_t> bytes;

@@ -20,8 +20,8 @@ struct TLoadOptions
     int TargetBits;
 
     explicit TLoadOptions(uint8_t bits)
-        : FirstFrameOnly(bits & 1), KeepLayers(bits & 2), Convert(bits & 4), IdentCode(bits & 8 ? 0x2545F491 : 0),
-          TargetBits(bits & 16 ? 16 : 0)
+        : FirstFrameOnly(bits & 1), KeepLayers(bits & 2), Convert(bits & 4),
+          IdentCode(bits & 8 ? 0x2545F491 : 0), TargetBits(bits & 16 ? 16 : 0)
     {
     }
 };
@@ -29,14 +29,12 @@ struct TLoadOptions
 // TPicture::operator== row by row: large pictures would otherwise dominate the run time.
 inline bool SamePicture(const TPicture& a, const TPicture& b)
 {
-    if (a.Bits() < 8)
-        return a == b;
+    if (a.Bits() < 8) return a == b;
     if (a.Width() != b.Width() || a.Height() != b.Height() || a.Bits() != b.Bits() || a.Palette != b.Palette)
         return false;
     size_t rowBytes = size_t(PackedRowBytes(a.Width(), a.Bits()));
     for (int y = 0; y < a.Height(); ++y)
-        if (std::memcmp(a.Row(y), b.Row(y), rowBytes) != 0)
-            return false;
+        if (std::memcmp(a.Row(y), b.Row(y), rowBytes) != 0) return false;
     return true;
 }
 
@@ -56,12 +54,12 @@ inline void ExerciseLoaded(TBromFrameList& list, const TLoadOptions& options)
             TBromFrameList again(list.IdentCode);
             saved.SetPosition(0);
             again.LoadFromStream(saved, false, options.KeepLayers, false);
-            if (again.Count() != list.Count())
-                std::abort();
+            if (again.Count() != list.Count()) std::abort();
             for (int i = 0; i < list.Count(); ++i) {
                 const TBromFrame& a = list.Frames(i);
                 const TBromFrame& b = again.Frames(i);
-                if (!SamePicture(a.Picture, b.Picture) || !SamePlane(a.AlphaPlane, b.AlphaPlane) || a.TransColor != b.TransColor)
+                if (!SamePicture(a.Picture, b.Picture) || !SamePlane(a.AlphaPlane, b.AlphaPlane) ||
+                    a.TransColor != b.TransColor)
                     std::abort();
             }
         }

@@ -11,14 +11,12 @@ using namespace ruko;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 3)
-        return 0;
+    if (size < 3) return 0;
     fuzz::TLoadOptions options(data[0]);
     size_t length = std::min<size_t>(data[1] | data[2] << 8, size - 3);
     uLongf packedSize = compressBound(uLong(length));
     std::vector<uint8_t> packed(packedSize);
-    if (compress(packed.data(), &packedSize, data + 3, uLong(length)) != Z_OK)
-        return 0;
+    if (compress(packed.data(), &packedSize, data + 3, uLong(length)) != Z_OK) return 0;
     std::vector<uint8_t> bytes{'B', 'r', 'o', 'm', 'X', '2', '0', '0'};
     for (int shift = 0; shift < 32; shift += 8)
         bytes.push_back(uint8_t(packedSize >> shift));

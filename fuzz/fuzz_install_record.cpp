@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const ERukoError&) {
         return 0;
     }
-    if (install.Version == 0)
-        return 0; // without the magic, a disk number beginning "is" reads differently
+    if (install.Version == 0) return 0; // without the magic, a disk number beginning "is" reads differently
     std::vector<uint8_t> written = install.SaveToBytes();
     TKwBigMemoryStream again(written);
     TRukoInstallSet reread;

@@ -27,12 +27,10 @@ int64_t TKwBigStream::CopyFromBig(TKwBigStream& source, int64_t count)
     while (copied < count) {
         int64_t want = std::min<int64_t>(count - copied, static_cast<int64_t>(buffer.size()));
         int64_t got = source.Read(buffer.data(), want);
-        if (got <= 0)
-            break;
+        if (got <= 0) break;
         int64_t wrote = Write(buffer.data(), got);
         copied += wrote;
-        if (wrote < got)
-            break;
+        if (wrote < got) break;
     }
     return copied;
 }
@@ -44,11 +42,9 @@ void TKwBigMemoryStream::SetPosition(int64_t pos)
 
 int64_t TKwBigMemoryStream::Write(const void* buffer, int64_t count)
 {
-    if (count <= 0)
-        return 0;
+    if (count <= 0) return 0;
     size_t end = static_cast<size_t>(position_ + count);
-    if (end > bytes_.size())
-        bytes_.resize(end);
+    if (end > bytes_.size()) bytes_.resize(end);
     std::memcpy(bytes_.data() + position_, buffer, static_cast<size_t>(count));
     position_ = static_cast<int64_t>(end);
     return count;
@@ -57,8 +53,7 @@ int64_t TKwBigMemoryStream::Write(const void* buffer, int64_t count)
 int64_t TKwBigMemoryStream::Read(void* buffer, int64_t count)
 {
     int64_t available = std::clamp<int64_t>(GetSize() - position_, 0, std::max<int64_t>(count, 0));
-    if (available > 0)
-        std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(available));
+    if (available > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(available));
     position_ += available;
     return available;
 }
@@ -88,15 +83,14 @@ void TKwBigMemoryStream::SaveToFile(const std::string& hostPath)
 {
     std::string_view content(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
     if (!WriteHostFileAtomic(hostPath, content))
-        RaiseError(FormatText(Utf8ToCp932("%s:ファイルに書き込めません").c_str(), Utf8ToCp932(hostPath).c_str()));
+        RaiseError(
+            FormatText(Utf8ToCp932("%s:ファイルに書き込めません").c_str(), Utf8ToCp932(hostPath).c_str()));
 }
-
 
 int64_t TMemoryRangeSource::ReadAt(int64_t position, void* buffer, int64_t count) const
 {
     int64_t size = SourceSize();
-    if (position < 0 || position >= size || count <= 0)
-        return 0;
+    if (position < 0 || position >= size || count <= 0) return 0;
     int64_t take = std::min(count, size - position);
     std::memcpy(buffer, bytes_.data() + position, static_cast<size_t>(take));
     return take;
@@ -119,10 +113,8 @@ int64_t ReadFully(int fd, int64_t offset, void* buffer, int64_t count)
     while (done < count) {
         ssize_t got = pread(fd, static_cast<uint8_t*>(buffer) + done, static_cast<size_t>(count - done),
                             static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
         done += got;
     }
     return done;
@@ -132,12 +124,10 @@ int64_t WriteFully(int fd, int64_t offset, const void* buffer, int64_t count)
 {
     int64_t done = 0;
     while (done < count) {
-        ssize_t wrote = pwrite(fd, static_cast<const uint8_t*>(buffer) + done, static_cast<size_t>(count - done),
-                               static_cast<off_t>(offset + done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            break;
+        ssize_t wrote = pwrite(fd, static_cast<const uint8_t*>(buffer) + done,
+                               static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) break;
         done += wrote;
     }
     return done;
@@ -147,8 +137,7 @@ int64_t WriteFully(int fd, int64_t offset, const void* buffer, int64_t count)
 
 std::string TKwBigFileStream::PartName(const std::string& hostPath, int index)
 {
-    if (index == 0)
-        return hostPath;
+    if (index == 0) return hostPath;
     size_t slash = hostPath.rfind('/');
     size_t dot = hostPath.rfind('.');
     std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
@@ -164,10 +153,10 @@ TKwBigFileStream::TKwBigFileStream(const std::string& hostPath, TFileMode mode, 
 {
     if (mode_ == TFileMode::Create) {
         for (int i = 0;; ++i)
-            if (unlink(PartName(fileName_, i).c_str()) != 0 && errno == ENOENT)
-                break;
+            if (unlink(PartName(fileName_, i).c_str()) != 0 && errno == ENOENT) break;
         if (!OpenPart(0, true))
-            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(), Utf8ToCp932(hostPath).c_str()));
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(),
+                                  Utf8ToCp932(hostPath).c_str()));
         return;
     }
     if (!OpenPart(0, false))
@@ -178,8 +167,7 @@ TKwBigFileStream::TKwBigFileStream(const std::string& hostPath, TFileMode mode, 
 
 TKwBigFileStream::~TKwBigFileStream()
 {
-    if (mode_ != TFileMode::Read)
-        Flush();
+    if (mode_ != TFileMode::Read) Flush();
     for (int fd : parts_)
         close(fd);
 }
@@ -192,11 +180,9 @@ bool TKwBigFileStream::OpenPart(int index, bool create)
         flags |= O_RDONLY;
     else
         flags |= O_RDWR;
-    if (create)
-        flags |= O_CREAT | (mode_ == TFileMode::Create ? O_TRUNC : 0);
+    if (create) flags |= O_CREAT | (mode_ == TFileMode::Create ? O_TRUNC : 0);
     int fd = open(name.c_str(), flags, 0644);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
@@ -225,21 +211,18 @@ int64_t TKwBigFileStream::ReadAt(int64_t position, void* buffer, int64_t count) 
     while (done < count && position >= 0) {
         size_t part = static_cast<size_t>((position + done) / partSize_);
         int64_t offset = (position + done) % partSize_;
-        if (part >= parts_.size())
-            break;
+        if (part >= parts_.size()) break;
         int64_t want = std::min(count - done, partSize_ - offset);
         int64_t got = ReadFully(parts_[part], offset, static_cast<uint8_t*>(buffer) + done, want);
         done += got;
-        if (got < want)
-            break; // a short part ends the logical file
+        if (got < want) break; // a short part ends the logical file
     }
     return done;
 }
 
 int64_t TKwBigFileStream::Read(void* buffer, int64_t count)
 {
-    if (count <= 0)
-        return 0;
+    if (count <= 0) return 0;
     int64_t got = ReadAt(position_, buffer, count);
     position_ += got;
     return got;
@@ -247,22 +230,19 @@ int64_t TKwBigFileStream::Read(void* buffer, int64_t count)
 
 int64_t TKwBigFileStream::Write(const void* buffer, int64_t count)
 {
-    if (mode_ == TFileMode::Read || count <= 0)
-        return 0;
+    if (mode_ == TFileMode::Read || count <= 0) return 0;
     int64_t done = 0;
     while (done < count) {
         int part = static_cast<int>(position_ / partSize_);
         int64_t offset = position_ % partSize_;
         while (part >= PartCount())
-            if (!OpenPart(PartCount(), true))
-                return done;
+            if (!OpenPart(PartCount(), true)) return done;
         int64_t want = std::min(count - done, partSize_ - offset);
         int64_t wrote = WriteFully(parts_[static_cast<size_t>(part)], offset,
                                    static_cast<const uint8_t*>(buffer) + done, want);
         done += wrote;
         position_ += wrote;
-        if (wrote < want)
-            break;
+        if (wrote < want) break;
     }
     return done;
 }
@@ -280,8 +260,7 @@ bool TKwBigFileStream::Flush()
 TKwBuffBigStream::~TKwBuffBigStream()
 {
     int64_t unread = static_cast<int64_t>(buffer_.size() - used_);
-    if (unread > 0)
-        source_.SetPosition(source_.GetPosition() - unread);
+    if (unread > 0) source_.SetPosition(source_.GetPosition() - unread);
 }
 
 int64_t TKwBuffBigStream::Read(void* buffer, int64_t count)
@@ -294,8 +273,7 @@ int64_t TKwBuffBigStream::Read(void* buffer, int64_t count)
             used_ = 0;
             int64_t got = want > 0 ? source_.Read(buffer_.data(), want) : 0;
             buffer_.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-            if (buffer_.empty())
-                break; // the source delivered nothing: stop instead of spinning
+            if (buffer_.empty()) break; // the source delivered nothing: stop instead of spinning
         }
         int64_t take = std::min<int64_t>(count - done, static_cast<int64_t>(buffer_.size() - used_));
         std::memcpy(static_cast<uint8_t*>(buffer) + done, buffer_.data() + used_, static_cast<size_t>(take));
@@ -307,8 +285,7 @@ int64_t TKwBuffBigStream::Read(void* buffer, int64_t count)
 
 void TKwBuffBigStream::ReadExact(void* buffer, int64_t count)
 {
-    if (count < 0 || Read(buffer, count) != count)
-        RaiseDamaged();
+    if (count < 0 || Read(buffer, count) != count) RaiseDamaged();
 }
 
 uint32_t TKwBuffBigStream::ReadU32()
@@ -363,9 +340,15 @@ int64_t TRangeStream::Seek(int64_t offset, TSeekOrigin origin)
     std::lock_guard<std::mutex> guard(lock_);
     int64_t target = position_;
     switch (origin) {
-    case TSeekOrigin::Begin: target = offset; break;
-    case TSeekOrigin::Current: target = position_ + offset; break;
-    case TSeekOrigin::End: target = length_ + offset; break;
+    case TSeekOrigin::Begin:
+        target = offset;
+        break;
+    case TSeekOrigin::Current:
+        target = position_ + offset;
+        break;
+    case TSeekOrigin::End:
+        target = length_ + offset;
+        break;
     }
     position_ = std::clamp<int64_t>(target, 0, length_);
     return position_;
@@ -375,8 +358,7 @@ int64_t TRangeStream::Read(void* buffer, int64_t count)
 {
     std::lock_guard<std::mutex> guard(lock_);
     int64_t take = std::min(count, length_ - position_);
-    if (take <= 0 || !source_)
-        return 0;
+    if (take <= 0 || !source_) return 0;
     int64_t got = source_->ReadAt(start_ + position_, buffer, take);
     position_ += std::max<int64_t>(got, 0);
     return std::max<int64_t>(got, 0);

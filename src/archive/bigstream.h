@@ -12,7 +12,7 @@ namespace ruko {
 // Abstract 64-bit stream. Reads and writes return the byte count actually moved.
 class TKwBigStream
 {
-public:
+  public:
     virtual ~TKwBigStream() = default;
     virtual int64_t GetSize() { return 0; }
     virtual int64_t GetPosition() { return 0; }
@@ -28,7 +28,7 @@ public:
 // A growable in-memory stream.
 class TKwBigMemoryStream : public TKwBigStream
 {
-public:
+  public:
     TKwBigMemoryStream() = default;
     explicit TKwBigMemoryStream(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
@@ -45,17 +45,16 @@ public:
     void LoadFromFile(const std::string& hostPath); // throws ERukoError when unreadable
     void SaveToFile(const std::string& hostPath);   // throws ERukoError when it cannot be written
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     int64_t position_ = 0;
 };
-
 
 // Read-only bytes addressed by position. ReadAt keeps no position of its own, so one source may be
 // read from several threads at once (media decoders read archive members from their own threads).
 class TRangeSource
 {
-public:
+  public:
     virtual ~TRangeSource() = default;
     virtual int64_t SourceSize() const = 0;
     // Reads up to `count` bytes at `position`; returns the number read (0 at or past the end).
@@ -65,13 +64,13 @@ public:
 // Bytes held in memory as a range source.
 class TMemoryRangeSource : public TRangeSource
 {
-public:
+  public:
     explicit TMemoryRangeSource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
     int64_t SourceSize() const override { return static_cast<int64_t>(bytes_.size()); }
     int64_t ReadAt(int64_t position, void* buffer, int64_t count) const override;
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 
@@ -88,7 +87,7 @@ enum class TFileMode
 // a matching name never extends a short archive.
 class TKwBigFileStream : public TKwBigStream, public TRangeSource
 {
-public:
+  public:
     static constexpr int64_t DefaultPartSize = int64_t{1} << 30;
 
     // Throws ERukoError ("%s:ファイルがありません" / "%s:ファイルを作成できません") when part 0
@@ -112,7 +111,7 @@ public:
     const std::string& FileName() const { return fileName_; }
     int PartCount() const { return static_cast<int>(parts_.size()); }
 
-private:
+  private:
     bool OpenPart(int index, bool create);
 
     std::string fileName_;
@@ -126,7 +125,7 @@ private:
 // fields. When destroyed, the source stands exactly after the last byte delivered.
 class TKwBuffBigStream
 {
-public:
+  public:
     static constexpr int64_t BufferSize = 102400;
 
     explicit TKwBuffBigStream(TKwBigStream& source) : source_(source) {}
@@ -140,7 +139,7 @@ public:
     void ReadExact(void* buffer, int64_t count);
     uint32_t ReadU32();
 
-private:
+  private:
     TKwBigStream& source_;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
@@ -158,7 +157,7 @@ enum class TSeekOrigin
 // only keeps one window's own position consistent when it is shared.
 class TRangeStream : public TKwBigStream
 {
-public:
+  public:
     TRangeStream(std::shared_ptr<const TRangeSource> source, int64_t start, int64_t length);
     // A whole host file, or nullptr when it cannot be opened.
     static std::unique_ptr<TRangeStream> OpenFile(const std::string& hostPath);
@@ -176,7 +175,7 @@ public:
     int64_t Start() const { return start_; }
     const std::shared_ptr<const TRangeSource>& Source() const { return source_; }
 
-private:
+  private:
     std::shared_ptr<const TRangeSource> source_;
     int64_t start_;
     int64_t length_;

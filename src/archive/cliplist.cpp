@@ -25,16 +25,14 @@ bool Inside(const TClipRect& inner, const TClipRect& outer)
 
 void TClipList::Add(const TClipRect& rect)
 {
-    if (rect.IsEmpty())
-        return;
+    if (rect.IsEmpty()) return;
     TClipRect merged = rect;
     // Merging may reach further rectangles; loop instead of recursing.
     for (;;) {
-        auto near = std::find_if(rects_.begin(), rects_.end(), [&](const TClipRect& r) { return Near(r, merged); });
-        if (near == rects_.end())
-            break;
-        if (Inside(merged, *near))
-            return;
+        auto near =
+            std::find_if(rects_.begin(), rects_.end(), [&](const TClipRect& r) { return Near(r, merged); });
+        if (near == rects_.end()) break;
+        if (Inside(merged, *near)) return;
         TClipRect r = *near;
         rects_.erase(near);
         Changed = true;

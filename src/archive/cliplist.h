@@ -17,7 +17,7 @@ struct TClipRect
 
 class TClipList
 {
-public:
+  public:
     static constexpr int32_t MergeDistance = 20;
 
     // Adds a rectangle: empty ones are ignored, one inside a near rectangle changes nothing, a near
@@ -33,7 +33,7 @@ public:
     // Set by every addition, removal or clearing; the owner resets it.
     bool Changed = false;
 
-private:
+  private:
     std::vector<TClipRect> rects_;
 };
 

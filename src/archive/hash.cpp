@@ -20,55 +20,46 @@ int Hash(std::string_view name)
     };
     size_t length = name.size();
     unsigned h = static_cast<unsigned>((length * 16) % 256);
-    if (length > 1)
-        h = (h + folded(0) + folded(length - 2)) % 256;
+    if (length > 1) h = (h + folded(0) + folded(length - 2)) % 256;
     return static_cast<int>(h);
 }
 
 void THashCollectionItem::SetName(const std::string& name)
 {
     bool hashed = hashIndex_ >= 0;
-    if (hashed)
-        RemoveFromHash();
+    if (hashed) RemoveFromHash();
     name_ = name;
-    if (hashed || collection_)
-        AddToHash();
+    if (hashed || collection_) AddToHash();
 }
 
 void THashCollectionItem::AddToHash()
 {
-    if (!collection_)
-        return;
-    if (hashIndex_ >= 0)
-        RemoveFromHash();
+    if (!collection_) return;
+    if (hashIndex_ >= 0) RemoveFromHash();
     hashIndex_ = Hash(name_);
     THashCollectionItem*& head = collection_->buckets_[hashIndex_];
     previous_ = nullptr;
     next_ = head;
-    if (head)
-        head->previous_ = this;
+    if (head) head->previous_ = this;
     head = this;
     collection_->byName_[UpperCaseText(name_)].push_back(this);
 }
 
 void THashCollectionItem::RemoveFromHash()
 {
-    if (hashIndex_ < 0 || !collection_)
-        return;
+    if (hashIndex_ < 0 || !collection_) return;
     if (previous_)
         previous_->next_ = next_;
     else
         collection_->buckets_[hashIndex_] = next_;
-    if (next_)
-        next_->previous_ = previous_;
+    if (next_) next_->previous_ = previous_;
     previous_ = next_ = nullptr;
     hashIndex_ = -1;
     auto named = collection_->byName_.find(UpperCaseText(name_));
     if (named != collection_->byName_.end()) {
         std::vector<THashCollectionItem*>& same = named->second;
         same.erase(std::find(same.begin(), same.end(), this));
-        if (same.empty())
-            collection_->byName_.erase(named);
+        if (same.empty()) collection_->byName_.erase(named);
     }
 }
 

@@ -26,7 +26,7 @@ int Hash(std::string_view name);
 
 class THashCollectionItem
 {
-public:
+  public:
     THashCollectionItem() = default;
     explicit THashCollectionItem(std::string name) : name_(std::move(name)) {}
     virtual ~THashCollectionItem() = default;
@@ -41,12 +41,12 @@ public:
     int HashIndex() const { return hashIndex_; } // bucket, −1 when not hashed
     THashCollection* Collection() const { return collection_; }
 
-protected:
+  protected:
     // Puts the item at the head of its bucket (called when the item joins a collection).
     virtual void AddToHash();
     void RemoveFromHash();
 
-private:
+  private:
     friend class THashCollection;
     std::string name_;
     THashCollection* collection_ = nullptr;
@@ -58,7 +58,7 @@ private:
 
 class THashCollection
 {
-public:
+  public:
     // `localeCompare` selects the Japanese-locale compare ignoring case (archives); the default is
     // the code-page-aware case-insensitive compare. Both fold single-byte Latin letters only.
     explicit THashCollection(bool localeCompare = false) : localeCompare_(localeCompare) {}
@@ -91,7 +91,7 @@ public:
     bool SameName(std::string_view a, std::string_view b) const;
     bool LocaleCompare() const { return localeCompare_; }
 
-private:
+  private:
     friend class THashCollectionItem;
     void Renumber(size_t from);
 

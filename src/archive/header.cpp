@@ -56,8 +56,7 @@ void TRukoInstallSet::LoadFromStream(TKwBigStream& s)
     if (s.Read(magic, 5) == 5 && magic[0] == 'i' && magic[1] == 's') {
         read.Version = 0;
         for (int i = 2; i < 5; ++i) {
-            if (magic[i] < '0' || magic[i] > '9')
-                RaiseDamaged();
+            if (magic[i] < '0' || magic[i] > '9') RaiseDamaged();
             read.Version = read.Version * 10 + (magic[i] - '0');
         }
     } else {
@@ -85,20 +84,13 @@ void TRukoInstallSet::LoadFromStream(TKwBigStream& s)
         read.Entries.push_back(ReadNumbers(s, wide));
     read.Totals = ReadNumbers(s, wide);
     read.Byte5 = ReadByte(s);
-    if (v > 100)
-        read.Byte6 = ReadByte(s);
-    if (v > 101)
-        read.List1 = ReadStringList(s);
-    if (v > 102)
-        read.AllInstalled = ReadBool(s);
-    if (v > 103)
-        read.Byte7 = ReadByte(s);
-    if (v > 104)
-        read.Byte8 = ReadByte(s);
-    if (v > 105)
-        read.List2 = ReadStringList(s);
-    if (v > 106)
-        read.String5 = ReadStr(s);
+    if (v > 100) read.Byte6 = ReadByte(s);
+    if (v > 101) read.List1 = ReadStringList(s);
+    if (v > 102) read.AllInstalled = ReadBool(s);
+    if (v > 103) read.Byte7 = ReadByte(s);
+    if (v > 104) read.Byte8 = ReadByte(s);
+    if (v > 105) read.List2 = ReadStringList(s);
+    if (v > 106) read.String5 = ReadStr(s);
     if (v > 107)
         for (std::string& text : read.Strings6)
             text = ReadStr(s);
@@ -132,20 +124,13 @@ void TRukoInstallSet::SaveToStream(TKwBigStream& s) const
         WriteNumbers(s, entry, wide);
     WriteNumbers(s, Totals, wide);
     WriteByte(s, Byte5);
-    if (v > 100)
-        WriteByte(s, Byte6);
-    if (v > 101)
-        WriteStringList(s, List1);
-    if (v > 102)
-        WriteBool(s, AllInstalled);
-    if (v > 103)
-        WriteByte(s, Byte7);
-    if (v > 104)
-        WriteByte(s, Byte8);
-    if (v > 105)
-        WriteStringList(s, List2);
-    if (v > 106)
-        WriteStr(s, String5);
+    if (v > 100) WriteByte(s, Byte6);
+    if (v > 101) WriteStringList(s, List1);
+    if (v > 102) WriteBool(s, AllInstalled);
+    if (v > 103) WriteByte(s, Byte7);
+    if (v > 104) WriteByte(s, Byte8);
+    if (v > 105) WriteStringList(s, List2);
+    if (v > 106) WriteStr(s, String5);
     if (v > 107)
         for (const std::string& text : Strings6)
             WriteStr(s, text);
@@ -195,16 +180,14 @@ void TFolderDiskList::SaveToStream(TKwBigStream& s) const
 int32_t TFolderDiskList::DiskOf(std::string_view fileName) const
 {
     auto withSeparator = [](std::string text) {
-        if (!EndsWithSeparator(text))
-            text += '\\';
+        if (!EndsWithSeparator(text)) text += '\\';
         return text;
     };
     std::string name = UpperCaseText(fileName);
     while (!name.empty()) {
         std::string candidate = withSeparator(name);
         for (const Entry& entry : entries_)
-            if (SameText(candidate, withSeparator(entry.Folder)))
-                return entry.Disk;
+            if (SameText(candidate, withSeparator(entry.Folder))) return entry.Disk;
         size_t slash = FindLastChar(name, '\\');
         name = slash == std::string::npos ? std::string() : name.substr(0, slash);
     }

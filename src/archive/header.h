@@ -31,14 +31,14 @@ struct TRukoInstallSet
     std::vector<std::array<uint64_t, 4>> Entries; // K entries
     std::array<uint64_t, 4> Totals{};
     uint8_t Byte5 = 0;
-    uint8_t Byte6 = 0;                // version > 100
-    std::vector<std::string> List1;   // version > 101
-    bool AllInstalled = false;        // version > 102
-    uint8_t Byte7 = 0;                // version > 103
-    uint8_t Byte8 = 0;                // version > 104
-    std::vector<std::string> List2;   // version > 105
-    std::string String5;              // version > 106
-    std::string Strings6[2];          // version > 107
+    uint8_t Byte6 = 0;              // version > 100
+    std::vector<std::string> List1; // version > 101
+    bool AllInstalled = false;      // version > 102
+    uint8_t Byte7 = 0;              // version > 103
+    uint8_t Byte8 = 0;              // version > 104
+    std::vector<std::string> List2; // version > 105
+    std::string String5;            // version > 106
+    std::string Strings6[2];        // version > 107
 
     // Reads the record; a damaged or truncated record raises the damaged-file error.
     void LoadFromStream(TKwBigStream& s);
@@ -54,7 +54,7 @@ struct TRukoInstallSet
 // Which disc holds which folder: folder name → disk number.
 class TFolderDiskList
 {
-public:
+  public:
     struct Entry
     {
         std::string Folder;
@@ -71,7 +71,7 @@ public:
     // one folder at a time); 0 when none is listed.
     int32_t DiskOf(std::string_view fileName) const;
 
-private:
+  private:
     std::vector<Entry> entries_;
 };
 

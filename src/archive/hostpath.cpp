@@ -26,8 +26,7 @@ std::string FoldAscii(std::string_view name)
 {
     std::string folded(name);
     for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return folded;
 }
 
@@ -41,8 +40,7 @@ std::string MatchEntry(const std::string& folder, const std::string& component)
 {
     std::string exact = JoinHostPath(folder, component);
     struct stat info;
-    if (lstat(exact.c_str(), &info) == 0)
-        return component;
+    if (lstat(exact.c_str(), &info) == 0) return component;
     if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return std::string();
     TListing& listing = Listings[folder];
@@ -53,8 +51,7 @@ std::string MatchEntry(const std::string& folder, const std::string& component)
         if (DIR* dir = opendir(folder.empty() ? "." : folder.c_str())) {
             while (struct dirent* entry = readdir(dir)) {
                 std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    listing.entries[FoldAscii(name)].push_back(name);
+                if (name != "." && name != "..") listing.entries[FoldAscii(name)].push_back(name);
             }
             closedir(dir);
         }
@@ -67,10 +64,8 @@ std::string MatchEntry(const std::string& folder, const std::string& component)
 
 std::string JoinHostPath(const std::string& hostFolder, std::string_view name)
 {
-    if (hostFolder.empty())
-        return std::string(name);
-    if (hostFolder.back() == '/')
-        return hostFolder + std::string(name);
+    if (hostFolder.empty()) return std::string(name);
+    if (hostFolder.back() == '/') return hostFolder + std::string(name);
     return hostFolder + "/" + std::string(name);
 }
 
@@ -82,11 +77,9 @@ std::string HostFolderOf(const std::string& hostPath)
 
 std::string ResolveGamePath(const std::string& hostFolder, std::string_view gameName, bool folder)
 {
-    if (hostFolder.empty())
-        return std::string();
+    if (hostFolder.empty()) return std::string();
     std::string utf8;
-    if (!TryCp932ToUtf8(gameName, utf8))
-        return std::string();
+    if (!TryCp932ToUtf8(gameName, utf8)) return std::string();
     std::vector<std::string> components;
     std::string current;
     for (char c : utf8) {
@@ -103,19 +96,18 @@ std::string ResolveGamePath(const std::string& hostFolder, std::string_view game
     std::string path = hostFolder;
     bool any = false;
     for (const std::string& component : components) {
-        if (component.empty() || component == ".")
-            continue;
-        if (component == ".." || component.find(':') != std::string::npos || component.find('\0') != std::string::npos)
+        if (component.empty() || component == ".") continue;
+        if (component == ".." || component.find(':') != std::string::npos ||
+            component.find('\0') != std::string::npos)
             return std::string();
         std::string real = MatchEntry(path, component);
-        if (real.empty())
-            return std::string();
+        if (real.empty()) return std::string();
         path = JoinHostPath(path, real);
         any = true;
     }
-    if (!any && !folder)
-        return std::string();
-    return folder ? (HostFolderExists(path) ? path : std::string()) : (HostFileExists(path) ? path : std::string());
+    if (!any && !folder) return std::string();
+    return folder ? (HostFolderExists(path) ? path : std::string())
+                  : (HostFileExists(path) ? path : std::string());
 }
 
 std::vector<std::string> ListHostFiles(const std::string& hostFolder)

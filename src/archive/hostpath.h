@@ -3,8 +3,8 @@
 // (UTF-8, "/"). Each component is matched case-insensitively (single-byte Latin letters) against
 // cached folder listings, refreshed when a folder changes. Names that would leave the folder
 // (".." components, drive letters) never resolve.
-#include <string>
 #include "base/fileio.h"
+#include <string>
 #include <string_view>
 #include <vector>
 

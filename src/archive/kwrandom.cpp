@@ -12,8 +12,7 @@ void TKwRandom::InitPermutation(int n)
 int TKwRandom::NextIndex()
 {
     uint32_t value = Next();
-    if (list_.empty())
-        return -1;
+    if (list_.empty()) return -1;
     size_t at = value % static_cast<uint32_t>(list_.size());
     int result = list_[at];
     list_.erase(list_.begin() + static_cast<std::ptrdiff_t>(at));

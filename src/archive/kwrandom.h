@@ -9,7 +9,7 @@ namespace ruko {
 
 class TKwRandom
 {
-public:
+  public:
     explicit TKwRandom(uint32_t seed) : increment_(seed) {}
 
     // The first value of a fresh generator is the seed itself, then 6 × seed, 31 × seed, ...
@@ -25,7 +25,7 @@ public:
     int NextIndex();
     int PermutationSize() const { return static_cast<int>(list_.size()); }
 
-private:
+  private:
     uint32_t increment_;
     uint32_t state_ = 0;
     std::vector<int> list_;

@@ -16,8 +16,7 @@ bool StartsWithParent(std::string_view path)
 std::vector<std::string> SplitBase(std::string_view base)
 {
     std::string text = UpperCaseText(base);
-    if (!EndsWithSeparator(text))
-        text += '\\';
+    if (!EndsWithSeparator(text)) text += '\\';
     std::vector<std::string> components;
     size_t pos = 0;
     if (text.size() >= 2 && text[0] == '\\' && text[1] == '\\') {
@@ -41,10 +40,8 @@ std::vector<std::string> SplitBase(std::string_view base)
 
 std::string ExpandRelativePath(std::string_view path, std::string_view base)
 {
-    if (path.size() <= 1 || path[0] == '\\' || path[1] == ':')
-        return std::string(path);
-    if (!StartsWithParent(path))
-        return std::string(base) + std::string(path);
+    if (path.size() <= 1 || path[0] == '\\' || path[1] == ':') return std::string(path);
+    if (!StartsWithParent(path)) return std::string(base) + std::string(path);
     std::vector<std::string> components = SplitBase(base);
     while (!components.empty() && StartsWithParent(path)) {
         components.pop_back();

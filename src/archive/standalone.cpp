@@ -25,10 +25,8 @@ bool WriteAll(int fd, const uint8_t* bytes, size_t count)
 {
     while (count > 0) {
         ssize_t wrote = write(fd, bytes, count);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
         bytes += wrote;
         count -= static_cast<size_t>(wrote);
     }
@@ -42,8 +40,7 @@ bool CopyFile(TKwBigFileStream& source, int fd)
     int64_t position = 0, size = source.SourceSize();
     while (position < size) {
         int64_t got = source.ReadAt(position, block.data(), static_cast<int64_t>(block.size()));
-        if (got <= 0 || !WriteAll(fd, block.data(), static_cast<size_t>(got)))
-            return false;
+        if (got <= 0 || !WriteAll(fd, block.data(), static_cast<size_t>(got))) return false;
         position += got;
     }
     return true;
@@ -51,19 +48,17 @@ bool CopyFile(TKwBigFileStream& source, int fd)
 
 } // namespace
 
-void WriteStandaloneTitle(const std::string& playerPath, const std::string& archivePath, const std::string& outPath)
+void WriteStandaloneTitle(const std::string& playerPath, const std::string& archivePath,
+                          const std::string& outPath)
 {
     TKwBigFileStream player(playerPath, TFileMode::Read);
-    if (ReadTrailer(player) >= 0)
-        RaiseFor("%s:既にアーカイブが付いています", playerPath);
+    if (ReadTrailer(player) >= 0) RaiseFor("%s:既にアーカイブが付いています", playerPath);
     // The trailer holds a 32-bit offset: the archive must start below 4 GiB.
-    if (player.SourceSize() > int64_t{0xFFFFFFFF})
-        RaiseFor("%s:ファイルが大きすぎます", playerPath);
+    if (player.SourceSize() > int64_t{0xFFFFFFFF}) RaiseFor("%s:ファイルが大きすぎます", playerPath);
     {
         TVrFileCollection check;
         check.Open(archivePath); // raises for a damaged directory
-        if (!check.HasData())
-            RaiseFor("%s:ファイルがありません", archivePath);
+        if (!check.HasData()) RaiseFor("%s:ファイルがありません", archivePath);
     }
     TKwBigFileStream archive(archivePath, TFileMode::Read);
 
@@ -71,12 +66,14 @@ void WriteStandaloneTitle(const std::string& playerPath, const std::string& arch
     mode_t mode = stat(playerPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0755;
     std::string temporary = outPath + ".~writing";
     int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        RaiseFor("%s:ファイルを作成できません", outPath);
+    if (fd < 0) RaiseFor("%s:ファイルを作成できません", outPath);
     auto offset = static_cast<uint32_t>(player.SourceSize());
-    const uint8_t trailer[TrailerSize] = {static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-                                          static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24),
-                                          'r', 'k'};
+    const uint8_t trailer[TrailerSize] = {static_cast<uint8_t>(offset),
+                                          static_cast<uint8_t>(offset >> 8),
+                                          static_cast<uint8_t>(offset >> 16),
+                                          static_cast<uint8_t>(offset >> 24),
+                                          'r',
+                                          'k'};
     bool ok = CopyFile(player, fd) && CopyFile(archive, fd) && WriteAll(fd, trailer, TrailerSize) &&
               fchmod(fd, mode) == 0 && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;

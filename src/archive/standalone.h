@@ -8,6 +8,7 @@ namespace ruko {
 // Writes player + archive + trailer to `outPath` (through a temporary file and a rename; the
 // player's permission bits are kept). The archive is opened first with the container reader, and
 // a player that already carries an archive is refused; both raise an error naming the file.
-void WriteStandaloneTitle(const std::string& playerPath, const std::string& archivePath, const std::string& outPath);
+void WriteStandaloneTitle(const std::string& playerPath, const std::string& archivePath,
+                          const std::string& outPath);
 
 } // namespace ruko

@@ -35,18 +35,15 @@ size_t InflateLimit(int64_t size)
 {
     // Deflate cannot expand beyond about 1032:1; a member claiming more is damaged.
     constexpr int64_t Cap = int64_t{1} << 30;
-    if (size <= 0)
-        return 0;
-    if (size > Cap / 1032)
-        return static_cast<size_t>(Cap);
+    if (size <= 0) return 0;
+    if (size > Cap / 1032) return static_cast<size_t>(Cap);
     return static_cast<size_t>(size * 1032 + 1024);
 }
 
 std::vector<uint8_t> InflateMember(const uint8_t* bytes, size_t size, size_t limit)
 {
     z_stream z{};
-    if (inflateInit(&z) != Z_OK)
-        RaiseError(Utf8ToCp932("メモリが足りません"));
+    if (inflateInit(&z) != Z_OK) RaiseError(Utf8ToCp932("メモリが足りません"));
     std::vector<uint8_t> out;
     z.next_in = const_cast<Bytef*>(bytes);
     int result = Z_OK;
@@ -68,12 +65,10 @@ std::vector<uint8_t> InflateMember(const uint8_t* bytes, size_t size, size_t lim
         out.resize(used + (before - z.avail_out));
         if (result == Z_BUF_ERROR && z.avail_in == 0 && remainingIn == 0)
             break; // input ended before the stream did
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-            break;
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) break;
     }
     inflateEnd(&z);
-    if (result != Z_STREAM_END || out.size() > limit)
-        RaiseDamaged();
+    if (result != Z_STREAM_END || out.size() > limit) RaiseDamaged();
     return out;
 }
 
@@ -91,10 +86,8 @@ int64_t ReadTrailer(const TRangeSource& file)
 {
     int64_t size = file.SourceSize();
     uint8_t trailer[TrailerSize];
-    if (size < TrailerSize || file.ReadAt(size - TrailerSize, trailer, TrailerSize) != TrailerSize)
-        return -1;
-    if (trailer[4] != 'r' || trailer[5] != 'k')
-        return -1;
+    if (size < TrailerSize || file.ReadAt(size - TrailerSize, trailer, TrailerSize) != TrailerSize) return -1;
+    if (trailer[4] != 'r' || trailer[5] != 'k') return -1;
     int64_t offset = static_cast<int64_t>(trailer[0]) | static_cast<int64_t>(trailer[1]) << 8 |
                      static_cast<int64_t>(trailer[2]) << 16 | static_cast<int64_t>(trailer[3]) << 24;
     return offset < size - TrailerSize ? offset : -1;
@@ -143,7 +136,8 @@ std::vector<TDirectoryEntry> ReadDirectory(TKwBigStream& s, int64_t dataEnd)
         int64_t count;
         if (magic[0] == 'v' && magic[1] == 'f') {
             uint32_t stored = takeU32();
-            version = stored > static_cast<uint32_t>(ArchiveVersion) ? ArchiveVersion : static_cast<int>(stored);
+            version =
+                stored > static_cast<uint32_t>(ArchiveVersion) ? ArchiveVersion : static_cast<int>(stored);
             count = takeU32();
         } else {
             // Version 0 starts with the count: its first two bytes were the count's low half.
@@ -155,15 +149,13 @@ std::vector<TDirectoryEntry> ReadDirectory(TKwBigStream& s, int64_t dataEnd)
         bool wide = version >= 101;
         int64_t offsetWidth = wide ? 8 : 4;
         int64_t perMember = 4 + offsetWidth + (wide ? 9 : 0) + (version >= 102 ? 1 : 0);
-        if (count > (available - consumed - offsetWidth) / perMember)
-            RaiseDamaged();
+        if (count > (available - consumed - offsetWidth) / perMember) RaiseDamaged();
 
         entries.resize(static_cast<size_t>(count));
         TKwRandom names(ArchiveSeed);
         for (TDirectoryEntry& entry : entries) {
             uint32_t length = takeU32();
-            if (length > static_cast<uint64_t>(available - consumed))
-                RaiseDamaged();
+            if (length > static_cast<uint64_t>(available - consumed)) RaiseDamaged();
             entry.name.resize(length);
             take(entry.name.data(), length);
             if (version >= 100)
@@ -180,13 +172,11 @@ std::vector<TDirectoryEntry> ReadDirectory(TKwBigStream& s, int64_t dataEnd)
                 low ^= v;
                 high ^= (v & 0x80000000u) ? 0xFFFFFFFFu : 0u;
                 uint64_t value = static_cast<uint64_t>(high) << 32 | low;
-                if (value > static_cast<uint64_t>(INT64_MAX))
-                    RaiseDamaged();
+                if (value > static_cast<uint64_t>(INT64_MAX)) RaiseDamaged();
                 offset = static_cast<int64_t>(value);
             } else {
                 uint32_t value = takeU32();
-                if (version >= 100)
-                    value ^= scramble.Next();
+                if (version >= 100) value ^= scramble.Next();
                 offset = value;
             }
         }
@@ -208,13 +198,11 @@ std::vector<TDirectoryEntry> ReadDirectory(TKwBigStream& s, int64_t dataEnd)
     }
     // Members must follow one another and stay inside the data.
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (offsets[i + 1] < offsets[i])
-            RaiseDamaged();
+        if (offsets[i + 1] < offsets[i]) RaiseDamaged();
         entries[i].offset = start + offsets[i];
         entries[i].size = offsets[i + 1] - offsets[i];
     }
-    if (offsets.back() > dataEnd - start)
-        RaiseDamaged();
+    if (offsets.back() > dataEnd - start) RaiseDamaged();
     TDirectoryEntry terminator;
     terminator.name = std::string(DirectoryTerminator);
     terminator.offset = start + offsets.back();
@@ -249,8 +237,7 @@ std::string DisplayName(const std::string& hostPath)
 uint32_t DosDateTime(time_t when)
 {
     struct tm local;
-    if (!localtime_r(&when, &local) || local.tm_year < 80)
-        return 0;
+    if (!localtime_r(&when, &local) || local.tm_year < 80) return 0;
     return static_cast<uint32_t>((local.tm_year - 80) << 25 | (local.tm_mon + 1) << 21 | local.tm_mday << 16 |
                                  local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
 }
@@ -281,20 +268,20 @@ void TVrFileCollection::OpenEx(const std::string& hostPath, bool asFolder, bool 
         Folder = HostFolderOf(hostPath);
     else if (!hostPath.empty())
         Folder = hostPath.back() == '/' ? hostPath : hostPath + "/";
-    if (!exists || asFolder)
-        return;
+    if (!exists || asFolder) return;
 
     std::shared_ptr<TKwBigFileStream> file = std::make_shared<TKwBigFileStream>(hostPath, TFileMode::Read);
-    std::string baseName = hostPath.substr(hostPath.rfind('/') == std::string::npos ? 0 : hostPath.rfind('/') + 1);
-    std::string extension = baseName.rfind('.') == std::string::npos ? std::string() : baseName.substr(baseName.rfind('.'));
+    std::string baseName =
+        hostPath.substr(hostPath.rfind('/') == std::string::npos ? 0 : hostPath.rfind('/') + 1);
+    std::string extension =
+        baseName.rfind('.') == std::string::npos ? std::string() : baseName.substr(baseName.rfind('.'));
     extension = LowerCaseText(extension);
     std::string display = DisplayName(hostPath);
     std::vector<TDirectoryEntry> entries;
     try {
         if (viaTrailer || extension == ".exe" || extension == ".scr") {
             int64_t offset = ReadTrailer(*file);
-            if (offset < 0)
-                RaiseDamaged();
+            if (offset < 0) RaiseDamaged();
             TRangeStream view(file, 0, file->SourceSize() - TrailerSize);
             view.SetPosition(offset);
             entries = ReadDirectory(view, view.GetSize());
@@ -321,12 +308,10 @@ void TVrFileCollection::OpenSource(std::shared_ptr<const TRangeSource> source, i
 {
     ClearAll();
     FileName = displayName;
-    if (!source)
-        return;
+    if (!source) return;
     TRangeStream view(source, 0, source->SourceSize());
     view.SetPosition(directoryOffset);
-    if (view.GetPosition() != directoryOffset)
-        RaiseDamagedArchive(DisplayName(displayName));
+    if (view.GetPosition() != directoryOffset) RaiseDamagedArchive(DisplayName(displayName));
     std::vector<TDirectoryEntry> entries;
     try {
         entries = ReadDirectory(view, view.GetSize());
@@ -361,8 +346,7 @@ TVrFile& TVrFileCollection::AddMemoryFile(const std::string& name)
 void TVrFileCollection::Remove(std::string_view name)
 {
     int index = IndexOf(name);
-    if (index >= 0)
-        Delete(index);
+    if (index >= 0) Delete(index);
 }
 
 TVrFile* TVrFileCollection::FindFile(std::string_view name) const
@@ -378,12 +362,10 @@ int TVrFileCollection::MemberCount() const
 
 std::vector<uint8_t> TVrFileCollection::ReadStoredBytes(const TVrFile& file) const
 {
-    if (file.Size <= 0)
-        return {};
+    if (file.Size <= 0) return {};
     if (!source_ || file.Offset < 0 || file.Size > source_->SourceSize() - file.Offset)
         RaiseDamagedArchive(DisplayName(FileName));
-    if (file.Size > (int64_t{1} << 31))
-        RaiseError(Utf8ToCp932("メモリが足りません"));
+    if (file.Size > (int64_t{1} << 31)) RaiseError(Utf8ToCp932("メモリが足りません"));
     std::vector<uint8_t> bytes(static_cast<size_t>(file.Size));
     if (source_->ReadAt(file.Offset, bytes.data(), file.Size) != file.Size)
         RaiseDamagedArchive(DisplayName(FileName));
@@ -393,25 +375,21 @@ std::vector<uint8_t> TVrFileCollection::ReadStoredBytes(const TVrFile& file) con
 bool TVrFileCollection::TryReadMember(std::string_view name, std::vector<uint8_t>& bytes)
 {
     TVrFile* file = FindFile(name);
-    if (!file)
-        return false;
+    if (!file) return false;
     if (file->Data) {
         bytes = file->Data->Bytes();
         return true;
     }
-    if (!source_)
-        return false;
+    if (!source_) return false;
     bytes = ReadFileBytes(*file);
     return true;
 }
 
 std::vector<uint8_t> TVrFileCollection::ReadFileBytes(const TVrFile& file) const
 {
-    if (file.Data)
-        return file.Data->Bytes();
+    if (file.Data) return file.Data->Bytes();
     std::vector<uint8_t> raw = ReadStoredBytes(file);
-    if (file.Stored || raw.empty())
-        return raw;
+    if (file.Stored || raw.empty()) return raw;
     try {
         return InflateMember(raw.data(), raw.size(), InflateLimit(file.Size));
     } catch (const ERukoError&) {
@@ -421,19 +399,16 @@ std::vector<uint8_t> TVrFileCollection::ReadFileBytes(const TVrFile& file) const
 
 std::string TVrFileCollection::LooseFilePath(std::string_view name) const
 {
-    if (Folder.empty())
-        return std::string();
+    if (Folder.empty()) return std::string();
     std::string path = ResolveGamePath(Folder, name);
-    if (path.empty() || path == FileName)
-        return std::string();
+    if (path.empty() || path == FileName) return std::string();
     return path;
 }
 
 std::vector<uint8_t> TVrFileCollection::ReadMemberBytes(std::string_view name)
 {
     std::vector<uint8_t> bytes;
-    if (TryReadMember(name, bytes))
-        return bytes;
+    if (TryReadMember(name, bytes)) return bytes;
     std::string loose = LooseFilePath(name);
     if (!loose.empty()) {
         TKwBigMemoryStream file;
@@ -446,8 +421,7 @@ std::vector<uint8_t> TVrFileCollection::ReadMemberBytes(std::string_view name)
 void TVrFileCollection::ReadMember(TKwBigStream& target, std::string_view name)
 {
     std::vector<uint8_t> bytes = ReadMemberBytes(name);
-    if (auto* memory = dynamic_cast<TKwBigMemoryStream*>(&target))
-        memory->Clear();
+    if (auto* memory = dynamic_cast<TKwBigMemoryStream*>(&target)) memory->Clear();
     WriteExact(target, bytes.data(), static_cast<int64_t>(bytes.size()));
     target.SetPosition(0);
 }
@@ -455,12 +429,9 @@ void TVrFileCollection::ReadMember(TKwBigStream& target, std::string_view name)
 std::unique_ptr<TRangeStream> TVrFileCollection::OpenRange(std::string_view name)
 {
     TVrFile* file = FindFile(name);
-    if (!file)
-        return nullptr;
-    if (file->Data)
-        return TRangeStream::OverBytes(file->Data->Bytes());
-    if (!source_)
-        return nullptr;
+    if (!file) return nullptr;
+    if (file->Data) return TRangeStream::OverBytes(file->Data->Bytes());
+    if (!source_) return nullptr;
     if (file->Stored || file->Size == 0) {
         // An empty member is an empty window, never "the rest of the archive".
         if (file->Offset < 0 || file->Size > source_->SourceSize() - file->Offset)
@@ -476,17 +447,14 @@ std::unique_ptr<TRangeStream> TVrFileCollection::OpenRange(std::string_view name
 void TVrFileCollection::ListFolder(std::string_view path, std::vector<std::string>& list) const
 {
     std::string folder(path);
-    if (!folder.empty() && !EndsWithSeparator(folder))
-        folder += '\\';
+    if (!folder.empty() && !EndsWithSeparator(folder)) folder += '\\';
     std::unordered_set<std::string> known;
     for (const std::string& name : list)
         known.insert(UpperCaseText(name));
     for (int i = 0; i < Count(); ++i) {
         const std::string& name = At(i).Name();
-        if (name == DirectoryTerminator || !SameText(GameFolderOf(name), folder))
-            continue;
-        if (known.insert(UpperCaseText(name)).second)
-            list.push_back(name);
+        if (name == DirectoryTerminator || !SameText(GameFolderOf(name), folder)) continue;
+        if (known.insert(UpperCaseText(name)).second) list.push_back(name);
     }
 }
 
@@ -496,7 +464,8 @@ namespace {
 
 bool CompressibleExtension(const std::string& extension)
 {
-    static const char* const Never[] = {".WAV", ".WMA", ".OGG", ".AVI", ".MPG", ".MPEG", ".M1V", ".WMV", ".ASF", ".DAT"};
+    static const char* const Never[] = {".WAV",  ".WMA", ".OGG", ".AVI", ".MPG",
+                                        ".MPEG", ".M1V", ".WMV", ".ASF", ".DAT"};
     std::string upper = UpperCaseText(extension);
     return std::none_of(std::begin(Never), std::end(Never), [&](const char* e) { return upper == e; });
 }
@@ -554,12 +523,14 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             } else if (!(loose = LooseFilePath(file.Name())).empty()) {
                 struct stat info;
                 if (stat(loose.c_str(), &info) != 0)
-                    RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), file.Name().c_str()));
+                    RaiseError(
+                        FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), file.Name().c_str()));
                 int64_t size = static_cast<int64_t>(info.st_size);
                 member.time = DosDateTime(info.st_mtime);
                 std::string extension = GameExtension(file.Name());
-                bool compressible = (SameText(extension, ".BRM") && BrmCompressible && BrmCompressible(loose)) ||
-                                    (CompressibleExtension(extension) && size < 0x500000);
+                bool compressible =
+                    (SameText(extension, ".BRM") && BrmCompressible && BrmCompressible(loose)) ||
+                    (CompressibleExtension(extension) && size < 0x500000);
                 if (compressible && size <= (int64_t{1} << 30)) {
                     TKwBigMemoryStream source;
                     source.LoadFromFile(loose);
@@ -590,7 +561,8 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             } else {
                 std::vector<uint8_t> plain;
                 if (!TryReadMember(file.Name(), plain))
-                    RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), file.Name().c_str()));
+                    RaiseError(
+                        FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), file.Name().c_str()));
                 bool plainChecksum = file.ChecksumOfPlain;
                 file.ChecksumOfPlain = false; // the checksum covers the bytes as written
                 emit(plain, static_cast<int64_t>(plain.size()) > MaxCompressedMember);
@@ -601,8 +573,7 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             RaiseError(Utf8ToCp932("エラー:") + file.Name() + "\n" + error.what());
         }
         written.push_back(member);
-        if (OnMemberWritten)
-            OnMemberWritten(i + 1, count);
+        if (OnMemberWritten) OnMemberWritten(i + 1, count);
     }
     offsets.push_back(stream.GetPosition());
     int64_t end = stream.GetPosition();
@@ -638,24 +609,26 @@ void TVrFileCollection::SaveToFile(const std::string& hostPath)
     std::string temporary = folder + "~writing-" + hostPath.substr(folder.size());
     auto removeParts = [](const std::string& path, int from) {
         for (int i = from;; ++i)
-            if (unlink(TKwBigFileStream::PartName(path, i).c_str()) != 0 && i > 0)
-                break;
+            if (unlink(TKwBigFileStream::PartName(path, i).c_str()) != 0 && i > 0) break;
     };
     int parts = 0;
     try {
         TKwBigFileStream file(temporary, TFileMode::Create);
         SaveToStream(file);
         if (!file.Flush())
-            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(), Utf8ToCp932(hostPath).c_str()));
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(),
+                                  Utf8ToCp932(hostPath).c_str()));
         parts = file.PartCount();
     } catch (...) {
         removeParts(temporary, 0);
         throw;
     }
     for (int i = 0; i < parts; ++i)
-        if (rename(TKwBigFileStream::PartName(temporary, i).c_str(), TKwBigFileStream::PartName(hostPath, i).c_str()) != 0) {
+        if (rename(TKwBigFileStream::PartName(temporary, i).c_str(),
+                   TKwBigFileStream::PartName(hostPath, i).c_str()) != 0) {
             removeParts(temporary, 0);
-            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(), Utf8ToCp932(hostPath).c_str()));
+            RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(),
+                                  Utf8ToCp932(hostPath).c_str()));
         }
     removeParts(hostPath, parts); // parts of an older, longer archive
 }

@@ -16,7 +16,7 @@ namespace ruko {
 
 class TVrFile : public THashCollectionItem
 {
-public:
+  public:
     using THashCollectionItem::THashCollectionItem;
 
     int64_t Offset = 0;                       // absolute in the archive's data once loaded
@@ -54,7 +54,7 @@ int64_t ReadTrailer(const TRangeSource& file);
 
 class TVrFileCollection : public THashCollection
 {
-public:
+  public:
     TVrFileCollection() : THashCollection(true) {}
 
     // Host folder (ending in '/') of loose files next to the archive; asked when a member is not in
@@ -116,7 +116,7 @@ public:
     // "\" is optional), skipping names already in `list`.
     void ListFolder(std::string_view path, std::vector<std::string>& list) const;
 
-private:
+  private:
     void ClearAll();
     std::vector<uint8_t> ReadStoredBytes(const TVrFile& file) const;
     std::string LooseFilePath(std::string_view name) const;

@@ -25,8 +25,7 @@ namespace {
 std::string CanonicalPath(const std::string& hostPath)
 {
     char* resolved = realpath(hostPath.c_str(), nullptr);
-    if (!resolved)
-        return hostPath;
+    if (!resolved) return hostPath;
     std::string canonical = resolved;
     std::free(resolved);
     return canonical;
@@ -85,7 +84,8 @@ std::string NameFromHost(const std::string& utf8)
 } // namespace
 
 TVrFileManager::TVrFileManager()
-    : projectTitle_(Utf8ToCp932("情報")), diskPrompt_(Utf8ToCp932("ディスク%dを入れてから[OK]をクリックしてください")),
+    : projectTitle_(Utf8ToCp932("情報")),
+      diskPrompt_(Utf8ToCp932("ディスク%dを入れてから[OK]をクリックしてください")),
       exitPrompt_(Utf8ToCp932("終了します"))
 {
     RefreshDiscRoots();
@@ -98,16 +98,14 @@ TVrFileManager::~TVrFileManager()
         staleWorkFiles_.push_back(lock.Path);
     locks_.clear();
     DeleteStaleWorkFiles();
-    if (ownTempFolder_)
-        rmdir(tempFolder_.c_str());
+    if (ownTempFolder_) rmdir(tempFolder_.c_str());
 }
 
 void TVrFileManager::SetTempFolder(const std::string& hostFolder)
 {
     tempFolder_ = hostFolder;
     ownTempFolder_ = false;
-    if (!tempFolder_.empty() && tempFolder_.back() != '/')
-        tempFolder_ += '/';
+    if (!tempFolder_.empty() && tempFolder_.back() != '/') tempFolder_ += '/';
 }
 
 void TVrFileManager::SetProjectPrompts(const std::string& title, const std::string& diskPrompt,
@@ -124,8 +122,7 @@ int TVrFileManager::Register(std::unique_ptr<TVrFileCollection> archive)
 {
     archives_.push_back(std::move(archive));
     int index = ArchiveCount() - 1;
-    if (OnAdd)
-        OnAdd(*this, archives_.back().get());
+    if (OnAdd) OnAdd(*this, archives_.back().get());
     return index;
 }
 
@@ -134,43 +131,40 @@ int TVrFileManager::AddArchive(const std::string& hostPath, bool viaTrailer)
     if (!hostPath.empty()) {
         std::string canonical = CanonicalPath(hostPath);
         for (const auto& archive : archives_)
-            if (!archive->FileName.empty() && CanonicalPath(archive->FileName) == canonical)
-                return -1;
+            if (!archive->FileName.empty() && CanonicalPath(archive->FileName) == canonical) return -1;
     }
     auto archive = std::make_unique<TVrFileCollection>();
-    if (!hostPath.empty())
-        archive->Open(hostPath, viaTrailer);
+    if (!hostPath.empty()) archive->Open(hostPath, viaTrailer);
     return Register(std::move(archive));
 }
 
 bool TVrFileManager::HasTrailerMarker(const std::string& hostPath)
 {
     int fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     char marker[2] = {};
     off_t size = lseek(fd, 0, SEEK_END);
-    bool found = size >= TrailerSize && pread(fd, marker, 2, size - 2) == 2 && marker[0] == 'r' && marker[1] == 'k';
+    bool found =
+        size >= TrailerSize && pread(fd, marker, 2, size - 2) == 2 && marker[0] == 'r' && marker[1] == 'k';
     close(fd);
     return found;
 }
 
-void TVrFileManager::RegisterDataSources(const std::string& playerPath, const std::vector<std::string>& params)
+void TVrFileManager::RegisterDataSources(const std::string& playerPath,
+                                         const std::vector<std::string>& params)
 {
     if (params.empty()) {
         // The real path, so the archive's folder is the player's and not /proc/self.
         std::string player = CanonicalPath(playerPath);
         SetBaseFolder(HostFolderOf(player));
-        if (HasTrailerMarker(player))
-            AddArchive(player, true);
+        if (HasTrailerMarker(player)) AddArchive(player, true);
         return;
     }
     SetBaseFolder(params.front());
     for (const std::string& param : params) {
         if (HostFolderExists(param)) {
             std::string gameDat = ResolveGamePath(param, "game.dat");
-            if (!gameDat.empty())
-                AddArchive(gameDat);
+            if (!gameDat.empty()) AddArchive(gameDat);
         } else if (HostFileExists(param) && HasTrailerMarker(param)) {
             AddArchive(param, true);
         }
@@ -187,10 +181,8 @@ int TVrFileManager::AddArchiveSource(std::shared_ptr<const TRangeSource> source,
 
 void TVrFileManager::RemoveArchive(int index)
 {
-    if (index < 0 || index >= ArchiveCount())
-        return;
-    if (OnRemove)
-        OnRemove(*this, *archives_[static_cast<size_t>(index)]);
+    if (index < 0 || index >= ArchiveCount()) return;
+    if (OnRemove) OnRemove(*this, *archives_[static_cast<size_t>(index)]);
     archives_.erase(archives_.begin() + index);
 }
 
@@ -203,10 +195,8 @@ void TVrFileManager::Clear()
 void TVrFileManager::SetBaseFolder(const std::string& hostFolder)
 {
     baseFolder_ = hostFolder;
-    if (!baseFolder_.empty() && baseFolder_.back() != '/')
-        baseFolder_ += '/';
-    if (OnAdd)
-        OnAdd(*this, nullptr);
+    if (!baseFolder_.empty() && baseFolder_.back() != '/') baseFolder_ += '/';
+    if (OnAdd) OnAdd(*this, nullptr);
 }
 
 // --- lookups ------------------------------------------------------------------------------------
@@ -214,30 +204,25 @@ void TVrFileManager::SetBaseFolder(const std::string& hostFolder)
 std::string TVrFileManager::FindLooseFile(std::string_view name)
 {
     std::string path = ResolveGamePath(baseFolder_, name);
-    if (!path.empty())
-        return path;
+    if (!path.empty()) return path;
     for (const std::string& root : discRoots_) {
         path = ResolveGamePath(root, name);
-        if (!path.empty())
-            return path;
+        if (!path.empty()) return path;
     }
     return std::string();
 }
 
 bool TVrFileManager::Exists(std::string_view name)
 {
-    if (name.empty())
-        return false;
-    if (FindItem(name))
-        return true;
+    if (name.empty()) return false;
+    if (FindItem(name)) return true;
     return !FindLooseFile(name).empty();
 }
 
 TVrFile* TVrFileManager::FindItem(std::string_view name)
 {
     for (const auto& archive : archives_)
-        if (TVrFile* file = archive->FindFile(name); file && file->Name() != DirectoryTerminator)
-            return file;
+        if (TVrFile* file = archive->FindFile(name); file && file->Name() != DirectoryTerminator) return file;
     return nullptr;
 }
 
@@ -251,8 +236,7 @@ std::vector<uint8_t> TVrFileManager::LoadFile(std::string_view name)
     }
     for (const auto& archive : archives_) {
         std::vector<uint8_t> bytes;
-        if (archive->TryReadMember(name, bytes))
-            return bytes;
+        if (archive->TryReadMember(name, bytes)) return bytes;
     }
     for (const std::string& root : discRoots_) {
         loose = ResolveGamePath(root, name);
@@ -266,8 +250,7 @@ std::vector<uint8_t> TVrFileManager::LoadFile(std::string_view name)
 
 void TVrFileManager::LoadToStream(TKwBigStream& stream, std::string_view name)
 {
-    if (auto* memory = dynamic_cast<TKwBigMemoryStream*>(&stream))
-        memory->Clear();
+    if (auto* memory = dynamic_cast<TKwBigMemoryStream*>(&stream)) memory->Clear();
     std::vector<uint8_t> bytes = LoadFile(name);
     WriteExact(stream, bytes.data(), static_cast<int64_t>(bytes.size()));
     stream.SetPosition(0);
@@ -277,16 +260,13 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRange(std::string_view name)
 {
     std::string loose = ResolveGamePath(baseFolder_, name);
     if (!loose.empty())
-        if (auto stream = TRangeStream::OpenFile(loose))
-            return stream;
+        if (auto stream = TRangeStream::OpenFile(loose)) return stream;
     for (const auto& archive : archives_)
-        if (auto stream = archive->OpenRange(name))
-            return stream;
+        if (auto stream = archive->OpenRange(name)) return stream;
     for (const std::string& root : discRoots_) {
         loose = ResolveGamePath(root, name);
         if (!loose.empty())
-            if (auto stream = TRangeStream::OpenFile(loose))
-                return stream;
+            if (auto stream = TRangeStream::OpenFile(loose)) return stream;
     }
     RaiseMissing(name);
 }
@@ -294,21 +274,17 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRange(std::string_view name)
 std::string TVrFileManager::GetLocalFileName(std::string_view name)
 {
     std::string loose = ResolveGamePath(baseFolder_, name);
-    if (!loose.empty())
-        return loose;
+    if (!loose.empty()) return loose;
     for (const auto& archive : archives_) {
         TVrFile* file = archive->FindFile(name);
-        if (!file || file->Name() == DirectoryTerminator || (!file->Data && !archive->HasData()))
-            continue;
+        if (!file || file->Name() == DirectoryTerminator || (!file->Data && !archive->HasData())) continue;
         for (const TVrLockData& lock : locks_)
-            if (lock.Name == name)
-                return lock.Path;
+            if (lock.Name == name) return lock.Path;
         return ExtractToWorkFile(*archive, name);
     }
     for (const std::string& root : discRoots_) {
         loose = ResolveGamePath(root, name);
-        if (!loose.empty())
-            return loose;
+        if (!loose.empty()) return loose;
     }
     return Cp932ToUtf8(name);
 }
@@ -318,16 +294,14 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
     if (tempFolder_.empty()) {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/rukoplay-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
+        if (!mkdtemp(pattern.data())) RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
         SetTempFolder(pattern);
         ownTempFolder_ = true;
     }
     int id = nextLockId_;
     auto used = [&](int candidate) {
         for (const TVrLockData& lock : locks_)
-            if (lock.Id == candidate)
-                return true;
+            if (lock.Id == candidate) return true;
         return false;
     };
     while (used(id))
@@ -338,28 +312,24 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
 
     std::string extension;
     TryCp932ToUtf8(GameExtension(name), extension);
-    if (extension.find('/') != std::string::npos)
-        extension.clear();
+    if (extension.find('/') != std::string::npos) extension.clear();
     char stem[16];
     std::snprintf(stem, sizeof stem, "~rk%.8X", static_cast<unsigned>(id));
     std::string path = tempFolder_ + stem + extension;
 
     std::vector<uint8_t> bytes;
-    if (!archive.TryReadMember(name, bytes))
-        RaiseMissing(name);
+    if (!archive.TryReadMember(name, bytes)) RaiseMissing(name);
     // Written under another name and renamed only when complete, so a failed extraction never
     // leaves a file that a later call would take for the member.
     std::string partial = path + ".part";
     int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
+    if (fd < 0) RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
     size_t done = 0;
     bool ok = true;
     while (ok && done < bytes.size()) {
         ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
         ok = wrote > 0;
-        if (ok)
-            done += static_cast<size_t>(wrote);
+        if (ok) done += static_cast<size_t>(wrote);
     }
     ok = close(fd) == 0 && ok;
     if (!ok || rename(partial.c_str(), path.c_str()) != 0) {
@@ -392,26 +362,21 @@ void TVrFileManager::ListFiles(std::string_view path, std::vector<std::string>& 
     for (const auto& archive : archives_)
         archive->ListFolder(path, list);
     std::string prefix(path);
-    if (!prefix.empty() && !EndsWithSeparator(prefix))
-        prefix += '\\';
+    if (!prefix.empty() && !EndsWithSeparator(prefix)) prefix += '\\';
     std::unordered_set<std::string> known;
     for (const std::string& name : list)
         known.insert(UpperCaseText(name));
     auto addFolder = [&](const std::string& root) {
         std::string folder = prefix.empty() ? root : ResolveGamePath(root, prefix, true);
-        if (folder.empty() || !HostFolderExists(folder))
-            return;
+        if (folder.empty() || !HostFolderExists(folder)) return;
         for (const std::string& entry : ListHostFiles(folder)) {
             std::string name = NameFromHost(entry);
-            if (name.empty())
-                continue;
+            if (name.empty()) continue;
             name = prefix + name;
-            if (known.insert(UpperCaseText(name)).second)
-                list.push_back(name);
+            if (known.insert(UpperCaseText(name)).second) list.push_back(name);
         }
     };
-    if (!baseFolder_.empty())
-        addFolder(baseFolder_);
+    if (!baseFolder_.empty()) addFolder(baseFolder_);
     for (const std::string& root : discRoots_)
         addFolder(root);
 }
@@ -423,8 +388,7 @@ std::string TVrFileManager::FolderOf(std::string_view fileName)
                    (fileName.size() >= 2 && fileName[1] == ':');
     if (special) {
         size_t colon = FindLastChar(fileName, ':');
-        if (colon != std::string_view::npos && (cut == std::string_view::npos || colon > cut))
-            cut = colon;
+        if (colon != std::string_view::npos && (cut == std::string_view::npos || colon > cut)) cut = colon;
     }
     return cut == std::string_view::npos ? std::string() : std::string(fileName.substr(0, cut + 1));
 }
@@ -447,8 +411,7 @@ std::vector<std::string> TVrFileManager::RefreshDiscRoots()
         if (ini.Load(userIniFile_))
             for (const std::string& key : ini.KeyNames("Discs")) {
                 std::string folder = ini.ReadString("Discs", key, "");
-                if (!folder.empty())
-                    roots.push_back(folder.back() == '/' ? folder : folder + "/");
+                if (!folder.empty()) roots.push_back(folder.back() == '/' ? folder : folder + "/");
             }
     }
     discRoots_ = roots;
@@ -484,8 +447,7 @@ bool ReadDiscInstall(const std::string& root, TRukoInstallSet& install, std::str
 {
     gameDat = ResolveGamePath(root, "game.dat");
     std::string installDat = ResolveGamePath(root, "install.dat");
-    if (gameDat.empty() || installDat.empty())
-        return false;
+    if (gameDat.empty() || installDat.empty()) return false;
     try {
         TKwBigMemoryStream file;
         file.LoadFromFile(installDat);
@@ -504,8 +466,7 @@ bool TVrFileManager::FindDisk(int d)
     for (const std::string& root : discRoots_) {
         TRukoInstallSet install;
         std::string gameDat;
-        if (!ReadDiscInstall(root, install, gameDat))
-            continue;
+        if (!ReadDiscInstall(root, install, gameDat)) continue;
         if (install.Title == projectTitle_ && static_cast<int64_t>(install.DiskNumber) == d) {
             AddArchive(gameDat); // −1 only when it is registered already
             found = true;
@@ -529,14 +490,12 @@ bool TVrFileManager::AskDisk(int n)
         TPromptAnswer answer = Ask(FormatDiskPrompt(diskPrompt_, n), projectTitle_);
         if (answer == TPromptAnswer::Ok) {
             RefreshDiscRoots();
-            if (FindDisk(n - 1))
-                return true;
+            if (FindDisk(n - 1)) return true;
             continue;
         }
         if (answer == TPromptAnswer::Abort || ExitConfirmed()) {
             TerminateRequested = true;
-            if (host_.RequestClose)
-                host_.RequestClose();
+            if (host_.RequestClose) host_.RequestClose();
             return false;
         }
     }
@@ -544,8 +503,7 @@ bool TVrFileManager::AskDisk(int n)
 
 bool TVrFileManager::LocateGameData(const std::string& exeFolder)
 {
-    if (!ResolveGamePath(exeFolder, "install.dat").empty() && baseFolder_.empty())
-        SetBaseFolder(exeFolder);
+    if (!ResolveGamePath(exeFolder, "install.dat").empty() && baseFolder_.empty()) SetBaseFolder(exeFolder);
     if (!Exists("install.dat")) {
         Inform(Utf8ToCp932("インストールし直してください"), Utf8ToCp932("情報"));
         return false;
@@ -562,8 +520,7 @@ bool TVrFileManager::LocateGameData(const std::string& exeFolder)
     std::string gameDat = ResolveGamePath(exeFolder, "game.dat");
     if (!gameDat.empty()) {
         AddArchive(gameDat);
-        if (install.AllInstalled)
-            return true;
+        if (install.AllInstalled) return true;
     } else if (ArchiveCount() > 0 && install.AllInstalled) {
         return true;
     }
@@ -578,10 +535,8 @@ bool TVrFileManager::LocateGameData(const std::string& exeFolder)
             }
         }
         TPromptAnswer answer = Ask(Utf8ToCp932("ディスクを入れてください"), Utf8ToCp932("情報"));
-        if (answer == TPromptAnswer::Ok)
-            continue;
-        if (answer == TPromptAnswer::Abort || ExitConfirmed())
-            return false;
+        if (answer == TPromptAnswer::Ok) continue;
+        if (answer == TPromptAnswer::Abort || ExitConfirmed()) return false;
     }
 }
 

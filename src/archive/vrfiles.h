@@ -44,7 +44,7 @@ struct TVrLockData
 
 class TVrFileManager
 {
-public:
+  public:
     TVrFileManager();
     ~TVrFileManager();
     TVrFileManager(const TVrFileManager&) = delete;
@@ -59,7 +59,8 @@ public:
     // is a host folder), besides mounted iso9660/udf file systems.
     void SetUserIniFile(const std::string& hostPath) { userIniFile_ = hostPath; }
     // The project's title and prompt texts used by disc searches (CP932).
-    void SetProjectPrompts(const std::string& title, const std::string& diskPrompt, const std::string& exitPrompt);
+    void SetProjectPrompts(const std::string& title, const std::string& diskPrompt,
+                           const std::string& exitPrompt);
 
     // --- sources --------------------------------------------------------------------------------
     // Registers an archive file (its directory through the trailer when `viaTrailer`). Returns its
@@ -131,7 +132,7 @@ public:
     // Game path helpers.
     static std::string FolderOf(std::string_view fileName);
 
-private:
+  private:
     std::string ExtractToWorkFile(TVrFileCollection& archive, std::string_view name);
     TPromptAnswer Ask(const std::string& text, const std::string& caption);
     void Inform(const std::string& text, const std::string& caption);

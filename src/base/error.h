@@ -8,7 +8,7 @@ namespace ruko {
 
 class ERukoError : public std::runtime_error
 {
-public:
+  public:
     explicit ERukoError(const std::string& messageCp932) : std::runtime_error(messageCp932) {}
 };
 

@@ -23,8 +23,7 @@ bool ReadHostFile(const std::string& hostPath, std::string& content)
 {
     content.clear();
     FILE* file = std::fopen(hostPath.c_str(), "rb");
-    if (!file)
-        return false;
+    if (!file) return false;
     char buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
@@ -38,8 +37,7 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view content)
 {
     std::string temporary = hostPath + ".tmp-XXXXXX";
     int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     size_t done = 0;
     while (done < content.size()) {
         ssize_t wrote = write(fd, content.data() + done, content.size() - done);

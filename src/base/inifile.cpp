@@ -24,8 +24,7 @@ bool TIniFile::Load(const std::string& hostPath)
 {
     sections_.clear();
     std::string content;
-    if (!ReadHostFile(hostPath, content))
-        return false;
+    if (!ReadHostFile(hostPath, content)) return false;
     Parse(content);
     return true;
 }
@@ -33,24 +32,20 @@ bool TIniFile::Load(const std::string& hostPath)
 void TIniFile::Parse(std::string_view text)
 {
     sections_.clear();
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
-        text.remove_prefix(3);
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     Section* current = nullptr;
     while (!text.empty()) {
         size_t end = text.find('\n');
         std::string_view line = Trim(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.empty() || line.front() == ';' || line.front() == '#')
-            continue;
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[') {
             size_t close = line.find(']');
-            if (close == std::string_view::npos)
-                continue;
+            if (close == std::string_view::npos) continue;
             std::string name(Trim(line.substr(1, close - 1)));
             current = nullptr;
             for (Section& section : sections_)
-                if (SameText(section.name, name))
-                    current = &section;
+                if (SameText(section.name, name)) current = &section;
             if (!current) {
                 sections_.push_back(Section{name, {}});
                 current = &sections_.back();
@@ -58,8 +53,7 @@ void TIniFile::Parse(std::string_view text)
             continue;
         }
         size_t equals = FindChar(line, '=');
-        if (!current || equals == std::string_view::npos)
-            continue;
+        if (!current || equals == std::string_view::npos) continue;
         std::string key(Trim(line.substr(0, equals)));
         std::string value(Trim(line.substr(equals + 1)));
         bool replaced = false;
@@ -68,8 +62,7 @@ void TIniFile::Parse(std::string_view text)
                 entry.value = value;
                 replaced = true;
             }
-        if (!replaced)
-            current->entries.push_back(Entry{key, value});
+        if (!replaced) current->entries.push_back(Entry{key, value});
     }
 }
 
@@ -95,8 +88,7 @@ const TIniFile::Entry* TIniFile::Find(std::string_view section, std::string_view
     for (const Section& s : sections_)
         if (SameText(s.name, section))
             for (const Entry& entry : s.entries)
-                if (SameText(entry.key, key))
-                    return &entry;
+                if (SameText(entry.key, key)) return &entry;
     return nullptr;
 }
 
@@ -115,8 +107,7 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
 int TIniFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const
 {
     const Entry* entry = Find(section, key);
-    if (!entry)
-        return fallback;
+    if (!entry) return fallback;
     std::string_view text = entry->value;
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -133,24 +124,18 @@ int TIniFile::ReadInteger(std::string_view section, std::string_view key, int fa
     }
     long long value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return fallback;
-    if (negative)
-        value = -value;
-    if (value < INT32_MIN || value > INT32_MAX)
-        return fallback;
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) return fallback;
+    if (negative) value = -value;
+    if (value < INT32_MIN || value > INT32_MAX) return fallback;
     return static_cast<int>(value);
 }
 
 bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool fallback) const
 {
     const Entry* entry = Find(section, key);
-    if (!entry)
-        return fallback;
-    if (SameText(entry->value, "true"))
-        return true;
-    if (SameText(entry->value, "false"))
-        return false;
+    if (!entry) return fallback;
+    if (SameText(entry->value, "true")) return true;
+    if (SameText(entry->value, "false")) return false;
     return ReadInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
@@ -158,8 +143,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
 {
     Section* target = nullptr;
     for (Section& s : sections_)
-        if (SameText(s.name, section))
-            target = &s;
+        if (SameText(s.name, section)) target = &s;
     if (!target) {
         sections_.push_back(Section{std::string(section), {}});
         target = &sections_.back();

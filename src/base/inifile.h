@@ -9,7 +9,7 @@ namespace ruko {
 
 class TIniFile
 {
-public:
+  public:
     TIniFile() = default;
     // Loads a host file; false when it does not exist or cannot be read (the object stays empty).
     bool Load(const std::string& hostPath);
@@ -32,7 +32,7 @@ public:
     std::vector<std::string> SectionNames() const;
     std::vector<std::string> KeyNames(std::string_view section) const;
 
-private:
+  private:
     struct Entry
     {
         std::string key;

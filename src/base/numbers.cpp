@@ -70,12 +70,10 @@ Extended RoundHalfEven(Extended value)
 
 int64_t TruncToInt64(Extended value)
 {
-    if (!std::isfinite(value))
-        return 0;
+    if (!std::isfinite(value)) return 0;
     Extended truncated = std::trunc(value);
     // 2^63 is exactly representable; anything at or beyond it does not fit.
-    if (truncated >= 9223372036854775808.0L || truncated < -9223372036854775808.0L)
-        return 0;
+    if (truncated >= 9223372036854775808.0L || truncated < -9223372036854775808.0L) return 0;
     return static_cast<int64_t>(truncated);
 }
 
@@ -86,21 +84,16 @@ int32_t TruncToInt32(Extended value)
 
 int32_t SaturateToInt32(Extended value, int32_t low, int32_t high)
 {
-    if (std::isnan(value))
-        value = 0;
-    if (value <= static_cast<Extended>(low))
-        return low;
-    if (value >= static_cast<Extended>(high))
-        return high;
+    if (std::isnan(value)) value = 0;
+    if (value <= static_cast<Extended>(low)) return low;
+    if (value >= static_cast<Extended>(high)) return high;
     return static_cast<int32_t>(std::trunc(value));
 }
 
 int32_t ClampToInt32(int64_t value)
 {
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    if (value > INT32_MAX)
-        return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    if (value > INT32_MAX) return INT32_MAX;
     return static_cast<int32_t>(value);
 }
 

@@ -9,7 +9,10 @@ namespace ruko {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view TrimBlanks(std::string_view text)
 {
@@ -20,7 +23,10 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -33,25 +39,20 @@ std::string IntToStr(int64_t value)
 
 std::string FloatToStr(Extended value)
 {
-    if (std::isnan(value))
-        return "NAN";
-    if (std::isinf(value))
-        return value < 0 ? "-INF" : "INF";
-    if (value == 0)
-        return "0";
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    if (value == 0) return "0";
     // to_chars is %.15Lg in the "C" locale whatever the process locale is.
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     // General format writes "1e+20" / "1e-05"; the engine's form is "1E20" / "1E-5".
     std::string text(buffer, ec == std::errc() ? end : buffer);
     size_t e = text.find('e');
-    if (e == std::string::npos)
-        return text;
+    if (e == std::string::npos) return text;
     std::string mantissa = text.substr(0, e);
     size_t pos = e + 1;
     bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
-        negative = text[pos++] == '-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
     while (pos + 1 < text.size() && text[pos] == '0')
         ++pos;
     return mantissa + "E" + (negative ? "-" : "") + text.substr(pos);
@@ -68,17 +69,14 @@ bool TryStrToInt(std::string_view text, int32_t& value)
     // Leading zeros never overflow; what remains must fit in ten digits.
     while (text.size() > 1 && text.front() == '0')
         text.remove_prefix(1);
-    if (text.empty() || text.size() > 10)
-        return false;
+    if (text.empty() || text.size() > 10) return false;
     int64_t magnitude = 0;
     for (char c : text) {
-        if (!IsDigit(c))
-            return false;
+        if (!IsDigit(c)) return false;
         magnitude = magnitude * 10 + (c - '0');
     }
     int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue < INT32_MIN || signedValue > INT32_MAX)
-        return false;
+    if (signedValue < INT32_MIN || signedValue > INT32_MAX) return false;
     value = static_cast<int32_t>(signedValue);
     return true;
 }
@@ -95,8 +93,7 @@ bool TryStrToFloat(std::string_view text, Extended& value)
     std::string clean;
     size_t pos = 0;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        if (text[pos] == '-')
-            clean += '-';
+        if (text[pos] == '-') clean += '-';
         ++pos;
     }
     size_t digits = 0;
@@ -113,21 +110,17 @@ bool TryStrToFloat(std::string_view text, Extended& value)
             break;
         }
     }
-    if (digits == 0)
-        return false;
+    if (digits == 0) return false;
     if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         clean += 'e';
         ++pos;
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
-            clean += text[pos++];
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) clean += text[pos++];
         size_t exponentDigits = 0;
         for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++exponentDigits)
             clean += text[pos];
-        if (exponentDigits == 0)
-            return false;
+        if (exponentDigits == 0) return false;
     }
-    if (pos != text.size())
-        return false;
+    if (pos != text.size()) return false;
     Extended parsed = 0;
     auto [end, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), parsed);
     if (ec == std::errc::result_out_of_range) {
@@ -139,8 +132,7 @@ bool TryStrToFloat(std::string_view text, Extended& value)
         }
         return false;
     }
-    if (ec != std::errc() || end != clean.data() + clean.size() || !std::isfinite(parsed))
-        return false;
+    if (ec != std::errc() || end != clean.data() + clean.size() || !std::isfinite(parsed)) return false;
     value = parsed;
     return true;
 }

@@ -45,10 +45,8 @@ constexpr TRect IntersectRect(const TRect& a, const TRect& b)
 // The smallest rectangle holding both; an empty side does not count.
 constexpr TRect UnionRect(const TRect& a, const TRect& b)
 {
-    if (a.IsEmpty())
-        return b;
-    if (b.IsEmpty())
-        return a;
+    if (a.IsEmpty()) return b;
+    if (b.IsEmpty()) return a;
     return TRect(std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
                  std::max(a.Bottom, b.Bottom));
 }

@@ -8,8 +8,7 @@ namespace ruko {
 
 size_t CharLength(std::string_view text, size_t pos)
 {
-    if (pos + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[pos])))
-        return 2;
+    if (pos + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[pos]))) return 2;
     return 1;
 }
 
@@ -36,20 +35,31 @@ template <typename Fold> std::string FoldText(std::string_view text, Fold fold)
     std::string result(text);
     for (size_t pos = 0; pos < result.size();) {
         size_t length = CharLength(result, pos);
-        if (length == 1)
-            result[pos] = fold(result[pos]);
+        if (length == 1) result[pos] = fold(result[pos]);
         pos += length;
     }
     return result;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 } // namespace
 
-std::string UpperCaseText(std::string_view text) { return FoldText(text, UpperAscii); }
-std::string LowerCaseText(std::string_view text) { return FoldText(text, LowerAscii); }
+std::string UpperCaseText(std::string_view text)
+{
+    return FoldText(text, UpperAscii);
+}
+std::string LowerCaseText(std::string_view text)
+{
+    return FoldText(text, LowerAscii);
+}
 
 int CompareText(std::string_view a, std::string_view b)
 {
@@ -60,20 +70,15 @@ int CompareText(std::string_view a, std::string_view b)
         for (size_t k = 0; k < std::max(la, lb); ++k) {
             unsigned char ca = i + k < a.size() && k < la ? static_cast<unsigned char>(a[i + k]) : 0;
             unsigned char cb = j + k < b.size() && k < lb ? static_cast<unsigned char>(b[j + k]) : 0;
-            if (la == 1)
-                ca = static_cast<unsigned char>(UpperAscii(static_cast<char>(ca)));
-            if (lb == 1)
-                cb = static_cast<unsigned char>(UpperAscii(static_cast<char>(cb)));
-            if (ca != cb)
-                return ca < cb ? -1 : 1;
+            if (la == 1) ca = static_cast<unsigned char>(UpperAscii(static_cast<char>(ca)));
+            if (lb == 1) cb = static_cast<unsigned char>(UpperAscii(static_cast<char>(cb)));
+            if (ca != cb) return ca < cb ? -1 : 1;
         }
         i += la;
         j += lb;
     }
-    if (i < a.size())
-        return 1;
-    if (j < b.size())
-        return -1;
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
     return 0;
 }
 
@@ -85,8 +90,7 @@ bool SameText(std::string_view a, std::string_view b)
 size_t FindChar(std::string_view text, char ch, size_t from)
 {
     for (size_t pos = 0; pos < text.size(); pos += CharLength(text, pos))
-        if (pos >= from && text[pos] == ch && CharLength(text, pos) == 1)
-            return pos;
+        if (pos >= from && text[pos] == ch && CharLength(text, pos) == 1) return pos;
     return std::string_view::npos;
 }
 
@@ -94,8 +98,7 @@ size_t FindLastChar(std::string_view text, char ch)
 {
     size_t found = std::string_view::npos;
     for (size_t pos = 0; pos < text.size(); pos += CharLength(text, pos))
-        if (text[pos] == ch && CharLength(text, pos) == 1)
-            found = pos;
+        if (text[pos] == ch && CharLength(text, pos) == 1) found = pos;
     return found;
 }
 
@@ -115,7 +118,10 @@ std::vector<std::string> SplitText(std::string_view text, char separator)
     return parts;
 }
 
-std::vector<std::string> SplitGamePath(std::string_view path) { return SplitText(path, '\\'); }
+std::vector<std::string> SplitGamePath(std::string_view path)
+{
+    return SplitText(path, '\\');
+}
 
 std::string GameFileName(std::string_view path)
 {
@@ -138,8 +144,7 @@ std::string GameExtension(std::string_view path)
 
 bool EndsWithSeparator(std::string_view path)
 {
-    if (path.empty())
-        return false;
+    if (path.empty()) return false;
     size_t last = 0;
     for (size_t pos = 0; pos < path.size(); pos += CharLength(path, pos))
         last = pos;
@@ -174,10 +179,8 @@ bool Convert(const char* to, const char* from, std::string_view input, std::stri
         size_t outLeft = sizeof buffer;
         size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
         output.append(buffer, static_cast<size_t>(out - buffer));
-        if (result != static_cast<size_t>(-1))
-            continue;
-        if (errno == E2BIG)
-            continue;
+        if (result != static_cast<size_t>(-1)) continue;
+        if (errno == E2BIG) continue;
         // EILSEQ or EINVAL: replace one unconvertible character and go on.
         exact = false;
         output += replacement;

@@ -40,9 +40,9 @@ std::vector<std::string> SplitText(std::string_view text, char separator);
 
 // Game paths use '\\' as separator.
 std::vector<std::string> SplitGamePath(std::string_view path);
-std::string GameFileName(std::string_view path);   // after the last separator
-std::string GameFolderOf(std::string_view path);   // up to and including the last separator
-std::string GameExtension(std::string_view path);  // from the last '.' of the file name, or ""
+std::string GameFileName(std::string_view path);  // after the last separator
+std::string GameFolderOf(std::string_view path);  // up to and including the last separator
+std::string GameExtension(std::string_view path); // from the last '.' of the file name, or ""
 bool EndsWithSeparator(std::string_view path);
 
 // Conversions at the edges. Invalid input bytes become U+FFFD / '?' instead of failing.

@@ -7,7 +7,10 @@
 
 namespace ruko {
 
-void TRandomSource::Seed(uint64_t seed) { state_ = seed; }
+void TRandomSource::Seed(uint64_t seed)
+{
+    state_ = seed;
+}
 
 // splitmix64: every seed, including 0, gives a full-period, well-mixed sequence.
 uint64_t TRandomSource::Next()
@@ -20,8 +23,7 @@ uint64_t TRandomSource::Next()
 
 int32_t TRandomSource::Below(int32_t n)
 {
-    if (n < 1)
-        return 0;
+    if (n < 1) return 0;
     // Rejection keeps the draw uniform for every n.
     const uint64_t range = static_cast<uint64_t>(n);
     const uint64_t limit = UINT64_MAX - UINT64_MAX % range;
@@ -60,8 +62,7 @@ namespace builtins {
 void TRegistrar::Add(const char* name, TBody body)
 {
     int row = FindBuiltinFunction(name);
-    if (row < 0)
-        RaiseError(std::string("unknown built-in function ") + name);
+    if (row < 0) RaiseError(std::string("unknown built-in function ") + name);
     TBuiltinServices* services = &services_;
     funcs_.Register(row, [body, services](TFuncCall& call) { body(call, *services); });
 }
@@ -92,26 +93,22 @@ bool FlagArg(const TFuncCall& call, size_t i, bool fallback)
 TParamCollectionItem* VariableItem(const TFuncCall& call, size_t i)
 {
     auto* ref = dynamic_cast<const TParamVar*>(OptionalArg(call, i));
-    if (!ref)
-        return nullptr;
+    if (!ref) return nullptr;
     std::shared_ptr<TParamCollectionItem> item = ref->Target.lock();
     // Literals and computed arguments reach a function as temporaries: they name no variable.
-    if (!item || item->Name().compare(0, 4, "____") == 0)
-        return nullptr;
+    if (!item || item->Name().compare(0, 4, "____") == 0) return nullptr;
     return item.get(); // the store keeps the item alive for the step
 }
 
 TCustomParam& RequireVariable(const TFuncCall& call, size_t i)
 {
-    if (TParamCollectionItem* item = VariableItem(call, i))
-        return *item->Value;
+    if (TParamCollectionItem* item = VariableItem(call, i)) return *item->Value;
     RaiseError(std::string(BuiltinFunctions[call.Row].Name) + Utf8ToCp932(":変数が見つかりません"));
 }
 
 const TCustomParam& WholeValue(const TFuncCall& call, size_t i)
 {
-    if (TParamCollectionItem* item = VariableItem(call, i))
-        return *item->Value;
+    if (TParamCollectionItem* item = VariableItem(call, i)) return *item->Value;
     return call.Arg(i);
 }
 

@@ -26,14 +26,14 @@ class TVrFileManager;
 // Deterministic for a seed on every platform (splitmix64).
 class TRandomSource
 {
-public:
+  public:
     explicit TRandomSource(uint64_t seed = 0) { Seed(seed); }
     void Seed(uint64_t seed);
     uint64_t Next();
     // Uniform in 0 .. n-1; 0 when n < 1.
     int32_t Below(int32_t n);
 
-private:
+  private:
     uint64_t state_ = 0;
 };
 
@@ -49,7 +49,7 @@ enum class TItemState
 // Components found by name (the component list). The defaults answer "no such component".
 class TBuiltinComponents
 {
-public:
+  public:
     virtual ~TBuiltinComponents() = default;
     virtual bool Exists(const std::string&) { return false; }
     virtual bool InPrimary(const std::string&) { return false; }
@@ -60,8 +60,14 @@ public:
         return std::nullopt;
     }
     virtual bool SetItemState(const std::string&, const TCustomParam&, TItemState, bool) { return false; }
-    virtual std::optional<int32_t> GroupIndex(const std::string&, const TCustomParam&) { return std::nullopt; }
-    virtual std::optional<std::string> ItemText(const std::string&, const TCustomParam&) { return std::nullopt; }
+    virtual std::optional<int32_t> GroupIndex(const std::string&, const TCustomParam&)
+    {
+        return std::nullopt;
+    }
+    virtual std::optional<std::string> ItemText(const std::string&, const TCustomParam&)
+    {
+        return std::nullopt;
+    }
     virtual int32_t IndexOfMenu(const std::string&, const std::string&) { return -1; }
     // Names of components of `kind` (0: all) under `parent` ("ALL": every parent).
     virtual std::vector<std::string> List(int32_t, const std::string&, bool) { return {}; }
@@ -85,7 +91,7 @@ public:
 // Message histories by format name ("" = the default format).
 class TBuiltinHistory
 {
-public:
+  public:
     virtual ~TBuiltinHistory() = default;
     virtual std::optional<int32_t> Count(const std::string&) { return std::nullopt; }
     virtual std::optional<int32_t> MaxCount(const std::string&) { return std::nullopt; }

@@ -65,11 +65,9 @@ void ArrayToStringBody(TFuncCall& call, TBuiltinServices&)
     std::string separator = StrArg(call, 1, "\r\n");
     std::string text;
     for (int32_t i = 0, n = value.GetCount(); i < n; ++i) {
-        if (i > 0)
-            text += separator;
+        if (i > 0) text += separator;
         text += value.GetStrAt(i);
-        if (text.size() > MaxBuiltinText)
-            RaiseTooLarge(call);
+        if (text.size() > MaxBuiltinText) RaiseTooLarge(call);
     }
     call.Result.Value->SetStr(text);
 }
@@ -79,8 +77,7 @@ void ArrayToStringBody(TFuncCall& call, TBuiltinServices&)
 std::vector<std::string> SplitAt(const std::string& text, const std::string& delimiters)
 {
     std::vector<std::string> pieces;
-    if (text.empty())
-        return pieces;
+    if (text.empty()) return pieces;
     std::set<std::string> stops;
     for (size_t pos = 0; pos < delimiters.size(); pos += CharLength(delimiters, pos))
         stops.insert(delimiters.substr(pos, CharLength(delimiters, pos)));
@@ -113,15 +110,15 @@ void StringToArrayBody(TFuncCall& call, TBuiltinServices&)
 void IndexOfStrBody(TFuncCall& call, TBuiltinServices&)
 {
     const TCustomParam& value = WholeValue(call, 0);
-    call.Result.Value->SetInt(value.IndexOfStr(call.Arg(1).GetStr(), FlagArg(call, 2, true), FlagArg(call, 3, false)));
+    call.Result.Value->SetInt(
+        value.IndexOfStr(call.Arg(1).GetStr(), FlagArg(call, 2, true), FlagArg(call, 3, false)));
 }
 
 // The order the player's system gave titles: letters first ignoring case, then lower case before
 // upper case, then bytes. Fixed here so the host locale never decides how a title sorts.
 int CompareTitleText(const std::string& a, const std::string& b)
 {
-    if (int folded = LowerCaseText(a).compare(LowerCaseText(b)))
-        return folded;
+    if (int folded = LowerCaseText(a).compare(LowerCaseText(b))) return folded;
     auto swapCase = [](const std::string& text) {
         std::string lower = LowerCaseText(text), upper = UpperCaseText(text), swapped = text;
         for (size_t i = 0; i < text.size(); ++i)
@@ -198,15 +195,17 @@ void Rebuild(TCustomParam& target, const TCustomParam& elements, int32_t count)
         target.SetDims({count});
     } else {
         target.SetCount(0);
-        if (TCustomParam* storage = Storage(target))
-            storage->Dims.clear();
+        if (TCustomParam* storage = Storage(target)) storage->Dims.clear();
         return;
     }
     for (int32_t i = 0; i < count; ++i)
         CopyElement(target, i, elements, i);
 }
 
-bool IsListShaped(const TCustomParam& value) { return value.GetDimCount() < 2; }
+bool IsListShaped(const TCustomParam& value)
+{
+    return value.GetDimCount() < 2;
+}
 
 void AddArrayBody(TFuncCall& call, TBuiltinServices&)
 {
@@ -215,8 +214,7 @@ void AddArrayBody(TFuncCall& call, TBuiltinServices&)
         auto current = Elements(target);
         auto added = Elements(WholeValue(call, 1));
         const int64_t total = int64_t{current->GetCount()} + added->GetCount();
-        if (total > MaxParamElements)
-            RaiseTooLarge(call);
+        if (total > MaxParamElements) RaiseTooLarge(call);
         auto joined = CopyAsKind(*current, current->GetVarType());
         joined->SetCount(total);
         for (int32_t i = 0; i < added->GetCount(); ++i)
@@ -235,8 +233,7 @@ void InsertArrayBody(TFuncCall& call, TBuiltinServices&)
         const int32_t count = current->GetCount(), extra = added->GetCount();
         const int32_t at = std::clamp(call.Arg(1).GetInt(), 0, count);
         const int64_t total = int64_t{count} + extra;
-        if (total > MaxParamElements)
-            RaiseTooLarge(call);
+        if (total > MaxParamElements) RaiseTooLarge(call);
         auto joined = CopyAsKind(*current, current->GetVarType());
         joined->SetCount(total);
         for (int32_t i = 0; i < extra; ++i)
@@ -280,8 +277,7 @@ void CopyArrayBody(TFuncCall& call, TBuiltinServices&)
 void AfterListChange(TCustomParam& target)
 {
     TCustomParam* storage = Storage(target);
-    if (!storage || storage->Dims.empty())
-        return;
+    if (!storage || storage->Dims.empty()) return;
     int32_t count = storage->GetCount();
     storage->Dims = count > 0 ? std::vector<int32_t>{count} : std::vector<int32_t>{};
 }

@@ -15,7 +15,10 @@ namespace ruko::builtins {
 
 namespace {
 
-TVrFileManager* Files(TBuiltinServices& services) { return services.Files ? services.Files : FileManager.get(); }
+TVrFileManager* Files(TBuiltinServices& services)
+{
+    return services.Files ? services.Files : FileManager.get();
+}
 
 bool StartsWithText(const std::string& text, std::string_view prefix)
 {
@@ -42,7 +45,8 @@ bool WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& byte
 {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path(), ignored);
-    bool ok = WriteHostFileAtomic(hostPath, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    bool ok = WriteHostFileAtomic(
+        hostPath, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     ForgetHostListings();
     return ok;
 }
@@ -50,13 +54,11 @@ bool WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& byte
 // Replaces (or adds to archive 0) the in-memory member `name`.
 void PutMemoryMember(TVrFileManager& files, const std::string& name, const std::vector<uint8_t>& bytes)
 {
-    if (files.ArchiveCount() == 0)
-        files.AddArchive(std::string());
+    if (files.ArchiveCount() == 0) files.AddArchive(std::string());
     TVrFile* member = files.FindItem(name);
     if (!member || !member->Data) {
         TVrFileCollection& archive = files.Archive(0);
-        if (archive.FindFile(name))
-            archive.Remove(name);
+        if (archive.FindFile(name)) archive.Remove(name);
         member = &archive.AddMemoryFile(name);
     }
     member->Data->Clear();
@@ -87,10 +89,10 @@ void LoadTextFileBody(TFuncCall& call, TBuiltinServices& services)
         call.Result.Value->SetFlag(false);
         return;
     }
-    if (stream->GetSize() > static_cast<int64_t>(MaxBuiltinText))
-        RaiseTooLarge(call);
+    if (stream->GetSize() > static_cast<int64_t>(MaxBuiltinText)) RaiseTooLarge(call);
     std::string text(static_cast<size_t>(stream->GetSize()), '\0');
-    text.resize(static_cast<size_t>(std::max<int64_t>(0, stream->Read(text.data(), static_cast<int64_t>(text.size())))));
+    text.resize(static_cast<size_t>(
+        std::max<int64_t>(0, stream->Read(text.data(), static_cast<int64_t>(text.size())))));
     std::vector<std::string> lines = SplitLines(text);
     StoreStringArray(target, lines);
     call.Result.Value->SetFlag(!lines.empty());
@@ -108,7 +110,8 @@ void CopyFileBody(TFuncCall& call, TBuiltinServices& services)
     bool ok;
     if (StartsWithText(target, "mem:") || StartsWithText(target, "save:")) {
         PutMemoryMember(*files, target, bytes);
-        ok = !StartsWithText(target, "save:") || !services.StoreSaveMember || services.StoreSaveMember(target, bytes);
+        ok = !StartsWithText(target, "save:") || !services.StoreSaveMember ||
+             services.StoreSaveMember(target, bytes);
     } else {
         std::string hostPath = ConfinedHostPath(files->BaseFolder(), target);
         ok = !hostPath.empty() && WriteHostFile(hostPath, bytes);
@@ -145,29 +148,24 @@ bool WildcardMatch(std::string_view name, std::string_view pattern)
 std::string ExtractFolder(const TFuncCall& call, TBuiltinServices& services)
 {
     if (!OptionalArg(call, 2)) {
-        if (!services.SelectDirectory)
-            return std::string();
+        if (!services.SelectDirectory) return std::string();
         std::optional<std::string> chosen = services.SelectDirectory();
         return chosen ? Cp932ToUtf8(*chosen) : std::string();
     }
     std::string folder = call.Arg(2).GetStr();
     if (!folder.empty() && folder[0] == '{') {
         size_t close = folder.find('}');
-        if (close == std::string::npos || !services.SpecialFolder)
-            return std::string();
+        if (close == std::string::npos || !services.SpecialFolder) return std::string();
         std::string root = services.SpecialFolder(folder.substr(1, close - 1));
-        if (root.empty())
-            return std::string();
+        if (root.empty()) return std::string();
         std::string rest = folder.substr(close + 1);
         while (!rest.empty() && rest[0] == '\\')
             rest.erase(0, 1);
-        if (rest.empty())
-            return root;
+        if (rest.empty()) return root;
         std::string path = ConfinedHostPath(root, rest);
         return path;
     }
-    if (services.ProgramFolder.empty())
-        return std::string();
+    if (services.ProgramFolder.empty()) return std::string();
     std::string path = ConfinedHostPath(services.ProgramFolder, folder);
     return path.empty() ? services.ProgramFolder : path;
 }
@@ -189,14 +187,13 @@ void ExtractFileBody(TFuncCall& call, TBuiltinServices& services)
         std::vector<std::string> listed;
         files->ListFiles(GameFolderOf(pattern), listed);
         for (const std::string& name : listed) {
-            if (!WildcardMatch(name, pattern))
-                continue;
+            if (!WildcardMatch(name, pattern)) continue;
             std::string hostPath = JoinHostPath(folder, Cp932ToUtf8(GameFileName(name)));
             if (ask && HostFileExists(hostPath)) {
                 std::string question = FormatText(
-                    Utf8ToCp932("%s\r\n\r\n既に同名のファイルが存在します。上書きしますか？").c_str(), GameFileName(name).c_str());
-                if (!services.AskYesNo || !services.AskYesNo(question, services.Title))
-                    continue;
+                    Utf8ToCp932("%s\r\n\r\n既に同名のファイルが存在します。上書きしますか？").c_str(),
+                    GameFileName(name).c_str());
+                if (!services.AskYesNo || !services.AskYesNo(question, services.Title)) continue;
             }
             ok = WriteHostFile(hostPath, files->LoadFile(name)) && ok;
         }
@@ -206,27 +203,30 @@ void ExtractFileBody(TFuncCall& call, TBuiltinServices& services)
 
 // --- dialogs, message boxes, shell ---
 
-void SelectFileBody(TFuncCall& call, const std::function<std::optional<std::string>(const std::string&)>& dialog)
+void SelectFileBody(TFuncCall& call,
+                    const std::function<std::optional<std::string>(const std::string&)>& dialog)
 {
     std::optional<std::string> chosen;
-    if (dialog)
-        chosen = dialog(StrArg(call, 1));
-    if (chosen)
-        call.Arg(0).SetStr(*chosen);
+    if (dialog) chosen = dialog(StrArg(call, 1));
+    if (chosen) call.Arg(0).SetStr(*chosen);
     call.Result.Value->SetFlag(chosen.has_value());
 }
 
-void SelectOpenFileBody(TFuncCall& call, TBuiltinServices& services) { SelectFileBody(call, services.SelectOpenFile); }
-void SelectSaveFileBody(TFuncCall& call, TBuiltinServices& services) { SelectFileBody(call, services.SelectSaveFile); }
+void SelectOpenFileBody(TFuncCall& call, TBuiltinServices& services)
+{
+    SelectFileBody(call, services.SelectOpenFile);
+}
+void SelectSaveFileBody(TFuncCall& call, TBuiltinServices& services)
+{
+    SelectFileBody(call, services.SelectSaveFile);
+}
 
 void SelectDirectoryBody(TFuncCall& call, TBuiltinServices& services)
 {
     std::optional<std::string> chosen;
-    if (services.SelectDirectory)
-        chosen = services.SelectDirectory();
+    if (services.SelectDirectory) chosen = services.SelectDirectory();
     if (chosen) {
-        if (!EndsWithSeparator(*chosen))
-            *chosen += '\\';
+        if (!EndsWithSeparator(*chosen)) *chosen += '\\';
         call.Arg(0).SetStr(*chosen);
     }
     call.Result.Value->SetFlag(chosen.has_value());
@@ -247,8 +247,7 @@ void OpenUrlBody(TFuncCall& call, TBuiltinServices& services)
     std::string target = Cp932ToUtf8(call.Arg(0).GetStr());
     bool web = StartsWithText(target, "http") || StartsWithText(target, "ftp");
     bool folder = !web && services.FolderExists && services.FolderExists(target);
-    if ((web || folder) && services.OpenUrl)
-        services.OpenUrl(folder ? "file://" + target : target);
+    if ((web || folder) && services.OpenUrl) services.OpenUrl(folder ? "file://" + target : target);
 }
 
 void SetWallPaperBody(TFuncCall& call, TBuiltinServices&)
@@ -263,14 +262,18 @@ void SetWallPaperBody(TFuncCall& call, TBuiltinServices&)
 
 void SaveScreenBody(TFuncCall& call, TBuiltinServices& services)
 {
-    bool saved = services.SaveScreen &&
-                 services.SaveScreen(call.Arg(0).GetStr(), IntArg(call, 1), IntArg(call, 2), FlagArg(call, 3), IntArg(call, 4));
+    bool saved =
+        services.SaveScreen && services.SaveScreen(call.Arg(0).GetStr(), IntArg(call, 1), IntArg(call, 2),
+                                                   FlagArg(call, 3), IntArg(call, 4));
     call.Result.Value->SetFlag(saved);
 }
 
 } // namespace
 
-bool MatchesWildcard(std::string_view name, std::string_view pattern) { return WildcardMatch(name, pattern); }
+bool MatchesWildcard(std::string_view name, std::string_view pattern)
+{
+    return WildcardMatch(name, pattern);
+}
 
 void RegisterFileBuiltins(TRegistrar& r)
 {

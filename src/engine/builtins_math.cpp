@@ -21,19 +21,55 @@ void SetReal(TFuncCall& call, Extended x)
     call.Result.Value->SetFloat(x);
 }
 
-Extended Real(const TFuncCall& call, size_t i) { return call.Arg(i).GetFloat(); }
+Extended Real(const TFuncCall& call, size_t i)
+{
+    return call.Arg(i).GetFloat();
+}
 
-void IntBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(TruncToInt32(Real(call, 0))); }
-void FloatBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, Real(call, 0)); }
-void SinBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::sin(Real(call, 0))); }
-void CosBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::cos(Real(call, 0))); }
-void TanBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::tan(Real(call, 0))); }
-void ArcSinBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::asin(Real(call, 0))); }
-void ArcCosBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::acos(Real(call, 0))); }
-void ArcTanBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::atan(Real(call, 0))); }
-void ArcTan2Body(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::atan2(Real(call, 0), Real(call, 1))); }
-void HypotBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::hypot(Real(call, 0), Real(call, 1))); }
-void FabsBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::fabs(Real(call, 0))); }
+void IntBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(TruncToInt32(Real(call, 0)));
+}
+void FloatBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, Real(call, 0));
+}
+void SinBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::sin(Real(call, 0)));
+}
+void CosBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::cos(Real(call, 0)));
+}
+void TanBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::tan(Real(call, 0)));
+}
+void ArcSinBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::asin(Real(call, 0)));
+}
+void ArcCosBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::acos(Real(call, 0)));
+}
+void ArcTanBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::atan(Real(call, 0)));
+}
+void ArcTan2Body(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::atan2(Real(call, 0), Real(call, 1)));
+}
+void HypotBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::hypot(Real(call, 0), Real(call, 1)));
+}
+void FabsBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::fabs(Real(call, 0)));
+}
 
 void AbsBody(TFuncCall& call, TBuiltinServices&)
 {
@@ -42,15 +78,28 @@ void AbsBody(TFuncCall& call, TBuiltinServices&)
     call.Result.Value->SetInt(n < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(n)) : n);
 }
 
-void MinBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(std::min(call.Arg(0).GetInt(), call.Arg(1).GetInt())); }
-void MaxBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(std::max(call.Arg(0).GetInt(), call.Arg(1).GetInt())); }
-void FminBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::min(Real(call, 0), Real(call, 1))); }
-void FmaxBody(TFuncCall& call, TBuiltinServices&) { SetReal(call, std::max(Real(call, 0), Real(call, 1))); }
+void MinBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(std::min(call.Arg(0).GetInt(), call.Arg(1).GetInt()));
+}
+void MaxBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(std::max(call.Arg(0).GetInt(), call.Arg(1).GetInt()));
+}
+void FminBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::min(Real(call, 0), Real(call, 1)));
+}
+void FmaxBody(TFuncCall& call, TBuiltinServices&)
+{
+    SetReal(call, std::max(Real(call, 0), Real(call, 1)));
+}
 
 void GetVarTypeBody(TFuncCall& call, TBuiltinServices&)
 {
     if (TParamCollectionItem* item = VariableItem(call, 0)) {
-        call.Result.Value->SetInt(dynamic_cast<const TParamVar*>(item->Value.get()) ? uint8_t{ptVar} : item->Value->GetVarType());
+        call.Result.Value->SetInt(
+            dynamic_cast<const TParamVar*>(item->Value.get()) ? uint8_t{ptVar} : item->Value->GetVarType());
         return;
     }
     call.Result.Value->SetInt(call.Arg(0).GetVarType());
@@ -92,7 +141,10 @@ void CivilFromDays(int64_t z, int32_t& year, int32_t& month, int32_t& day)
 
 const int64_t UnixToOrigin = DaysFromCivil(1899, 12, 30);
 
-bool IsLeapYear(int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
+bool IsLeapYear(int64_t y)
+{
+    return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
+}
 
 // A date-time split into a day number (1 = 0001-01-01) and milliseconds of the day; the time of
 // a negative date-time is read from the absolute fraction.
@@ -109,7 +161,8 @@ TStamp ToStamp(const TFuncCall& call, Extended value)
     TStamp stamp;
     Extended whole = std::trunc(value);
     stamp.Date = static_cast<int64_t>(whole) + DaysTo18991230;
-    stamp.Time = std::min<int64_t>(static_cast<int64_t>(std::llround(std::fabs(value - whole) * MsPerDay)), MsPerDay - 1);
+    stamp.Time = std::min<int64_t>(static_cast<int64_t>(std::llround(std::fabs(value - whole) * MsPerDay)),
+                                   MsPerDay - 1);
     return stamp;
 }
 
@@ -149,8 +202,7 @@ void EncodeDateBody(TFuncCall& call, TBuiltinServices&)
 void EncodeTimeBody(TFuncCall& call, TBuiltinServices&)
 {
     int32_t h = call.Arg(0).GetInt(), m = call.Arg(1).GetInt(), s = call.Arg(2).GetInt();
-    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
-        RaiseEncode(call);
+    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59) RaiseEncode(call);
     SetReal(call, static_cast<Extended>(h * 3600 + m * 60 + s) / 86400);
 }
 
@@ -170,17 +222,39 @@ void DecodeTimeBody(TFuncCall& call, TBuiltinServices&)
     call.Arg(3).SetInt(parts.Sec);
 }
 
-void GetYearBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Year); }
-void GetMonthBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Month); }
-void GetDayBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Day); }
-void GetHourBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Hour); }
-void GetMinBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Min); }
-void GetSecBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Sec); }
-void GetWeekBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetInt(Decode(call, Real(call, 0)).Week); }
+void GetYearBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Year);
+}
+void GetMonthBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Month);
+}
+void GetDayBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Day);
+}
+void GetHourBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Hour);
+}
+void GetMinBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Min);
+}
+void GetSecBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Sec);
+}
+void GetWeekBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetInt(Decode(call, Real(call, 0)).Week);
+}
 
 void GetWeekStrBody(TFuncCall& call, TBuiltinServices&)
 {
-    static const char* const Names[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    static const char* const Names[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                         "Thursday", "Friday", "Saturday"};
     int32_t week = Decode(call, Real(call, 0)).Week;
     call.Result.Value->SetStr(week >= 1 ? Names[week - 1] : "");
 }

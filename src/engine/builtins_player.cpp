@@ -15,7 +15,10 @@ TBuiltinComponents& Components(TBuiltinServices& services)
     return services.Components ? *services.Components : none;
 }
 
-std::string Name(const TFuncCall& call, size_t i = 0) { return call.Arg(i).GetStr(); }
+std::string Name(const TFuncCall& call, size_t i = 0)
+{
+    return call.Arg(i).GetStr();
+}
 
 void ExistsBody(TFuncCall& call, TBuiltinServices& services)
 {
@@ -23,20 +26,26 @@ void ExistsBody(TFuncCall& call, TBuiltinServices& services)
     call.Result.Value->SetFlag(!name.empty() && Components(services).Exists(name));
 }
 
-void InPrimaryBody(TFuncCall& call, TBuiltinServices& services) { call.Result.Value->SetFlag(Components(services).InPrimary(Name(call))); }
-void InCabinetBody(TFuncCall& call, TBuiltinServices& services) { call.Result.Value->SetFlag(Components(services).InCabinet(Name(call))); }
+void InPrimaryBody(TFuncCall& call, TBuiltinServices& services)
+{
+    call.Result.Value->SetFlag(Components(services).InPrimary(Name(call)));
+}
+void InCabinetBody(TFuncCall& call, TBuiltinServices& services)
+{
+    call.Result.Value->SetFlag(Components(services).InCabinet(Name(call)));
+}
 
 template <TItemState State> void GetStateBody(TFuncCall& call, TBuiltinServices& services)
 {
-    call.Result.Value->SetFlag(Components(services).GetItemState(Name(call), call.Arg(1), State).value_or(false));
+    call.Result.Value->SetFlag(
+        Components(services).GetItemState(Name(call), call.Arg(1), State).value_or(false));
 }
 
 // The setters' results: SetCheck and SetEnabled are integer rows, SetVisible and SetSelected flags.
 template <TItemState State> void SetStateBody(TFuncCall& call, TBuiltinServices& services)
 {
     bool done = Components(services).SetItemState(Name(call), call.Arg(1), State, call.Arg(2).GetFlag());
-    if (BuiltinFunctions[call.Row].ResultKind == ptFlag)
-        call.Result.Value->SetFlag(done);
+    if (BuiltinFunctions[call.Row].ResultKind == ptFlag) call.Result.Value->SetFlag(done);
 }
 
 void GetGroupIndexBody(TFuncCall& call, TBuiltinServices& services)
@@ -58,9 +67,9 @@ void ListCompoBody(TFuncCall& call, TBuiltinServices& services)
 {
     TCustomParam& target = RequireVariable(call, 0);
     int32_t kind = IntArg(call, 1, 0);
-    if (kind >= 28 || kind < 0)
-        kind = 0;
-    std::vector<std::string> names = Components(services).List(kind, StrArg(call, 2, "ALL"), FlagArg(call, 3));
+    if (kind >= 28 || kind < 0) kind = 0;
+    std::vector<std::string> names =
+        Components(services).List(kind, StrArg(call, 2, "ALL"), FlagArg(call, 3));
     StoreStringArray(target, names);
     call.Result.Value->SetInt(static_cast<int32_t>(names.size()));
 }
@@ -68,16 +77,21 @@ void ListCompoBody(TFuncCall& call, TBuiltinServices& services)
 template <bool Screen, bool Y> void ConvertBody(TFuncCall& call, TBuiltinServices& services)
 {
     int32_t value = call.Arg(1).GetInt();
-    auto converted = Screen ? Components(services).ToScreen(Name(call), value, Y) : Components(services).ToClient(Name(call), value, Y);
+    auto converted = Screen ? Components(services).ToScreen(Name(call), value, Y)
+                            : Components(services).ToClient(Name(call), value, Y);
     call.Result.Value->SetInt(converted.value_or(value));
 }
 
 void CreateObjectBody(TFuncCall& call, TBuiltinServices& services)
 {
-    call.Result.Value->SetFlag(Components(services).CreateObject(call.Arg(0).GetInt(), Name(call, 1), StrArg(call, 2)));
+    call.Result.Value->SetFlag(
+        Components(services).CreateObject(call.Arg(0).GetInt(), Name(call, 1), StrArg(call, 2)));
 }
 
-void DeleteObjectBody(TFuncCall& call, TBuiltinServices& services) { call.Result.Value->SetFlag(Components(services).DeleteObject(Name(call))); }
+void DeleteObjectBody(TFuncCall& call, TBuiltinServices& services)
+{
+    call.Result.Value->SetFlag(Components(services).DeleteObject(Name(call)));
+}
 
 void GetImeOpenedBody(TFuncCall& call, TBuiltinServices& services)
 {
@@ -102,34 +116,33 @@ void TableBody(TFuncCall& call, TBuiltinServices& services)
 void GetHistoryCountBody(TFuncCall& call, TBuiltinServices& services)
 {
     std::optional<int32_t> count;
-    if (services.History)
-        count = services.History->Count(Name(call));
+    if (services.History) count = services.History->Count(Name(call));
     call.Result.Value->SetInt(count.value_or(-1));
 }
 
 void GetHistoryMaxCountBody(TFuncCall& call, TBuiltinServices& services)
 {
     std::optional<int32_t> count;
-    if (services.History)
-        count = services.History->MaxCount(Name(call));
+    if (services.History) count = services.History->MaxCount(Name(call));
     call.Result.Value->SetInt(count.value_or(-1));
 }
 
 void SetHistoryMaxCountBody(TFuncCall& call, TBuiltinServices& services)
 {
-    call.Result.Value->SetFlag(services.History && services.History->SetMaxCount(Name(call), call.Arg(1).GetInt()));
+    call.Result.Value->SetFlag(services.History &&
+                               services.History->SetMaxCount(Name(call), call.Arg(1).GetInt()));
 }
 
 void GetSaveCaptionBody(TFuncCall& call, TBuiltinServices& services)
 {
-    call.Result.Value->SetStr(services.SaveCaption ? services.SaveCaption(call.Arg(0).GetInt()) : std::string());
+    call.Result.Value->SetStr(services.SaveCaption ? services.SaveCaption(call.Arg(0).GetInt())
+                                                   : std::string());
 }
 
 void ListSaveCaptionBody(TFuncCall& call, TBuiltinServices& services)
 {
     std::vector<TSaveSlotCaption> saves;
-    if (services.SaveCaptions)
-        saves = services.SaveCaptions();
+    if (services.SaveCaptions) saves = services.SaveCaptions();
     if (call.ArgCount() >= 2) {
         TCustomParam& captions = RequireVariable(call, 0);
         TCustomParam& slots = RequireVariable(call, 1);
@@ -155,8 +168,7 @@ void ListSaveCaptionBody(TFuncCall& call, TBuiltinServices& services)
 void GetDisplayModeBody(TFuncCall& call, TBuiltinServices& services)
 {
     std::vector<std::array<int32_t, 4>> modes;
-    if (services.DisplayModes)
-        modes = services.DisplayModes();
+    if (services.DisplayModes) modes = services.DisplayModes();
     int32_t index = call.Arg(0).GetInt();
     if (index < 0 || static_cast<size_t>(index) >= modes.size()) {
         call.Result.Value->SetFlag(false);

@@ -19,8 +19,7 @@ std::string CopyRange(const std::string& text, int64_t start, int64_t count)
 {
     start = std::max<int64_t>(start, 1);
     const auto size = static_cast<int64_t>(text.size());
-    if (start > size || count <= 0)
-        return std::string();
+    if (start > size || count <= 0) return std::string();
     count = std::min(count, size - start + 1);
     return text.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count));
 }
@@ -34,17 +33,14 @@ struct TCharIndex
     // 1-based byte position of character k (1-based), clamped to 1 .. size + 1.
     int64_t ByteOf(int64_t k) const
     {
-        if (k < 1)
-            return 1;
-        if (k > Count())
-            return static_cast<int64_t>(size) + 1 + (k - Count() - 1);
+        if (k < 1) return 1;
+        if (k > Count()) return static_cast<int64_t>(size) + 1 + (k - Count() - 1);
         return static_cast<int64_t>(starts[static_cast<size_t>(k - 1)]) + 1;
     }
     // Bytes covered by `count` characters from character k.
     int64_t BytesOf(int64_t k, int64_t count) const
     {
-        if (count <= 0)
-            return 0;
+        if (count <= 0) return 0;
         k = std::max<int64_t>(k, 1);
         int64_t end = k + count > Count() ? static_cast<int64_t>(size) + 1 : ByteOf(k + count);
         return end - ByteOf(k);
@@ -109,8 +105,7 @@ void JCopyBody(TFuncCall& call, TBuiltinServices&)
 std::string DeleteRange(const std::string& text, int64_t start, int64_t count)
 {
     const auto size = static_cast<int64_t>(text.size());
-    if (start < 1 || start > size || count <= 0)
-        return text;
+    if (start < 1 || start > size || count <= 0) return text;
     count = std::min(count, size - start + 1);
     std::string result = text;
     result.erase(static_cast<size_t>(start - 1), static_cast<size_t>(count));
@@ -132,7 +127,8 @@ void JDeleteBody(TFuncCall& call, TBuiltinServices&)
     TCharIndex index(text);
     int64_t start = call.Arg(1).GetInt();
     int64_t count = OptionalArg(call, 2) ? call.Arg(2).GetInt() : index.Count();
-    std::string result = start < 1 ? text : DeleteRange(text, index.ByteOf(start), index.BytesOf(start, count));
+    std::string result =
+        start < 1 ? text : DeleteRange(text, index.ByteOf(start), index.BytesOf(start, count));
     call.Arg(0).SetStr(result);
     call.Result.Value->SetStr(result);
 }
@@ -168,8 +164,7 @@ void CompareStrBody(TFuncCall& call, TBuiltinServices&)
     size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common && result == 0; ++i)
         result = static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i]);
-    if (result == 0)
-        result = a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    if (result == 0) result = a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
     call.Result.Value->SetInt(result);
 }
 
@@ -191,13 +186,11 @@ void PosBody(TFuncCall& call, TBuiltinServices&)
 int64_t FindCharAligned(const std::string& haystack, const std::string& needle, size_t fromByte = 0,
                         size_t* byteAt = nullptr)
 {
-    if (needle.empty())
-        return -1;
+    if (needle.empty()) return -1;
     int64_t k = 0;
     for (size_t pos = fromByte; pos < haystack.size(); pos += CharLength(haystack, pos), ++k) {
         if (haystack.compare(pos, needle.size(), needle) == 0) {
-            if (byteAt)
-                *byteAt = pos;
+            if (byteAt) *byteAt = pos;
             return k;
         }
     }
@@ -225,7 +218,8 @@ void TrimBody(TFuncCall& call, TBuiltinServices&)
 bool IsJBlank(const std::string& text, size_t pos, size_t length)
 {
     return (length == 1 && text[pos] == ' ') ||
-           (length == 2 && static_cast<unsigned char>(text[pos]) == 0x81 && static_cast<unsigned char>(text[pos + 1]) == 0x40);
+           (length == 2 && static_cast<unsigned char>(text[pos]) == 0x81 &&
+            static_cast<unsigned char>(text[pos + 1]) == 0x40);
 }
 
 void JTrimBody(TFuncCall& call, TBuiltinServices&)
@@ -243,7 +237,10 @@ void JTrimBody(TFuncCall& call, TBuiltinServices&)
     call.Result.Value->SetStr(text.substr(from, to - from));
 }
 
-void NotBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetFlag(!call.Arg(0).GetFlag()); }
+void NotBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetFlag(!call.Arg(0).GetFlag());
+}
 
 void FixStrBody(TFuncCall& call, TBuiltinServices&)
 {
@@ -260,16 +257,21 @@ void FixStrBody(TFuncCall& call, TBuiltinServices&)
     call.Result.Value->SetStr(text);
 }
 
-void LowerCaseBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetStr(LowerCaseText(call.Arg(0).GetStr())); }
-void UpperCaseBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetStr(UpperCaseText(call.Arg(0).GetStr())); }
+void LowerCaseBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetStr(LowerCaseText(call.Arg(0).GetStr()));
+}
+void UpperCaseBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetStr(UpperCaseText(call.Arg(0).GetStr()));
+}
 
 // Byte offset just after the last '\' or ':' that is a character of its own; 0 when none.
 size_t NameStart(const std::string& path)
 {
     size_t start = 0;
     for (size_t pos = 0; pos < path.size(); pos += CharLength(path, pos))
-        if (path[pos] == '\\' || path[pos] == ':')
-            start = pos + 1;
+        if (path[pos] == '\\' || path[pos] == ':') start = pos + 1;
     return start;
 }
 
@@ -278,8 +280,7 @@ size_t ExtensionStart(const std::string& path)
 {
     size_t dot = std::string::npos;
     for (size_t pos = NameStart(path); pos < path.size(); pos += CharLength(path, pos))
-        if (path[pos] == '.')
-            dot = pos;
+        if (path[pos] == '.') dot = pos;
     return dot;
 }
 
@@ -312,8 +313,7 @@ void ChangeFileExtBody(TFuncCall& call, TBuiltinServices&)
 // Byte `index` (1-based) is a single-byte character (neither a lead nor a trail byte).
 bool IsSingleByteAt(const std::string& text, int32_t index)
 {
-    if (index < 1 || static_cast<size_t>(index) > text.size())
-        return false;
+    if (index < 1 || static_cast<size_t>(index) > text.size()) return false;
     size_t wanted = static_cast<size_t>(index - 1);
     for (size_t pos = 0; pos < text.size(); pos += CharLength(text, pos))
         if (pos == wanted)
@@ -340,8 +340,7 @@ void AddBackSlashBody(TFuncCall& call, TBuiltinServices&)
 {
     std::string path = call.Arg(0).GetStr();
     // A trailing 0x5C may be the second byte of a double-byte character.
-    if (!EndsWithSeparator(path))
-        path += '\\';
+    if (!EndsWithSeparator(path)) path += '\\';
     call.Result.Value->SetStr(path);
 }
 
@@ -351,8 +350,7 @@ void StringOfCharBody(TFuncCall& call, TBuiltinServices&)
     int32_t times = call.Arg(1).GetInt();
     std::string result;
     if (times > 0 && !piece.empty()) {
-        if (piece.size() * static_cast<size_t>(times) > MaxBuiltinText)
-            RaiseTooLarge(call);
+        if (piece.size() * static_cast<size_t>(times) > MaxBuiltinText) RaiseTooLarge(call);
         result.reserve(piece.size() * static_cast<size_t>(times));
         for (int32_t i = 0; i < times; ++i)
             result += piece;
@@ -377,10 +375,8 @@ void StringReplaceBody(TFuncCall& call, TBuiltinServices&)
         result.append(text, done, at - done);
         result += to;
         done = at + from.size();
-        if (result.size() > MaxBuiltinText)
-            RaiseTooLarge(call);
-        if (!all)
-            break;
+        if (result.size() > MaxBuiltinText) RaiseTooLarge(call);
+        if (!all) break;
     }
     result.append(text, done, std::string::npos);
     call.Result.Value->SetStr(result);

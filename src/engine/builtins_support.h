@@ -14,12 +14,12 @@ using TBody = void (*)(TFuncCall&, TBuiltinServices&);
 // Adds bodies by function name, so the row numbers stay written only in the function table.
 class TRegistrar
 {
-public:
+  public:
     TRegistrar(TSysFuncMan& funcs, TBuiltinServices& services) : funcs_(funcs), services_(services) {}
     // Raises when the name is not in the function table (a programming error).
     void Add(const char* name, TBody body);
 
-private:
+  private:
     TSysFuncMan& funcs_;
     TBuiltinServices& services_;
 };

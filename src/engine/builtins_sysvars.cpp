@@ -10,19 +10,46 @@ namespace {
 
 enum TRow : int
 {
-    rLClick = 1, rRClick, rLPush, rRPush, rMouseX, rMouseY,
-    rHistoryCount = 8, rParamCount = 9, rParamStr = 10, rSender = 11, rScrWidth = 12, rScrHeight = 13,
-    rPCTickCount = 15, rYear = 17, rSec = 23, rFonts = 24, rFixedFonts = 25, rFullScr = 26,
-    rCGDither = 31, rKeyPush = 35, rKeyClick = 36, rDisplayModeCount = 37, rDisplayModeIndex = 38,
-    rTitle = 39, rSoundON = 40, rActiveCompo = 41, rKeyRepeat = 42, rHistoryMaxCount = 43,
-    rMidiPort = 45, rMidiPorts = 46, rWheelDown = 47, rWheelUp = 48, rStackCount = 50,
+    rLClick = 1,
+    rRClick,
+    rLPush,
+    rRPush,
+    rMouseX,
+    rMouseY,
+    rHistoryCount = 8,
+    rParamCount = 9,
+    rParamStr = 10,
+    rSender = 11,
+    rScrWidth = 12,
+    rScrHeight = 13,
+    rPCTickCount = 15,
+    rYear = 17,
+    rSec = 23,
+    rFonts = 24,
+    rFixedFonts = 25,
+    rFullScr = 26,
+    rCGDither = 31,
+    rKeyPush = 35,
+    rKeyClick = 36,
+    rDisplayModeCount = 37,
+    rDisplayModeIndex = 38,
+    rTitle = 39,
+    rSoundON = 40,
+    rActiveCompo = 41,
+    rKeyRepeat = 42,
+    rHistoryMaxCount = 43,
+    rMidiPort = 45,
+    rMidiPorts = 46,
+    rWheelDown = 47,
+    rWheelUp = 48,
+    rStackCount = 50,
 };
 
 constexpr int32_t KeyElements = 258; // 256 keys, then wheel down and wheel up
 
 class TServicesHost final : public TSystemHost
 {
-public:
+  public:
     explicit TServicesHost(TBuiltinServices& services) : s_(services) {}
 
     TCustomParam* CallResult() override { return s_.CallResult ? s_.CallResult() : nullptr; }
@@ -33,8 +60,7 @@ public:
         case rMouseX:
         case rMouseY: {
             int32_t x = 0, y = 0;
-            if (s_.GetMouse)
-                s_.GetMouse(x, y);
+            if (s_.GetMouse) s_.GetMouse(x, y);
             return row == rMouseX ? x : y;
         }
         case rHistoryCount:
@@ -48,8 +74,7 @@ public:
         case rScrHeight:
             return s_.ScreenHeight;
         case rPCTickCount:
-            if (s_.PCTickCount)
-                return static_cast<int32_t>(static_cast<uint32_t>(s_.PCTickCount()));
+            if (s_.PCTickCount) return static_cast<int32_t>(static_cast<uint32_t>(s_.PCTickCount()));
             return TSystemHost::ReadInt(row);
         case rDisplayModeCount:
             return s_.DisplayModes ? static_cast<int32_t>(s_.DisplayModes().size()) : 0;
@@ -60,8 +85,9 @@ public:
         default:
             if (row >= rYear && row <= rSec && s_.LocalTime) {
                 std::tm local = s_.LocalTime();
-                const int values[] = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday + 1,
-                                      local.tm_hour,        local.tm_min,     local.tm_sec};
+                const int values[] = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                      local.tm_wday + 1,    local.tm_hour,    local.tm_min,
+                                      local.tm_sec};
                 return values[row - rYear];
             }
             return TSystemHost::ReadInt(row);
@@ -101,8 +127,7 @@ public:
             return s_.SenderName ? s_.SenderName() : std::string();
         case rFonts:
         case rFixedFonts: {
-            if (!s_.FontNames)
-                return std::string();
+            if (!s_.FontNames) return std::string();
             std::string joined;
             for (const std::string& name : s_.FontNames(row == rFixedFonts))
                 joined += (joined.empty() ? "" : "\r\n") + name;
@@ -126,18 +151,15 @@ public:
         case rMouseY:
             if (s_.WarpMouse) {
                 int32_t x = 0, y = 0;
-                if (s_.GetMouse)
-                    s_.GetMouse(x, y);
+                if (s_.GetMouse) s_.GetMouse(x, y);
                 s_.WarpMouse(row == rMouseX ? n : x, row == rMouseY ? n : y);
             }
             break;
         case rDisplayModeIndex:
-            if (s_.SetDisplayModeIndex)
-                s_.SetDisplayModeIndex(n);
+            if (s_.SetDisplayModeIndex) s_.SetDisplayModeIndex(n);
             break;
         case rHistoryMaxCount:
-            if (s_.History)
-                s_.History->SetMaxCount("", n);
+            if (s_.History) s_.History->SetMaxCount("", n);
             break;
         default:
             break;
@@ -154,16 +176,13 @@ public:
             s_.Input.RClick = b;
             break;
         case rFullScr:
-            if (s_.SetFullScreen)
-                s_.SetFullScreen(b);
+            if (s_.SetFullScreen) s_.SetFullScreen(b);
             break;
         case rCGDither:
-            if (s_.Components && s_.Components->Dither() != b)
-                s_.Components->SetDither(b);
+            if (s_.Components && s_.Components->Dither() != b) s_.Components->SetDither(b);
             break;
         case rSoundON:
-            if (s_.Components)
-                s_.Components->SetSoundOn(b);
+            if (s_.Components) s_.Components->SetSoundOn(b);
             break;
         default:
             break;
@@ -196,24 +215,19 @@ public:
 
     std::string ReadStrAt(int row, int32_t i) override
     {
-        if (row == rParamStr && s_.Arg && i >= 0 && i < ElementCount(row))
-            return s_.Arg(i);
+        if (row == rParamStr && s_.Arg && i >= 0 && i < ElementCount(row)) return s_.Arg(i);
         if (row == rMidiPorts && s_.MidiPorts) {
             std::vector<std::string> ports = s_.MidiPorts();
-            if (i >= 0 && static_cast<size_t>(i) < ports.size())
-                return ports[static_cast<size_t>(i)];
+            if (i >= 0 && static_cast<size_t>(i) < ports.size()) return ports[static_cast<size_t>(i)];
         }
         return std::string();
     }
 
     bool ReadFlagAt(int row, int32_t i) override
     {
-        if (i == 256)
-            return s_.Input.WheelDown;
-        if (i == 257)
-            return s_.Input.WheelUp;
-        if (i < 0 || i > 255)
-            return false;
+        if (i == 256) return s_.Input.WheelDown;
+        if (i == 257) return s_.Input.WheelUp;
+        if (i < 0 || i > 255) return false;
         switch (row) {
         case rKeyPush:
             return s_.Input.KeyPush[static_cast<size_t>(i)];
@@ -226,12 +240,15 @@ public:
         }
     }
 
-private:
+  private:
     TBuiltinServices& s_;
 };
 
 } // namespace
 
-std::unique_ptr<TSystemHost> MakeSystemHost(TBuiltinServices& services) { return std::make_unique<TServicesHost>(services); }
+std::unique_ptr<TSystemHost> MakeSystemHost(TBuiltinServices& services)
+{
+    return std::make_unique<TServicesHost>(services);
+}
 
 } // namespace ruko

@@ -10,6 +10,7 @@ namespace ruko::builtins {
 namespace {
 
 // Full-width code of each printable ASCII byte 0x20..0x7E.
+// clang-format off
 constexpr uint16_t AsciiZen[95] = {
     0x8140, 0x8149, 0x8168, 0x8194, 0x8190, 0x8193, 0x8195, 0x8166, 0x8169, 0x816A, 0x8196, 0x817B, // ' '..'+'
     0x8143, 0x817C, 0x8144, 0x815E,                                                                 // ','..'/'
@@ -22,6 +23,7 @@ constexpr uint16_t AsciiZen[95] = {
     0x828E, 0x828F, 0x8290, 0x8291, 0x8292, 0x8293, 0x8294, 0x8295, 0x8296, 0x8297, 0x8298, 0x8299, 0x829A,
     0x816F, 0x8162, 0x8170, 0x8160, // '{'..'~'
 };
+// clang-format on
 
 // Full-width code of each half-width katakana or sign 0xA1..0xDF.
 constexpr uint16_t KanaZen[63] = {
@@ -34,15 +36,19 @@ constexpr uint16_t KanaZen[63] = {
 
 constexpr unsigned char VoicedMark = 0xDE, SemiVoicedMark = 0xDF;
 
-constexpr bool TakesVoicedMark(unsigned char kana) { return (kana >= 0xB6 && kana <= 0xC4) || (kana >= 0xCA && kana <= 0xCE); }
-constexpr bool TakesSemiVoicedMark(unsigned char kana) { return kana >= 0xCA && kana <= 0xCE; }
+constexpr bool TakesVoicedMark(unsigned char kana)
+{
+    return (kana >= 0xB6 && kana <= 0xC4) || (kana >= 0xCA && kana <= 0xCE);
+}
+constexpr bool TakesSemiVoicedMark(unsigned char kana)
+{
+    return kana >= 0xCA && kana <= 0xCE;
+}
 
 uint16_t ZenOf(unsigned char byte)
 {
-    if (byte >= 0x20 && byte <= 0x7E)
-        return AsciiZen[byte - 0x20];
-    if (byte >= 0xA1 && byte <= 0xDF)
-        return KanaZen[byte - 0xA1];
+    if (byte >= 0x20 && byte <= 0x7E) return AsciiZen[byte - 0x20];
+    if (byte >= 0xA1 && byte <= 0xDF) return KanaZen[byte - 0xA1];
     return 0;
 }
 
@@ -64,21 +70,21 @@ struct THanTable
         for (int kana = 0xB6; kana <= 0xCE; ++kana) {
             auto k = static_cast<unsigned char>(kana);
             if (TakesVoicedMark(k))
-                Put(static_cast<uint16_t>(ZenOf(k) + 1), std::string{static_cast<char>(k), static_cast<char>(VoicedMark)});
+                Put(static_cast<uint16_t>(ZenOf(k) + 1),
+                    std::string{static_cast<char>(k), static_cast<char>(VoicedMark)});
             if (TakesSemiVoicedMark(k))
-                Put(static_cast<uint16_t>(ZenOf(k) + 2), std::string{static_cast<char>(k), static_cast<char>(SemiVoicedMark)});
+                Put(static_cast<uint16_t>(ZenOf(k) + 2),
+                    std::string{static_cast<char>(k), static_cast<char>(SemiVoicedMark)});
         }
         Put(0x8394, "\xB3\xDE"); // vu
     }
     void Put(uint16_t code, std::string han)
     {
-        if (code >= 0x8100 && code < 0x8400)
-            Entries[code - 0x8100] = std::move(han);
+        if (code >= 0x8100 && code < 0x8400) Entries[code - 0x8100] = std::move(han);
     }
     const std::string* Find(uint16_t code) const
     {
-        if (code < 0x8100 || code >= 0x8400 || Entries[code - 0x8100].empty())
-            return nullptr;
+        if (code < 0x8100 || code >= 0x8400 || Entries[code - 0x8100].empty()) return nullptr;
         return &Entries[code - 0x8100];
     }
     std::array<std::string, 0x300> Entries;
@@ -120,9 +126,9 @@ std::string ZenToHan(const std::string& text)
     for (size_t pos = 0; pos < text.size();) {
         size_t length = CharLength(text, pos);
         if (length == 2) {
-            auto code = static_cast<uint16_t>(static_cast<unsigned char>(text[pos]) << 8 | static_cast<unsigned char>(text[pos + 1]));
-            if (const std::string* han = table.Find(code))
-                out += *han;
+            auto code = static_cast<uint16_t>(static_cast<unsigned char>(text[pos]) << 8 |
+                                              static_cast<unsigned char>(text[pos + 1]));
+            if (const std::string* han = table.Find(code)) out += *han;
         } else if (!IsLeadByte(static_cast<unsigned char>(text[pos]))) {
             out += text[pos];
         }
@@ -133,8 +139,14 @@ std::string ZenToHan(const std::string& text)
 
 namespace {
 
-void HanToZenBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetStr(HanToZen(call.Arg(0).GetStr())); }
-void ZenToHanBody(TFuncCall& call, TBuiltinServices&) { call.Result.Value->SetStr(ZenToHan(call.Arg(0).GetStr())); }
+void HanToZenBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetStr(HanToZen(call.Arg(0).GetStr()));
+}
+void ZenToHanBody(TFuncCall& call, TBuiltinServices&)
+{
+    call.Result.Value->SetStr(ZenToHan(call.Arg(0).GetStr()));
+}
 
 } // namespace
 

@@ -25,11 +25,9 @@ void SplitEventCommand(const std::string& command, std::string& file, std::strin
     label.clear();
     std::vector<size_t> starts = CharStarts(command);
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-        if (CharLength(command, *it) != 1)
-            continue;
+        if (CharLength(command, *it) != 1) continue;
         char c = command[*it];
-        if (c == '.' || c == '\\')
-            return;
+        if (c == '.' || c == '\\') return;
         if (c == ':') {
             file = command.substr(0, *it);
             label = command.substr(*it + 1);
@@ -43,8 +41,7 @@ void SplitEventCommand(const std::string& command, std::string& file, std::strin
 void AssignToElement(const std::string& target, const TCustomParam& result)
 {
     size_t open = FindChar(target, '[');
-    if (open == std::string::npos || target.empty() || target.back() != ']')
-        return;
+    if (open == std::string::npos || target.empty() || target.back() != ']') return;
     std::string name(target.substr(0, open));
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
@@ -57,13 +54,11 @@ void AssignToElement(const std::string& target, const TCustomParam& result)
         TRukoParser program;
         CompileText(inside.substr(a, b - a), program);
         program.Execute(*ParamMan);
-        if (!program.Result)
-            RaiseError(Utf8ToCp932("添え字が不正です"));
+        if (!program.Result) RaiseError(Utf8ToCp932("添え字が不正です"));
         subscripts.push_back(program.Result->GetInt());
     };
     for (size_t pos : starts) {
-        if (CharLength(inside, pos) != 1)
-            continue;
+        if (CharLength(inside, pos) != 1) continue;
         char c = inside[pos];
         if (c == '[' || c == '(')
             ++depth;
@@ -88,14 +83,12 @@ TCallMan::~TCallMan() = default;
 
 void TCallMan::SyncScope()
 {
-    if (ParamMan)
-        ParamMan->CurrentScope = StackCount();
+    if (ParamMan) ParamMan->CurrentScope = StackCount();
 }
 
 void TCallMan::PushFrame(TStack frame)
 {
-    if (StackCount() >= MaxStackDepth)
-        RaiseError(Utf8ToCp932("スタックエラー"));
+    if (StackCount() >= MaxStackDepth) RaiseError(Utf8ToCp932("スタックエラー"));
     Stack.push_back(std::move(frame));
     SyncScope();
 }
@@ -108,8 +101,7 @@ void TCallMan::ClearStack()
 
 void TCallMan::DeleteScope(int depth)
 {
-    if (ParamMan)
-        ParamMan->DeleteScope(depth);
+    if (ParamMan) ParamMan->DeleteScope(depth);
 }
 
 TPage* TCallMan::Start(const std::string& pageName)
@@ -129,19 +121,16 @@ TPage* TCallMan::Start(const std::string& pageName)
 
 TPage* TCallMan::GetPage(const std::string& name, bool toFront)
 {
-    if (toFront)
-        Index = 0;
+    if (toFront) Index = 0;
     for (size_t i = 0; i < pages_.size(); ++i) {
-        if (pages_[i]->Name != name)
-            continue;
+        if (pages_[i]->Name != name) continue;
         TPage* page = pages_[i].get();
         if (toFront && i != 0)
             std::rotate(pages_.begin(), pages_.begin() + static_cast<ptrdiff_t>(i),
                         pages_.begin() + static_cast<ptrdiff_t>(i) + 1);
         return page;
     }
-    if (!host_.LoadFile)
-        RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
+    if (!host_.LoadFile) RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
     auto page = std::make_unique<TPage>();
     page->LoadFromBytes(name, host_.LoadFile(name));
     TPage* result = page.get();
@@ -158,14 +147,12 @@ void TCallMan::FreePages()
 {
     // Beyond the cache size the least recently used pages go, but never the current page.
     for (size_t i = pages_.size(); i-- > MaxCachedPages;) {
-        if (pages_[i].get() == Page)
-            continue;
+        if (pages_[i].get() == Page) continue;
         if (ParamMan)
             if (TParamCollectionItem* item = ParamMan->Find(std::string(1, '\x01') + pages_[i]->Name))
                 ParamMan->Remove(*item);
         pages_.erase(pages_.begin() + static_cast<ptrdiff_t>(i));
-        if (pages_.size() <= MaxCachedPages)
-            break;
+        if (pages_.size() <= MaxCachedPages) break;
     }
 }
 
@@ -176,25 +163,25 @@ std::string TCallMan::GetArg(int i) const
 
 std::string TCallMan::GetSenderName() const
 {
-    if (State == 0 || !EventSender || !host_.ComponentName)
-        return std::string();
+    if (State == 0 || !EventSender || !host_.ComponentName) return std::string();
     return host_.ComponentName(EventSender);
 }
 
-TCustomParam* TCallMan::GetResult() const { return Stack.empty() ? nullptr : Stack.back().Result.get(); }
+TCustomParam* TCallMan::GetResult() const
+{
+    return Stack.empty() ? nullptr : Stack.back().Result.get();
+}
 
 bool TCallMan::DeleteStack(int depth)
 {
-    if (depth < 0 || depth >= StackCount())
-        return false;
+    if (depth < 0 || depth >= StackCount()) return false;
     DeleteScope(depth);
     Stack.erase(Stack.begin() + depth);
     SyncScope();
     if (ParamMan)
         for (size_t i = 0; i < ParamMan->Count(); ++i) {
             TParamCollectionItem& item = ParamMan->Item(i);
-            if (!item.IsSystem() && item.ScopeId > depth)
-                --item.ScopeId;
+            if (!item.IsSystem() && item.ScopeId > depth) --item.ScopeId;
         }
     return true;
 }
@@ -224,19 +211,16 @@ void TCallMan::ExecuteCommand(TPage*& page)
     lastWaits_ = command->WaitsForEvents();
     const int32_t before = Index;
     command->Execute(*this, page, Index);
-    if (page != Page || Index != before)
-        Entered = false;
+    if (page != Page || Index != before) Entered = false;
 }
 
 int TCallMan::ExecOne()
 {
-    if (!Page || TerminateRequested)
-        return 0;
+    if (!Page || TerminateRequested) return 0;
     try {
         TPage* p = nullptr;
         ExecuteCommand(p);
-        if (TerminateRequested)
-            return 0;
+        if (TerminateRequested) return 0;
         const int r = lastWaits_ ? 2 : 0;
         if (p) {
             Page = p;
@@ -273,15 +257,12 @@ int TCallMan::ExecOne()
                 resumed->LoadState(state);
             }
         // Only the return of the handler itself ends its event; calls inside it are ordinary.
-        if (!frame.EventFrame)
-            return r;
-        if (!EventSender)
-            return 1;
+        if (!frame.EventFrame) return r;
+        if (!EventSender) return 1;
         return r == 0 ? -1 : r;
     } catch (const std::exception& error) {
         TerminateRequested = true;
-        if (host_.OnError)
-            host_.OnError(error.what());
+        if (host_.OnError) host_.OnError(error.what());
         return 0;
     }
 }
@@ -289,8 +270,7 @@ int TCallMan::ExecOne()
 bool TCallMan::CheckEvent(int depth)
 {
     TCommand* current = CurrentCommand();
-    if (Entered && current && current->BlocksEvents())
-        return false;
+    if (Entered && current && current->BlocksEvents()) return false;
     TTimerData* entry = nullptr;
     std::string file, label;
     // A handler page that cannot be had would block the queue for good: such an event is dropped
@@ -299,21 +279,18 @@ bool TCallMan::CheckEvent(int depth)
         SplitEventCommand(entry->Command, file, label);
         if (file.size() >= 3) {
             file.replace(file.size() - 3, 3, "rsb");
-            if (host_.FileAvailable && host_.FileAvailable(file))
-                break;
+            if (host_.FileAvailable && host_.FileAvailable(file)) break;
         }
         events_->Remove(entry);
     }
-    if (!entry)
-        return false;
+    if (!entry) return false;
     try {
         PushFrame(HandlerFrame());
         Page = GetPage(file, true);
     } catch (const std::exception& error) {
         events_->Remove(entry);
         TerminateRequested = true;
-        if (host_.OnError)
-            host_.OnError(error.what());
+        if (host_.OnError) host_.OnError(error.what());
         return false;
     }
     Index = label.empty() ? 0 : std::max(Page->Commands.FindLabel(label), 0);
@@ -331,30 +308,25 @@ bool TCallMan::CheckEvent(int depth)
 bool TCallMan::InHandler() const
 {
     for (const TStack& frame : Stack)
-        if (frame.EventFrame)
-            return true;
+        if (frame.EventFrame) return true;
     return false;
 }
 
 bool TCallMan::Step()
 {
-    if (TerminateRequested)
-        return true;
+    if (TerminateRequested) return true;
     int64_t budget = MaxCommandsPerStep;
     // At least one command runs each frame: a flow that rested (Running off) goes on here.
     do {
-        if (--budget < 0)
-            return true;
+        if (--budget < 0) return true;
         switch (State) {
         case 0: {
-            if (CheckEvent(1))
-                continue;
+            if (CheckEvent(1)) continue;
             TPage* before = Page;
             const int32_t index = Index;
             // A command still waiting (it stayed put) whose Continue flag is set would run again
             // and again within this frame: the step ends instead.
-            if (ExecOne() == 2 && Page == before && Index == index && Entered)
-                return true;
+            if (ExecOne() == 2 && Page == before && Index == index && Entered) return true;
             break;
         }
         case 1: {
@@ -389,8 +361,7 @@ bool TCallMan::Step()
             if (r == 1 || r == -1) {
                 --EventDepth;
                 events_->RemoveDepth(EventDepth);
-                if (EventDepth <= 2)
-                    State = 2;
+                if (EventDepth <= 2) State = 2;
             } else if (r == 2) {
                 State = 2;
                 return true;
@@ -414,8 +385,7 @@ void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels, 
             DeleteScope(i);
             if (!frame.Sender && frame.Entered)
                 if (TPage* framePage = GetPage(frame.PageName, false))
-                    if (TCommand* c = framePage->Commands.At(frame.Index))
-                        c->Abort(*this);
+                    if (TCommand* c = framePage->Commands.At(frame.Index)) c->Abort(*this);
         }
         page = Start(pageName);
         index = target;
@@ -428,13 +398,11 @@ void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels, 
             bottom = i;
             break;
         }
-    if (bottom < 0 && EventSender)
-        bottom = StackCount();
+    if (bottom < 0 && EventSender) bottom = StackCount();
     TStack* rewritten = nullptr;
     int position = -1;
     for (int i = bottom - 1; i >= 0; --i) {
-        if (Stack[static_cast<size_t>(i)].Sender)
-            continue;
+        if (Stack[static_cast<size_t>(i)].Sender) continue;
         rewritten = &Stack[static_cast<size_t>(i)];
         position = i;
         break;
@@ -457,10 +425,8 @@ void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels, 
 
 void TCallMan::ResetAll(const std::string& pageName, int target, TPage*& page, int& index)
 {
-    if (host_.ResetWorld)
-        host_.ResetWorld();
-    if (ParamMan)
-        ParamMan->ClearVariables();
+    if (host_.ResetWorld) host_.ResetWorld();
+    if (ParamMan) ParamMan->ClearVariables();
     page = Start(pageName);
     index = target;
 }
@@ -525,8 +491,7 @@ void TCallMan::SaveFrame(TKwBigStream& s, const TStack& frame) const
     WriteExact(s, frame.SavedState.data(), static_cast<int64_t>(frame.SavedState.size()));
     const uint8_t type = frame.Result ? frame.Result->GetVarType() : 0;
     WriteByte(s, type);
-    if (type)
-        frame.Result->SaveToStream(s);
+    if (type) frame.Result->SaveToStream(s);
 }
 
 TStack TCallMan::LoadFrame(TKwBigStream& s) const
@@ -539,8 +504,7 @@ TStack TCallMan::LoadFrame(TKwBigStream& s) const
     frame.ResultVar = ReadStr(s);
     frame.Args = ReadStrings(s);
     std::string sender = ReadStr(s);
-    if (!sender.empty() && host_.FindComponent)
-        frame.Sender = host_.FindComponent(sender);
+    if (!sender.empty() && host_.FindComponent) frame.Sender = host_.FindComponent(sender);
     uint32_t size = ReadU32(s);
     CheckCount(s, size, 1);
     frame.SavedState.resize(size);
@@ -548,8 +512,7 @@ TStack TCallMan::LoadFrame(TKwBigStream& s) const
     uint8_t type = ReadByte(s);
     if (type) {
         frame.Result = CreateParamByType(type);
-        if (!frame.Result || type == ptVar)
-            RaiseDamaged();
+        if (!frame.Result || type == ptVar) RaiseDamaged();
         frame.Result->LoadFromStream(s);
     }
     return frame;
@@ -569,8 +532,7 @@ void TCallMan::SaveToStream(TKwBigStream& s) const
     for (const TStack& frame : Stack)
         SaveFrame(s, frame);
     WriteInt(s, EventDepth);
-    if (TCommand* current = CurrentCommand(); current && Entered)
-        current->SaveState(s);
+    if (TCommand* current = CurrentCommand(); current && Entered) current->SaveState(s);
 }
 
 void TCallMan::LoadFromStream(TKwBigStream& s, int version)
@@ -580,14 +542,12 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
     const bool running = ReadByte(s) != 0;
     const bool entered = ReadByte(s) != 0;
     const int32_t state = ReadInt(s);
-    if (state < 0 || state > 3)
-        RaiseDamaged();
+    if (state < 0 || state > 3) RaiseDamaged();
     const std::string sender = ReadStr(s);
     std::vector<std::string> args = ReadStrings(s);
     LoadFrame(s); // the spare frame carries nothing
     const uint32_t count = ReadU32(s);
-    if (count > MaxStackDepth)
-        RaiseDamaged();
+    if (count > MaxStackDepth) RaiseDamaged();
     CheckCount(s, count, 4 + 4 + 1 + 1 + 4 + 4 + 4 + 4 + 1);
     std::vector<TStack> stack;
     for (uint32_t i = 0; i < count; ++i)
@@ -595,8 +555,7 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
     int32_t eventDepth = 2;
     if (version >= 116) {
         eventDepth = ReadInt(s);
-        if (eventDepth < 2 || eventDepth > static_cast<int32_t>(count) + 2)
-            RaiseDamaged();
+        if (eventDepth < 2 || eventDepth > static_cast<int32_t>(count) + 2) RaiseDamaged();
     }
     // Which frames events pushed is not stored: an event that interrupted a waiting command saved
     // that command's state, and a handler started from the main flow sits on the topmost frame of
@@ -628,8 +587,7 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
             }
         }
     // Commit.
-    if (page)
-        page = GetPage(pageName, true);
+    if (page) page = GetPage(pageName, true);
     Page = page;
     Index = index;
     Running = running;

@@ -65,7 +65,7 @@ struct TStack
 
 class TCallMan
 {
-public:
+  public:
     static constexpr int MaxCachedPages = 30;
     static constexpr int MaxStackDepth = 10000;
     // A flow that never yields (a jump to itself) would freeze the window: past this many commands
@@ -121,7 +121,7 @@ public:
     void PCReset(const std::string& pageName, int target, bool allLevels, TPage*& page, int& index);
     void ResetAll(const std::string& pageName, int target, TPage*& page, int& index);
 
-private:
+  private:
     void ExecuteCommand(TPage*& page);
     int ExecOne();
     bool CheckEvent(int depth);

@@ -2,8 +2,8 @@
 
 #include "archive/fields.h"
 #include "base/error.h"
-#include "base/text.h"
 #include "base/globals.h"
+#include "base/text.h"
 #include "engine/callman.h"
 #include "engine/objcommands.h"
 #include "params/functable.h"
@@ -15,7 +15,10 @@ namespace ruko {
 
 namespace {
 
-bool IsTrue(const TExpr& e) { return e.Flag().value_or(false); }
+bool IsTrue(const TExpr& e)
+{
+    return e.Flag().value_or(false);
+}
 
 // Field positions, as in the command table.
 enum
@@ -26,27 +29,23 @@ enum
 
 class TComIf final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
         ++index;
-        if (IsTrue(ExprAt(0)))
-            return;
+        if (IsTrue(ExprAt(0))) return;
         const TComList& list = Owner();
         while (TCommand* c = list.At(index)) {
-            if (c->Indent < Indent)
-                return;
+            if (c->Indent < Indent) return;
             if (c->Indent == Indent) {
                 if (c->GetCode() == ccElse) {
                     ++index;
                     return;
                 }
-                if (c->GetCode() != ccElseif)
-                    return;
+                if (c->GetCode() != ccElseif) return;
                 ++index;
-                if (IsTrue(c->ExprAt(0)))
-                    return;
+                if (IsTrue(c->ExprAt(0))) return;
                 continue;
             }
             ++index;
@@ -57,17 +56,15 @@ public:
 // Reached after a branch ran: skip the rest of the chain, block by block.
 class TComChainEnd final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
         ++index;
         const TComList& list = Owner();
         while (TCommand* c = list.At(index)) {
-            if (c->Indent < Indent)
-                return;
-            if (c->Indent == Indent && c->GetCode() != ccElseif && c->GetCode() != ccElse)
-                return;
+            if (c->Indent < Indent) return;
+            if (c->Indent == Indent && c->GetCode() != ccElseif && c->GetCode() != ccElse) return;
             ++index;
         }
     }
@@ -75,7 +72,7 @@ public:
 
 class TComJump final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*& page, int& index) override
     {
@@ -90,19 +87,17 @@ public:
 
 class TComCall final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*& page, int& index) override
     {
         ++index;
         const std::string& file = StrAt(fRefPage);
-        if (!IsTrue(ExprAt(3)) || !cm.Host().FileAvailable || !cm.Host().FileAvailable(file))
-            return;
+        if (!IsTrue(ExprAt(3)) || !cm.Host().FileAvailable || !cm.Host().FileAvailable(file)) return;
         std::vector<std::string> args;
         for (const TExpr& e : Fields[4].List)
             args.push_back(e.Str().value_or(std::string()));
-        if (cm.StackCount() >= TCallMan::MaxStackDepth)
-            RaiseError(Utf8ToCp932("スタックエラー"));
+        if (cm.StackCount() >= TCallMan::MaxStackDepth) RaiseError(Utf8ToCp932("スタックエラー"));
         TStack frame;
         frame.PageName = page->Name;
         frame.Index = index;
@@ -123,7 +118,7 @@ public:
 
 class TComExit final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*& page, int& index) override
     {
@@ -136,7 +131,7 @@ public:
 
 class TComCalc : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
@@ -147,39 +142,33 @@ public:
 
 class TComVarNew final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*&, int& index) override
     {
         ++index;
         const std::string& name = StrAt(0);
-        if (name.empty())
-            RaiseError(Utf8ToCp932("変数名がありません"));
+        if (name.empty()) RaiseError(Utf8ToCp932("変数名がありません"));
         const uint8_t type = static_cast<uint8_t>(NumAt(1));
         const int placement = NumAt(3);
         TParamCollection& store = *ParamMan;
         TParamCollectionItem* item = store.FindDeclared(name, placement == 2);
         if (!item) {
-            if (type < ptInt || type > ptStr)
-                return;
+            if (type < ptInt || type > ptStr) return;
             item = &store.AddVariable(type, name);
-            if (placement == 1 || placement == 2)
-                item->ScopeId = cm.StackCount();
-            if (placement == 2)
-                item->Local = 1;
-            if (placement == 3)
-                item->Persistent = 1;
+            if (placement == 1 || placement == 2) item->ScopeId = cm.StackCount();
+            if (placement == 2) item->Local = 1;
+            if (placement == 3) item->Persistent = 1;
         } else if (item->Persistent) {
             return;
         }
-        if (const TCustomParam* v = ExprAt(2).Run())
-            item->ConvertFrom(*v);
+        if (const TCustomParam* v = ExprAt(2).Run()) item->ConvertFrom(*v);
     }
 };
 
 class TComVarDel final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
@@ -192,26 +181,25 @@ public:
 
 class TComWhile final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
         ++index;
-        if (!IsTrue(ExprAt(0)))
-            index = NumAt(1);
+        if (!IsTrue(ExprAt(0))) index = NumAt(1);
     }
 };
 
 // Runs its expression once before the loop, as a Calc does.
 class TComWhileInit final : public TComCalc
 {
-public:
+  public:
     using TComCalc::TComCalc;
 };
 
 class TComWhileLoop final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
@@ -222,7 +210,7 @@ public:
 
 class TComBreak final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*& page, int& index) override
     {
@@ -239,13 +227,12 @@ public:
 
 class TComContinue final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*& page, int& index) override
     {
         ++index;
-        if (!IsTrue(ExprAt(0)))
-            return;
+        if (!IsTrue(ExprAt(0))) return;
         if (NumAt(1) < 0)
             page = nullptr;
         else
@@ -255,26 +242,25 @@ public:
 
 class TComDoEvent final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     bool WaitsForEvents() const override { return true; }
 };
 
 class TComTerminate final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*&, int&) override
     {
         TerminateRequested = true;
-        if (cm.Host().RequestClose)
-            cm.Host().RequestClose();
+        if (cm.Host().RequestClose) cm.Host().RequestClose();
     }
 };
 
 class TComPCReset final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*& page, int& index) override
     {
@@ -284,7 +270,7 @@ public:
 
 class TComReset final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*& page, int& index) override
     {
@@ -294,7 +280,7 @@ public:
 
 class TComGameSave final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*&, int& index) override
     {
@@ -308,14 +294,13 @@ public:
 
 class TComGameLoad final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan& cm, TPage*&, int& index) override
     {
         ++index;
         std::optional<int32_t> slot = ExprAt(0).Int();
-        if (slot && cm.Host().RequestLoad)
-            cm.Host().RequestLoad(*slot);
+        if (slot && cm.Host().RequestLoad) cm.Host().RequestLoad(*slot);
     }
 };
 
@@ -323,44 +308,39 @@ public:
 int32_t PropertyId(const TExpr& e)
 {
     std::optional<int32_t> id = e.Int();
-    if (!id)
-        RaiseError(Utf8ToCp932("プロパティ指定が不正です"));
+    if (!id) RaiseError(Utf8ToCp932("プロパティ指定が不正です"));
     return *id;
 }
 
 class TComGetProp final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
         ++index;
         std::string object = ExprAt(0).Str().value_or(std::string());
         int32_t id = PropertyId(ExprAt(1));
-        if (id < 0 || id >= PropertyCount)
-            RaiseError(Utf8ToCp932("GetPropエラー"));
+        if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("GetPropエラー"));
         TParamCollectionItem* var = ParamMan->Find(StrAt(2));
         TPropertyAccess* access = CurrentSysFuncs().Properties;
-        if (var && access && !object.empty())
-            access->GetProperty(object, id, *var->Value);
+        if (var && access && !object.empty()) access->GetProperty(object, id, *var->Value);
     }
 };
 
 class TComSetProp final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Execute(TCallMan&, TPage*&, int& index) override
     {
         ++index;
         std::string object = ExprAt(0).Str().value_or(std::string());
         int32_t id = PropertyId(ExprAt(1));
-        if (id < 0 || id >= PropertyCount)
-            RaiseError(Utf8ToCp932("SetPropエラー"));
+        if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("SetPropエラー"));
         const TCustomParam* value = ExprAt(2).Run();
         TPropertyAccess* access = CurrentSysFuncs().Properties;
-        if (value && access && !object.empty())
-            access->SetProperty(object, id, *value);
+        if (value && access && !object.empty()) access->SetProperty(object, id, *value);
     }
 };
 
@@ -409,8 +389,7 @@ void TComWait::LoadState(TKwBigStream& s)
     int version = ReadStateVersion(s);
     Remaining = ReadInt(s);
     FirstFrame = ReadInt(s);
-    if (version >= 100)
-        NoEvents = ReadByte(s) != 0;
+    if (version >= 100) NoEvents = ReadByte(s) != 0;
 }
 
 int ReadStateVersion(TKwBigStream& s)
@@ -420,14 +399,18 @@ int ReadStateVersion(TKwBigStream& s)
     if (s.Remaining() >= 7) {
         ReadExact(s, tag, 7);
         if (std::memcmp(tag, "ruko", 4) == 0 && std::isdigit(static_cast<unsigned char>(tag[4])) &&
-            std::isdigit(static_cast<unsigned char>(tag[5])) && std::isdigit(static_cast<unsigned char>(tag[6])))
+            std::isdigit(static_cast<unsigned char>(tag[5])) &&
+            std::isdigit(static_cast<unsigned char>(tag[6])))
             return (tag[4] - '0') * 100 + (tag[5] - '0') * 10 + (tag[6] - '0');
     }
     s.SetPosition(start);
     return 0;
 }
 
-void WriteStateHeader(TKwBigStream& s) { WriteExact(s, "ruko100", 7); }
+void WriteStateHeader(TKwBigStream& s)
+{
+    WriteExact(s, "ruko100", 7);
+}
 
 std::unique_ptr<TCommand> MakeCommand(TComList& list, int code)
 {
@@ -478,8 +461,7 @@ std::unique_ptr<TCommand> MakeCommand(TComList& list, int code)
     case ccGameLoad:
         return std::make_unique<TComGameLoad>(list, code);
     default:
-        if (std::unique_ptr<TCommand> command = MakeObjectCommand(list, code))
-            return command;
+        if (std::unique_ptr<TCommand> command = MakeObjectCommand(list, code)) return command;
         return std::make_unique<TCommand>(list, code);
     }
 }

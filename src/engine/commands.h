@@ -13,7 +13,7 @@ std::unique_ptr<TCommand> MakeCommand(TComList& list, int code);
 // A wait of `time` ms measured on the frame clock; the interval of its first frame is not counted.
 class TComWait final : public TCommand
 {
-public:
+  public:
     using TCommand::TCommand;
     void Enter(TCallMan& cm) override;
     void Execute(TCallMan& cm, TPage*& page, int& index) override;

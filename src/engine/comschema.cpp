@@ -9,11 +9,26 @@ namespace {
 using K = TFieldKind;
 using R = TFieldRole;
 
-constexpr TFieldDef E(const char* name, int since = 0) { return {K::Expr, R::Value, since, name}; }
-constexpr TFieldDef Cond() { return {K::Expr, R::Condition, 0, "if"}; }
-constexpr TFieldDef Ref() { return {K::Str, R::PageRef, 0, "page"}; }
-constexpr TFieldDef RefIndex(int since = 0) { return {K::Index, R::PageIndex, since, "index"}; }
-constexpr TFieldDef Props() { return {K::Props, R::Value, 0, "properties"}; }
+constexpr TFieldDef E(const char* name, int since = 0)
+{
+    return {K::Expr, R::Value, since, name};
+}
+constexpr TFieldDef Cond()
+{
+    return {K::Expr, R::Condition, 0, "if"};
+}
+constexpr TFieldDef Ref()
+{
+    return {K::Str, R::PageRef, 0, "page"};
+}
+constexpr TFieldDef RefIndex(int since = 0)
+{
+    return {K::Index, R::PageIndex, since, "index"};
+}
+constexpr TFieldDef Props()
+{
+    return {K::Props, R::Value, 0, "properties"};
+}
 
 std::vector<TCommandDef> BuildTable()
 {
@@ -31,7 +46,11 @@ std::vector<TCommandDef> BuildTable()
     add(3, "TComLabel", "label", {{K::Str, R::Value, 0, "name"}});
     add(4, "TComJump", "jump", {Ref(), RefIndex(), Cond()});
     add(5, "TComCall", "call",
-        {Ref(), RefIndex(), {K::Str, R::ResultVar, 0, "result"}, Cond(), {K::ExprList, R::CallArgs, 0, "args"}});
+        {Ref(),
+         RefIndex(),
+         {K::Str, R::ResultVar, 0, "result"},
+         Cond(),
+         {K::ExprList, R::CallArgs, 0, "args"}});
     add(6, "TComExit", "exit", {Cond()});
     add(7, "TComWait", "wait", {Cond(), E("time"), E("noevents", 107)});
     add(8, "TComBoxNew", "box", {Props()});
@@ -40,11 +59,23 @@ std::vector<TCommandDef> BuildTable()
     add(11, "TComTimer", "timer", {Props()});
     add(12, "TComMovie", "movie", {Props()});
     add(13, "TComFlip", "flip",
-        {E("kind"), E("duration"), E("mode"), E("selection"), {K::ExprList, R::Value, 0, "lists"}, E("hiderest"),
-         E("param1"), E("param2"), E("rule", 101), E("noevents", 107), E("diffonly", 117)});
+        {E("kind"),
+         E("duration"),
+         E("mode"),
+         E("selection"),
+         {K::ExprList, R::Value, 0, "lists"},
+         E("hiderest"),
+         E("param1"),
+         E("param2"),
+         E("rule", 101),
+         E("noevents", 107),
+         E("diffonly", 117)});
     add(14, "TComCalc", "calc", {E("expression")});
     add(15, "TComVarNew", "var",
-        {{K::Str, R::Value, 0, "name"}, {K::Byte, R::Value, 0, "type"}, E("initial"), {K::Byte, R::Value, 0, "placement"}});
+        {{K::Str, R::Value, 0, "name"},
+         {K::Byte, R::Value, 0, "type"},
+         E("initial"),
+         {K::Byte, R::Value, 0, "placement"}});
     add(16, "TComVarDel", "vardel", {{K::Str, R::Value, 0, "name"}});
     add(17, "TComGetProp", "getprop", {E("object"), E("property"), {K::Str, R::Value, 0, "variable"}});
     add(18, "TComSetProp", "setprop", {E("object"), E("property"), E("value")});
@@ -59,7 +90,8 @@ std::vector<TCommandDef> BuildTable()
     add(26, "TComMenuClose", "closemenu", {E("object")});
     add(27, "TComComment", "comment", {{K::Str, R::Value, 0, "text"}}, 1, true);
     add(28, "TComTextClr", "clear", {E("target")});
-    add(29, "TComCallHist", "showhistory", {E("target"), E("start"), E("count"), E("flag"), E("format", 111)});
+    add(29, "TComCallHist", "showhistory",
+        {E("target"), E("start"), E("count"), E("flag"), E("format", 111)});
     add(30, "TComBtnNew", "button", {Props()});
     add(31, "TComWhile", "while", {E("condition"), {K::Index, R::LoopIndex, 0, "end"}});
     add(32, "TComWhileInit", "whileinit", {E("expression")}, 1);
@@ -103,13 +135,15 @@ const std::vector<TCommandDef>& Table()
 
 } // namespace
 
-const TCommandDef& CommandDef(int code) { return Table().at(static_cast<size_t>(code)); }
+const TCommandDef& CommandDef(int code)
+{
+    return Table().at(static_cast<size_t>(code));
+}
 
 int CommandCodeOf(std::string_view keyword)
 {
     for (const TCommandDef& def : Table())
-        if (keyword == def.Keyword)
-            return def.Code;
+        if (keyword == def.Keyword) return def.Code;
     return -1;
 }
 

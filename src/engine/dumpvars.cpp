@@ -18,11 +18,21 @@ std::string JsonString(const std::string& cp932)
     std::string out = "\"";
     for (unsigned char c : utf8) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buffer[8];
@@ -41,8 +51,7 @@ std::string Element(const TCustomParam& value, int32_t i)
     switch (value.GetVarType()) {
     case ptFloat: {
         Extended x = value.GetFloatAt(i);
-        if (!std::isfinite(static_cast<double>(x)))
-            return "null"; // JSON has no infinities
+        if (!std::isfinite(static_cast<double>(x))) return "null"; // JSON has no infinities
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%.17Lg", x);
         return buffer;
@@ -59,8 +68,7 @@ std::string Element(const TCustomParam& value, int32_t i)
 // Elements [first, first + product of extents from `dim` on) as nested lists.
 std::string Nested(const TCustomParam& value, const std::vector<int32_t>& dims, size_t dim, int64_t first)
 {
-    if (dim == dims.size())
-        return Element(value, static_cast<int32_t>(first));
+    if (dim == dims.size()) return Element(value, static_cast<int32_t>(first));
     int64_t stride = 1;
     for (size_t d = dim + 1; d < dims.size(); ++d)
         stride *= dims[d];
@@ -75,10 +83,8 @@ std::string ValueJson(const TCustomParam& value)
     // A value converted into a plain variable carries the extents {1}: it is still a scalar.
     if (value.GetCount() == 1 && (value.Dims.empty() || value.Dims == std::vector<int32_t>{1}))
         return Element(value, 0);
-    if (!value.Dims.empty())
-        return Nested(value, value.Dims, 0, 0);
-    if (value.GetCount() == 1)
-        return Element(value, 0);
+    if (!value.Dims.empty()) return Nested(value, value.Dims, 0, 0);
+    if (value.GetCount() == 1) return Element(value, 0);
     std::vector<int32_t> dims{value.GetCount()};
     return Nested(value, dims, 0, 0);
 }

@@ -12,16 +12,24 @@ TExpr::~TExpr() = default;
 TExpr::TExpr(TExpr&&) noexcept = default;
 TExpr& TExpr::operator=(TExpr&&) noexcept = default;
 
-void TExpr::LoadFromStream(TKwBigStream& s) { parser_->LoadFromStream(s); }
+void TExpr::LoadFromStream(TKwBigStream& s)
+{
+    parser_->LoadFromStream(s);
+}
 
-void TExpr::SaveToStream(TKwBigStream& s) const { parser_->SaveToStream(s); }
+void TExpr::SaveToStream(TKwBigStream& s) const
+{
+    parser_->SaveToStream(s);
+}
 
-int TExpr::StepCount() const { return static_cast<int>(parser_->Steps.size()); }
+int TExpr::StepCount() const
+{
+    return static_cast<int>(parser_->Steps.size());
+}
 
 const TCustomParam* TExpr::Run() const
 {
-    if (parser_->Steps.empty() || !ParamMan)
-        return nullptr;
+    if (parser_->Steps.empty() || !ParamMan) return nullptr;
     parser_->Execute(*ParamMan);
     return parser_->Result.get();
 }

@@ -18,7 +18,7 @@ class TCustomParam;
 
 class TExpr
 {
-public:
+  public:
     TExpr();
     ~TExpr();
     TExpr(TExpr&&) noexcept;
@@ -42,7 +42,7 @@ public:
     // The stored bytes of the program.
     std::vector<uint8_t> Bytes() const;
 
-private:
+  private:
     std::unique_ptr<TRukoParser> parser_;
 };
 

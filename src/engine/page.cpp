@@ -27,14 +27,16 @@ TCommand::TCommand(TComList& owner, int code) : owner_(&owner), code_(code)
         Props.resize(PropertyCount);
         const TPage& page = owner.Page();
         for (int id = 0; id < PropertyCount; ++id)
-            if (page.MaskHas(code, id))
-                Props[static_cast<size_t>(id)] = std::make_unique<TExpr>();
+            if (page.MaskHas(code, id)) Props[static_cast<size_t>(id)] = std::make_unique<TExpr>();
     }
 }
 
 TCommand::~TCommand() = default;
 
-TPage& TCommand::OwnerPage() const { return owner_->Page(); }
+TPage& TCommand::OwnerPage() const
+{
+    return owner_->Page();
+}
 
 bool TCommand::GetContinue() const
 {
@@ -42,9 +44,15 @@ bool TCommand::GetContinue() const
     return fixed < 0 ? Continue : fixed != 0;
 }
 
-bool TCommand::GetDisabled() const { return Def().AlwaysDisabled || Disabled; }
+bool TCommand::GetDisabled() const
+{
+    return Def().AlwaysDisabled || Disabled;
+}
 
-bool TCommand::IsLabel(std::string_view name) const { return code_ == ccLabel && Fields[0].Str == name; }
+bool TCommand::IsLabel(std::string_view name) const
+{
+    return code_ == ccLabel && Fields[0].Str == name;
+}
 
 void TCommand::LoadFromStream(TKwBigStream& s)
 {
@@ -58,8 +66,7 @@ void TCommand::LoadFromStream(TKwBigStream& s)
         const TFieldDef& fd = def.Fields[i];
         TField& field = Fields[i];
         field.Present = version >= fd.SinceVersion;
-        if (!field.Present)
-            continue;
+        if (!field.Present) continue;
         switch (fd.Kind) {
         case TFieldKind::Expr:
             field.Expr.LoadFromStream(s);
@@ -85,8 +92,7 @@ void TCommand::LoadFromStream(TKwBigStream& s)
         }
         case TFieldKind::Props:
             for (auto& prop : Props)
-                if (prop)
-                    prop->LoadFromStream(s);
+                if (prop) prop->LoadFromStream(s);
             break;
         }
     }
@@ -103,8 +109,7 @@ void TCommand::SaveToStream(TKwBigStream& s) const
     for (size_t i = 0; i < def.Fields.size(); ++i) {
         const TFieldDef& fd = def.Fields[i];
         const TField& field = Fields[i];
-        if (version < fd.SinceVersion)
-            continue;
+        if (version < fd.SinceVersion) continue;
         switch (fd.Kind) {
         case TFieldKind::Expr:
             field.Expr.SaveToStream(s);
@@ -126,8 +131,7 @@ void TCommand::SaveToStream(TKwBigStream& s) const
             break;
         case TFieldKind::Props:
             for (const auto& prop : Props)
-                if (prop)
-                    prop->SaveToStream(s);
+                if (prop) prop->SaveToStream(s);
             break;
         }
     }
@@ -136,8 +140,7 @@ void TCommand::SaveToStream(TKwBigStream& s) const
 int TComList::FindLabel(std::string_view name) const
 {
     for (int i = 0; i < Count(); ++i)
-        if (items_[static_cast<size_t>(i)]->IsLabel(name))
-            return i;
+        if (items_[static_cast<size_t>(i)]->IsLabel(name)) return i;
     return -1;
 }
 
@@ -147,15 +150,13 @@ TPage::~TPage() = default;
 
 bool TPage::MaskHas(int code, int propId) const
 {
-    if (code < 0 || code >= CommandCodeCount || propId < 0 || propId >= PropertyCount)
-        return false;
+    if (code < 0 || code >= CommandCodeCount || propId < 0 || propId >= PropertyCount) return false;
     return (Masks[static_cast<size_t>(code * MaskRecordSize + propId / 8)] >> (propId % 8)) & 1;
 }
 
 void TPage::SetMask(int code, int propId, bool on)
 {
-    if (code < 0 || code >= CommandCodeCount || propId < 0 || propId >= PropertyCount)
-        return;
+    if (code < 0 || code >= CommandCodeCount || propId < 0 || propId >= PropertyCount) return;
     uint8_t& byte = Masks[static_cast<size_t>(code * MaskRecordSize + propId / 8)];
     const uint8_t bit = static_cast<uint8_t>(1u << (propId % 8));
     byte = on ? static_cast<uint8_t>(byte | bit) : static_cast<uint8_t>(byte & ~bit);
@@ -174,10 +175,8 @@ void TPage::LoadFromStream(TKwBigStream& s)
     Masks.fill(0);
     try {
         Version = ReadInt(s);
-        if (Version > NewestPageVersion)
-            return;
-        if (Version < OldestPageVersion)
-            RaiseError(Name + Utf8ToCp932("\r\nリビルドしてください"));
+        if (Version > NewestPageVersion) return;
+        if (Version < OldestPageVersion) RaiseError(Name + Utf8ToCp932("\r\nリビルドしてください"));
         ResultType = ReadByte(s);
         const uint32_t recordCount = ReadU32(s);
         const uint32_t recordSize = ReadU32(s);
@@ -189,8 +188,7 @@ void TPage::LoadFromStream(TKwBigStream& s)
         std::vector<uint8_t> record(recordSize);
         for (uint32_t i = 0; i < recordCount; ++i) {
             ReadExact(s, record.data(), recordSize);
-            if (i >= CommandCodeCount)
-                continue;
+            if (i >= CommandCodeCount) continue;
             MaskRecordCount = static_cast<int>(i) + 1;
             // A record longer than one mask also covers the masks of the following codes until
             // their own records arrive; what falls past the table is dropped.
@@ -215,8 +213,7 @@ void TPage::LoadFromStream(TKwBigStream& s)
 void TPage::SaveToStream(TKwBigStream& s) const
 {
     WriteInt(s, Version);
-    if (Version > NewestPageVersion)
-        return;
+    if (Version > NewestPageVersion) return;
     WriteByte(s, ResultType);
     WriteU32(s, static_cast<uint32_t>(MaskRecordCount));
     WriteU32(s, MaskRecordSize);
@@ -238,8 +235,7 @@ std::vector<uint8_t> TPage::SaveToBytes() const
 std::unique_ptr<TCommand> CreateCommand(TComList& list, int code)
 {
     code &= 0x7F;
-    if (code >= CommandCodeCount)
-        RaiseError(Utf8ToCp932("不正なコマンド"));
+    if (code >= CommandCodeCount) RaiseError(Utf8ToCp932("不正なコマンド"));
     return MakeCommand(list, code);
 }
 

@@ -29,14 +29,14 @@ struct TField
 {
     bool Present = true; // false for a field newer than the page's version
     TExpr Expr;
-    std::string Str;  // Str, Text
-    int32_t Num = 0;  // Index, Byte
+    std::string Str; // Str, Text
+    int32_t Num = 0; // Index, Byte
     std::vector<TExpr> List;
 };
 
 class TCommand
 {
-public:
+  public:
     TCommand(TComList& owner, int code);
     virtual ~TCommand();
     TCommand(const TCommand&) = delete;
@@ -78,7 +78,7 @@ public:
     int32_t NumAt(int i) const { return Fields[static_cast<size_t>(i)].Num; }
     bool Has(int i) const { return Fields[static_cast<size_t>(i)].Present; }
 
-private:
+  private:
     TComList* owner_;
     int code_;
 };
@@ -86,25 +86,28 @@ private:
 // The commands of a page, in order; owns them.
 class TComList
 {
-public:
+  public:
     explicit TComList(TPage& page) : page_(&page) {}
     TPage& Page() const { return *page_; }
     int Count() const { return static_cast<int>(items_.size()); }
     TCommand& operator[](int i) const { return *items_[static_cast<size_t>(i)]; }
-    TCommand* At(int i) const { return i >= 0 && i < Count() ? items_[static_cast<size_t>(i)].get() : nullptr; }
+    TCommand* At(int i) const
+    {
+        return i >= 0 && i < Count() ? items_[static_cast<size_t>(i)].get() : nullptr;
+    }
     void Add(std::unique_ptr<TCommand> command) { items_.push_back(std::move(command)); }
     void Clear() { items_.clear(); }
     // Position of the first label of that exact name, -1 when none.
     int FindLabel(std::string_view name) const;
 
-private:
+  private:
     TPage* page_;
     std::vector<std::unique_ptr<TCommand>> items_;
 };
 
 class TPage
 {
-public:
+  public:
     TPage();
     ~TPage();
     TPage(const TPage&) = delete;

@@ -17,11 +17,20 @@ TGlobalVarDecl ReadDeclaration(TKwBigStream& s)
     decl.Type = ReadByte(s);
     decl.Name = ReadStr(s);
     switch (decl.Type) {
-    case 1: decl.IntValue = ReadInt(s); break;
-    case 2: decl.RealValue = ReadExtended(s); break;
-    case 3: decl.BoolValue = ReadBool(s); break;
-    case 4: decl.StrValue = ReadStr(s); break;
-    default: break;
+    case 1:
+        decl.IntValue = ReadInt(s);
+        break;
+    case 2:
+        decl.RealValue = ReadExtended(s);
+        break;
+    case 3:
+        decl.BoolValue = ReadBool(s);
+        break;
+    case 4:
+        decl.StrValue = ReadStr(s);
+        break;
+    default:
+        break;
     }
     return decl;
 }
@@ -31,11 +40,20 @@ void WriteDeclaration(TKwBigStream& s, const TGlobalVarDecl& decl)
     WriteByte(s, decl.Type);
     WriteStr(s, decl.Name);
     switch (decl.Type) {
-    case 1: WriteInt(s, decl.IntValue); break;
-    case 2: WriteExtended(s, decl.RealValue); break;
-    case 3: WriteBool(s, decl.BoolValue); break;
-    case 4: WriteStr(s, decl.StrValue); break;
-    default: break;
+    case 1:
+        WriteInt(s, decl.IntValue);
+        break;
+    case 2:
+        WriteExtended(s, decl.RealValue);
+        break;
+    case 3:
+        WriteBool(s, decl.BoolValue);
+        break;
+    case 4:
+        WriteStr(s, decl.StrValue);
+        break;
+    default:
+        break;
     }
 }
 
@@ -43,16 +61,24 @@ void WriteDeclaration(TKwBigStream& s, const TGlobalVarDecl& decl)
 
 void DeclareProjectGlobal(TParamCollection& store, const TGlobalVarDecl& decl)
 {
-    if (decl.Type < ptInt || decl.Type > ptStr || store.Find(decl.Name))
-        return;
+    if (decl.Type < ptInt || decl.Type > ptStr || store.Find(decl.Name)) return;
     TParamCollectionItem& item = store.AddVariable(decl.Type, decl.Name);
     item.Persistent = 1;
     switch (decl.Type) {
-    case ptInt: item.Value->SetInt(decl.IntValue); break;
-    case ptFloat: item.Value->SetFloat(decl.RealValue); break;
-    case ptFlag: item.Value->SetFlag(decl.BoolValue); break;
-    case ptStr: item.Value->SetStr(decl.StrValue); break;
-    default: break;
+    case ptInt:
+        item.Value->SetInt(decl.IntValue);
+        break;
+    case ptFloat:
+        item.Value->SetFloat(decl.RealValue);
+        break;
+    case ptFlag:
+        item.Value->SetFlag(decl.BoolValue);
+        break;
+    case ptStr:
+        item.Value->SetStr(decl.StrValue);
+        break;
+    default:
+        break;
     }
 }
 
@@ -60,8 +86,7 @@ void TProjectSetting::LoadFromStream(TKwBigStream& s, const std::string& fileNam
 {
     TProjectSetting read;
     read.Version = ReadU32(s);
-    if (read.Version > NewestVersion)
-        RaiseError(Utf8ToCp932("このバージョンには対応していません"));
+    if (read.Version > NewestVersion) RaiseError(Utf8ToCp932("このバージョンには対応していません"));
     uint32_t v = read.Version;
     try {
         read.Title = ReadStr(s);
@@ -70,14 +95,12 @@ void TProjectSetting::LoadFromStream(TKwBigStream& s, const std::string& fileNam
         read.FullScreenWidth = ReadInt(s);
         read.FullScreenHeight = ReadInt(s);
         read.StartPage = ReadStr(s);
-        if (v >= 110)
-            read.ExitPage = ReadStr(s);
+        if (v >= 110) read.ExitPage = ReadStr(s);
         read.RegistryKey = ReadStr(s);
         read.IdentCode = ReadInt(s);
         read.SaveStatus = v > 103 ? ReadBool(s) : false;
         read.Reserved1 = v >= 106 ? ReadByte(s) : 0;
-        if (v >= 109)
-            read.MediaExtensions = ReadStr(s);
+        if (v >= 109) read.MediaExtensions = ReadStr(s);
         read.PauseWhenInactive = v >= 113 ? ReadBool(s) : false;
         read.Reserved2 = v >= 114 ? ReadByte(s) : 0;
         read.ShowToolbar = v >= 116 ? ReadBool(s) : true;
@@ -110,22 +133,15 @@ void TProjectSetting::SaveToStream(TKwBigStream& s) const
     WriteInt(s, FullScreenWidth);
     WriteInt(s, FullScreenHeight);
     WriteStr(s, StartPage);
-    if (v >= 110)
-        WriteStr(s, ExitPage);
+    if (v >= 110) WriteStr(s, ExitPage);
     WriteStr(s, RegistryKey);
     WriteInt(s, IdentCode);
-    if (v > 103)
-        WriteBool(s, SaveStatus);
-    if (v >= 106)
-        WriteByte(s, Reserved1);
-    if (v >= 109)
-        WriteStr(s, MediaExtensions);
-    if (v >= 113)
-        WriteBool(s, PauseWhenInactive);
-    if (v >= 114)
-        WriteByte(s, Reserved2);
-    if (v >= 116)
-        WriteBool(s, ShowToolbar);
+    if (v > 103) WriteBool(s, SaveStatus);
+    if (v >= 106) WriteByte(s, Reserved1);
+    if (v >= 109) WriteStr(s, MediaExtensions);
+    if (v >= 113) WriteBool(s, PauseWhenInactive);
+    if (v >= 114) WriteByte(s, Reserved2);
+    if (v >= 116) WriteBool(s, ShowToolbar);
     WriteStr(s, DiskPrompt);
     WriteStr(s, ExitPrompt);
     WriteInt(s, static_cast<int32_t>(Variables.size()));
@@ -155,14 +171,11 @@ TProject::~TProject()
 void TProject::Create(bool configOnly)
 {
     TerminateRequested = true;
-    if (!configOnly && host_.LocateGameData && !host_.LocateGameData())
-        return;
+    if (!configOnly && host_.LocateGameData && !host_.LocateGameData()) return;
 
     std::vector<uint8_t> bytes;
-    if (FileManager && FileManager->Exists("ruko.rpb"))
-        bytes = FileManager->LoadFile("ruko.rpb");
-    if (bytes.empty())
-        RaiseError(Utf8ToCp932("プロジェクトがありません"));
+    if (FileManager && FileManager->Exists("ruko.rpb")) bytes = FileManager->LoadFile("ruko.rpb");
+    if (bytes.empty()) RaiseError(Utf8ToCp932("プロジェクトがありません"));
     TProjectSetting setting;
     {
         TKwBigMemoryStream stream(std::move(bytes));
@@ -183,18 +196,13 @@ void TProject::Create(bool configOnly)
     PauseWhenInactive = setting.PauseWhenInactive;
     ShowToolbar = setting.ShowToolbar;
     // Empty prompts in the file keep the defaults rather than showing blank boxes.
-    if (!setting.DiskPrompt.empty())
-        DiskPrompt = setting.DiskPrompt;
-    if (!setting.ExitPrompt.empty())
-        ExitPrompt = setting.ExitPrompt;
+    if (!setting.DiskPrompt.empty()) DiskPrompt = setting.DiskPrompt;
+    if (!setting.ExitPrompt.empty()) ExitPrompt = setting.ExitPrompt;
     FolderDisks = setting.FolderDisks;
-    if (host_.SetTitle)
-        host_.SetTitle(Title);
-    if (FileManager)
-        FileManager->SetProjectPrompts(Title, DiskPrompt, ExitPrompt);
+    if (host_.SetTitle) host_.SetTitle(Title);
+    if (FileManager) FileManager->SetProjectPrompts(Title, DiskPrompt, ExitPrompt);
 
-    if (host_.RestoreStatus)
-        host_.RestoreStatus();
+    if (host_.RestoreStatus) host_.RestoreStatus();
     for (const TGlobalVarDecl& decl : setting.Variables) {
         if (host_.DeclareGlobal)
             host_.DeclareGlobal(decl);
@@ -202,8 +210,7 @@ void TProject::Create(bool configOnly)
             DeclareProjectGlobal(*ParamMan, decl);
     }
     TerminateRequested = false;
-    if (host_.LoadSlotCaptions)
-        host_.LoadSlotCaptions();
+    if (host_.LoadSlotCaptions) host_.LoadSlotCaptions();
 
     // A rebuilt title may ship the original project to keep the original disc layout.
     if (FileManager && FileManager->Exists("/original_ruko.rpb")) {
@@ -215,8 +222,7 @@ void TProject::Create(bool configOnly)
 
     created_ = true;
     if (FileManager && FileManager->Exists(StartPage)) {
-        if (host_.StartPage)
-            host_.StartPage(StartPage);
+        if (host_.StartPage) host_.StartPage(StartPage);
     } else {
         if (host_.ShowWarning)
             host_.ShowWarning(Utf8ToCp932("スタートページがありません"), Utf8ToCp932("警告"));
@@ -226,8 +232,7 @@ void TProject::Create(bool configOnly)
 
 void TProject::Destroy()
 {
-    if (!created_ || destroyed_)
-        return;
+    if (!created_ || destroyed_) return;
     destroyed_ = true;
     if (!ExitPage.empty() && host_.RunExitPage) {
         TerminateRequested = false;
@@ -238,22 +243,17 @@ void TProject::Destroy()
         }
         TerminateRequested = true;
     }
-    if (SaveStatus && host_.SaveStatus)
-        host_.SaveStatus();
+    if (SaveStatus && host_.SaveStatus) host_.SaveStatus();
 }
 
 bool TProject::EnsureFileAvailable(std::string_view name)
 {
-    if (name.empty() || !FileManager)
-        return false;
-    if (FileManager->Exists(name))
-        return true;
+    if (name.empty() || !FileManager) return false;
+    if (FileManager->Exists(name)) return true;
     int32_t disk = FolderDisks.DiskOf(name);
-    if (disk <= 0)
-        return false;
+    if (disk <= 0) return false;
     std::string extension = LowerCaseText(GameExtension(name)) + ".";
-    if (LowerCaseText(MediaExtensions + ".").find(extension) != std::string::npos)
-        return false;
+    if (LowerCaseText(MediaExtensions + ".").find(extension) != std::string::npos) return false;
     return FileManager->AskDisk(disk);
 }
 

@@ -41,11 +41,11 @@ struct TProjectSetting
     int32_t ScreenWidth = 640, ScreenHeight = 480;
     int32_t FullScreenWidth = 0, FullScreenHeight = 0;
     std::string StartPage;
-    std::string ExitPage;    // version ≥ 110
+    std::string ExitPage; // version ≥ 110
     std::string RegistryKey;
     int32_t IdentCode = 0;
-    bool SaveStatus = false; // version > 103
-    uint8_t Reserved1 = 0;   // version ≥ 106, not interpreted
+    bool SaveStatus = false;                          // version > 103
+    uint8_t Reserved1 = 0;                            // version ≥ 106, not interpreted
     std::string MediaExtensions = ".wav.wma.ogg.mid"; // version ≥ 109
     bool PauseWhenInactive = false;                   // version ≥ 113
     uint8_t Reserved2 = 0;                            // version ≥ 114, not interpreted
@@ -95,7 +95,7 @@ struct TProjectHost
 
 class TProject
 {
-public:
+  public:
     explicit TProject(TProjectHost host);
     ~TProject();
     TProject(const TProject&) = delete;
@@ -134,7 +134,7 @@ public:
     std::string PendingSaveCaption, PendingSavePage;
     int PendingSaveLine = 0;
 
-private:
+  private:
     TProjectHost host_;
     std::map<int, std::string> slotCaptions_;
     bool created_ = false;

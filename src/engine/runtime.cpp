@@ -51,16 +51,14 @@ void TEngine::CreateProject()
     calls.OnError = options_.OnError;
     calls.RequestClose = options_.RequestClose;
     calls.RequestSave = [this](int slot, const std::string& caption, const std::string& page, int index) {
-        if (!project_)
-            return;
+        if (!project_) return;
         project_->PendingSaveSlot = slot;
         project_->PendingSaveCaption = caption;
         project_->PendingSavePage = page;
         project_->PendingSaveLine = index;
     };
     calls.RequestLoad = [this](int slot) {
-        if (project_)
-            project_->PendingLoadSlot = slot;
+        if (project_) project_->PendingLoadSlot = slot;
     };
     callMan_ = std::make_unique<TCallMan>(std::move(calls), events_);
     BindCallManager(services_, *callMan_);
@@ -76,8 +74,7 @@ void TEngine::CreateProject()
     host.ShowWarning = options_.ShowWarning;
     host.SetTitle = [this](const std::string& title) {
         services_.Title = title;
-        if (options_.SetTitle)
-            options_.SetTitle(title);
+        if (options_.SetTitle) options_.SetTitle(title);
     };
     project_ = std::make_unique<TProject>(std::move(host));
     project_->Create();
@@ -87,15 +84,15 @@ void TEngine::CreateProject()
 
 void TEngine::Step()
 {
-    if (callMan_ && project_ && project_->Created())
-        callMan_->Step();
+    if (callMan_ && project_ && project_->Created()) callMan_->Step();
 }
 
 void TEngine::FreeProject()
 {
     if (project_) {
         project_->Destroy();
-        if (!options_.DumpVarsFile.empty() && ParamMan && !WriteVariablesJson(*ParamMan, options_.DumpVarsFile))
+        if (!options_.DumpVarsFile.empty() && ParamMan &&
+            !WriteVariablesJson(*ParamMan, options_.DumpVarsFile))
             std::fprintf(stderr, "rukoplay: cannot write %s\n", options_.DumpVarsFile.c_str());
         options_.DumpVarsFile.clear();
     }
@@ -114,8 +111,7 @@ void TEngine::FreeProject()
 void TEngine::FreeVariableStore()
 {
     SysFuncMan.reset();
-    if (ParamMan)
-        ParamMan->SetHost(nullptr);
+    if (ParamMan) ParamMan->SetHost(nullptr);
     ParamMan.reset();
     systemHost_.reset();
 }

@@ -30,7 +30,7 @@ struct TEngineOptions
 
 class TEngine
 {
-public:
+  public:
     explicit TEngine(TEngineOptions options);
     ~TEngine();
     TEngine(const TEngine&) = delete;
@@ -52,7 +52,7 @@ public:
     // Filled by the shell (screen, mouse, dialogs) before the project starts.
     TBuiltinServices& Services() { return services_; }
 
-private:
+  private:
     TEngineOptions options_;
     TBuiltinServices services_;
     TTimerList events_;

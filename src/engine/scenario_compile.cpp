@@ -66,20 +66,23 @@ struct TPageProto
 
 class TCompiler
 {
-public:
+  public:
     explicit TCompiler(std::vector<TScenarioError>& errors) : errors_(errors) {}
 
     void ParseSource(const TScenarioSource& source, TPageProto& page);
     void Resolve(std::vector<TPageProto>& pages);
     std::vector<uint8_t> Build(const TPageProto& page);
 
-private:
+  private:
     void Error(int line, int column, const std::string& message)
     {
         errors_.push_back({fileName_, line, column, message});
     }
     // Column (1-based, in characters) of byte `pos` of the current line.
-    int Column(size_t pos) const { return static_cast<int>(CharCount(std::string_view(line_).substr(0, pos))) + 1; }
+    int Column(size_t pos) const
+    {
+        return static_cast<int>(CharCount(std::string_view(line_).substr(0, pos))) + 1;
+    }
     std::vector<uint8_t> Expression(std::string_view text, size_t pos);
     std::string StringField(std::string_view text, size_t pos);
     TRef ParseRef(std::string_view text, size_t pos);
@@ -96,8 +99,7 @@ private:
 std::vector<uint8_t> TCompiler::Expression(std::string_view text, size_t pos)
 {
     text = Trim(text);
-    if (text.empty())
-        return EmptyProgram();
+    if (text.empty()) return EmptyProgram();
     if (text.size() >= 2 && text.front() == '{' && text.back() == '}') {
         std::vector<uint8_t> bytes;
         if (!DecodeRawProgram(text, bytes)) {
@@ -119,8 +121,7 @@ std::string TCompiler::StringField(std::string_view text, size_t pos)
     text = Trim(text);
     if (!text.empty() && text.front() == '"') {
         std::string value;
-        if (!Unquote(text, value))
-            Error(lineNo_, Column(pos), "malformed quoted string");
+        if (!Unquote(text, value)) Error(lineNo_, Column(pos), "malformed quoted string");
         return value;
     }
     return std::string(text);
@@ -160,8 +161,7 @@ void TCompiler::ParseDirective(TPageProto& page, std::string_view text, size_t p
 {
     std::vector<std::string> words = SplitWords(text);
     auto bad = [&] { Error(lineNo_, Column(pos), "malformed directive \"" + Cp932ToUtf8(text) + "\""); };
-    if (words.empty())
-        return bad();
+    if (words.empty()) return bad();
     if (words[0] == "#version" && words.size() == 2) {
         std::optional<int32_t> v = ParseInt(words[1]);
         if (!v || *v < OldestPageVersion || *v > NewestPageVersion)
@@ -169,13 +169,11 @@ void TCompiler::ParseDirective(TPageProto& page, std::string_view text, size_t p
         page.Version = *v;
     } else if (words[0] == "#result" && words.size() == 2) {
         int type = TypeCodeOf(words[1]);
-        if (type < 0)
-            return bad();
+        if (type < 0) return bad();
         page.ResultType = static_cast<uint8_t>(type);
     } else if (words[0] == "#masks" && words.size() == 2) {
         std::optional<int32_t> n = ParseInt(words[1]);
-        if (!n || *n < 0 || *n > CommandCodeCount)
-            return bad();
+        if (!n || *n < 0 || *n > CommandCodeCount) return bad();
         page.MaskRecords = *n;
     } else if (words[0] == "#mask" && words.size() >= 2) {
         int code = CommandCodeOf(words[1]);
@@ -183,8 +181,7 @@ void TCompiler::ParseDirective(TPageProto& page, std::string_view text, size_t p
             return Error(lineNo_, Column(pos), "\"" + words[1] + "\" does not create a component");
         for (size_t i = 2; i < words.size(); ++i) {
             int id = PropertyIdOf(words[i]);
-            if (id < 0)
-                return Error(lineNo_, Column(pos), "unknown property \"" + words[i] + "\"");
+            if (id < 0) return Error(lineNo_, Column(pos), "unknown property \"" + words[i] + "\"");
             page.DeclaredMasks[code].push_back(id);
         }
     } else if (words[0] == "#maskhex" && words.size() == 3) {
@@ -211,11 +208,9 @@ void TCompiler::ParseSource(const TScenarioSource& source, TPageProto& page)
         while (start <= text.size()) {
             size_t end = text.find('\n', start);
             std::string_view raw = text.substr(start, end == std::string_view::npos ? end : end - start);
-            if (!raw.empty() && raw.back() == '\r')
-                raw.remove_suffix(1);
+            if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
             lines.emplace_back(raw);
-            if (end == std::string_view::npos)
-                break;
+            if (end == std::string_view::npos) break;
             start = end + 1;
         }
     }
@@ -240,8 +235,7 @@ void TCompiler::ParseSource(const TScenarioSource& source, TPageProto& page)
             ++pos;
         }
         std::string_view rest = std::string_view(line_).substr(pos);
-        if (rest.empty() || rest.starts_with("//"))
-            continue;
+        if (rest.empty() || rest.starts_with("//")) continue;
         if (spaces != 0) {
             Error(lineNo_, Column(pos), "indentation must be a multiple of two spaces");
             continue;
@@ -282,8 +276,7 @@ void TCompiler::ParseSource(const TScenarioSource& source, TPageProto& page)
             rest.remove_prefix(skip);
             pos += skip;
         }
-        if (!markersOk)
-            continue;
+        if (!markersOk) continue;
         size_t wordEnd = 0;
         while (wordEnd < rest.size() && rest[wordEnd] != ' ' && rest[wordEnd] != '\t')
             ++wordEnd;
@@ -304,8 +297,7 @@ void TCompiler::ParseSource(const TScenarioSource& source, TPageProto& page)
         // A line ending with a top-level comma goes on on the next line.
         while (!Trim(argText).empty() && Trim(argText).back() == ',' && i + 1 < lines.size()) {
             std::string next;
-            if (!TryUtf8ToCp932(lines[i + 1], next))
-                break;
+            if (!TryUtf8ToCp932(lines[i + 1], next)) break;
             ++i;
             argText = std::string(Trim(argText)) + " " + std::string(Trim(next));
         }
@@ -320,8 +312,7 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
     const TCommandDef& def = CommandDef(proto.Code);
     auto fieldOf = [&](TFieldRole role) {
         for (size_t f = 0; f < def.Fields.size(); ++f)
-            if (def.Fields[f].Role == role)
-                return static_cast<int>(f);
+            if (def.Fields[f].Role == role) return static_cast<int>(f);
         return -1;
     };
     // Whole-rest forms.
@@ -359,16 +350,14 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
     // Text block: "<<<" to a line ">>>", or "<< QUOTED".
     int textField = -1;
     for (size_t f = 0; f < def.Fields.size(); ++f)
-        if (def.Fields[f].Kind == TFieldKind::Text)
-            textField = static_cast<int>(f);
+        if (def.Fields[f].Kind == TFieldKind::Text) textField = static_cast<int>(f);
     if (textField >= 0) {
         size_t mark = std::string_view::npos;
         if (Trim(text).ends_with("<<<"))
             mark = Trim(text).size() - 3 + static_cast<size_t>(Trim(text).data() - text.data());
         else
             for (size_t at = FindTopLevelText(text, "<<"); at != std::string_view::npos;) {
-                if (Trim(text.substr(at + 2)).starts_with("\""))
-                    mark = at;
+                if (Trim(text.substr(at + 2)).starts_with("\"")) mark = at;
                 size_t next = FindTopLevelText(text.substr(at + 2), "<<");
                 at = next == std::string_view::npos ? next : at + 2 + next;
             }
@@ -390,16 +379,15 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
                         closed = true;
                         break;
                     }
-                    if (!first)
-                        block += "\r\n";
+                    if (!first) block += "\r\n";
                     block += body;
                     first = false;
                 }
-                if (!closed)
-                    Error(lineNo_, Column(restPos + mark), "text block without closing >>>");
+                if (!closed) Error(lineNo_, Column(restPos + mark), "text block without closing >>>");
                 proto.Fields[static_cast<size_t>(textField)].Str = block;
             } else {
-                proto.Fields[static_cast<size_t>(textField)].Str = StringField(Trim(tail.substr(2)), restPos + mark);
+                proto.Fields[static_cast<size_t>(textField)].Str =
+                    StringField(Trim(tail.substr(2)), restPos + mark);
             }
         }
     }
@@ -408,8 +396,7 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
     if (arrow != std::string_view::npos) {
         std::string_view target = Trim(text.substr(arrow + 2));
         std::optional<int32_t> n = target.starts_with("#") ? ParseInt(target.substr(1)) : std::nullopt;
-        if (!n)
-            Error(lineNo_, Column(restPos + arrow), "expected => #POSITION");
+        if (!n) Error(lineNo_, Column(restPos + arrow), "expected => #POSITION");
         proto.LoopOverride = n.value_or(0);
         text = text.substr(0, arrow);
     }
@@ -417,7 +404,8 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
     if (condField >= 0) {
         size_t at = FindTopLevelWord(text, "if");
         if (at != std::string_view::npos) {
-            proto.Fields[static_cast<size_t>(condField)].Expr = Expression(text.substr(at + 2), restPos + at + 2);
+            proto.Fields[static_cast<size_t>(condField)].Expr =
+                Expression(text.substr(at + 2), restPos + at + 2);
             text = text.substr(0, at);
         } else if (proto.Code != ccWait) {
             proto.Fields[static_cast<size_t>(condField)].Expr = CompileExpression("TRUE");
@@ -427,7 +415,8 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
     if (resultField >= 0) {
         size_t at = FindTopLevelText(text, "->");
         if (at != std::string_view::npos) {
-            proto.Fields[static_cast<size_t>(resultField)].Str = StringField(text.substr(at + 2), restPos + at + 2);
+            proto.Fields[static_cast<size_t>(resultField)].Str =
+                StringField(text.substr(at + 2), restPos + at + 2);
             text = text.substr(0, at);
         }
     }
@@ -450,18 +439,17 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
     }
     // Positional items and named properties.
     std::vector<std::pair<std::string_view, size_t>> items;
-    if (!Trim(text).empty())
-        items = SplitTopLevel(text, ',');
+    if (!Trim(text).empty()) items = SplitTopLevel(text, ',');
     size_t next = 0;
     auto nextField = [&]() -> int {
         while (next < def.Fields.size()) {
             const TFieldDef& fd = def.Fields[next++];
-            if (fd.Kind == TFieldKind::Text || fd.Kind == TFieldKind::Props || fd.Role == TFieldRole::Condition ||
-                fd.Role == TFieldRole::PageIndex || fd.Role == TFieldRole::LoopIndex ||
-                fd.Role == TFieldRole::ResultVar || fd.Role == TFieldRole::CallArgs)
+            if (fd.Kind == TFieldKind::Text || fd.Kind == TFieldKind::Props ||
+                fd.Role == TFieldRole::Condition || fd.Role == TFieldRole::PageIndex ||
+                fd.Role == TFieldRole::LoopIndex || fd.Role == TFieldRole::ResultVar ||
+                fd.Role == TFieldRole::CallArgs)
                 continue;
-            if (def.CreatesComponent && fd.Kind != TFieldKind::Props)
-                continue; // cabinet extras are named
+            if (def.CreatesComponent && fd.Kind != TFieldKind::Props) continue; // cabinet extras are named
             return static_cast<int>(next - 1);
         }
         return -1;
@@ -479,8 +467,7 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
             std::string_view value = trimmed.substr(colon + 1);
             int id = PropertyIdOf(name);
             if (id >= 0) {
-                if (proto.Props.count(id))
-                    Error(lineNo_, Column(itemPos), name + " given twice");
+                if (proto.Props.count(id)) Error(lineNo_, Column(itemPos), name + " given twice");
                 proto.Props[id] = Expression(value, itemPos + colon + 1);
             } else if (name == "invert" && proto.Fields.size() > 1) {
                 proto.Fields[1].Expr = Expression(value, itemPos + colon + 1);
@@ -525,8 +512,7 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
                 n = ParseInt(trimmed.substr(1));
             else if (trimmed.empty())
                 n = 0;
-            if (!n)
-                Error(lineNo_, Column(itemPos), std::string("expected ") + fd.Name + " or #NUMBER");
+            if (!n) Error(lineNo_, Column(itemPos), std::string("expected ") + fd.Name + " or #NUMBER");
             field.Num = n.value_or(0);
             break;
         }
@@ -574,8 +560,7 @@ void TCompiler::Resolve(std::vector<TPageProto>& pages)
                         Error(c.SourceLine, 1, "loop without a while at the same indentation");
                 } else {
                     TProto& head = page.Commands[open.back().While];
-                    if (!head.LoopOverride)
-                        head.Fields[1].Num = here + 1;
+                    if (!head.LoopOverride) head.Fields[1].Num = here + 1;
                     c.Fields[1].Num = static_cast<int32_t>(open.back().While);
                     for (size_t j : pendingJumps.back()) {
                         TProto& jump = page.Commands[j];
@@ -590,8 +575,8 @@ void TCompiler::Resolve(std::vector<TPageProto>& pages)
                 else
                     pendingJumps.back().push_back(i);
             }
-            if (c.LoopOverride && (c.Code == ccWhile || c.Code == ccWhileLoop || c.Code == ccBreak ||
-                                   c.Code == ccContinue))
+            if (c.LoopOverride &&
+                (c.Code == ccWhile || c.Code == ccWhileLoop || c.Code == ccBreak || c.Code == ccContinue))
                 c.Fields[1].Num = *c.LoopOverride;
         }
         for (const TOpen& o : open)
@@ -599,23 +584,20 @@ void TCompiler::Resolve(std::vector<TPageProto>& pages)
                 Error(page.Commands[o.While].SourceLine, 1, "while without a closing loop");
         // Page references.
         for (TProto& c : page.Commands) {
-            if (!c.Ref.Used)
-                continue;
-            if (c.Ref.Page == "\x01")
-                c.Ref.Page = page.Name;
+            if (!c.Ref.Used) continue;
+            if (c.Ref.Page == "\x01") c.Ref.Page = page.Name;
             int32_t index = c.Ref.Index.value_or(0);
             if (c.Ref.HasLabel) {
                 const TPageProto* target = nullptr;
                 for (const TPageProto& p : pages)
-                    if (p.Name == c.Ref.Page)
-                        target = &p;
+                    if (p.Name == c.Ref.Page) target = &p;
                 if (!target)
                     for (const TPageProto& p : pages)
-                        if (SameText(p.Name, c.Ref.Page))
-                            target = &p;
+                        if (SameText(p.Name, c.Ref.Page)) target = &p;
                 if (!target) {
                     Error(c.SourceLine, c.Ref.Column,
-                          "page \"" + Cp932ToUtf8(c.Ref.Page) + "\" is not among the sources; use PAGE:#POSITION");
+                          "page \"" + Cp932ToUtf8(c.Ref.Page) +
+                              "\" is not among the sources; use PAGE:#POSITION");
                 } else if (auto it = target->Labels.find(c.Ref.Label); it == target->Labels.end()) {
                     Error(c.SourceLine, c.Ref.Column,
                           "no label \"" + Cp932ToUtf8(c.Ref.Label) + "\" in " + Cp932ToUtf8(target->Name));
@@ -625,10 +607,8 @@ void TCompiler::Resolve(std::vector<TPageProto>& pages)
             }
             const TCommandDef& def = CommandDef(c.Code);
             for (size_t f = 0; f < def.Fields.size(); ++f) {
-                if (def.Fields[f].Role == TFieldRole::PageRef)
-                    c.Fields[f].Str = c.Ref.Page;
-                if (def.Fields[f].Role == TFieldRole::PageIndex)
-                    c.Fields[f].Num = index;
+                if (def.Fields[f].Role == TFieldRole::PageRef) c.Fields[f].Str = c.Ref.Page;
+                if (def.Fields[f].Role == TFieldRole::PageIndex) c.Fields[f].Num = index;
             }
         }
     }
@@ -696,13 +676,11 @@ bool CompileScenarios(const std::vector<TScenarioSource>& sources, std::vector<T
     for (size_t i = 0; i < sources.size(); ++i)
         compiler.ParseSource(sources[i], protos[i]);
     compiler.Resolve(protos);
-    if (errors.size() != before)
-        return false;
+    if (errors.size() != before) return false;
     std::vector<TCompiledPage> built;
     for (const TPageProto& proto : protos)
         built.push_back({proto.Name, compiler.Build(proto)});
-    if (errors.size() != before)
-        return false;
+    if (errors.size() != before) return false;
     pages = std::move(built);
     return true;
 }

@@ -25,24 +25,59 @@ struct TNode
 int OpLevel(uint8_t op, const char*& symbol)
 {
     switch (op) {
-    case ocMul: symbol = "*"; return 1;
-    case ocDiv: symbol = "/"; return 1;
-    case ocMod: symbol = "%"; return 1;
-    case ocPlus: symbol = "+"; return 2;
-    case ocMinus: symbol = "-"; return 2;
-    case ocShiftL: symbol = "<<"; return 3;
-    case ocShiftR: symbol = ">>"; return 3;
-    case ocEqual: symbol = "=="; return 4;
-    case ocEBig: symbol = ">="; return 4;
-    case ocESmall: symbol = "<="; return 4;
-    case ocBig: symbol = ">"; return 4;
-    case ocSmall: symbol = "<"; return 4;
-    case ocNEqual: symbol = "<>"; return 4;
-    case ocComboStr: symbol = "++"; return 5;
-    case ocAnd: symbol = "&"; return 6;
-    case ocXor: symbol = "^"; return 7;
-    case ocOr: symbol = "|"; return 8;
-    default: return -1;
+    case ocMul:
+        symbol = "*";
+        return 1;
+    case ocDiv:
+        symbol = "/";
+        return 1;
+    case ocMod:
+        symbol = "%";
+        return 1;
+    case ocPlus:
+        symbol = "+";
+        return 2;
+    case ocMinus:
+        symbol = "-";
+        return 2;
+    case ocShiftL:
+        symbol = "<<";
+        return 3;
+    case ocShiftR:
+        symbol = ">>";
+        return 3;
+    case ocEqual:
+        symbol = "==";
+        return 4;
+    case ocEBig:
+        symbol = ">=";
+        return 4;
+    case ocESmall:
+        symbol = "<=";
+        return 4;
+    case ocBig:
+        symbol = ">";
+        return 4;
+    case ocSmall:
+        symbol = "<";
+        return 4;
+    case ocNEqual:
+        symbol = "<>";
+        return 4;
+    case ocComboStr:
+        symbol = "++";
+        return 5;
+    case ocAnd:
+        symbol = "&";
+        return 6;
+    case ocXor:
+        symbol = "^";
+        return 7;
+    case ocOr:
+        symbol = "|";
+        return 8;
+    default:
+        return -1;
     }
 }
 
@@ -54,8 +89,7 @@ std::optional<std::string> RealText(Extended value)
         std::snprintf(buffer, sizeof buffer, "%.*Lf", precision, value);
         std::string text = buffer;
         Extended back = 0;
-        if (!TryStrToFloat(text, back) || back != value)
-            continue;
+        if (!TryStrToFloat(text, back) || back != value) continue;
         while (text.size() > 2 && text.back() == '0' && text[text.size() - 2] != '.')
             text.pop_back();
         return text;
@@ -80,10 +114,8 @@ std::optional<std::string> StringLiteral(const std::string& value)
             pos += 2;
             continue;
         }
-        if (c == '\r' || c == '\n')
-            return std::nullopt;
-        if (c == '"' || c == '\\')
-            out += '\\';
+        if (c == '\r' || c == '\n') return std::nullopt;
+        if (c == '"' || c == '\\') out += '\\';
         out += c;
         ++pos;
     }
@@ -92,12 +124,11 @@ std::optional<std::string> StringLiteral(const std::string& value)
 
 bool IsPlainName(const std::string& name)
 {
-    if (name.empty() || name == "TRUE" || name == "FALSE")
-        return false;
+    if (name.empty() || name == "TRUE" || name == "FALSE") return false;
     static const std::string_view special = "+-*/%|&^=[](),<> \t\"{}:";
     for (size_t pos = 0; pos < name.size(); pos += CharLength(name, pos))
-        if (CharLength(name, pos) == 1 &&
-            (special.find(name[pos]) != std::string_view::npos || static_cast<unsigned char>(name[pos]) < 0x20))
+        if (CharLength(name, pos) == 1 && (special.find(name[pos]) != std::string_view::npos ||
+                                           static_cast<unsigned char>(name[pos]) < 0x20))
             return false;
     int32_t i;
     Extended x;
@@ -113,29 +144,23 @@ std::optional<std::string> Decompile(const TRukoParser& program)
         case ptInt:
             return TNode{IntToStr(p.GetInt()), 0};
         case ptFloat:
-            if (auto text = RealText(p.GetFloat()))
-                return TNode{*text, 0};
+            if (auto text = RealText(p.GetFloat())) return TNode{*text, 0};
             return std::nullopt;
         case ptFlag:
             return TNode{p.GetFlag() ? "TRUE" : "FALSE", 0};
         case ptStr:
-            if (auto text = StringLiteral(p.GetStr()))
-                return TNode{*text, 0};
+            if (auto text = StringLiteral(p.GetStr())) return TNode{*text, 0};
             return std::nullopt;
         default: {
             const auto* ref = dynamic_cast<const TParamVar*>(&p);
-            if (!ref)
-                return std::nullopt;
+            if (!ref) return std::nullopt;
             if (ref->Name.starts_with("____")) {
                 auto it = temps.find(ref->Name);
-                if (it == temps.end())
-                    return std::nullopt;
+                if (it == temps.end()) return std::nullopt;
                 return it->second;
             }
-            if (ref->Name.empty())
-                return TNode{"", 0};
-            if (!IsPlainName(ref->Name))
-                return std::nullopt;
+            if (ref->Name.empty()) return TNode{"", 0};
+            if (!IsPlainName(ref->Name)) return std::nullopt;
             return TNode{ref->Name, 0};
         }
         }
@@ -143,61 +168,51 @@ std::optional<std::string> Decompile(const TRukoParser& program)
     auto list = [&](const TOpeData& step, size_t from, std::string& out) {
         for (size_t i = from; i < step.Operands.size(); ++i) {
             std::optional<TNode> n = operand(*step.Operands[i]);
-            if (!n)
-                return false;
+            if (!n) return false;
             out += (i > from ? ", " : "") + n->Text;
         }
         return true;
     };
     for (size_t s = 0; s < program.Steps.size(); ++s) {
         const TOpeData& step = program.Steps[s];
-        if (result)
-            return std::nullopt; // something after the final step
+        if (result) return std::nullopt; // something after the final step
         const bool temp = step.Target.starts_with("____") && step.Target != "____arg";
         TNode node;
         if (step.Op == ocTo) {
-            if (step.Operands.size() != 1)
-                return std::nullopt;
+            if (step.Operands.size() != 1) return std::nullopt;
             std::optional<TNode> a = operand(*step.Operands[0]);
-            if (!a)
-                return std::nullopt;
+            if (!a) return std::nullopt;
             if (step.Target == "____arg") {
                 result = a->Text;
                 continue;
             }
             if (!temp) {
-                if (!IsPlainName(step.Target))
-                    return std::nullopt;
+                if (!IsPlainName(step.Target)) return std::nullopt;
                 result = step.Target + " = " + a->Text;
                 continue;
             }
             node = *a;
         } else if (step.Op == ocDimTo) {
-            if (step.Operands.size() < 2 || !temp)
-                return std::nullopt;
+            if (step.Operands.size() < 2 || !temp) return std::nullopt;
             std::optional<TNode> name = operand(*step.Operands[0]);
             std::string subs;
-            if (!name || name->Level != 0 || !list(step, 1, subs))
-                return std::nullopt;
+            if (!name || name->Level != 0 || !list(step, 1, subs)) return std::nullopt;
             node = {name->Text + "[" + subs + "]", 0};
         } else if (step.Op == ocFunc) {
-            if (!temp || step.FuncIndex >= BuiltinFunctionCount)
-                return std::nullopt;
+            if (!temp || step.FuncIndex >= BuiltinFunctionCount) return std::nullopt;
             std::string args;
-            if (!list(step, 0, args))
-                return std::nullopt;
+            if (!list(step, 0, args)) return std::nullopt;
             node = {std::string(BuiltinFunctions[step.FuncIndex].Name) + "(" + args + ")", 0};
         } else {
             const char* symbol = nullptr;
             const int level = OpLevel(step.Op, symbol);
-            if (level < 0 || step.Operands.size() != 2 || !temp)
-                return std::nullopt;
+            if (level < 0 || step.Operands.size() != 2 || !temp) return std::nullopt;
             std::optional<TNode> a = operand(*step.Operands[0]);
             std::optional<TNode> b = operand(*step.Operands[1]);
-            if (!a || !b)
-                return std::nullopt;
+            if (!a || !b) return std::nullopt;
             auto wrap = [](const TNode& n, bool need) { return need ? "(" + n.Text + ")" : n.Text; };
-            if (step.Op == ocMinus && step.Operands[0]->GetVarType() == ptInt && a->Text == "0" && b->Level == 0)
+            if (step.Op == ocMinus && step.Operands[0]->GetVarType() == ptInt && a->Text == "0" &&
+                b->Level == 0)
                 node = {"-" + b->Text, 0};
             else
                 node = {wrap(*a, a->Level > level) + " " + symbol + " " + wrap(*b, b->Level >= level), level};
@@ -211,8 +226,7 @@ std::optional<std::string> Decompile(const TRukoParser& program)
 bool RoundTrips(const std::string& text, const std::vector<uint8_t>& bytes)
 {
     std::string utf8, back;
-    if (!TryCp932ToUtf8(text, utf8) || !TryUtf8ToCp932(utf8, back) || back != text)
-        return false;
+    if (!TryCp932ToUtf8(text, utf8) || !TryUtf8ToCp932(utf8, back) || back != text) return false;
     try {
         return CompileExpression(text) == bytes;
     } catch (...) {
@@ -222,24 +236,27 @@ bool RoundTrips(const std::string& text, const std::vector<uint8_t>& bytes)
 
 bool IsBareSafe(const std::string& text)
 {
-    if (text.empty() || text != Trim(text) || text.front() == '"' || text.front() == '#' || text.front() == '[')
+    if (text.empty() || text != Trim(text) || text.front() == '"' || text.front() == '#' ||
+        text.front() == '[')
         return false;
     for (size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) {
         const unsigned char c = static_cast<unsigned char>(text[pos]);
-        if (CharLength(text, pos) == 1 && (c < 0x20 || c == ',' || c == ':' || c == '(' || c == ')' || c == '\\' ||
-                                           c == '"' || c == '>' || c == '<' || c == 0x7F || c == 0x80 || c == 0xA0 ||
-                                           c >= 0xFD || IsLeadByte(c)))
+        if (CharLength(text, pos) == 1 &&
+            (c < 0x20 || c == ',' || c == ':' || c == '(' || c == ')' || c == '\\' || c == '"' || c == '>' ||
+             c == '<' || c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsLeadByte(c)))
             return false;
     }
     std::string utf8, back;
-    if (!TryCp932ToUtf8(text, utf8) || !TryUtf8ToCp932(utf8, back) || back != text)
-        return false;
+    if (!TryCp932ToUtf8(text, utf8) || !TryUtf8ToCp932(utf8, back) || back != text) return false;
     return FindTopLevelWord(text, "if") == std::string::npos && text.find("//") == std::string::npos;
 }
 
 std::string QuoteExact(const std::string& value);
 
-std::string StrText(const std::string& value) { return IsBareSafe(value) ? value : QuoteExact(value); }
+std::string StrText(const std::string& value)
+{
+    return IsBareSafe(value) ? value : QuoteExact(value);
+}
 
 std::string QuoteExact(const std::string& value)
 {
@@ -272,14 +289,14 @@ constexpr uint32_t MaxSpelledIndent = 40;
 
 class TDumper
 {
-public:
+  public:
     TDumper(const TPage& page, const std::function<const TPage*(const std::string&)>& findPage)
         : page_(page), findPage_(findPage)
     {
     }
     std::string Run();
 
-private:
+  private:
     void Emit(const std::string& line)
     {
         out_ += line;
@@ -305,8 +322,7 @@ std::string TDumper::RefText(const TCommand&, const std::string& file, int32_t i
     if (const TCommand* c = target ? target->Commands.At(index) : nullptr)
         if (c->GetCode() == ccLabel && target->Commands.FindLabel(c->StrAt(0)) == index)
             return pageText + ":" + StrText(c->StrAt(0));
-    if (index == 0 && !pageText.empty())
-        return pageText;
+    if (index == 0 && !pageText.empty()) return pageText;
     return pageText + ":#" + std::to_string(index);
 }
 
@@ -344,8 +360,7 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
     const TCommandDef& def = c.Def();
     std::string text = def.Keyword;
     auto add = [&](const std::string& part) {
-        if (!part.empty())
-            text += " " + part;
+        if (!part.empty()) text += " " + part;
     };
     switch (c.GetCode()) {
     case ccLabel:
@@ -364,11 +379,9 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
                                ? c.StrAt(0)
                                : QuoteExact(c.StrAt(0));
         add(TypeWord(c.NumAt(1)));
-        if (c.NumAt(3) != 0)
-            add(PlacementWord(c.NumAt(3)));
+        if (c.NumAt(3) != 0) add(PlacementWord(c.NumAt(3)));
         add(name);
-        if (!c.ExprAt(2).IsEmpty())
-            add("= " + ExpressionText(c.ExprAt(2)));
+        if (!c.ExprAt(2).IsEmpty()) add("= " + ExpressionText(c.ExprAt(2)));
         return text;
     }
     default:
@@ -381,21 +394,18 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
     for (size_t f = 0; f < def.Fields.size(); ++f) {
         const TFieldDef& fd = def.Fields[f];
         const TField& field = c.Fields[f];
-        if (!field.Present)
-            continue;
+        if (!field.Present) continue;
         switch (fd.Role) {
         case TFieldRole::Condition:
             hasCondition = true;
             condition = ExpressionText(field.Expr);
             if (c.GetCode() != ccWait && field.Expr.Bytes() == CompileExpression("TRUE"))
                 hasCondition = false;
-            if (c.GetCode() == ccWait && field.Expr.IsEmpty())
-                hasCondition = false;
+            if (c.GetCode() == ccWait && field.Expr.IsEmpty()) hasCondition = false;
             continue;
         case TFieldRole::PageRef: {
             int32_t index = 0;
-            if (f + 1 < def.Fields.size() && c.Fields[f + 1].Present)
-                index = c.Fields[f + 1].Num;
+            if (f + 1 < def.Fields.size() && c.Fields[f + 1].Present) index = c.Fields[f + 1].Num;
             positional.push_back(RefText(c, field.Str, index));
             continue;
         }
@@ -406,23 +416,22 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
                 tail += " => #" + std::to_string(field.Num);
             continue;
         case TFieldRole::ResultVar:
-            if (!field.Str.empty())
-                resultPart = " -> " + StrText(field.Str);
+            if (!field.Str.empty()) resultPart = " -> " + StrText(field.Str);
             continue;
         case TFieldRole::CallArgs: {
             std::string args;
             for (size_t i = 0; i < field.List.size(); ++i)
                 args += (i ? ", " : "") + ExpressionText(field.List[i]);
             if (!field.List.empty()) {
-                if (field.List.size() == 1 && args.empty())
-                    args = "{#00000000}";
+                if (field.List.size() == 1 && args.empty()) args = "{#00000000}";
                 positional.back() += "(" + args + ")";
             }
             continue;
         }
         case TFieldRole::Flag:
-            positional.push_back(field.Num == 1 ? std::string(fd.Name)
-                                                : field.Num == 0 ? std::string() : "#" + std::to_string(field.Num));
+            positional.push_back(field.Num == 1   ? std::string(fd.Name)
+                                 : field.Num == 0 ? std::string()
+                                                  : "#" + std::to_string(field.Num));
             continue;
         case TFieldRole::Value:
             break;
@@ -447,13 +456,11 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
             std::string items;
             for (size_t i = 0; i < field.List.size(); ++i) {
                 std::string item = ExpressionText(field.List[i]);
-                if (field.List.size() == 1 && item.empty())
-                    item = "{#00000000}";
+                if (field.List.size() == 1 && item.empty()) item = "{#00000000}";
                 items += (i ? ", " : "") + item;
             }
             if (def.CreatesComponent) {
-                if (!field.List.empty())
-                    positional.push_back(std::string(fd.Name) + ": [" + items + "]");
+                if (!field.List.empty()) positional.push_back(std::string(fd.Name) + ": [" + items + "]");
             } else {
                 positional.push_back("[" + items + "]");
             }
@@ -466,19 +473,18 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
             size_t from = 0;
             for (;;) {
                 size_t crlf = body.find("\r\n", from);
-                std::string line = body.substr(from, crlf == std::string::npos ? std::string::npos : crlf - from);
+                std::string line =
+                    body.substr(from, crlf == std::string::npos ? std::string::npos : crlf - from);
                 std::string utf8, back;
                 if (line.find('\r') != std::string::npos || line.find('\n') != std::string::npos ||
                     Trim(line) == ">>>" || !TryCp932ToUtf8(line, utf8) || !TryUtf8ToCp932(utf8, back) ||
                     back != line)
                     heredoc = false;
                 lines.push_back(line);
-                if (crlf == std::string::npos)
-                    break;
+                if (crlf == std::string::npos) break;
                 from = crlf + 2;
             }
-            if (body.empty())
-                lines.clear();
+            if (body.empty()) lines.clear();
             if (heredoc) {
                 textBlock = lines;
                 textBlock.push_back(">>>");
@@ -503,8 +509,7 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
         joined += (i ? ", " : "") + positional[i];
     add(joined);
     text += resultPart;
-    if (hasCondition)
-        text += " if" + (condition.empty() ? std::string() : " " + condition);
+    if (hasCondition) text += " if" + (condition.empty() ? std::string() : " " + condition);
     return text + tail;
 }
 
@@ -512,10 +517,8 @@ std::string TDumper::Run()
 {
     computed_ = LoopTargets();
     Emit("#version " + std::to_string(page_.Version));
-    if (page_.ResultType != 1)
-        Emit("#result " + TypeWord(page_.ResultType));
-    if (page_.MaskRecordCount != CommandCodeCount)
-        Emit("#masks " + std::to_string(page_.MaskRecordCount));
+    if (page_.ResultType != 1) Emit("#result " + TypeWord(page_.ResultType));
+    if (page_.MaskRecordCount != CommandCodeCount) Emit("#masks " + std::to_string(page_.MaskRecordCount));
     // Masks the commands' own properties do not explain are written out whole.
     TPage implied;
     for (int i = 0; i < page_.Commands.Count(); ++i) {
@@ -527,7 +530,8 @@ std::string TDumper::Run()
     for (int code = 0; code < page_.MaskRecordCount; ++code) {
         auto begin = page_.Masks.begin() + code * MaskRecordSize;
         if (!std::equal(begin, begin + MaskRecordSize, implied.Masks.begin() + code * MaskRecordSize))
-            Emit("#maskhex " + std::to_string(code) + " " + EncodeHex(std::vector<uint8_t>(begin, begin + MaskRecordSize)));
+            Emit("#maskhex " + std::to_string(code) + " " +
+                 EncodeHex(std::vector<uint8_t>(begin, begin + MaskRecordSize)));
     }
     for (int i = 0; i < page_.Commands.Count(); ++i) {
         const TCommand& c = page_.Commands[i];
@@ -536,17 +540,14 @@ std::string TDumper::Run()
         while (lineNo_ < static_cast<int>(c.Line) && static_cast<int>(c.Line) - lineNo_ < 200)
             Emit("");
         std::string markers;
-        if (static_cast<int>(c.Line) != lineNo_)
-            markers += "[line " + std::to_string(c.Line) + "] ";
+        if (static_cast<int>(c.Line) != lineNo_) markers += "[line " + std::to_string(c.Line) + "] ";
         uint32_t indent = c.Indent;
         if (indent > MaxSpelledIndent) {
             markers += "[indent " + std::to_string(indent) + "] ";
             indent = 0;
         }
-        if (c.Disabled)
-            markers += "[off] ";
-        if (!c.Continue)
-            markers += "[yield] ";
+        if (c.Disabled) markers += "[off] ";
+        if (!c.Continue) markers += "[yield] ";
         Emit(std::string(indent * 2, ' ') + markers + body);
         for (const std::string& line : block)
             Emit(line);
@@ -558,10 +559,10 @@ std::string TDumper::Run()
 
 std::string ExpressionText(const TExpr& expr)
 {
-    if (expr.IsEmpty())
-        return std::string();
+    if (expr.IsEmpty()) return std::string();
     const std::vector<uint8_t> bytes = expr.Bytes();
-    if (std::optional<std::string> text = Decompile(expr.Program()); text && !text->empty() && RoundTrips(*text, bytes))
+    if (std::optional<std::string> text = Decompile(expr.Program());
+        text && !text->empty() && RoundTrips(*text, bytes))
         return *text;
     return "{#" + EncodeHex(bytes) + "}";
 }

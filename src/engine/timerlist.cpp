@@ -4,8 +4,8 @@
 
 namespace ruko {
 
-void TTimerList::Post(TComponentHandle target, const std::string& command, const std::vector<std::string>& args,
-                      uint8_t code)
+void TTimerList::Post(TComponentHandle target, const std::string& command,
+                      const std::vector<std::string>& args, uint8_t code)
 {
     auto entry = std::make_unique<TTimerData>();
     entry->Command = command;
@@ -18,16 +18,14 @@ void TTimerList::Post(TComponentHandle target, const std::string& command, const
 int TTimerList::Find(TComponentHandle target, uint8_t code) const
 {
     for (size_t i = 0; i < items_.size(); ++i)
-        if (items_[i]->Target == target && items_[i]->Code == code)
-            return static_cast<int>(i);
+        if (items_[i]->Target == target && items_[i]->Code == code) return static_cast<int>(i);
     return -1;
 }
 
 TTimerData* TTimerList::Next()
 {
     for (auto& item : items_)
-        if (item->Depth == 0)
-            return item.get();
+        if (item->Depth == 0) return item.get();
     return nullptr;
 }
 

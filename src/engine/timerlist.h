@@ -18,14 +18,14 @@ struct TTimerData
 {
     std::string Command; // "file" or "file:label"
     TComponentHandle Target = 0;
-    uint8_t Code = 0;    // the event property's id
-    int32_t Depth = 0;   // 0 while pending
+    uint8_t Code = 0;  // the event property's id
+    int32_t Depth = 0; // 0 while pending
     std::vector<std::string> Args;
 };
 
 class TTimerList
 {
-public:
+  public:
     void Post(TComponentHandle target, const std::string& command, const std::vector<std::string>& args,
               uint8_t code);
     // Index of the first entry, pending or running, of that target and code; -1 when none.
@@ -41,7 +41,7 @@ public:
     int Count() const { return static_cast<int>(items_.size()); }
     const TTimerData& operator[](int i) const { return *items_[static_cast<size_t>(i)]; }
 
-private:
+  private:
     std::vector<std::unique_ptr<TTimerData>> items_;
 };
 

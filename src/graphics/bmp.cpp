@@ -10,8 +10,14 @@ namespace ruko {
 
 namespace {
 
-uint32_t U32At(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint16_t U16At(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t U32At(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
+uint16_t U16At(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -27,21 +33,25 @@ void PutU16(std::vector<uint8_t>& out, uint16_t v)
 constexpr size_t FileHeaderSize = 14;
 constexpr uint32_t BiRgb = 0, BiBitfields = 3;
 
-[[noreturn]] void RaiseUnsupported() { RaiseError(Utf8ToCp932("読み込めないファイル形式です")); }
+[[noreturn]] void RaiseUnsupported()
+{
+    RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
+}
 
 } // namespace
 
-bool IsBmpData(const uint8_t* data, size_t size) { return size >= 2 && data[0] == 'B' && data[1] == 'M'; }
+bool IsBmpData(const uint8_t* data, size_t size)
+{
+    return size >= 2 && data[0] == 'B' && data[1] == 'M';
+}
 
 TPicture DecodeBmp(const uint8_t* data, size_t size)
 {
-    if (size < FileHeaderSize + 12 || !IsBmpData(data, size))
-        RaiseDamaged();
+    if (size < FileHeaderSize + 12 || !IsBmpData(data, size)) RaiseDamaged();
     uint32_t bitsOffset = U32At(data + 10);
     const uint8_t* info = data + FileHeaderSize;
     uint32_t infoSize = U32At(info);
-    if (infoSize < 12 || infoSize > size - FileHeaderSize)
-        RaiseDamaged();
+    if (infoSize < 12 || infoSize > size - FileHeaderSize) RaiseDamaged();
     int64_t width, height;
     int bitCount;
     uint32_t compression = BiRgb, colourCount = 0;
@@ -52,8 +62,7 @@ TPicture DecodeBmp(const uint8_t* data, size_t size)
         bitCount = U16At(info + 10);
         entryBytes = 3;
     } else {
-        if (infoSize < 40)
-            RaiseDamaged();
+        if (infoSize < 40) RaiseDamaged();
         width = int32_t(U32At(info + 4));
         height = int32_t(U32At(info + 8));
         bitCount = U16At(info + 14);
@@ -61,18 +70,15 @@ TPicture DecodeBmp(const uint8_t* data, size_t size)
         colourCount = U32At(info + 32);
     }
     bool topDown = height < 0;
-    if (topDown)
-        height = -height;
-    if (width < 1 || height < 1 || width > MaxPictureSide || height > MaxPictureSide)
-        RaiseDamaged();
+    if (topDown) height = -height;
+    if (width < 1 || height < 1 || width > MaxPictureSide || height > MaxPictureSide) RaiseDamaged();
 
     int bits;
     uint32_t masks[3] = {0, 0, 0};
     if (compression == BiBitfields && (bitCount == 16 || bitCount == 32)) {
         // After a 40-byte header, or inside a longer one at the same offset.
         size_t maskAt = FileHeaderSize + 40;
-        if (maskAt + 12 > size)
-            RaiseDamaged();
+        if (maskAt + 12 > size) RaiseDamaged();
         for (int i = 0; i < 3; ++i)
             masks[i] = U32At(data + maskAt + 4 * i);
         if (bitCount == 16 && masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F)
@@ -84,7 +90,8 @@ TPicture DecodeBmp(const uint8_t* data, size_t size)
         else
             RaiseUnsupported();
     } else if (compression == BiRgb) {
-        if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+        if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
+            bitCount != 32)
             RaiseDamaged();
         bits = bitCount == 16 ? 15 : bitCount;
     } else {
@@ -93,15 +100,13 @@ TPicture DecodeBmp(const uint8_t* data, size_t size)
 
     // The rows must all be there before anything the size of the picture is allocated.
     size_t pitch = size_t(PaddedRowBytes(int(width), bits));
-    if (bitsOffset > size || size - bitsOffset < pitch * size_t(height))
-        RaiseDamaged();
+    if (bitsOffset > size || size - bitsOffset < pitch * size_t(height)) RaiseDamaged();
     TPicture picture(int(width), int(height), bits);
     if (bits <= 8) {
         size_t tableSize = size_t(1) << bits;
         size_t stored = colourCount == 0 || colourCount > tableSize ? tableSize : colourCount;
         size_t tableAt = FileHeaderSize + infoSize;
-        if (tableAt + stored * entryBytes > size)
-            RaiseDamaged();
+        if (tableAt + stored * entryBytes > size) RaiseDamaged();
         for (size_t i = 0; i < stored; ++i) {
             const uint8_t* entry = data + tableAt + i * entryBytes;
             picture.Palette[i] = RgbColor(entry[2], entry[1], entry[0]);

@@ -45,15 +45,20 @@ constexpr int64_t MinLayerRecord = 25;
 // The compressed XML document of a picture is small; anything beyond this is not one.
 constexpr size_t MaxXmlBytes = 64u << 20;
 
-[[noreturn]] void RaiseBadFrame() { RaiseError("Error:TBromFrameList.GetFrame"); }
-[[noreturn]] void RaiseUnreadable() { RaiseError(Utf8ToCp932("読み込めないファイル形式です")); }
+[[noreturn]] void RaiseBadFrame()
+{
+    RaiseError("Error:TBromFrameList.GetFrame");
+}
+[[noreturn]] void RaiseUnreadable()
+{
+    RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
+}
 
 // Inflates a zlib stream; more output than `limit` or a broken stream is damage.
 std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit)
 {
     z_stream z{};
-    if (inflateInit(&z) != Z_OK)
-        RaiseDamaged();
+    if (inflateInit(&z) != Z_OK) RaiseDamaged();
     std::vector<uint8_t> out(std::min(limit + 1, std::max<size_t>(size * 4, 4096)));
     z.next_in = const_cast<Bytef*>(data);
     z.avail_in = uInt(size);
@@ -62,11 +67,9 @@ std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit)
         z.next_out = out.data() + z.total_out;
         z.avail_out = uInt(std::min<size_t>(out.size() - z.total_out, 1u << 30));
         status = inflate(&z, Z_NO_FLUSH);
-        if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR))
-            break;
+        if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR)) break;
         if (z.total_out == out.size()) {
-            if (out.size() > limit)
-                break; // one byte more than allowed
+            if (out.size() > limit) break; // one byte more than allowed
             out.resize(std::min(out.size() * 2, limit + 1));
         } else if (z.avail_in == 0 || status == Z_BUF_ERROR) {
             status = Z_DATA_ERROR; // the stream ends early
@@ -75,8 +78,7 @@ std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit)
     }
     size_t produced = z.total_out;
     inflateEnd(&z);
-    if (status != Z_STREAM_END || produced > limit)
-        RaiseDamaged();
+    if (status != Z_STREAM_END || produced > limit) RaiseDamaged();
     out.resize(produced);
     return out;
 }
@@ -116,14 +118,13 @@ std::vector<const TKwXmlElement*> ChildrenNamed(const TKwXmlElement& parent, std
 {
     std::vector<const TKwXmlElement*> found;
     for (const auto& child : parent.Children)
-        if (SameText(child->Name, name))
-            found.push_back(child.get());
+        if (SameText(child->Name, name)) found.push_back(child.get());
     return found;
 }
 
 class TBromReader
 {
-public:
+  public:
     TBromReader(const TBromFrameList& settings, bool firstFrameOnly, bool keepLayers, bool convert)
         : settings_(settings), firstFrameOnly_(firstFrameOnly), keepLayers_(keepLayers), convert_(convert)
     {
@@ -135,7 +136,7 @@ public:
     THeader Header;
     std::vector<std::unique_ptr<TBromFrame>> Frames;
 
-private:
+  private:
     const TBromFrameList& settings_;
     bool firstFrameOnly_, keepLayers_, convert_;
     int64_t pixelBytes_ = 0;
@@ -160,15 +161,13 @@ TPicture TBromReader::NewPicture(int width, int height, int bits)
     if (!IsPictureDepth(bits) || width < 1 || height < 1 || width > MaxPictureSide || height > MaxPictureSide)
         RaiseDamaged();
     pixelBytes_ += PaddedRowBytes(width, bits) * height;
-    if (pixelBytes_ > MaxBromPixelBytes)
-        RaiseDamaged();
+    if (pixelBytes_ > MaxBromPixelBytes) RaiseDamaged();
     return TPicture(width, height, bits);
 }
 
 void TBromReader::RequireIdentCode() const
 {
-    if (settings_.IdentCode == 0)
-        RaiseError(Utf8ToCp932("識別コードを設定してください"));
+    if (settings_.IdentCode == 0) RaiseError(Utf8ToCp932("識別コードを設定してください"));
 }
 
 void TBromReader::Read(TKwBigStream& s)
@@ -177,16 +176,14 @@ void TBromReader::Read(TKwBigStream& s)
     char magic[8] = {};
     int64_t got = s.Read(magic, 8);
     if (got == 8 && !std::memcmp(magic, "BromX", 5)) {
-        if (magic[5] < '0' || magic[5] > '2')
-            RaiseUnreadable();
+        if (magic[5] < '0' || magic[5] > '2') RaiseUnreadable();
         ReadXml(s);
     } else {
         s.SetPosition(start);
         int32_t version = 0;
         if (got >= 7 && !std::memcmp(magic, "Brom", 4)) {
             for (int i = 4; i < 7; ++i) {
-                if (magic[i] < '0' || magic[i] > '9')
-                    RaiseDamaged();
+                if (magic[i] < '0' || magic[i] > '9') RaiseDamaged();
                 version = version * 10 + (magic[i] - '0');
             }
             s.SetPosition(start + 7);
@@ -214,10 +211,10 @@ void TBromReader::ReadBinary(TKwBigStream& s, int32_t version)
         CheckCount(s, length, 1);
         uint8_t record[40] = {};
         ReadExact(s, record, std::min<uint32_t>(length, 40));
-        if (length > 40)
-            s.SetPosition(s.GetPosition() + (length - 40));
+        if (length > 40) s.SetPosition(s.GetPosition() + (length - 40));
         auto i32 = [&](int at) {
-            return int32_t(record[at] | (record[at + 1] << 8) | (record[at + 2] << 16) | (uint32_t(record[at + 3]) << 24));
+            return int32_t(record[at] | (record[at + 1] << 8) | (record[at + 2] << 16) |
+                           (uint32_t(record[at + 3]) << 24));
         };
         h.Width = i32(4);
         h.Height = i32(8);
@@ -299,13 +296,11 @@ void TBromReader::ReadXml(TKwBigStream& s)
     TKwXml xml;
     xml.Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     const TKwXmlElement& root = *xml.Root;
-    if (!SameText(root.Name, "Frames"))
-        RaiseDamaged();
+    if (!SameText(root.Name, "Frames")) RaiseDamaged();
     THeader& h = Header;
     auto int32Attr = [](const TKwXmlElement& e, const char* name, int64_t fallback) {
         int64_t value = e.IntAttribute(name, fallback);
-        if (value < INT32_MIN || value > UINT32_MAX)
-            RaiseDamaged();
+        if (value < INT32_MIN || value > UINT32_MAX) RaiseDamaged();
         return int32_t(uint32_t(value));
     };
     h.Version = int32Attr(root, "Version", 200);
@@ -322,8 +317,7 @@ void TBromReader::ReadXml(TKwBigStream& s)
     h.NotFillBG = root.BoolAttribute("NotFillBG", true);
     h.CompLevel = uint8_t(int32Attr(root, "CompLevel", 0));
     Version = h.Version;
-    if (h.Count < 0)
-        RaiseDamaged();
+    if (h.Count < 0) RaiseDamaged();
     int frameCount = firstFrameOnly_ ? std::min(h.Count, 1) : h.Count;
     // Looked up once: finding the n-th child afresh for each frame would take quadratic time on
     // a document of many small frames.
@@ -331,16 +325,14 @@ void TBromReader::ReadXml(TKwBigStream& s)
     for (int f = 0; f < frameCount; ++f) {
         const TKwXmlElement* element = size_t(f) < frameElements.size() ? frameElements[size_t(f)] : nullptr;
         if (!element) {
-            if (f > 0)
-                break;
+            if (f > 0) break;
             RaiseDamaged();
         }
         const TKwXmlElement* layers = element->FindChild("Layers");
-        if (!layers)
-            RaiseError(Utf8ToCp932("レイヤーがありません"));
+        if (!layers) RaiseError(Utf8ToCp932("レイヤーがありません"));
         int32_t layerCount = int32Attr(*layers, "Count", 0);
-        TBromFrame& frame =
-            StartFrame(int32Attr(*layers, "Width", 100), int32Attr(*layers, "Height", 100), int32Attr(*layers, "Bpp", 8));
+        TBromFrame& frame = StartFrame(int32Attr(*layers, "Width", 100), int32Attr(*layers, "Height", 100),
+                                       int32Attr(*layers, "Bpp", 8));
         frame.Name = element->Attribute("Name");
         frame.Delay = int32Attr(*element, "Delay", 0);
         frame.Disposal = uint8_t(int32Attr(*element, "Disposal", 0));
@@ -349,19 +341,20 @@ void TBromReader::ReadXml(TKwBigStream& s)
             const TKwXmlElement* table = layers->FindChild("RGB");
             size_t entries = size_t(1) << bits;
             std::string digits = table ? table->Text : std::string();
-            digits.erase(std::remove_if(digits.begin(), digits.end(),
-                                        [](char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }),
-                         digits.end());
-            if (digits.size() < entries * 6)
-                RaiseError(Utf8ToCp932("カラーテーブルがありません"));
+            digits.erase(
+                std::remove_if(digits.begin(), digits.end(),
+                               [](char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }),
+                digits.end());
+            if (digits.size() < entries * 6) RaiseError(Utf8ToCp932("カラーテーブルがありません"));
             for (size_t i = 0; i < entries; ++i) {
                 uint32_t value = 0;
                 for (size_t k = 0; k < 6; ++k) {
                     char c = digits[i * 6 + k];
-                    int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                               : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-                    if (digit < 0)
-                        RaiseDamaged();
+                    int digit = c >= '0' && c <= '9'   ? c - '0'
+                                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                       : -1;
+                    if (digit < 0) RaiseDamaged();
                     value = value << 4 | uint32_t(digit);
                 }
                 frame.Picture.Palette[i] = value;
@@ -369,11 +362,9 @@ void TBromReader::ReadXml(TKwBigStream& s)
         }
         frame.SetTransColor(int32Attr(*element, "TransColor", -1));
         frame.Picture.Fill(frame.Picture.ColorToPixel(h.BGColor));
-        if (layerCount < 0)
-            RaiseDamaged();
+        if (layerCount < 0) RaiseDamaged();
         std::vector<const TKwXmlElement*> layerElements = ChildrenNamed(*layers, "Layer");
-        if (size_t(layerCount) > layerElements.size())
-            RaiseDamaged();
+        if (size_t(layerCount) > layerElements.size()) RaiseDamaged();
         for (int32_t l = 0; l < layerCount; ++l) {
             const TKwXmlElement* layerElement = layerElements[size_t(l)];
             auto layer = std::make_unique<TBromLayer>();
@@ -427,7 +418,8 @@ void TBromReader::FinishLayer(TBromFrame& frame, std::unique_ptr<TBromLayer> lay
     frame.Layers.push_back(std::move(layer));
 }
 
-TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, int height, int bits, bool alphaPlane)
+TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, int height, int bits,
+                                  bool alphaPlane)
 {
     TPicture picture = NewPicture(width, height, bits);
     size_t planeBytes = size_t(picture.Pitch()) * size_t(height);
@@ -441,11 +433,9 @@ TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, i
         return picture;
     }
     uint8_t type = Header.CompType;
-    if (type > bcJpeg)
-        RaiseUnreadable();
+    if (type > bcJpeg) RaiseUnreadable();
     if (type == bcJpeg && !alphaPlane) {
-        if (bits <= 8)
-            RaiseDamaged();
+        if (bits <= 8) RaiseDamaged();
         TPicture decoded = DecodeJpeg(data.data(), data.size(), width, height);
         return bits == 24 ? decoded : decoded.ConvertTo(bits);
     }
@@ -464,8 +454,7 @@ TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, i
         bytes = inflated.data();
         size = inflated.size();
     }
-    if (Header.Randomized)
-        RequireIdentCode();
+    if (Header.Randomized) RequireIdentCode();
     if (blocks)
         ReadBlocks(bytes, size, picture, alphaPlane);
     else
@@ -478,8 +467,7 @@ TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, i
 void TBromReader::ReadRows(const uint8_t* data, size_t size, TPicture& picture, bool scrambled)
 {
     size_t pitch = size_t(picture.Pitch());
-    if (size < pitch * size_t(picture.Height()))
-        RaiseDamaged();
+    if (size < pitch * size_t(picture.Height())) RaiseDamaged();
     if (!scrambled) {
         std::memcpy(picture.Bytes().data(), data, pitch * size_t(picture.Height()));
         return;
@@ -497,12 +485,13 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
     int64_t columns = (width + blockWidth - 1) / blockWidth;
     int64_t rows = (height + blockHeight - 1) / blockHeight;
     int64_t count = columns * rows;
-    if (uint64_t(count) * 8 > size)
-        RaiseDamaged();
+    if (uint64_t(count) * 8 > size) RaiseDamaged();
     std::vector<std::pair<int32_t, int32_t>> table(size_t(count), {0, 0});
     auto entryAt = [&](int64_t i) {
         const uint8_t* p = data + i * 8;
-        auto i32 = [](const uint8_t* q) { return int32_t(q[0] | (q[1] << 8) | (q[2] << 16) | (uint32_t(q[3]) << 24)); };
+        auto i32 = [](const uint8_t* q) {
+            return int32_t(q[0] | (q[1] << 8) | (q[2] << 16) | (uint32_t(q[3]) << 24));
+        };
         return std::pair<int32_t, int32_t>(i32(p), i32(p + 4));
     };
     if (Header.Randomized) {
@@ -525,25 +514,24 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
         auto [kind, reference] = table[size_t(index)];
         if (kind == -1) {
             size_t rowBytes = size_t(PackedRowBytes(block.Width(), bits));
-            if (size - position < rowBytes * size_t(block.Height()))
-                RaiseDamaged();
+            if (size - position < rowBytes * size_t(block.Height())) RaiseDamaged();
             for (int y = block.Top; y < block.Bottom; ++y, position += rowBytes) {
                 if (bits >= 8)
-                    std::memcpy(picture.Row(y) + size_t(block.Left) * (StorageBits(bits) / 8), data + position,
-                                rowBytes);
+                    std::memcpy(picture.Row(y) + size_t(block.Left) * (StorageBits(bits) / 8),
+                                data + position, rowBytes);
                 else
                     for (int x = 0; x < block.Width(); ++x)
                         picture.SetPixel(block.Left + x, y, PackedPixel(data + position, x, bits));
             }
         } else if (kind == -2) {
             // Only a block decoded before this one may be repeated.
-            if (reference < 0 || reference >= index)
-                RaiseDamaged();
+            if (reference < 0 || reference >= index) RaiseDamaged();
             TRect source = blockRect(reference);
             int w = std::min(block.Width(), source.Width()), h = std::min(block.Height(), source.Height());
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)
-                    picture.SetPixel(block.Left + x, block.Top + y, picture.GetPixel(source.Left + x, source.Top + y));
+                    picture.SetPixel(block.Left + x, block.Top + y,
+                                     picture.GetPixel(source.Left + x, source.Top + y));
         } else {
             const TPicture& source = Referenced(kind, reference, picture, alphaPlane);
             CopyArea(picture, source, block.Left, block.Top, block.Width(), block.Height());
@@ -553,16 +541,16 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
 
 // A plane of an already-read layer with the geometry of `like`: a layer of an earlier frame, or
 // an earlier layer of the frame being read.
-const TPicture& TBromReader::Referenced(int32_t frameIndex, int32_t layerIndex, const TPicture& like, bool alphaPlane)
+const TPicture& TBromReader::Referenced(int32_t frameIndex, int32_t layerIndex, const TPicture& like,
+                                        bool alphaPlane)
 {
-    if (frameIndex < 0 || size_t(frameIndex) >= Frames.size())
-        RaiseBadFrame();
+    if (frameIndex < 0 || size_t(frameIndex) >= Frames.size()) RaiseBadFrame();
     const TBromFrame& frame = *Frames[size_t(frameIndex)];
-    if (layerIndex < 0 || size_t(layerIndex) >= frame.Layers.size())
-        RaiseDamaged();
+    if (layerIndex < 0 || size_t(layerIndex) >= frame.Layers.size()) RaiseDamaged();
     const TBromLayer& layer = *frame.Layers[size_t(layerIndex)];
     const TPicture* plane = alphaPlane ? (layer.AlphaPlane ? &*layer.AlphaPlane : nullptr) : &layer.Picture;
-    if (!plane || plane->Width() != like.Width() || plane->Height() != like.Height() || plane->Bits() != like.Bits())
+    if (!plane || plane->Width() != like.Width() || plane->Height() != like.Height() ||
+        plane->Bits() != like.Bits())
         RaiseDamaged();
     return *plane;
 }
@@ -571,8 +559,7 @@ void TBromReader::Finish()
 {
     for (auto& frame : Frames) {
         if (convert_) {
-            if (frame->TransColor != -1)
-                frame->MakeMask(keepLayers_);
+            if (frame->TransColor != -1) frame->MakeMask(keepLayers_);
             int bits = frame->Picture.Bits();
             if (settings_.TargetBits == 0 && bits <= 8) {
                 TPicture converted = frame->Picture.ConvertTo(24);
@@ -580,7 +567,8 @@ void TBromReader::Finish()
                     // The key becomes the colour the transparent index shows. Every pixel with
                     // that index converts to exactly this value, so it is also defined when no
                     // pixel uses the index.
-                    int64_t key = converted.ColorToPixel(frame->Picture.PixelToColor(uint32_t(frame->TransColor)));
+                    int64_t key =
+                        converted.ColorToPixel(frame->Picture.PixelToColor(uint32_t(frame->TransColor)));
                     frame->TransColor = int32_t(key);
                 }
                 frame->Picture = std::move(converted);
@@ -588,18 +576,20 @@ void TBromReader::Finish()
                     for (auto& layer : frame->Layers) {
                         int32_t key = layer->TransColor;
                         if (key != -1 && !layer->AlphaOn)
-                            layer->TransColor = int32_t(TPicture(1, 1, 24).ColorToPixel(layer->Picture.PixelToColor(uint32_t(key))));
+                            layer->TransColor = int32_t(
+                                TPicture(1, 1, 24).ColorToPixel(layer->Picture.PixelToColor(uint32_t(key))));
                         layer->Picture = layer->Picture.ConvertTo(24);
                     }
-            } else if (settings_.TargetBits != 0 && settings_.TargetBits != bits && settings_.TargetBits > 8 &&
-                       IsPictureDepth(settings_.TargetBits) && (frame->AlphaPlane || frame->TransColor == -1)) {
+            } else if (settings_.TargetBits != 0 && settings_.TargetBits != bits &&
+                       settings_.TargetBits > 8 && IsPictureDepth(settings_.TargetBits) &&
+                       (frame->AlphaPlane || frame->TransColor == -1)) {
                 frame->Picture = frame->Picture.ConvertTo(settings_.TargetBits);
                 if (frame->TransColor != -1)
-                    frame->TransColor = int32_t(frame->Picture.ColorToPixel(uint32_t(frame->TransColorValue)));
+                    frame->TransColor =
+                        int32_t(frame->Picture.ColorToPixel(uint32_t(frame->TransColorValue)));
             }
         }
-        if (!keepLayers_)
-            frame->Layers.clear();
+        if (!keepLayers_) frame->Layers.clear();
     }
 }
 
@@ -607,8 +597,7 @@ void TBromReader::Finish()
 std::vector<uint8_t> StoredRows(const TPicture& picture, int32_t identCode)
 {
     size_t pitch = size_t(picture.Pitch());
-    if (identCode == 0)
-        return picture.Bytes();
+    if (identCode == 0) return picture.Bytes();
     std::vector<uint8_t> rows(pitch * size_t(picture.Height()));
     TKwRandom random{uint32_t(identCode)};
     random.InitPermutation(picture.Height());
@@ -627,12 +616,14 @@ void WriteBlock(TKwBigStream& s, const std::vector<uint8_t>& bytes)
 
 TBromFrame& TBromFrameList::Frames(int index)
 {
-    if (index < 0 || index >= Count())
-        RaiseBadFrame();
+    if (index < 0 || index >= Count()) RaiseBadFrame();
     return *frames_[size_t(index)];
 }
 
-const TBromFrame& TBromFrameList::Frames(int index) const { return const_cast<TBromFrameList*>(this)->Frames(index); }
+const TBromFrame& TBromFrameList::Frames(int index) const
+{
+    return const_cast<TBromFrameList*>(this)->Frames(index);
+}
 
 TBromFrame& TBromFrameList::AddFrame()
 {
@@ -656,8 +647,8 @@ void TBromFrameList::LoadFromStream(TKwBigStream& stream, bool firstFrameOnly, b
     frames_ = std::move(reader.Frames);
 }
 
-void TBromFrameList::LoadFromData(const std::string& name, const std::vector<uint8_t>& bytes, bool firstFrameOnly,
-                                  bool keepLayers, bool convert)
+void TBromFrameList::LoadFromData(const std::string& name, const std::vector<uint8_t>& bytes,
+                                  bool firstFrameOnly, bool keepLayers, bool convert)
 {
     std::string extension = GameExtension(name);
     if (SameText(extension, ".brm")) {
@@ -676,13 +667,15 @@ void TBromFrameList::LoadFromData(const std::string& name, const std::vector<uin
         RaiseUnreadable();
     }
     if (convert && frame->Picture.Bits() <= 8)
-        frame->Picture = frame->Picture.ConvertTo(TargetBits > 8 && IsPictureDepth(TargetBits) ? TargetBits : 24);
+        frame->Picture =
+            frame->Picture.ConvertTo(TargetBits > 8 && IsPictureDepth(TargetBits) ? TargetBits : 24);
     Version = 0;
     frames_.clear();
     frames_.push_back(std::move(frame));
 }
 
-void TBromFrameList::LoadFromFile(const std::string& hostPath, bool firstFrameOnly, bool keepLayers, bool convert)
+void TBromFrameList::LoadFromFile(const std::string& hostPath, bool firstFrameOnly, bool keepLayers,
+                                  bool convert)
 {
     TKwBigMemoryStream stream;
     stream.LoadFromFile(hostPath);
@@ -691,11 +684,9 @@ void TBromFrameList::LoadFromFile(const std::string& hostPath, bool firstFrameOn
 
 void TBromFrameList::SaveToStream(TKwBigStream& stream, TBromCompression compType, int quality) const
 {
-    if (frames_.empty())
-        RaiseError("Error:TBromFrameList.GetFrame");
+    if (frames_.empty()) RaiseError("Error:TBromFrameList.GetFrame");
     for (const auto& frame : frames_)
-        if (frame->Picture.IsEmpty())
-            RaiseError("Error:TBromFrameList.GetFrame");
+        if (frame->Picture.IsEmpty()) RaiseError("Error:TBromFrameList.GetFrame");
     bool randomized = IdentCode != 0;
     TBromCompression type = randomized ? bcNone : compType;
     // JPEG holds only true-colour pictures; palettised frames keep their pixels through zlib.
@@ -754,8 +745,8 @@ void TBromFrameList::SaveToStream(TKwBigStream& stream, TBromCompression compTyp
             }
             layers.AddChild("RGB").Text = table;
         }
-        auto writeLayer = [&](const std::string& name, bool visible, int32_t transColor, int32_t alpha, bool alphaOn,
-                              const TPicture& pixels, const std::optional<TPicture>& plane) {
+        auto writeLayer = [&](const std::string& name, bool visible, int32_t transColor, int32_t alpha,
+                              bool alphaOn, const TPicture& pixels, const std::optional<TPicture>& plane) {
             TKwXmlElement& layer = layers.AddChild("Layer");
             layer.SetAttribute("Visible", visible ? 1 : 0);
             layer.SetAttribute("TransColor", transColor);
@@ -765,7 +756,8 @@ void TBromFrameList::SaveToStream(TKwBigStream& stream, TBromCompression compTyp
             layer.SetAttribute("Left", 0);
             layer.SetAttribute("Top", 0);
             layer.SetAttribute("Lock", 0);
-            if (pixels.Width() != picture.Width() || pixels.Height() != picture.Height() || pixels.Bits() != picture.Bits())
+            if (pixels.Width() != picture.Width() || pixels.Height() != picture.Height() ||
+                pixels.Bits() != picture.Bits())
                 RaiseError("Error:TBromFrameList.GetFrame");
             writePlane(pixels, false);
             if (plane)
@@ -777,8 +769,8 @@ void TBromFrameList::SaveToStream(TKwBigStream& stream, TBromCompression compTyp
             writeLayer("Layer", true, -1, 255, frame->AlphaPlane.has_value(), picture, frame->AlphaPlane);
         else
             for (const auto& layer : frame->Layers)
-                writeLayer(layer->Name, layer->Visible, layer->TransColor, layer->Alpha, layer->AlphaOn, layer->Picture,
-                           layer->AlphaPlane);
+                writeLayer(layer->Name, layer->Visible, layer->TransColor, layer->Alpha, layer->AlphaOn,
+                           layer->Picture, layer->AlphaPlane);
     }
 
     std::string document = xml.Serialize();

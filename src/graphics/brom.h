@@ -3,8 +3,8 @@
 // version digits) and the XML container ("BromX200"), composed in their stored depth, and written
 // as the XML container. PNG and BMP files load as one-frame lists through the same interface.
 #include "archive/bigstream.h"
-#include "graphics/picture.h"
 #include "base/rect.h"
+#include "graphics/picture.h"
 
 #include <array>
 #include <cstdint>
@@ -18,11 +18,16 @@ namespace ruko {
 class TBromFrame;
 
 // Compression of layer data in the container header.
-enum TBromCompression : uint8_t { bcZlib = 0, bcNone = 1, bcJpeg = 2 };
+enum TBromCompression : uint8_t
+{
+    bcZlib = 0,
+    bcNone = 1,
+    bcJpeg = 2
+};
 
 class TBromLayer
 {
-public:
+  public:
     std::string Name;
     TPicture Picture; // the frame's size and depth
     std::optional<TPicture> AlphaPlane;
@@ -34,7 +39,7 @@ public:
 
 class TBromFrame
 {
-public:
+  public:
     std::string Name;
     int32_t Delay = 100;
     uint8_t Disposal = 0;
@@ -60,7 +65,7 @@ public:
 
 class TBromFrameList
 {
-public:
+  public:
     explicit TBromFrameList(int32_t identCode = 0) : IdentCode(identCode) {}
 
     int32_t Version = 0;
@@ -92,7 +97,7 @@ public:
     void SaveToStream(TKwBigStream& stream, TBromCompression compType = bcZlib, int quality = 70) const;
     void SaveToFile(const std::string& hostPath) const;
 
-private:
+  private:
     std::vector<std::unique_ptr<TBromFrame>> frames_;
 };
 

@@ -21,7 +21,8 @@ std::string BaseName(const std::string& name, bool& makeMask, bool& trim)
         if (base.size() >= 2 && base[base.size() - 2] == '?' && (base.back() == 'm' || base.back() == 'M')) {
             makeMask = true;
             base.resize(base.size() - 2);
-        } else if (base.size() >= 2 && base[base.size() - 2] == '?' && (base.back() == 't' || base.back() == 'T')) {
+        } else if (base.size() >= 2 && base[base.size() - 2] == '?' &&
+                   (base.back() == 't' || base.back() == 'T')) {
             trim = true;
             base.resize(base.size() - 2);
         } else
@@ -65,12 +66,10 @@ void CopyPictureToSurface(const TPicture& picture, TDIBX& surface)
 void TBromItem::Release(const void* user)
 {
     auto found = std::find(users_.begin(), users_.end(), user);
-    if (found == users_.end())
-        return;
+    if (found == users_.end()) return;
     users_.erase(found);
     if (users_.empty())
-        if (auto* owner = static_cast<TBromCollection*>(Collection()))
-            owner->Released(*this);
+        if (auto* owner = static_cast<TBromCollection*>(Collection())) owner->Released(*this);
 }
 
 void TBromItem::Load(const TBromCollection& owner)
@@ -94,16 +93,14 @@ void TBromItem::Load(const TBromCollection& owner)
         frames.push_back(std::move(frame));
     } else {
         TBromFrameList list(owner.IdentCode);
-        if (owner.option_)
-            list.TargetBits = format;
+        if (owner.option_) list.TargetBits = format;
         try {
             list.LoadFromData(file, owner.source_.Load(file));
         } catch (const ERukoError& error) {
             // Name the picture: the same texts come from every damaged file.
             RaiseError(file + ":" + error.what());
         }
-        if (makeMask)
-            list.MakeMasks(false);
+        if (makeMask) list.MakeMasks(false);
         for (int i = 0; i < list.Count(); ++i) {
             TBromFrame& source = list.Frames(i);
             if (i == 0) {
@@ -111,14 +108,12 @@ void TBromItem::Load(const TBromCollection& owner)
                 height = source.Picture.Height();
             }
             TBromItemFrame frame;
-            if (trim)
-                std::tie(frame.OffsetX, frame.OffsetY) = source.Trim();
+            if (trim) std::tie(frame.OffsetX, frame.OffsetY) = source.Trim();
             frame.Surface = std::make_unique<TDIBX>(source.Picture.Width(), source.Picture.Height(), format);
             CopyPictureToSurface(source.Picture, *frame.Surface);
             frame.TransColorValue = source.TransColorValue;
             frame.Surface->TransparentColor = frame.Surface->ColorToPixel(source.TransColorValue);
-            if (source.AlphaPlane)
-                frame.Mask = MaskFromPlane(*source.AlphaPlane);
+            if (source.AlphaPlane) frame.Mask = MaskFromPlane(*source.AlphaPlane);
             frame.RectLists = source.RectLists;
             frame.Delay = source.Delay == 0 ? 1 : source.Delay;
             total += frame.Delay;
@@ -173,8 +168,7 @@ void TBromCollection::Forget(const std::string& name)
     for (const char* suffix : {"", "?m", "?t", "?m?t"}) {
         std::string key = name + suffix;
         for (TBromItem* item : std::vector<TBromItem*>(released_))
-            if (SameName(item->Name(), key))
-                Free(item);
+            if (SameName(item->Name(), key)) Free(item);
     }
 }
 
@@ -191,25 +185,22 @@ void TBromCollection::ReloadAll(bool)
             try {
                 item.Load(*this);
             } catch (const ERukoError& error) {
-                if (!failure)
-                    failure = error;
+                if (!failure) failure = error;
             }
         }
     }
-    if (failure)
-        throw *failure;
+    if (failure) throw *failure;
 }
 
 void TBromCollection::SetOption(uint8_t flag)
 {
-    if (flag == option_)
-        return;
+    if (flag == option_) return;
     option_ = flag;
     ReloadAll(false);
 }
 
-void DrawCached(const TBromItemFrame& frame, TCustomDIBX& dest, int32_t x, int32_t y, int32_t alpha, bool flipH,
-                bool flipV, const TRect& srcRect)
+void DrawCached(const TBromItemFrame& frame, TCustomDIBX& dest, int32_t x, int32_t y, int32_t alpha,
+                bool flipH, bool flipV, const TRect& srcRect)
 {
     const TDIBX& surface = *frame.Surface;
     bool useKey = surface.TransparentColor != -1;
@@ -237,15 +228,17 @@ void DrawCachedTiled(const TBromItemFrame& frame, TCustomDIBX& dest, const TRect
     bool useKey = surface.TransparentColor != -1;
     if (frame.Mask) {
         if (alpha <= 254)
-            dest.TileDrawAlphaMask(destRect, surface, srcRect, offsetX, offsetY, 0, 0, *frame.Mask, flipH, flipV, alpha);
+            dest.TileDrawAlphaMask(destRect, surface, srcRect, offsetX, offsetY, 0, 0, *frame.Mask, flipH,
+                                   flipV, alpha);
         else if (alpha == 255)
             dest.TileDrawMask(destRect, surface, srcRect, offsetX, offsetY, 0, 0, *frame.Mask, flipH, flipV);
         else
-            dest.TileDrawAddMask(destRect, surface, srcRect, offsetX, offsetY, 0, 0, *frame.Mask, flipH, flipV,
-                                 std::min(alpha, 511) - 256);
+            dest.TileDrawAddMask(destRect, surface, srcRect, offsetX, offsetY, 0, 0, *frame.Mask, flipH,
+                                 flipV, std::min(alpha, 511) - 256);
     } else {
         if (alpha <= 254)
-            dest.TileDrawAlpha(destRect, surface, srcRect, offsetX, offsetY, 0, 0, useKey, flipH, flipV, alpha);
+            dest.TileDrawAlpha(destRect, surface, srcRect, offsetX, offsetY, 0, 0, useKey, flipH, flipV,
+                               alpha);
         else if (alpha == 255)
             dest.TileDraw(destRect, surface, srcRect, offsetX, offsetY, 0, 0, useKey, flipH, flipV);
         else

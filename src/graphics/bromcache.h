@@ -28,10 +28,10 @@ struct TBromFileSource
 // One frame of a cached picture.
 struct TBromItemFrame
 {
-    std::unique_ptr<TDIBX> Surface; // the screen's format; TransparentColor is its key
-    std::unique_ptr<TDIBX> Mask;    // 8-bit, or none
-    int64_t TransColorValue = -1;   // colour 0x00BBGGRR of the key, −1 none
-    int32_t Delay = 1;              // never 0
+    std::unique_ptr<TDIBX> Surface;   // the screen's format; TransparentColor is its key
+    std::unique_ptr<TDIBX> Mask;      // 8-bit, or none
+    int64_t TransColorValue = -1;     // colour 0x00BBGGRR of the key, −1 none
+    int32_t Delay = 1;                // never 0
     int32_t OffsetX = 0, OffsetY = 0; // where a trimmed picture sits in the untrimmed frame
     std::array<std::vector<TRect>, 2> RectLists;
 };
@@ -40,7 +40,7 @@ class TBromCollection;
 
 class TBromItem : public THashCollectionItem
 {
-public:
+  public:
     explicit TBromItem(std::string name) : THashCollectionItem(std::move(name)) {}
 
     int32_t Width = 0; // of frame 0 before trimming
@@ -52,7 +52,7 @@ public:
     // Drops `user`; the last release hands the item back to its cache.
     void Release(const void* user);
 
-private:
+  private:
     friend class TBromCollection;
     std::vector<const void*> users_;
     bool loaded_ = false;
@@ -64,7 +64,7 @@ private:
 
 class TBromCollection : public THashCollection
 {
-public:
+  public:
     TBromCollection(TBromFileSource source, int32_t identCode, int32_t screenBits = 32);
 
     int32_t IdentCode;
@@ -88,7 +88,7 @@ public:
 
     int ReleasedCount() const { return int(released_.size()); }
 
-private:
+  private:
     friend class TBromItem;
     TBromFileSource source_;
     uint8_t option_ = 0;
@@ -100,8 +100,8 @@ private:
 
 // Draws a cached frame with the 0..511 opacity rule: with a mask ≤ 254 blends through it, 255
 // copies through it, 256..511 adds; without one the same with the surface's key.
-void DrawCached(const TBromItemFrame& frame, TCustomDIBX& dest, int32_t x, int32_t y, int32_t alpha, bool flipH,
-                bool flipV, const TRect& srcRect);
+void DrawCached(const TBromItemFrame& frame, TCustomDIBX& dest, int32_t x, int32_t y, int32_t alpha,
+                bool flipH, bool flipV, const TRect& srcRect);
 // Repeats srcRect over destRect, starting (offsetX, offsetY) into the pattern.
 void DrawCachedTiled(const TBromItemFrame& frame, TCustomDIBX& dest, const TRect& destRect, int32_t offsetX,
                      int32_t offsetY, int32_t alpha, bool flipH, bool flipV, const TRect& srcRect);

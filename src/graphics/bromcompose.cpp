@@ -31,14 +31,16 @@ uint32_t Mix16(const TFields& fields, uint32_t d, uint32_t s, uint32_t weight, u
 
 // Bytes of colour per pixel in 24- and 32-bit pictures; the fourth byte of a 32-bit pixel is
 // not colour and keeps its destination value.
-int ColourBytes(int bits) { return bits == 32 ? 4 : 3; }
+int ColourBytes(int bits)
+{
+    return bits == 32 ? 4 : 3;
+}
 
 constexpr uint8_t DitherMatrix[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
 bool SameKey(const TPicture& picture, uint32_t pixel, int64_t key)
 {
-    if (key < 0)
-        return false;
+    if (key < 0) return false;
     return picture.Bits() == 32 ? (pixel & 0xFFFFFF) == (uint32_t(key) & 0xFFFFFF) : pixel == uint32_t(key);
 }
 
@@ -60,21 +62,18 @@ void BlendWithPlane(TPicture& target, const TPicture& source, const TPicture& pl
             const uint8_t* s = source.Row(y);
             for (int x = 0; x < width; ++x, d += step, s += step) {
                 uint32_t w = m[x];
-                if (w == 0)
-                    continue;
+                if (w == 0) continue;
                 for (int c = 0; c < 3; ++c)
                     d[c] = w == 255 ? s[c] : uint8_t(((255 - w) * d[c] + w * s[c]) >> 8);
             }
         } else if (bits <= 8) {
             for (int x = 0; x < width; ++x)
-                if (m[x] >= 128)
-                    target.SetPixel(x, y, source.GetPixel(x, y));
+                if (m[x] >= 128) target.SetPixel(x, y, source.GetPixel(x, y));
         } else {
             const TFields& fields = bits == 15 ? Fields555 : Fields565;
             for (int x = 0; x < width; ++x) {
                 uint32_t w = m[x];
-                if (w == 0)
-                    continue;
+                if (w == 0) continue;
                 uint32_t s = source.GetPixel(x, y);
                 target.SetPixel(x, y, w == 255 ? s : Mix16(fields, target.GetPixel(x, y), s, w, 256));
             }
@@ -98,8 +97,7 @@ void DrawKeyed(TPicture& target, const TPicture& source, int64_t key, int alpha)
             uint8_t* d = target.Row(y);
             const uint8_t* s = source.Row(y);
             for (int x = 0; x < width; ++x, d += step, s += step) {
-                if (keyed && (s[0] | s[1] << 8 | uint32_t(s[2]) << 16) == keyColour)
-                    continue;
+                if (keyed && (s[0] | s[1] << 8 | uint32_t(s[2]) << 16) == keyColour) continue;
                 if (alpha == 255)
                     std::memcpy(d, s, size_t(step));
                 else
@@ -112,15 +110,13 @@ void DrawKeyed(TPicture& target, const TPicture& source, int64_t key, int alpha)
     for (int y = 0; y < target.Height(); ++y) {
         for (int x = 0; x < width; ++x) {
             uint32_t s = source.GetPixel(x, y);
-            if (SameKey(source, s, key))
-                continue;
+            if (SameKey(source, s, key)) continue;
             if (alpha == 255) {
                 target.SetPixel(x, y, s);
                 continue;
             }
             if (bits <= 8) {
-                if (DitherMatrix[y & 3][x & 3] <= alpha / 16)
-                    target.SetPixel(x, y, s);
+                if (DitherMatrix[y & 3][x & 3] <= alpha / 16) target.SetPixel(x, y, s);
             } else if (bits == 24 || bits == 32) {
                 int step = ColourBytes(bits);
                 uint8_t* d = target.Row(y) + x * step;
@@ -129,8 +125,9 @@ void DrawKeyed(TPicture& target, const TPicture& source, int64_t key, int alpha)
                 for (int c = 0; c < 3; ++c)
                     d[c] = uint8_t(((255 - alpha) * d[c] + alpha * sp[c]) / divisor);
             } else {
-                target.SetPixel(x, y, Mix16(bits == 15 ? Fields555 : Fields565, target.GetPixel(x, y), s,
-                                            uint32_t(alpha), 255));
+                target.SetPixel(x, y,
+                                Mix16(bits == 15 ? Fields555 : Fields565, target.GetPixel(x, y), s,
+                                      uint32_t(alpha), 255));
             }
         }
     }
@@ -149,7 +146,9 @@ TPicture PlaneFromKey(const TPicture& picture, int64_t key)
             int step = ColourBytes(bits);
             uint32_t keyColour = uint32_t(key) & 0xFFFFFF;
             for (int x = 0; x < width; ++x, source += step)
-                row[x] = key >= 0 && (source[0] | source[1] << 8 | uint32_t(source[2]) << 16) == keyColour ? 0 : 255;
+                row[x] = key >= 0 && (source[0] | source[1] << 8 | uint32_t(source[2]) << 16) == keyColour
+                             ? 0
+                             : 255;
         } else if (bits == 8) {
             for (int x = 0; x < width; ++x)
                 row[x] = key >= 0 && source[x] == key ? 0 : 255;
@@ -175,8 +174,7 @@ void TBromFrame::SetTransColor(int32_t pixel)
 void TBromFrame::ComposeLayer(const TBromLayer& layer, bool firstVisible, bool firstInFile, bool notFillBG)
 {
     bool alphaOn = layer.AlphaOn && layer.AlphaPlane;
-    if (firstVisible && alphaOn)
-        AlphaPlane = *layer.AlphaPlane;
+    if (firstVisible && alphaOn) AlphaPlane = *layer.AlphaPlane;
     int32_t key = layer.AlphaOn ? -1 : layer.TransColor;
     int alpha = std::clamp(layer.Alpha, 0, 255);
     if (alphaOn && !firstInFile)
@@ -189,22 +187,19 @@ void TBromFrame::ComposeLayer(const TBromLayer& layer, bool firstVisible, bool f
 
 void TBromFrame::MakeMask(bool withLayers)
 {
-    if (!AlphaPlane)
-        AlphaPlane = PlaneFromKey(Picture, TransColor);
-    if (!withLayers)
-        return;
+    if (!AlphaPlane) AlphaPlane = PlaneFromKey(Picture, TransColor);
+    if (!withLayers) return;
     for (auto& layer : Layers)
         if (!layer->AlphaPlane)
-            layer->AlphaPlane = PlaneFromKey(layer->Picture, layer->TransColor != -1 ? layer->TransColor : TransColor);
+            layer->AlphaPlane =
+                PlaneFromKey(layer->Picture, layer->TransColor != -1 ? layer->TransColor : TransColor);
 }
 
 std::pair<int, int> TBromFrame::Trim()
 {
-    if (!AlphaPlane && TransColor == -1)
-        return {0, 0};
+    if (!AlphaPlane && TransColor == -1) return {0, 0};
     std::optional<TPicture> keyPlane;
-    if (!AlphaPlane)
-        keyPlane = PlaneFromKey(Picture, TransColor);
+    if (!AlphaPlane) keyPlane = PlaneFromKey(Picture, TransColor);
     const TPicture& visibility = AlphaPlane ? *AlphaPlane : *keyPlane;
     int left = Picture.Width(), top = Picture.Height(), right = 0, bottom = 0;
     for (int y = 0; y < Picture.Height(); ++y) {
@@ -212,8 +207,7 @@ std::pair<int, int> TBromFrame::Trim()
         int first = 0, last = Picture.Width();
         while (first < last && row[first] == 0)
             ++first;
-        if (first == last)
-            continue;
+        if (first == last) continue;
         while (row[last - 1] == 0)
             --last;
         left = std::min(left, first);
@@ -225,15 +219,13 @@ std::pair<int, int> TBromFrame::Trim()
     if (empty || (left == 0 && top == 0 && right == Picture.Width() && bottom == Picture.Height()))
         return {0, 0};
     Picture = Picture.Crop(left, top, right - left, bottom - top);
-    if (AlphaPlane)
-        AlphaPlane = AlphaPlane->Crop(left, top, right - left, bottom - top);
+    if (AlphaPlane) AlphaPlane = AlphaPlane->Crop(left, top, right - left, bottom - top);
     TRect crop(left, top, right, bottom);
     for (auto& list : RectLists) {
         std::vector<TRect> kept;
         for (const TRect& rect : list) {
             TRect common = IntersectRect(rect, crop);
-            if (!common.IsEmpty())
-                kept.push_back(common);
+            if (!common.IsEmpty()) kept.push_back(common);
         }
         list = std::move(kept);
     }

@@ -12,7 +12,10 @@ namespace ruko {
 
 namespace {
 
-[[noreturn]] void RaiseUnsupportedFile() { RaiseError(Utf8ToCp932("未対応のファイル形式です")); }
+[[noreturn]] void RaiseUnsupportedFile()
+{
+    RaiseError(Utf8ToCp932("未対応のファイル形式です"));
+}
 
 // Replaces the five named entities and numeric references. Numeric references name Unicode
 // characters; they are stored as their CP932 bytes.
@@ -26,8 +29,7 @@ std::string Unescape(std::string_view text)
             continue;
         }
         size_t end = text.find(';', i);
-        if (end == std::string_view::npos)
-            RaiseUnsupportedFile();
+        if (end == std::string_view::npos) RaiseUnsupportedFile();
         std::string_view entity = text.substr(i + 1, end - i - 1);
         if (entity == "amp")
             out += '&';
@@ -43,7 +45,8 @@ std::string Unescape(std::string_view text)
             bool hex = entity[1] == 'x' || entity[1] == 'X';
             std::string_view digits = entity.substr(hex ? 2 : 1);
             uint32_t code = 0;
-            auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+            auto [ptr, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
             if (ec != std::errc() || ptr != digits.data() + digits.size() || code > 0x10FFFF)
                 RaiseUnsupportedFile();
             std::string utf8;
@@ -76,8 +79,7 @@ constexpr int MaxDepth = 32;
 
 void Convert(const pugi::xml_node& node, TKwXmlElement& element, int depth)
 {
-    if (depth > MaxDepth)
-        RaiseUnsupportedFile();
+    if (depth > MaxDepth) RaiseUnsupportedFile();
     element.Name = node.name();
     for (const pugi::xml_attribute& attribute : node.attributes())
         element.Attributes.emplace_back(attribute.name(), Unescape(attribute.value()));
@@ -131,10 +133,18 @@ std::string EscapeXmlText(std::string_view text)
             continue;
         }
         switch (byte) {
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
         default:
             // Control bytes (names may hold any bytes) would be dropped or turned into blanks by
             // the parser: write them as character references, which read back as the same byte.
@@ -151,23 +161,20 @@ std::string EscapeXmlText(std::string_view text)
 std::string TKwXmlElement::Attribute(std::string_view name, std::string_view fallback) const
 {
     for (const auto& [key, value] : Attributes)
-        if (SameText(key, name))
-            return value;
+        if (SameText(key, name)) return value;
     return std::string(fallback);
 }
 
 bool TKwXmlElement::HasAttribute(std::string_view name) const
 {
     for (const auto& attribute : Attributes)
-        if (SameText(attribute.first, name))
-            return true;
+        if (SameText(attribute.first, name)) return true;
     return false;
 }
 
 int64_t TKwXmlElement::IntAttribute(std::string_view name, int64_t fallback) const
 {
-    if (!HasAttribute(name))
-        return fallback;
+    if (!HasAttribute(name)) return fallback;
     std::string value = Attribute(name);
     const char* begin = value.data();
     const char* end = begin + value.size();
@@ -175,8 +182,7 @@ int64_t TKwXmlElement::IntAttribute(std::string_view name, int64_t fallback) con
         ++begin;
     int64_t result = 0;
     auto [ptr, ec] = std::from_chars(begin, end, result);
-    if (ec != std::errc() || ptr == begin)
-        return fallback;
+    if (ec != std::errc() || ptr == begin) return fallback;
     return result;
 }
 
@@ -195,7 +201,10 @@ void TKwXmlElement::SetAttribute(std::string_view name, std::string_view value)
     Attributes.emplace_back(std::string(name), std::string(value));
 }
 
-void TKwXmlElement::SetAttribute(std::string_view name, int64_t value) { SetAttribute(name, std::to_string(value)); }
+void TKwXmlElement::SetAttribute(std::string_view name, int64_t value)
+{
+    SetAttribute(name, std::to_string(value));
+}
 
 TKwXmlElement& TKwXmlElement::AddChild(std::string name)
 {
@@ -208,16 +217,14 @@ TKwXmlElement& TKwXmlElement::AddChild(std::string name)
 const TKwXmlElement* TKwXmlElement::FindChild(std::string_view name, size_t index) const
 {
     for (const auto& child : Children)
-        if (SameText(child->Name, name) && index-- == 0)
-            return child.get();
+        if (SameText(child->Name, name) && index-- == 0) return child.get();
     return nullptr;
 }
 
 const TKwXmlElement& TKwXmlElement::Child(std::string_view name) const
 {
     const TKwXmlElement* child = FindChild(name);
-    if (!child)
-        RaiseError(FormatText(Utf8ToCp932("<%s>がありません").c_str(), std::string(name).c_str()));
+    if (!child) RaiseError(FormatText(Utf8ToCp932("<%s>がありません").c_str(), std::string(name).c_str()));
     return *child;
 }
 
@@ -228,17 +235,16 @@ void TKwXml::Parse(std::string_view document)
     unsigned options = (pugi::parse_default | pugi::parse_declaration) & ~pugi::parse_escapes;
     pugi::xml_parse_result result =
         parsed.load_buffer(document.data(), document.size(), options, pugi::encoding_utf8);
-    if (!result)
-        RaiseUnsupportedFile();
+    if (!result) RaiseUnsupportedFile();
     pugi::xml_node declaration = parsed.first_child();
-    if (declaration.type() != pugi::node_declaration || std::strcmp(declaration.attribute("version").value(), "1.0"))
+    if (declaration.type() != pugi::node_declaration ||
+        std::strcmp(declaration.attribute("version").value(), "1.0"))
         RaiseError(Utf8ToCp932("未対応のXML形式です"));
     std::string_view encoding = declaration.attribute("encoding").value();
     if (!SameText(encoding, "shift_jis") && !SameText(encoding, "shift-jis"))
         RaiseError(Utf8ToCp932("未対応の文字セットです"));
     pugi::xml_node root = parsed.document_element();
-    if (!root)
-        RaiseUnsupportedFile();
+    if (!root) RaiseUnsupportedFile();
     auto element = std::make_unique<TKwXmlElement>();
     Convert(root, *element, 0);
     Root = std::move(element);
@@ -247,8 +253,7 @@ void TKwXml::Parse(std::string_view document)
 std::string TKwXml::Serialize() const
 {
     std::string out = "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n";
-    if (Root)
-        Write(*Root, "", out);
+    if (Root) Write(*Root, "", out);
     return out;
 }
 

@@ -12,7 +12,7 @@ namespace ruko {
 
 class TKwXmlElement
 {
-public:
+  public:
     TKwXmlElement() = default;
     explicit TKwXmlElement(std::string name) : Name(std::move(name)) {}
 
@@ -41,7 +41,7 @@ public:
 
 class TKwXml
 {
-public:
+  public:
     std::unique_ptr<TKwXmlElement> Root;
 
     // Accepts version "1.0" and the encodings shift_jis / shift-jis only; raises

@@ -19,10 +19,17 @@ constexpr int32_t MaxSurfaceSide = 32768;
 
 bool ValidFormat(int32_t format)
 {
-    switch (format)
-    {
-    case 1: case 4: case 8: case 15: case 16: case 24: case 32: return true;
-    default: return false;
+    switch (format) {
+    case 1:
+    case 4:
+    case 8:
+    case 15:
+    case 16:
+    case 24:
+    case 32:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -49,33 +56,45 @@ int32_t TCustomDIBX::BitCount() const
 
 uint32_t TCustomDIBX::RedMask() const
 {
-    switch (PixelFormat())
-    {
-    case 15: return 0x7C00;
-    case 16: return 0xF800;
-    case 24: case 32: return 0xFF0000;
-    default: return 0;
+    switch (PixelFormat()) {
+    case 15:
+        return 0x7C00;
+    case 16:
+        return 0xF800;
+    case 24:
+    case 32:
+        return 0xFF0000;
+    default:
+        return 0;
     }
 }
 
 uint32_t TCustomDIBX::GreenMask() const
 {
-    switch (PixelFormat())
-    {
-    case 15: return 0x03E0;
-    case 16: return 0x07E0;
-    case 24: case 32: return 0xFF00;
-    default: return 0;
+    switch (PixelFormat()) {
+    case 15:
+        return 0x03E0;
+    case 16:
+        return 0x07E0;
+    case 24:
+    case 32:
+        return 0xFF00;
+    default:
+        return 0;
     }
 }
 
 uint32_t TCustomDIBX::BlueMask() const
 {
-    switch (PixelFormat())
-    {
-    case 15: case 16: return 0x1F;
-    case 24: case 32: return 0xFF;
-    default: return 0;
+    switch (PixelFormat()) {
+    case 15:
+    case 16:
+        return 0x1F;
+    case 24:
+    case 32:
+        return 0xFF;
+    default:
+        return 0;
     }
 }
 
@@ -86,70 +105,88 @@ int32_t TCustomDIBX::BlueShift() const
 
 int32_t TCustomDIBX::GreenShift() const
 {
-    switch (PixelFormat())
-    {
-    case 15: case 16: return 5;
-    case 24: case 32: return 8;
-    default: return 0;
+    switch (PixelFormat()) {
+    case 15:
+    case 16:
+        return 5;
+    case 24:
+    case 32:
+        return 8;
+    default:
+        return 0;
     }
 }
 
 int32_t TCustomDIBX::RedShift() const
 {
-    switch (PixelFormat())
-    {
-    case 15: return 10;
-    case 16: return 11;
-    case 24: case 32: return 16;
-    default: return 0;
+    switch (PixelFormat()) {
+    case 15:
+        return 10;
+    case 16:
+        return 11;
+    case 24:
+    case 32:
+        return 16;
+    default:
+        return 0;
     }
 }
 
 uint32_t TCustomDIBX::GetPixel(int32_t x, int32_t y) const
 {
-    if (x < 0 || y < 0 || x >= Width() || y >= Height())
-        return 0;
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
     const uint8_t* row = ScanLine(y);
-    if (!row)
+    if (!row) return 0;
+    switch (PixelFormat()) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    case 8:
+        return F8::Load(row, x);
+    case 15:
+    case 16:
+        return F16::Load(row, x);
+    case 24:
+        return F24::Load(row, x);
+    case 32:
+        return F32::Load(row, x);
+    default:
         return 0;
-    switch (PixelFormat())
-    {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    case 8: return F8::Load(row, x);
-    case 15: case 16: return F16::Load(row, x);
-    case 24: return F24::Load(row, x);
-    case 32: return F32::Load(row, x);
-    default: return 0;
     }
 }
 
 void TCustomDIBX::SetPixel(int32_t x, int32_t y, uint32_t value)
 {
-    if (x < 0 || y < 0 || x >= Width() || y >= Height())
-        return;
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
     uint8_t* row = ScanLine(y);
-    if (!row)
-        return;
-    switch (PixelFormat())
-    {
-    case 1:
-    {
+    if (!row) return;
+    switch (PixelFormat()) {
+    case 1: {
         const uint8_t bit = uint8_t(0x80 >> (x & 7));
         row[x >> 3] = value ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
         break;
     }
-    case 4:
-    {
+    case 4: {
         uint8_t& b = row[x >> 1];
         b = (x & 1) ? uint8_t((b & 0xF0) | (value & 15)) : uint8_t((b & 0x0F) | (value & 15) << 4);
         break;
     }
-    case 8: F8::Store(row, x, value); break;
-    case 15: case 16: F16::Store(row, x, value); break;
-    case 24: F24::Store(row, x, value); break;
-    case 32: F32::Store(row, x, value); break;
-    default: break;
+    case 8:
+        F8::Store(row, x, value);
+        break;
+    case 15:
+    case 16:
+        F16::Store(row, x, value);
+        break;
+    case 24:
+        F24::Store(row, x, value);
+        break;
+    case 32:
+        F32::Store(row, x, value);
+        break;
+    default:
+        break;
     }
 }
 
@@ -166,38 +203,38 @@ void TCustomDIBX::SetPalette(const uint32_t*) {}
 void TCustomDIBX::AddClipRect(const TRect& rect)
 {
     const TRect r = IntersectRect(rect, BoundsRect());
-    if (r.IsEmpty())
-        return;
+    if (r.IsEmpty()) return;
     ClipRect = ClipRect.Right == 0 ? r : UnionRect(ClipRect, r);
 }
 
 TRect TCustomDIBX::EffectiveClip() const
 {
-    if (ClipRect.Right == 0)
-        return BoundsRect();
+    if (ClipRect.Right == 0) return BoundsRect();
     return IntersectRect(ClipRect, BoundsRect());
 }
 
 int64_t TCustomDIBX::ColorToPixel(int64_t color) const
 {
-    if (color < 0)
-        return -1;
+    if (color < 0) return -1;
     const uint32_t c = uint32_t(color);
     const uint32_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
-    switch (PixelFormat())
-    {
-    case 15: return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
-    case 16: return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
-    case 24: case 32: return r << 16 | g << 8 | b;
-    default: return c;
+    switch (PixelFormat()) {
+    case 15:
+        return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
+    case 16:
+        return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
+    case 24:
+    case 32:
+        return r << 16 | g << 8 | b;
+    default:
+        return c;
     }
 }
 
 uint32_t TCustomDIBX::PixelToColor(uint32_t value) const
 {
     uint32_t r, g, b;
-    switch (PixelFormat())
-    {
+    switch (PixelFormat()) {
     case 15:
         r = (value >> 10) & 31, g = (value >> 5) & 31, b = value & 31;
         r = r << 3 | r >> 2, g = g << 3 | g >> 2, b = b << 3 | b >> 2;
@@ -206,9 +243,11 @@ uint32_t TCustomDIBX::PixelToColor(uint32_t value) const
         r = (value >> 11) & 31, g = (value >> 5) & 63, b = value & 31;
         r = r << 3 | r >> 2, g = g << 2 | g >> 4, b = b << 3 | b >> 2;
         break;
-    case 24: case 32: r = (value >> 16) & 255, g = (value >> 8) & 255, b = value & 255; break;
-    default:
-    {
+    case 24:
+    case 32:
+        r = (value >> 16) & 255, g = (value >> 8) & 255, b = value & 255;
+        break;
+    default: {
         uint32_t table[256];
         GetPalette(table);
         const uint32_t e = table[value & 255];
@@ -227,11 +266,9 @@ namespace {
 template <class F, class PixelOp> void ForRect(TCustomDIBX& dib, const TRect& r, PixelOp op)
 {
     const int32_t n = r.Width();
-    for (int32_t y = r.Top; y < r.Bottom; ++y)
-    {
+    for (int32_t y = r.Top; y < r.Bottom; ++y) {
         uint8_t* row = dib.Lock(r.Left, y);
-        if (!row)
-            return;
+        if (!row) return;
         for (int32_t i = 0; i < n; ++i)
             F::Store(row, i, op(F::Load(row, i)));
     }
@@ -241,20 +278,16 @@ template <class F, class PixelOp> void ForRect(TCustomDIBX& dib, const TRect& r,
 
 void TCustomDIBX::Fill(uint32_t value)
 {
-    if (IsEmpty())
-        return;
-    switch (PixelFormat())
-    {
-    case 1: case 4:
-    {
+    if (IsEmpty()) return;
+    switch (PixelFormat()) {
+    case 1:
+    case 4: {
         const uint8_t byte = PixelFormat() == 4 ? uint8_t((value & 15) * 17) : (value ? 0xFF : 0);
         for (int32_t y = 0; y < Height(); ++y)
-            if (uint8_t* row = ScanLine(y))
-                std::memset(row, byte, size_t(Pitch()));
+            if (uint8_t* row = ScanLine(y)) std::memset(row, byte, size_t(Pitch()));
         break;
     }
-    default:
-    {
+    default: {
         const TRect saved = ClipRect;
         ClipRect = TRect();
         FillRect(BoundsRect(), value);
@@ -267,31 +300,24 @@ void TCustomDIBX::Fill(uint32_t value)
 void TCustomDIBX::FillRect(const TRect& rect, uint32_t value)
 {
     const TRect r = IntersectRect(rect, EffectiveClip());
-    if (r.IsEmpty())
-        return;
+    if (r.IsEmpty()) return;
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
-        if constexpr (F::Bytes == 1)
-        {
+        if constexpr (F::Bytes == 1) {
             for (int32_t y = r.Top; y < r.Bottom; ++y)
-                if (uint8_t* row = Lock(r.Left, y))
-                    std::memset(row, int(value & 0xFF), size_t(r.Width()));
-        }
-        else
+                if (uint8_t* row = Lock(r.Left, y)) std::memset(row, int(value & 0xFF), size_t(r.Width()));
+        } else
             ForRect<F>(*this, r, [value](uint32_t) { return value; });
     });
 }
 
 void TCustomDIBX::FillRectAlpha(const TRect& rect, uint32_t value, int32_t alpha)
 {
-    if (alpha <= 0)
-        return;
+    if (alpha <= 0) return;
     const uint32_t w = uint32_t(std::min(alpha, 255));
     const TRect r = IntersectRect(rect, EffectiveClip());
-    if (r.IsEmpty())
-        return;
-    if (PixelFormat() == 32)
-    {
+    if (r.IsEmpty()) return;
+    if (PixelFormat() == 32) {
         // Keeps the exact value so that pixels already equal to it stay as they are.
         const std::vector<uint32_t> solid(size_t(r.Width()), value);
         for (int32_t y = r.Top; y < r.Bottom; ++y)
@@ -308,8 +334,7 @@ void TCustomDIBX::FillRectAlpha(const TRect& rect, uint32_t value, int32_t alpha
 void TCustomDIBX::FillRectAdd(const TRect& rect, uint32_t value)
 {
     const TRect r = IntersectRect(rect, EffectiveClip());
-    if (r.IsEmpty())
-        return;
+    if (r.IsEmpty()) return;
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         ForRect<F>(*this, r, [value](uint32_t d) { return AddSat<F>(d, value); });
@@ -319,8 +344,7 @@ void TCustomDIBX::FillRectAdd(const TRect& rect, uint32_t value)
 void TCustomDIBX::FillRectSub(const TRect& rect, uint32_t value)
 {
     const TRect r = IntersectRect(rect, EffectiveClip());
-    if (r.IsEmpty())
-        return;
+    if (r.IsEmpty()) return;
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         ForRect<F>(*this, r, [value](uint32_t d) { return SubSat<F>(d, value); });
@@ -333,21 +357,17 @@ namespace {
 // when there is room.
 template <class Band> void FrameBands(const TRect& rect, int32_t width, Band band)
 {
-    if (width <= 0 || rect.IsEmpty())
-        return;
+    if (width <= 0 || rect.IsEmpty()) return;
     const int32_t w = std::min(width, std::max(rect.Width(), rect.Height()));
     const int32_t topBottom = std::min(rect.Bottom, rect.Top + w);
     const int32_t bottomTop = std::max(topBottom, rect.Bottom - w);
     band(TRect(rect.Left, rect.Top, rect.Right, topBottom));
-    if (bottomTop < rect.Bottom)
-        band(TRect(rect.Left, bottomTop, rect.Right, rect.Bottom));
-    if (bottomTop > topBottom)
-    {
+    if (bottomTop < rect.Bottom) band(TRect(rect.Left, bottomTop, rect.Right, rect.Bottom));
+    if (bottomTop > topBottom) {
         const int32_t leftRight = std::min(rect.Right, rect.Left + w);
         band(TRect(rect.Left, topBottom, leftRight, bottomTop));
         const int32_t rightLeft = std::max(leftRight, rect.Right - w);
-        if (rightLeft < rect.Right)
-            band(TRect(rightLeft, topBottom, rect.Right, bottomTop));
+        if (rightLeft < rect.Right) band(TRect(rightLeft, topBottom, rect.Right, bottomTop));
     }
 }
 
@@ -380,24 +400,19 @@ void TCustomDIBX::FramePattern(const TRect& rect, int32_t width, const TCustomDI
 
 void TCustomDIBX::Assign(const TCustomDIBX& source)
 {
-    if (&source == this)
-        return;
+    if (&source == this) return;
     const TRect saved = ClipRect;
     ClipRect = TRect();
     if (source.Width() == Width() && source.Height() == Height() && source.PixelFormat() == PixelFormat() &&
-        !IsEmpty())
-    {
+        !IsEmpty()) {
         const size_t bytes = size_t(RowPitch(Width(), PixelFormat()));
-        for (int32_t y = 0; y < Height(); ++y)
-        {
+        for (int32_t y = 0; y < Height(); ++y) {
             uint8_t* d = ScanLine(y);
             const uint8_t* s = source.ScanLine(y);
-            if (!d || !s)
-                break;
+            if (!d || !s) break;
             std::memcpy(d, s, bytes);
         }
-    }
-    else
+    } else
         Draw(0, 0, source, source.BoundsRect(), false, false, false);
     ClipRect = saved;
 }
@@ -417,15 +432,13 @@ TDIBX::TDIBX(int32_t width, int32_t height, int32_t format) : Store(std::make_sh
 
 void TDIBX::SetSize(int32_t width, int32_t height, int32_t format)
 {
-    if (!ValidFormat(format))
-        format = 32;
+    if (!ValidFormat(format)) format = 32;
     if (width < 0 || height < 0 || width > MaxSurfaceSide || height > MaxSurfaceSide)
         RaiseError(FormatText("surface size %dx%d out of range", width, height));
     if (Store.use_count() > 1)
         Store = std::make_shared<TDIBSurface>(TDIBSurface{0, 0, 32, 0, {}, Store->Palette});
     TDIBSurface& s = *Store;
-    if (s.Width == width && s.Height == height && s.Format == format)
-        return;
+    if (s.Width == width && s.Height == height && s.Format == format) return;
     s.Width = width;
     s.Height = height;
     s.Format = format;
@@ -437,14 +450,15 @@ void TDIBX::SetSize(int32_t width, int32_t height, int32_t format)
 uint8_t* TDIBX::Lock(int32_t x, int32_t y)
 {
     const TDIBSurface& s = *Store;
-    if (x < 0 || y < 0 || x >= s.Width || y >= s.Height)
-        return nullptr;
+    if (x < 0 || y < 0 || x >= s.Width || y >= s.Height) return nullptr;
     uint8_t* row = Store->Bits.data() + size_t(y) * size_t(s.Pitch);
-    switch (s.Format)
-    {
-    case 1: return row + (x >> 3);
-    case 4: return row + (x >> 1);
-    default: return row + size_t(x) * size_t(BitsOf(s.Format) / 8);
+    switch (s.Format) {
+    case 1:
+        return row + (x >> 3);
+    case 4:
+        return row + (x >> 1);
+    default:
+        return row + size_t(x) * size_t(BitsOf(s.Format) / 8);
     }
 }
 
@@ -460,8 +474,7 @@ void TDIBX::SetPalette(const uint32_t* table)
 
 void TDIBX::SetPixelFormat(int32_t format)
 {
-    if (format == PixelFormat() || !ValidFormat(format) || format < 15 || PixelFormat() < 15)
-        return;
+    if (format == PixelFormat() || !ValidFormat(format) || format < 15 || PixelFormat() < 15) return;
     TDIBX converted(Width(), Height(), format);
     for (int32_t y = 0; y < Height(); ++y)
         for (int32_t x = 0; x < Width(); ++x)
@@ -488,8 +501,7 @@ void TDIBX::ShareStore(const TDIBX& other)
 
 void TDIBX::Unshare()
 {
-    if (Store.use_count() > 1)
-        Store = std::make_shared<TDIBSurface>(*Store);
+    if (Store.use_count() > 1) Store = std::make_shared<TDIBSurface>(*Store);
 }
 
 } // namespace ruko

@@ -48,7 +48,7 @@ int32_t RowPitch(int32_t width, int32_t format);
 
 class TCustomDIBX
 {
-public:
+  public:
     // Right = 0 means no clip: the clip is the whole surface.
     TRect ClipRect;
     // Colour key as a pixel value of this surface; -1 = none. Drawing that honours a key compares
@@ -136,8 +136,8 @@ public:
     virtual void DrawAddMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
                              bool flipH, bool flipV, const TCustomDIBX& mask, int32_t alpha);
     // Paints the solid `value` through the 8-bit `mask` (srcRect is a rectangle of the mask).
-    virtual void DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, const TRect& srcRect, bool flipH,
-                               bool flipV, uint32_t value, int32_t alpha);
+    virtual void DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, const TRect& srcRect,
+                               bool flipH, bool flipV, uint32_t value, int32_t alpha);
 
     // --- scaled and rotated copies -------------------------------------------------------------
     // alpha <= 254 blends, 255 copies.
@@ -181,9 +181,9 @@ public:
     // gaps between tiles; each tile is drawn with the matching single operation.
     void TileDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, int32_t offsetX,
                   int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey, bool flipH, bool flipV);
-    void TileDrawAlpha(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, int32_t offsetX,
-                       int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey, bool flipH, bool flipV,
-                       int32_t alpha);
+    void TileDrawAlpha(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
+                       int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey, bool flipH,
+                       bool flipV, int32_t alpha);
     void TileDrawAdd(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, int32_t offsetX,
                      int32_t offsetY, int32_t gapX, int32_t gapY, bool flipH, bool flipV, int32_t alpha);
     void TileDrawMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, int32_t offsetX,
@@ -193,12 +193,12 @@ public:
                            int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY,
                            const TCustomDIBX& mask, bool flipH, bool flipV, int32_t alpha);
     void TileDrawAddMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                         int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, const TCustomDIBX& mask,
-                         bool flipH, bool flipV, int32_t alpha);
+                         int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY,
+                         const TCustomDIBX& mask, bool flipH, bool flipV, int32_t alpha);
     // Tiles of tileWidth x tileHeight, each the stretched srcRect.
     void TileStretchDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                         int32_t tileWidth, int32_t tileHeight, int32_t offsetX, int32_t offsetY, int32_t gapX,
-                         int32_t gapY, bool useKey, bool flipH, bool flipV, int32_t alpha);
+                         int32_t tileWidth, int32_t tileHeight, int32_t offsetX, int32_t offsetY,
+                         int32_t gapX, int32_t gapY, bool useKey, bool flipH, bool flipV, int32_t alpha);
     void TileStretchDrawMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
                              int32_t tileWidth, int32_t tileHeight, int32_t offsetX, int32_t offsetY,
                              int32_t gapX, int32_t gapY, const TCustomDIBX& mask, bool flipH, bool flipV,
@@ -225,7 +225,7 @@ public:
 // A surface whose pixels live in memory. A new TDIBX is 1x1 of format 15.
 class TDIBX : public TCustomDIBX
 {
-public:
+  public:
     TDIBX();
     TDIBX(int32_t width, int32_t height, int32_t format);
 
@@ -248,7 +248,7 @@ public:
     void Unshare();
     const TDIBSurface& Surface() const { return *Store; }
 
-private:
+  private:
     std::shared_ptr<TDIBSurface> Store;
 };
 
@@ -257,7 +257,7 @@ private:
 // outside the offset table are not drawn).
 class TDIBXWave : public TCustomDIBX
 {
-public:
+  public:
     explicit TDIBXWave(TCustomDIBX& target);
 
     std::vector<int32_t> Offsets;
@@ -284,14 +284,14 @@ public:
     void Assign(const TCustomDIBX& source) override;
     void Draw(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool useKey, bool flipH,
               bool flipV) override;
-    void DrawMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH, bool flipV,
-                  const TCustomDIBX& mask) override;
+    void DrawMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
+                  bool flipV, const TCustomDIBX& mask) override;
     void DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool useKey,
                    bool flipH, bool flipV, int32_t alpha) override;
     void DrawAlphaMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
                        bool flipV, const TCustomDIBX& mask, int32_t alpha) override;
-    void DrawAdd(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH, bool flipV,
-                 int32_t alpha) override;
+    void DrawAdd(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
+                 bool flipV, int32_t alpha) override;
     void DrawAddMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
                      bool flipV, const TCustomDIBX& mask, int32_t alpha) override;
     void DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, const TRect& srcRect, bool flipH,
@@ -312,11 +312,11 @@ public:
                             int32_t minIndex, bool flipH, bool flipV, int32_t alpha,
                             const uint32_t* table) override;
     void RotateDraw(int32_t x, int32_t y, double zoomX, double zoomY, const TCustomDIBX& source,
-                    const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, bool useKey, bool flipH,
-                    bool flipV, int32_t alpha) override;
+                    const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, bool useKey,
+                    bool flipH, bool flipV, int32_t alpha) override;
     void RotateDrawMask(int32_t x, int32_t y, double zoomX, double zoomY, const TCustomDIBX& source,
-                        const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, const TCustomDIBX& mask,
-                        bool flipH, bool flipV, int32_t alpha) override;
+                        const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle,
+                        const TCustomDIBX& mask, bool flipH, bool flipV, int32_t alpha) override;
     void DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value,
                        bool flipH, bool flipV, int32_t alpha, int32_t factor) override;
     void DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value1,
@@ -324,13 +324,14 @@ public:
                     int32_t factor) override;
     void TileFill(const TRect& rect, const TCustomDIBX& pattern, int32_t offsetX, int32_t offsetY, bool flipH,
                   bool flipV) override;
-    void TileFillZoom(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY, int32_t offsetX,
-                      int32_t offsetY, bool useKey, bool flipH, bool flipV, int32_t alpha) override;
+    void TileFillZoom(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY,
+                      int32_t offsetX, int32_t offsetY, bool useKey, bool flipH, bool flipV,
+                      int32_t alpha) override;
     void TileFillZoomMask(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY,
                           int32_t offsetX, int32_t offsetY, const TCustomDIBX& mask, bool flipH, bool flipV,
                           int32_t alpha) override;
 
-private:
+  private:
     TCustomDIBX* WaveTarget;
     int32_t WaveWidth = 0;
     int32_t WaveHeight = 0;

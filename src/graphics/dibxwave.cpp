@@ -18,16 +18,14 @@ template <class DrawBand> void TDIBXWave::ForEachBand(int64_t top, int64_t botto
     const TRect clip = EffectiveClip();
     TCustomDIBX& target = *WaveTarget;
     const TRect targetClip = IntersectRect(target.EffectiveClip(), clip);
-    if (targetClip.IsEmpty())
-        return;
-    const int64_t first = std::max<int64_t>(top, targetClip.Top), last = std::min<int64_t>(bottom, targetClip.Bottom);
+    if (targetClip.IsEmpty()) return;
+    const int64_t first = std::max<int64_t>(top, targetClip.Top),
+                  last = std::min<int64_t>(bottom, targetClip.Bottom);
     const int64_t count = int64_t(Offsets.size());
     const TRect saved = target.ClipRect;
-    for (int64_t row = first; row < last;)
-    {
+    for (int64_t row = first; row < last;) {
         const int64_t index = row - Origin;
-        if (index < 0 || index >= count)
-        {
+        if (index < 0 || index >= count) {
             ++row;
             continue;
         }
@@ -45,16 +43,14 @@ template <class DrawBand> void TDIBXWave::ForEachBand(int64_t top, int64_t botto
 uint32_t TDIBXWave::GetPixel(int32_t x, int32_t y) const
 {
     const int64_t index = int64_t(y) - Origin;
-    if (index < 0 || index >= int64_t(Offsets.size()))
-        return 0;
+    if (index < 0 || index >= int64_t(Offsets.size())) return 0;
     return WaveTarget->GetPixel(x + Offsets[size_t(index)], y);
 }
 
 void TDIBXWave::SetPixel(int32_t x, int32_t y, uint32_t value)
 {
     const int64_t index = int64_t(y) - Origin;
-    if (index < 0 || index >= int64_t(Offsets.size()))
-        return;
+    if (index < 0 || index >= int64_t(Offsets.size())) return;
     WaveTarget->SetPixel(x + Offsets[size_t(index)], y, value);
 }
 
@@ -85,12 +81,14 @@ void TDIBXWave::FillRectAlpha(const TRect& rect, uint32_t value, int32_t alpha)
 
 void TDIBXWave::FillRectAdd(const TRect& rect, uint32_t value)
 {
-    ForEachBand(rect.Top, rect.Bottom, [&](int32_t dx) { WaveTarget->FillRectAdd(Shifted(rect, dx), value); });
+    ForEachBand(rect.Top, rect.Bottom,
+                [&](int32_t dx) { WaveTarget->FillRectAdd(Shifted(rect, dx), value); });
 }
 
 void TDIBXWave::FillRectSub(const TRect& rect, uint32_t value)
 {
-    ForEachBand(rect.Top, rect.Bottom, [&](int32_t dx) { WaveTarget->FillRectSub(Shifted(rect, dx), value); });
+    ForEachBand(rect.Top, rect.Bottom,
+                [&](int32_t dx) { WaveTarget->FillRectSub(Shifted(rect, dx), value); });
 }
 
 void TDIBXWave::Assign(const TCustomDIBX& source)
@@ -120,8 +118,8 @@ void TDIBXWave::DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, const
     });
 }
 
-void TDIBXWave::DrawAlphaMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
-                              bool flipV, const TCustomDIBX& mask, int32_t alpha)
+void TDIBXWave::DrawAlphaMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                              bool flipH, bool flipV, const TCustomDIBX& mask, int32_t alpha)
 {
     ForEachBand(y, int64_t(y) + srcRect.Height(), [&](int32_t dx) {
         WaveTarget->DrawAlphaMask(x + dx, y, source, srcRect, flipH, flipV, mask, alpha);
@@ -159,16 +157,16 @@ void TDIBXWave::DrawPalette(int32_t x, int32_t y, const TCustomDIBX& source, con
     });
 }
 
-void TDIBXWave::DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
-                             bool flipV, int32_t alpha, const uint32_t* table)
+void TDIBXWave::DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                             bool flipH, bool flipV, int32_t alpha, const uint32_t* table)
 {
     ForEachBand(y, int64_t(y) + srcRect.Height(), [&](int32_t dx) {
         WaveTarget->DrawPalette4(x + dx, y, source, srcRect, flipH, flipV, alpha, table);
     });
 }
 
-void TDIBXWave::StretchDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, bool useKey,
-                            bool flipH, bool flipV, int32_t alpha)
+void TDIBXWave::StretchDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
+                            bool useKey, bool flipH, bool flipV, int32_t alpha)
 {
     ForEachBand(destRect.Top, destRect.Bottom, [&](int32_t dx) {
         WaveTarget->StretchDraw(Shifted(destRect, dx), source, srcRect, useKey, flipH, flipV, alpha);
@@ -200,21 +198,23 @@ void TDIBXWave::StretchDrawAddMask(const TRect& destRect, const TCustomDIBX& sou
 }
 
 void TDIBXWave::StretchDrawPalette(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                                   int32_t minIndex, bool flipH, bool flipV, int32_t alpha, const uint32_t* table)
+                                   int32_t minIndex, bool flipH, bool flipV, int32_t alpha,
+                                   const uint32_t* table)
 {
     ForEachBand(destRect.Top, destRect.Bottom, [&](int32_t dx) {
-        WaveTarget->StretchDrawPalette(Shifted(destRect, dx), source, srcRect, minIndex, flipH, flipV, alpha, table);
+        WaveTarget->StretchDrawPalette(Shifted(destRect, dx), source, srcRect, minIndex, flipH, flipV, alpha,
+                                       table);
     });
 }
 
 void TDIBXWave::RotateDraw(int32_t x, int32_t y, double zoomX, double zoomY, const TCustomDIBX& source,
-                           const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, bool useKey, bool flipH,
-                           bool flipV, int32_t alpha)
+                           const TRect& srcRect, int32_t pivotX, int32_t pivotY, double angle, bool useKey,
+                           bool flipH, bool flipV, int32_t alpha)
 {
     const TRect box = RotatedBounds(x, y, zoomX, zoomY, srcRect, pivotX, pivotY, angle, flipH, flipV);
     ForEachBand(box.Top, box.Bottom, [&](int32_t dx) {
-        WaveTarget->RotateDraw(x + dx, y, zoomX, zoomY, source, srcRect, pivotX, pivotY, angle, useKey, flipH, flipV,
-                               alpha);
+        WaveTarget->RotateDraw(x + dx, y, zoomX, zoomY, source, srcRect, pivotX, pivotY, angle, useKey, flipH,
+                               flipV, alpha);
     });
 }
 
@@ -224,33 +224,33 @@ void TDIBXWave::RotateDrawMask(int32_t x, int32_t y, double zoomX, double zoomY,
 {
     const TRect box = RotatedBounds(x, y, zoomX, zoomY, srcRect, pivotX, pivotY, angle, flipH, flipV);
     ForEachBand(box.Top, box.Bottom, [&](int32_t dx) {
-        WaveTarget->RotateDrawMask(x + dx, y, zoomX, zoomY, source, srcRect, pivotX, pivotY, angle, mask, flipH,
-                                   flipV, alpha);
+        WaveTarget->RotateDrawMask(x + dx, y, zoomX, zoomY, source, srcRect, pivotX, pivotY, angle, mask,
+                                   flipH, flipV, alpha);
     });
 }
 
-void TDIBXWave::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value,
-                              bool flipH, bool flipV, int32_t alpha, int32_t factor)
+void TDIBXWave::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                              uint32_t value, bool flipH, bool flipV, int32_t alpha, int32_t factor)
 {
-    if (factor <= 0)
-        return;
+    if (factor <= 0) return;
     ForEachBand(y, int64_t(y) + srcRect.Height() / factor, [&](int32_t dx) {
         WaveTarget->DrawMonoGlyph(x + dx, y, source, srcRect, value, flipH, flipV, alpha, factor);
     });
 }
 
-void TDIBXWave::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value1,
-                           uint32_t value2, uint32_t value3, bool flipH, bool flipV, int32_t alpha, int32_t factor)
+void TDIBXWave::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                           uint32_t value1, uint32_t value2, uint32_t value3, bool flipH, bool flipV,
+                           int32_t alpha, int32_t factor)
 {
-    if (factor <= 0)
-        return;
+    if (factor <= 0) return;
     ForEachBand(y, int64_t(y) + srcRect.Height() / factor, [&](int32_t dx) {
-        WaveTarget->DrawGlyph4(x + dx, y, source, srcRect, value1, value2, value3, flipH, flipV, alpha, factor);
+        WaveTarget->DrawGlyph4(x + dx, y, source, srcRect, value1, value2, value3, flipH, flipV, alpha,
+                               factor);
     });
 }
 
-void TDIBXWave::TileFill(const TRect& rect, const TCustomDIBX& pattern, int32_t offsetX, int32_t offsetY, bool flipH,
-                         bool flipV)
+void TDIBXWave::TileFill(const TRect& rect, const TCustomDIBX& pattern, int32_t offsetX, int32_t offsetY,
+                         bool flipH, bool flipV)
 {
     ForEachBand(rect.Top, rect.Bottom, [&](int32_t dx) {
         WaveTarget->TileFill(Shifted(rect, dx), pattern, offsetX, offsetY, flipH, flipV);
@@ -258,21 +258,22 @@ void TDIBXWave::TileFill(const TRect& rect, const TCustomDIBX& pattern, int32_t 
 }
 
 void TDIBXWave::TileFillZoom(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY,
-                             int32_t offsetX, int32_t offsetY, bool useKey, bool flipH, bool flipV, int32_t alpha)
+                             int32_t offsetX, int32_t offsetY, bool useKey, bool flipH, bool flipV,
+                             int32_t alpha)
 {
     ForEachBand(rect.Top, rect.Bottom, [&](int32_t dx) {
-        WaveTarget->TileFillZoom(Shifted(rect, dx), pattern, zoomX, zoomY, offsetX, offsetY, useKey, flipH, flipV,
-                                 alpha);
+        WaveTarget->TileFillZoom(Shifted(rect, dx), pattern, zoomX, zoomY, offsetX, offsetY, useKey, flipH,
+                                 flipV, alpha);
     });
 }
 
 void TDIBXWave::TileFillZoomMask(const TRect& rect, const TCustomDIBX& pattern, double zoomX, double zoomY,
-                                 int32_t offsetX, int32_t offsetY, const TCustomDIBX& mask, bool flipH, bool flipV,
-                                 int32_t alpha)
+                                 int32_t offsetX, int32_t offsetY, const TCustomDIBX& mask, bool flipH,
+                                 bool flipV, int32_t alpha)
 {
     ForEachBand(rect.Top, rect.Bottom, [&](int32_t dx) {
-        WaveTarget->TileFillZoomMask(Shifted(rect, dx), pattern, zoomX, zoomY, offsetX, offsetY, mask, flipH, flipV,
-                                     alpha);
+        WaveTarget->TileFillZoomMask(Shifted(rect, dx), pattern, zoomX, zoomY, offsetX, offsetY, mask, flipH,
+                                     flipV, alpha);
     });
 }
 

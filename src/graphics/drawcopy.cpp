@@ -1,6 +1,6 @@
 // Rectangle copies: plain, keyed, weighted, masked and additive, with flips and clipping.
-#include "graphics/drawclip.h"
 #include "graphics/dibsfc.h"
+#include "graphics/drawclip.h"
 #include "graphics/drawpixels.h"
 #include "graphics/drawrows.h"
 
@@ -16,50 +16,39 @@ bool ClipCopy(const TCustomDIBX& dest, int32_t x, int32_t y, const TCustomDIBX& 
 {
     // The readable part of the source: inside srcRect, the source and the mask.
     TRect readable = IntersectRect(srcRect, source.BoundsRect());
-    if (mask)
-        readable = IntersectRect(readable, mask->BoundsRect());
-    if (readable.IsEmpty())
-        return false;
+    if (mask) readable = IntersectRect(readable, mask->BoundsRect());
+    if (readable.IsEmpty()) return false;
     // Cutting the source moves the destination origin on the side the cut lands on.
     int64_t dx = int64_t(x) + (flipH ? srcRect.Right - readable.Right : readable.Left - srcRect.Left);
     int64_t dy = int64_t(y) + (flipV ? srcRect.Bottom - readable.Bottom : readable.Top - srcRect.Top);
     TRect src = readable;
 
     const TRect clip = dest.EffectiveClip();
-    if (clip.IsEmpty())
-        return false;
+    if (clip.IsEmpty()) return false;
     int64_t w = src.Width(), h = src.Height();
-    if (dx < clip.Left)
-    {
+    if (dx < clip.Left) {
         const int64_t cut = clip.Left - dx;
-        if (cut >= w)
-            return false;
+        if (cut >= w) return false;
         (flipH ? src.Right : src.Left) += int32_t(flipH ? -cut : cut);
         dx = clip.Left;
         w -= cut;
     }
-    if (dx + w > clip.Right)
-    {
+    if (dx + w > clip.Right) {
         const int64_t cut = dx + w - clip.Right;
-        if (cut >= w)
-            return false;
+        if (cut >= w) return false;
         (flipH ? src.Left : src.Right) += int32_t(flipH ? cut : -cut);
         w -= cut;
     }
-    if (dy < clip.Top)
-    {
+    if (dy < clip.Top) {
         const int64_t cut = clip.Top - dy;
-        if (cut >= h)
-            return false;
+        if (cut >= h) return false;
         (flipV ? src.Bottom : src.Top) += int32_t(flipV ? -cut : cut);
         dy = clip.Top;
         h -= cut;
     }
-    if (dy + h > clip.Bottom)
-    {
+    if (dy + h > clip.Bottom) {
         const int64_t cut = dy + h - clip.Bottom;
-        if (cut >= h)
-            return false;
+        if (cut >= h) return false;
         (flipV ? src.Top : src.Bottom) += int32_t(flipV ? cut : -cut);
         h -= cut;
     }
@@ -81,14 +70,12 @@ template <class Row>
 void ForEachRow(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
                 Row row)
 {
-    for (int32_t r = 0; r < g.Height; ++r)
-    {
+    for (int32_t r = 0; r < g.Height; ++r) {
         const int32_t sy = g.SrcY + r * g.SrcStepY;
         uint8_t* d = dest.Lock(g.DestX, g.DestY + r);
         const uint8_t* s = source.Lock(g.SrcX, sy);
         const uint8_t* m = mask ? mask->Lock(g.SrcX, sy) : nullptr;
-        if (!d || !s || (mask && !m))
-            return;
+        if (!d || !s || (mask && !m)) return;
         row(d, s, m);
     }
 }
@@ -96,13 +83,12 @@ void ForEachRow(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX*
 // One row loop per (format, flip, operation): the flip is a template argument so that the row
 // loops stay free of per-pixel branches on it.
 template <class F, bool FlipH, class PixelOp>
-void RowsWithMask(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask, const TCopyGeometry& g,
-                  PixelOp op)
+void RowsWithMask(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mask,
+                  const TCopyGeometry& g, PixelOp op)
 {
     const int32_t n = g.Width;
     ForEachRow(dest, source, mask, g, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
-        for (int32_t i = 0; i < n; ++i)
-        {
+        for (int32_t i = 0; i < n; ++i) {
             const intptr_t si = FlipH ? -intptr_t(i) : intptr_t(i);
             const uint32_t mv = m ? m[si] : 255;
             F::Store(d, i, op(F::Load(d, i), F::Load(s, si), mv));
@@ -133,9 +119,10 @@ void Rows32(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX* mas
 void MaskRows32(TCustomDIBX& dest, const TCustomDIBX& source, const TCustomDIBX& mask, const TCopyGeometry& g,
                 EMaskRule rule, uint32_t alpha)
 {
-    Rows32(dest, source, &mask, g, [rule, alpha](uint32_t* d, const uint32_t* s, const uint8_t* m, int32_t n) {
-        MaskRow32(d, d, s, m, n, rule, alpha);
-    });
+    Rows32(dest, source, &mask, g,
+           [rule, alpha](uint32_t* d, const uint32_t* s, const uint8_t* m, int32_t n) {
+               MaskRow32(d, d, s, m, n, rule, alpha);
+           });
 }
 
 bool SameFormat(const TCustomDIBX& a, const TCustomDIBX& b)
@@ -166,18 +153,14 @@ void TCustomDIBX::Draw(int32_t x, int32_t y, const TCustomDIBX& source, const TR
     const uint32_t key = KeyOf(source, useKey, keyed);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
-        if (!keyed && !flipH)
-        {
-            for (int32_t r = 0; r < g.Height; ++r)
-            {
+        if (!keyed && !flipH) {
+            for (int32_t r = 0; r < g.Height; ++r) {
                 uint8_t* d = Lock(g.DestX, g.DestY + r);
                 const uint8_t* s = source.Lock(g.SrcX, g.SrcY + r * g.SrcStepY);
-                if (!d || !s)
-                    return;
+                if (!d || !s) return;
                 std::memmove(d, s, size_t(g.Width) * F::Bytes);
             }
-        }
-        else if (!keyed)
+        } else if (!keyed)
             Rows<F>(*this, source, nullptr, g, true, [](uint32_t, uint32_t s, uint32_t) { return s; });
         else
             Rows<F>(*this, source, nullptr, g, flipH,
@@ -192,8 +175,7 @@ void TCustomDIBX::DrawMask(int32_t x, int32_t y, const TCustomDIBX& source, cons
     if (!SameFormat(*this, source) || !IsMask(mask) ||
         !ClipCopy(*this, x, y, source, srcRect, &mask, flipH, flipV, g))
         return;
-    if (PixelFormat() == 32 && !flipH)
-        return MaskRows32(*this, source, mask, g, EMaskRule::Copy, 255);
+    if (PixelFormat() == 32 && !flipH) return MaskRows32(*this, source, mask, g, EMaskRule::Copy, 255);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         Rows<F>(*this, source, &mask, g, flipH, [](uint32_t d, uint32_t s, uint32_t m) {
@@ -203,11 +185,10 @@ void TCustomDIBX::DrawMask(int32_t x, int32_t y, const TCustomDIBX& source, cons
     });
 }
 
-void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool useKey,
-                            bool flipH, bool flipV, int32_t alpha)
+void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                            bool useKey, bool flipH, bool flipV, int32_t alpha)
 {
-    if (alpha <= 0)
-        return;
+    if (alpha <= 0) return;
     const uint32_t w = uint32_t(std::min(alpha, 255));
     TCopyGeometry g;
     if (!SameFormat(*this, source) || !ClipCopy(*this, x, y, source, srcRect, nullptr, flipH, flipV, g))
@@ -215,8 +196,9 @@ void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, con
     bool keyed;
     const uint32_t key = KeyOf(source, useKey, keyed);
     if (PixelFormat() == 32 && !flipH && !keyed)
-        return Rows32(*this, source, nullptr, g,
-                      [w](uint32_t* d, const uint32_t* s, const uint8_t*, int32_t n) { BlendRow32(d, s, n, w); });
+        return Rows32(
+            *this, source, nullptr, g,
+            [w](uint32_t* d, const uint32_t* s, const uint8_t*, int32_t n) { BlendRow32(d, s, n, w); });
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         if (keyed)
@@ -233,15 +215,13 @@ void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TCustomDIBX& source, con
 void TCustomDIBX::DrawAlphaMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
                                 bool flipH, bool flipV, const TCustomDIBX& mask, int32_t alpha)
 {
-    if (alpha <= 0)
-        return;
+    if (alpha <= 0) return;
     const uint32_t a = uint32_t(std::min(alpha, 255));
     TCopyGeometry g;
     if (!SameFormat(*this, source) || !IsMask(mask) ||
         !ClipCopy(*this, x, y, source, srcRect, &mask, flipH, flipV, g))
         return;
-    if (PixelFormat() == 32 && !flipH)
-        return MaskRows32(*this, source, mask, g, EMaskRule::Weighted, a);
+    if (PixelFormat() == 32 && !flipH) return MaskRows32(*this, source, mask, g, EMaskRule::Weighted, a);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         Rows<F>(*this, source, &mask, g, flipH, [a](uint32_t d, uint32_t s, uint32_t m) {
@@ -256,8 +236,7 @@ void TCustomDIBX::DrawAlphaMask(int32_t x, int32_t y, const TCustomDIBX& source,
 void TCustomDIBX::DrawAdd(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
                           bool flipV, int32_t alpha)
 {
-    if (alpha <= 0)
-        return;
+    if (alpha <= 0) return;
     const uint32_t w = uint32_t(std::min(alpha, 255));
     TCopyGeometry g;
     if (!SameFormat(*this, source) || !ClipCopy(*this, x, y, source, srcRect, nullptr, flipH, flipV, g))
@@ -265,20 +244,19 @@ void TCustomDIBX::DrawAdd(int32_t x, int32_t y, const TCustomDIBX& source, const
     bool keyed;
     const uint32_t key = KeyOf(source, true, keyed);
     if (PixelFormat() == 32 && !flipH)
-        return Rows32(*this, source, nullptr, g, [=](uint32_t* d, const uint32_t* s, const uint8_t*, int32_t n) {
-            AddRow32(d, s, n, w, keyed, key);
-        });
+        return Rows32(*this, source, nullptr, g,
+                      [=](uint32_t* d, const uint32_t* s, const uint8_t*, int32_t n) {
+                          AddRow32(d, s, n, w, keyed, key);
+                      });
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
-        if constexpr (F::Format == 8)
-        {
+        if constexpr (F::Format == 8) {
             // Masks accumulate by raw addition.
             Rows<F>(*this, source, nullptr, g, flipH, [keyed, key](uint32_t d, uint32_t s, uint32_t) {
                 const uint32_t sum = std::min<uint32_t>(d + s, 255);
                 return keyed && s == key ? d : sum;
             });
-        }
-        else if (keyed)
+        } else if (keyed)
             Rows<F>(*this, source, nullptr, g, flipH, [w, key](uint32_t d, uint32_t s, uint32_t) {
                 const uint32_t sum = AddWeighted<F>(d, s, w);
                 return s == key ? d : sum;
@@ -289,18 +267,16 @@ void TCustomDIBX::DrawAdd(int32_t x, int32_t y, const TCustomDIBX& source, const
     });
 }
 
-void TCustomDIBX::DrawAddMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
-                              bool flipV, const TCustomDIBX& mask, int32_t alpha)
+void TCustomDIBX::DrawAddMask(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                              bool flipH, bool flipV, const TCustomDIBX& mask, int32_t alpha)
 {
-    if (alpha <= 0)
-        return;
+    if (alpha <= 0) return;
     const uint32_t a = uint32_t(std::min(alpha, 255));
     TCopyGeometry g;
     if (!SameFormat(*this, source) || !IsMask(mask) ||
         !ClipCopy(*this, x, y, source, srcRect, &mask, flipH, flipV, g))
         return;
-    if (PixelFormat() == 32 && !flipH)
-        return MaskRows32(*this, source, mask, g, EMaskRule::Add, a);
+    if (PixelFormat() == 32 && !flipH) return MaskRows32(*this, source, mask, g, EMaskRule::Add, a);
     WithFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         Rows<F>(*this, source, &mask, g, flipH,
@@ -308,25 +284,20 @@ void TCustomDIBX::DrawAddMask(int32_t x, int32_t y, const TCustomDIBX& source, c
     });
 }
 
-void TCustomDIBX::DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, const TRect& srcRect, bool flipH,
-                                bool flipV, uint32_t value, int32_t alpha)
+void TCustomDIBX::DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, const TRect& srcRect,
+                                bool flipH, bool flipV, uint32_t value, int32_t alpha)
 {
-    if (alpha <= 0 || !IsMask(mask))
-        return;
+    if (alpha <= 0 || !IsMask(mask)) return;
     const uint32_t a = uint32_t(std::min(alpha, 255));
     TCopyGeometry g;
     // The mask plays the source: its own geometry bounds the read.
-    if (!ClipCopy(*this, x, y, mask, srcRect, nullptr, flipH, flipV, g))
-        return;
-    if (PixelFormat() == 32 && !flipH)
-    {
+    if (!ClipCopy(*this, x, y, mask, srcRect, nullptr, flipH, flipV, g)) return;
+    if (PixelFormat() == 32 && !flipH) {
         const std::vector<uint32_t> solid(size_t(g.Width), value & 0x00FFFFFF);
-        for (int32_t r = 0; r < g.Height; ++r)
-        {
+        for (int32_t r = 0; r < g.Height; ++r) {
             uint8_t* d = Lock(g.DestX, g.DestY + r);
             const uint8_t* m = mask.Lock(g.SrcX, g.SrcY + r * g.SrcStepY);
-            if (!d || !m)
-                return;
+            if (!d || !m) return;
             uint32_t* row = reinterpret_cast<uint32_t*>(d);
             MaskRow32(row, row, solid.data(), m, g.Width, EMaskRule::Coverage, a);
         }
@@ -339,12 +310,10 @@ void TCustomDIBX::DrawMaskColor(int32_t x, int32_t y, const TCustomDIBX& mask, c
             const uint32_t b = Blend<F>(d, value, w);
             return w == 0 ? d : b;
         };
-        for (int32_t r = 0; r < g.Height; ++r)
-        {
+        for (int32_t r = 0; r < g.Height; ++r) {
             uint8_t* d = Lock(g.DestX, g.DestY + r);
             const uint8_t* m = mask.Lock(g.SrcX, g.SrcY + r * g.SrcStepY);
-            if (!d || !m)
-                return;
+            if (!d || !m) return;
             if (flipH)
                 for (int32_t i = 0; i < g.Width; ++i)
                     F::Store(d, i, op(F::Load(d, i), m[-i]));

@@ -13,20 +13,17 @@ constexpr int32_t MaxGlyphFactor = 16;
 
 // Weighted sum of up to four pixel values per channel, divided by `total`, each channel limited
 // to its maximum. Works on 64-bit fields so that no factor can overflow.
-template <class F> uint32_t Mix(const uint32_t* values, const uint32_t* weights, int count, uint32_t total, bool add,
-                                uint32_t d)
+template <class F>
+uint32_t Mix(const uint32_t* values, const uint32_t* weights, int count, uint32_t total, bool add, uint32_t d)
 {
     uint32_t out = 0;
-    for (uint32_t mask : {F::RMask, F::GMask, F::BMask})
-    {
-        if (!mask)
-            continue;
+    for (uint32_t mask : {F::RMask, F::GMask, F::BMask}) {
+        if (!mask) continue;
         uint64_t sum = 0;
         for (int k = 0; k < count; ++k)
             sum += uint64_t(values[k] & mask) * weights[k];
         uint64_t field = sum / total;
-        if (add)
-            field += d & mask;
+        if (add) field += d & mask;
         // Fields are aligned at their mask: round down to the field's bits and saturate.
         field = field > mask ? mask : field & mask;
         out |= uint32_t(field);
@@ -40,8 +37,7 @@ template <uint32_t M> uint32_t MixField(uint32_t value, uint32_t d, uint32_t c, 
 {
     if constexpr (M == 0)
         return 0;
-    else
-    {
+    else {
         constexpr int at = FieldShift<M>();
         const uint32_t sum = ((value & M) >> at) * c + ((d & M) >> at) * (total - c);
         return ((shift >= 0 ? sum >> shift : sum / total) << at) & M;
@@ -56,11 +52,12 @@ template <class F> uint32_t MixInk(uint32_t value, uint32_t d, uint32_t c, uint3
 
 // Destination rectangle of an oversampled draw, clipped; (k, l) of a destination pixel is its
 // column and row in the unclipped glyph.
-bool ClipGlyph(const TCustomDIBX& dest, int32_t x, int32_t y, const TRect& srcRect, int32_t factor, TRect& out)
+bool ClipGlyph(const TCustomDIBX& dest, int32_t x, int32_t y, const TRect& srcRect, int32_t factor,
+               TRect& out)
 {
-    if (factor <= 0 || factor > MaxGlyphFactor || srcRect.IsEmpty())
-        return false;
-    out = IntersectRect(Bounds(x, y, srcRect.Width() / factor, srcRect.Height() / factor), dest.EffectiveClip());
+    if (factor <= 0 || factor > MaxGlyphFactor || srcRect.IsEmpty()) return false;
+    out = IntersectRect(Bounds(x, y, srcRect.Width() / factor, srcRect.Height() / factor),
+                        dest.EffectiveClip());
     return !out.IsEmpty();
 }
 
@@ -68,10 +65,8 @@ bool ClipGlyph(const TCustomDIBX& dest, int32_t x, int32_t y, const TRect& srcRe
 // outside the source. Blocks wholly inside the row are read as one bit field.
 uint32_t InkInRow(const uint8_t* row, int32_t width, int32_t sx, int32_t factor)
 {
-    if (!row)
-        return 0;
-    if (sx >= 0 && sx + factor <= width)
-    {
+    if (!row) return 0;
+    if (sx >= 0 && sx + factor <= width) {
         const int32_t first = sx >> 3, last = (sx + factor - 1) >> 3;
         uint32_t bits = 0;
         for (int32_t b = first; b <= last; ++b)
@@ -92,8 +87,7 @@ void TCustomDIBX::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source,
                                 uint32_t value, bool flipH, bool flipV, int32_t alpha, int32_t factor)
 {
     TRect r;
-    if (alpha <= 0 || source.PixelFormat() != 1 || !ClipGlyph(*this, x, y, srcRect, factor, r))
-        return;
+    if (alpha <= 0 || source.PixelFormat() != 1 || !ClipGlyph(*this, x, y, srcRect, factor, r)) return;
     const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
     const uint32_t total = uint32_t(factor * factor);
     const int32_t sourceWidth = source.Width();
@@ -101,57 +95,51 @@ void TCustomDIBX::DrawMonoGlyph(int32_t x, int32_t y, const TCustomDIBX& source,
     const uint8_t* blockRows[MaxGlyphFactor];
     WithColourFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
-        for (int32_t row = r.Top; row < r.Bottom; ++row)
-        {
+        for (int32_t row = r.Top; row < r.Bottom; ++row) {
             uint8_t* d = Lock(r.Left, row);
-            if (!d)
-                return;
+            if (!d) return;
             const int32_t l = row - y;
             const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
             // Rows outside the source are paper.
             for (int32_t by = 0; by < factor; ++by)
-                blockRows[by] = sy0 + by >= 0 && sy0 + by < source.Height() ? source.ScanLine(sy0 + by) : nullptr;
-            for (int32_t i = 0; i < r.Width(); ++i)
-            {
+                blockRows[by] =
+                    sy0 + by >= 0 && sy0 + by < source.Height() ? source.ScanLine(sy0 + by) : nullptr;
+            for (int32_t i = 0; i < r.Width(); ++i) {
                 const int32_t k = r.Left + i - x;
                 const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
                 uint32_t ink = 0;
                 for (int32_t by = 0; by < factor; ++by)
                     ink += InkInRow(blockRows[by], sourceWidth, sx0, factor);
-                if (alpha <= 254)
-                    ink = (uint32_t(alpha) * ink) >> 8;
-                if (ink == 0)
-                    continue;
+                if (alpha <= 254) ink = (uint32_t(alpha) * ink) >> 8;
+                if (ink == 0) continue;
                 F::Store(d, i, MixInk<F>(value, F::Load(d, i), ink, total, shift));
             }
         }
     });
 }
 
-void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, uint32_t value1,
-                             uint32_t value2, uint32_t value3, bool flipH, bool flipV, int32_t alpha, int32_t factor)
+void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                             uint32_t value1, uint32_t value2, uint32_t value3, bool flipH, bool flipV,
+                             int32_t alpha, int32_t factor)
 {
     TRect r;
-    if (alpha <= 0 || source.PixelFormat() != 4 || !ClipGlyph(*this, x, y, srcRect, factor, r))
-        return;
+    if (alpha <= 0 || source.PixelFormat() != 4 || !ClipGlyph(*this, x, y, srcRect, factor, r)) return;
     const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
     const uint32_t total = uint32_t(factor * factor);
     const int32_t sourceWidth = source.Width();
     const uint8_t* blockRows[MaxGlyphFactor];
     WithColourFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
-        for (int32_t row = r.Top; row < r.Bottom; ++row)
-        {
+        for (int32_t row = r.Top; row < r.Bottom; ++row) {
             uint8_t* d = Lock(r.Left, row);
-            if (!d)
-                return;
+            if (!d) return;
             const int32_t l = row - y;
             const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
             // Samples outside the source are class 0 (paper).
             for (int32_t by = 0; by < factor; ++by)
-                blockRows[by] = sy0 + by >= 0 && sy0 + by < source.Height() ? source.ScanLine(sy0 + by) : nullptr;
-            for (int32_t i = 0; i < r.Width(); ++i)
-            {
+                blockRows[by] =
+                    sy0 + by >= 0 && sy0 + by < source.Height() ? source.ScanLine(sy0 + by) : nullptr;
+            for (int32_t i = 0; i < r.Width(); ++i) {
                 const int32_t k = r.Left + i - x;
                 const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
                 const int32_t lo = std::max(sx0, 0), hi = std::min(sx0 + factor, sourceWidth);
@@ -165,16 +153,12 @@ void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, co
                 if (alpha <= 254)
                     for (int c = 1; c < 4; ++c)
                         count[c] = (uint32_t(alpha) * count[c]) >> 8;
-                if (count[1] + count[2] + count[3] == 0)
-                    continue;
+                if (count[1] + count[2] + count[3] == 0) continue;
                 const uint32_t dv = F::Load(d, i);
-                if (alpha > 255)
-                {
+                if (alpha > 255) {
                     const uint32_t values[3] = {value1, value2, value3};
                     F::Store(d, i, Mix<F>(values, count + 1, 3, total, true, dv));
-                }
-                else
-                {
+                } else {
                     const uint32_t values[4] = {dv, value1, value2, value3};
                     count[0] = total - count[1] - count[2] - count[3];
                     F::Store(d, i, Mix<F>(values, count, 4, total, false, dv));
@@ -184,8 +168,8 @@ void TCustomDIBX::DrawGlyph4(int32_t x, int32_t y, const TCustomDIBX& source, co
     });
 }
 
-void TCustomDIBX::DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect, bool flipH,
-                               bool flipV, int32_t alpha, const uint32_t* table)
+void TCustomDIBX::DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, const TRect& srcRect,
+                               bool flipH, bool flipV, int32_t alpha, const uint32_t* table)
 {
     TCopyGeometry g;
     if (alpha <= 0 || !table || source.PixelFormat() != 4 ||
@@ -195,17 +179,13 @@ void TCustomDIBX::DrawPalette4(int32_t x, int32_t y, const TCustomDIBX& source, 
     WithColourFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         const uint32_t entryMask = F::Bytes == 2 ? 0xFFFF : 0xFFFFFFFF;
-        for (int32_t r = 0; r < g.Height; ++r)
-        {
+        for (int32_t r = 0; r < g.Height; ++r) {
             uint8_t* d = Lock(g.DestX, g.DestY + r);
-            if (!d)
-                return;
+            if (!d) return;
             const int32_t sy = g.SrcY + r * g.SrcStepY;
-            for (int32_t i = 0; i < g.Width; ++i)
-            {
+            for (int32_t i = 0; i < g.Width; ++i) {
                 const uint32_t v = source.GetPixel(g.SrcX + (flipH ? -i : i), sy);
-                if (int64_t(v) == key)
-                    continue;
+                if (int64_t(v) == key) continue;
                 const uint32_t entry = table[v] & entryMask;
                 const uint32_t dv = F::Load(d, i);
                 if (alpha == 255)
@@ -230,14 +210,11 @@ void TCustomDIBX::DrawPalette(int32_t x, int32_t y, const TCustomDIBX& source, c
     WithColourFormat(PixelFormat(), [&](auto f) {
         using F = decltype(f);
         const uint32_t entryMask = F::Bytes == 2 ? 0xFFFF : 0xFFFFFFFF;
-        for (int32_t r = 0; r < g.Height; ++r)
-        {
+        for (int32_t r = 0; r < g.Height; ++r) {
             uint8_t* d = Lock(g.DestX, g.DestY + r);
             const uint8_t* s = source.Lock(g.SrcX, g.SrcY + r * g.SrcStepY);
-            if (!d || !s)
-                return;
-            for (int32_t i = 0; i < g.Width; ++i)
-            {
+            if (!d || !s) return;
+            for (int32_t i = 0; i < g.Width; ++i) {
                 const uint32_t v = s[flipH ? -i : i];
                 if (int32_t(v) >= minIndex)
                     F::Store(d, i, AddWeighted<F>(F::Load(d, i), table[v] & entryMask, w));

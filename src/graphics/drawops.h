@@ -22,34 +22,24 @@ template <class F, EDrawMode Mode, bool Keyed, bool Masked> struct TPixelOp
     uint32_t operator()(uint32_t d, uint32_t s, uint32_t m) const
     {
         uint32_t out;
-        if constexpr (Mode == EDrawMode::Copy)
-        {
-            if constexpr (Masked)
-            {
+        if constexpr (Mode == EDrawMode::Copy) {
+            if constexpr (Masked) {
                 const uint32_t b = Blend<F>(d, s, m);
                 out = m == 255 ? s : m == 0 ? d : b;
-            }
-            else
+            } else
                 out = s;
-        }
-        else if constexpr (Mode == EDrawMode::Blend)
-        {
+        } else if constexpr (Mode == EDrawMode::Blend) {
             uint32_t w = W;
-            if constexpr (Masked)
-                w = m == 255 ? W : (W * m) >> 8;
+            if constexpr (Masked) w = m == 255 ? W : (W * m) >> 8;
             const uint32_t b = Blend<F>(d, s, w);
             // A weight that rounds to 0 leaves the pixel alone rather than darkening it.
             out = w == 0 ? d : b;
-        }
-        else
-        {
+        } else {
             uint32_t w = W;
-            if constexpr (Masked)
-                w = (W * m) >> 8;
+            if constexpr (Masked) w = (W * m) >> 8;
             out = AddWeighted<F>(d, s, w);
         }
-        if constexpr (Keyed)
-            out = s == Key ? d : out;
+        if constexpr (Keyed) out = s == Key ? d : out;
         return out;
     }
 };
@@ -65,28 +55,30 @@ void WithPixelOp(EDrawMode mode, bool keyed, bool masked, uint32_t w, uint32_t k
         else
             keyed ? fn(TPixelOp<F, M, true, false>{w, key}) : fn(TPixelOp<F, M, false, false>{w, key});
     };
-    switch (mode)
-    {
-    case EDrawMode::Copy: pick(std::integral_constant<EDrawMode, EDrawMode::Copy>{}); break;
-    case EDrawMode::Blend: pick(std::integral_constant<EDrawMode, EDrawMode::Blend>{}); break;
-    case EDrawMode::Add: pick(std::integral_constant<EDrawMode, EDrawMode::Add>{}); break;
+    switch (mode) {
+    case EDrawMode::Copy:
+        pick(std::integral_constant<EDrawMode, EDrawMode::Copy>{});
+        break;
+    case EDrawMode::Blend:
+        pick(std::integral_constant<EDrawMode, EDrawMode::Blend>{});
+        break;
+    case EDrawMode::Add:
+        pick(std::integral_constant<EDrawMode, EDrawMode::Add>{});
+        break;
     }
 }
 
 // The 0..511 opacity rule: false when nothing is to be drawn.
 inline bool OpacityMode(int32_t alpha, EDrawMode& mode, uint32_t& w)
 {
-    if (alpha <= 0)
-        return false;
+    if (alpha <= 0) return false;
     if (alpha < 255)
         mode = EDrawMode::Blend, w = uint32_t(alpha);
     else if (alpha == 255)
         mode = EDrawMode::Copy, w = 255;
-    else
-    {
+    else {
         mode = EDrawMode::Add, w = uint32_t(std::min(alpha - 256, 255));
-        if (w == 0)
-            return false;
+        if (w == 0) return false;
     }
     return true;
 }

@@ -48,26 +48,42 @@ struct F24
 // Calls fn(F{}) with the traits of `format`; false for formats no drawing operation handles.
 template <class Fn> bool WithFormat(int format, Fn&& fn)
 {
-    switch (format)
-    {
-    case 8: fn(F8{}); return true;
-    case 15: fn(F15{}); return true;
-    case 16: fn(F16{}); return true;
-    case 24: fn(F24{}); return true;
-    case 32: fn(F32{}); return true;
-    default: return false;
+    switch (format) {
+    case 8:
+        fn(F8{});
+        return true;
+    case 15:
+        fn(F15{});
+        return true;
+    case 16:
+        fn(F16{});
+        return true;
+    case 24:
+        fn(F24{});
+        return true;
+    case 32:
+        fn(F32{});
+        return true;
+    default:
+        return false;
     }
 }
 
 // Same, for the formats with colour channels only (glyphs and palettes).
 template <class Fn> bool WithColourFormat(int format, Fn&& fn)
 {
-    switch (format)
-    {
-    case 15: fn(F15{}); return true;
-    case 16: fn(F16{}); return true;
-    case 32: fn(F32{}); return true;
-    default: return false;
+    switch (format) {
+    case 15:
+        fn(F15{});
+        return true;
+    case 16:
+        fn(F16{});
+        return true;
+    case 32:
+        fn(F32{});
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -83,15 +99,13 @@ template <uint32_t M> inline uint32_t BlendField(uint32_t d, uint32_t s, uint32_
 template <class F> inline uint32_t BlendRaw(uint32_t d, uint32_t s, uint32_t w)
 {
     const uint32_t iw = 255 - w;
-    if constexpr (F::Format == 32 || F::Format == 24)
-    {
+    if constexpr (F::Format == 32 || F::Format == 24) {
         // Red and blue share one multiply: (255 - w) * d + w * s never exceeds 255 * 255, so the
         // low field cannot carry into the high one.
         const uint32_t rb = (((d & 0xFF00FF) * iw + (s & 0xFF00FF) * w) >> 8) & 0xFF00FF;
         const uint32_t g = (((d & 0xFF00) * iw + (s & 0xFF00) * w) >> 8) & 0xFF00;
         return rb | g;
-    }
-    else
+    } else
         return BlendField<F::RMask>(d, s, w, iw) | BlendField<F::GMask>(d, s, w, iw) |
                BlendField<F::BMask>(d, s, w, iw);
 }
@@ -122,7 +136,8 @@ template <uint32_t M> inline uint32_t ScaleField(uint32_t s, uint32_t w)
 // min(max, d + floor(w * s / 256)) per channel.
 template <class F> inline uint32_t AddWeighted(uint32_t d, uint32_t s, uint32_t w)
 {
-    return AddField<F::RMask>(d, ScaleField<F::RMask>(s, w)) | AddField<F::GMask>(d, ScaleField<F::GMask>(s, w)) |
+    return AddField<F::RMask>(d, ScaleField<F::RMask>(s, w)) |
+           AddField<F::GMask>(d, ScaleField<F::GMask>(s, w)) |
            AddField<F::BMask>(d, ScaleField<F::BMask>(s, w));
 }
 

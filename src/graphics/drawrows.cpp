@@ -14,22 +14,23 @@ namespace {
 
 uint32_t MaskWeight(EMaskRule rule, uint32_t m, uint32_t alpha)
 {
-    switch (rule)
-    {
-    case EMaskRule::Copy: return m;
-    case EMaskRule::Weighted: return m == 255 ? alpha : (alpha * m) >> 8;
-    case EMaskRule::Coverage: return alpha == 255 ? m : m == 255 ? alpha : (alpha * m) >> 8;
-    default: return (alpha * m) >> 8;
+    switch (rule) {
+    case EMaskRule::Copy:
+        return m;
+    case EMaskRule::Weighted:
+        return m == 255 ? alpha : (alpha * m) >> 8;
+    case EMaskRule::Coverage:
+        return alpha == 255 ? m : m == 255 ? alpha : (alpha * m) >> 8;
+    default:
+        return (alpha * m) >> 8;
     }
 }
 
 uint32_t MaskPixel(EMaskRule rule, uint32_t a, uint32_t b, uint32_t m, uint32_t alpha)
 {
     const uint32_t w = MaskWeight(rule, m, alpha);
-    if (rule == EMaskRule::Add)
-        return AddWeighted<F32>(a, b, w);
-    if (rule == EMaskRule::Copy && m == 255)
-        return b;
+    if (rule == EMaskRule::Add) return AddWeighted<F32>(a, b, w);
+    if (rule == EMaskRule::Copy && m == 255) return b;
     return w == 0 ? a : Blend<F32>(a, b, w);
 }
 
@@ -48,8 +49,10 @@ inline __m128i Mix16(__m128i d, __m128i s, __m128i w, __m128i iw)
 inline __m128i Mix4(__m128i d, __m128i s, __m128i wl, __m128i wh)
 {
     const __m128i all = _mm_set1_epi16(255);
-    const __m128i lo = Mix16(_mm_unpacklo_epi8(d, Zero), _mm_unpacklo_epi8(s, Zero), wl, _mm_sub_epi16(all, wl));
-    const __m128i hi = Mix16(_mm_unpackhi_epi8(d, Zero), _mm_unpackhi_epi8(s, Zero), wh, _mm_sub_epi16(all, wh));
+    const __m128i lo =
+        Mix16(_mm_unpacklo_epi8(d, Zero), _mm_unpacklo_epi8(s, Zero), wl, _mm_sub_epi16(all, wl));
+    const __m128i hi =
+        Mix16(_mm_unpackhi_epi8(d, Zero), _mm_unpackhi_epi8(s, Zero), wh, _mm_sub_epi16(all, wh));
     return _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
 }
 
@@ -86,15 +89,13 @@ void BlendRow32(uint32_t* d, const uint32_t* s, int32_t n, uint32_t w)
 #ifdef __SSE2__
     const __m128i wv = _mm_set1_epi16(int16_t(w));
     // Eight pixels a round: two independent chains keep the multipliers busy.
-    for (; i + 8 <= n; i += 8)
-    {
+    for (; i + 8 <= n; i += 8) {
         const __m128i d0 = Load(d + i), s0 = Load(s + i), d1 = Load(d + i + 4), s1 = Load(s + i + 4);
         const __m128i m0 = Mix4(d0, s0, wv, wv), m1 = Mix4(d1, s1, wv, wv);
         Store(d + i, Select(_mm_cmpeq_epi32(d0, s0), d0, m0));
         Store(d + i + 4, Select(_mm_cmpeq_epi32(d1, s1), d1, m1));
     }
-    for (; i + 4 <= n; i += 4)
-    {
+    for (; i + 4 <= n; i += 4) {
         const __m128i dv = Load(d + i), sv = Load(s + i);
         Store(d + i, Select(_mm_cmpeq_epi32(dv, sv), dv, Mix4(dv, sv, wv, wv)));
     }
@@ -109,8 +110,7 @@ void AddRow32(uint32_t* d, const uint32_t* s, int32_t n, uint32_t w, bool keyed,
 #ifdef __SSE2__
     const __m128i wv = _mm_set1_epi16(int16_t(w)), rgb = _mm_set1_epi32(0x00FFFFFF);
     const __m128i keyv = _mm_set1_epi32(int32_t(key));
-    for (; i + 4 <= n; i += 4)
-    {
+    for (; i + 4 <= n; i += 4) {
         const __m128i dv = Load(d + i), sv = Load(s + i);
         const __m128i sum = _mm_and_si128(_mm_adds_epu8(dv, Scale4(sv, wv, wv)), rgb);
         Store(d + i, keyed ? Select(_mm_cmpeq_epi32(sv, keyv), dv, sum) : sum);
@@ -120,35 +120,32 @@ void AddRow32(uint32_t* d, const uint32_t* s, int32_t n, uint32_t w, bool keyed,
         d[i] = keyed && s[i] == key ? d[i] : AddWeighted<F32>(d[i], s[i], w);
 }
 
-void MaskRow32(uint32_t* out, const uint32_t* a, const uint32_t* b, const uint8_t* m, int32_t n, EMaskRule rule,
-               uint32_t alpha)
+void MaskRow32(uint32_t* out, const uint32_t* a, const uint32_t* b, const uint8_t* m, int32_t n,
+               EMaskRule rule, uint32_t alpha)
 {
     int32_t i = 0;
 #ifdef __SSE2__
     const __m128i alphav = _mm_set1_epi16(int16_t(alpha)), full = _mm_set1_epi32(255);
     const __m128i full16 = _mm_set1_epi16(255), rgb = _mm_set1_epi32(0x00FFFFFF);
-    for (; i + 4 <= n; i += 4)
-    {
+    for (; i + 4 <= n; i += 4) {
         int32_t four;
         __builtin_memcpy(&four, m + i, 4);
         const __m128i av = Load(a + i);
         // Alpha planes are mostly clear or opaque: whole groups take a shortcut.
-        if (four == 0)
-        {
-            if (out != a)
-                Store(out + i, av);
+        if (four == 0) {
+            if (out != a) Store(out + i, av);
             continue;
         }
         const __m128i bv = Load(b + i);
-        if (four == -1 && rule == EMaskRule::Copy)
-        {
+        if (four == -1 && rule == EMaskRule::Copy) {
             Store(out + i, bv);
             continue;
         }
         const __m128i m16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), Zero);
         __m128i w16 = m16;
         if (rule == EMaskRule::Weighted || (rule == EMaskRule::Coverage && alpha != 255))
-            w16 = Select(_mm_cmpeq_epi16(m16, full16), alphav, _mm_srli_epi16(_mm_mullo_epi16(m16, alphav), 8));
+            w16 =
+                Select(_mm_cmpeq_epi16(m16, full16), alphav, _mm_srli_epi16(_mm_mullo_epi16(m16, alphav), 8));
         else if (rule == EMaskRule::Add)
             w16 = _mm_srli_epi16(_mm_mullo_epi16(m16, alphav), 8);
         const __m128i pairs = _mm_unpacklo_epi16(w16, w16);
@@ -156,8 +153,7 @@ void MaskRow32(uint32_t* out, const uint32_t* a, const uint32_t* b, const uint8_
         __m128i result;
         if (rule == EMaskRule::Add)
             result = _mm_and_si128(_mm_adds_epu8(av, Scale4(bv, wl, wh)), rgb);
-        else
-        {
+        else {
             const __m128i w32 = _mm_unpacklo_epi16(w16, Zero);
             const __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(w32, Zero), _mm_cmpeq_epi32(av, bv));
             result = Select(keep, av, Mix4(av, bv, wl, wh));

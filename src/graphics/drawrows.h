@@ -24,7 +24,7 @@ enum class EMaskRule
 
 // out = the rule applied to a (destination side) and b (source side) through mask m. `out` may
 // be `a`.
-void MaskRow32(uint32_t* out, const uint32_t* a, const uint32_t* b, const uint8_t* m, int32_t n, EMaskRule rule,
-               uint32_t alpha);
+void MaskRow32(uint32_t* out, const uint32_t* a, const uint32_t* b, const uint8_t* m, int32_t n,
+               EMaskRule rule, uint32_t alpha);
 
 } // namespace ruko::pixels

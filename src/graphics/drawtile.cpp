@@ -18,11 +18,9 @@ template <class DrawTile>
 void ForEachTile(TCustomDIBX& dest, const TRect& destRect, int32_t tileW, int32_t tileH, int32_t offsetX,
                  int32_t offsetY, int32_t gapX, int32_t gapY, DrawTile drawTile)
 {
-    if (tileW <= 0 || tileH <= 0 || destRect.IsEmpty())
-        return;
+    if (tileW <= 0 || tileH <= 0 || destRect.IsEmpty()) return;
     const TRect area = IntersectRect(destRect, dest.EffectiveClip());
-    if (area.IsEmpty())
-        return;
+    if (area.IsEmpty()) return;
     const int64_t periodX = int64_t(tileW) + std::max(gapX, 0), periodY = int64_t(tileH) + std::max(gapY, 0);
     const TRect saved = dest.ClipRect;
     dest.ClipRect = area;
@@ -39,32 +37,33 @@ void ForEachTile(TCustomDIBX& dest, const TRect& destRect, int32_t tileW, int32_
 
 } // namespace
 
-void TCustomDIBX::TileDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect, int32_t offsetX,
-                           int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey, bool flipH, bool flipV)
+void TCustomDIBX::TileDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
+                           int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey,
+                           bool flipH, bool flipV)
 {
     ForEachTile(*this, destRect, srcRect.Width(), srcRect.Height(), offsetX, offsetY, gapX, gapY,
                 [&](int32_t x, int32_t y) { Draw(x, y, source, srcRect, useKey, flipH, flipV); });
 }
 
 void TCustomDIBX::TileDrawAlpha(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                                int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey, bool flipH,
-                                bool flipV, int32_t alpha)
+                                int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, bool useKey,
+                                bool flipH, bool flipV, int32_t alpha)
 {
     ForEachTile(*this, destRect, srcRect.Width(), srcRect.Height(), offsetX, offsetY, gapX, gapY,
                 [&](int32_t x, int32_t y) { DrawAlpha(x, y, source, srcRect, useKey, flipH, flipV, alpha); });
 }
 
 void TCustomDIBX::TileDrawAdd(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                              int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, bool flipH, bool flipV,
-                              int32_t alpha)
+                              int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, bool flipH,
+                              bool flipV, int32_t alpha)
 {
     ForEachTile(*this, destRect, srcRect.Width(), srcRect.Height(), offsetX, offsetY, gapX, gapY,
                 [&](int32_t x, int32_t y) { DrawAdd(x, y, source, srcRect, flipH, flipV, alpha); });
 }
 
 void TCustomDIBX::TileDrawMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                               int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY, const TCustomDIBX& mask,
-                               bool flipH, bool flipV)
+                               int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY,
+                               const TCustomDIBX& mask, bool flipH, bool flipV)
 {
     ForEachTile(*this, destRect, srcRect.Width(), srcRect.Height(), offsetX, offsetY, gapX, gapY,
                 [&](int32_t x, int32_t y) { DrawMask(x, y, source, srcRect, flipH, flipV, mask); });
@@ -74,8 +73,9 @@ void TCustomDIBX::TileDrawAlphaMask(const TRect& destRect, const TCustomDIBX& so
                                     int32_t offsetX, int32_t offsetY, int32_t gapX, int32_t gapY,
                                     const TCustomDIBX& mask, bool flipH, bool flipV, int32_t alpha)
 {
-    ForEachTile(*this, destRect, srcRect.Width(), srcRect.Height(), offsetX, offsetY, gapX, gapY,
-                [&](int32_t x, int32_t y) { DrawAlphaMask(x, y, source, srcRect, flipH, flipV, mask, alpha); });
+    ForEachTile(
+        *this, destRect, srcRect.Width(), srcRect.Height(), offsetX, offsetY, gapX, gapY,
+        [&](int32_t x, int32_t y) { DrawAlphaMask(x, y, source, srcRect, flipH, flipV, mask, alpha); });
 }
 
 void TCustomDIBX::TileDrawAddMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
@@ -87,22 +87,25 @@ void TCustomDIBX::TileDrawAddMask(const TRect& destRect, const TCustomDIBX& sour
 }
 
 void TCustomDIBX::TileStretchDraw(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
-                                  int32_t tileWidth, int32_t tileHeight, int32_t offsetX, int32_t offsetY, int32_t gapX,
-                                  int32_t gapY, bool useKey, bool flipH, bool flipV, int32_t alpha)
+                                  int32_t tileWidth, int32_t tileHeight, int32_t offsetX, int32_t offsetY,
+                                  int32_t gapX, int32_t gapY, bool useKey, bool flipH, bool flipV,
+                                  int32_t alpha)
 {
-    ForEachTile(*this, destRect, tileWidth, tileHeight, offsetX, offsetY, gapX, gapY, [&](int32_t x, int32_t y) {
-        StretchDraw(Bounds(x, y, tileWidth, tileHeight), source, srcRect, useKey, flipH, flipV, alpha);
-    });
+    ForEachTile(
+        *this, destRect, tileWidth, tileHeight, offsetX, offsetY, gapX, gapY, [&](int32_t x, int32_t y) {
+            StretchDraw(Bounds(x, y, tileWidth, tileHeight), source, srcRect, useKey, flipH, flipV, alpha);
+        });
 }
 
 void TCustomDIBX::TileStretchDrawMask(const TRect& destRect, const TCustomDIBX& source, const TRect& srcRect,
                                       int32_t tileWidth, int32_t tileHeight, int32_t offsetX, int32_t offsetY,
-                                      int32_t gapX, int32_t gapY, const TCustomDIBX& mask, bool flipH, bool flipV,
-                                      int32_t alpha)
+                                      int32_t gapX, int32_t gapY, const TCustomDIBX& mask, bool flipH,
+                                      bool flipV, int32_t alpha)
 {
-    ForEachTile(*this, destRect, tileWidth, tileHeight, offsetX, offsetY, gapX, gapY, [&](int32_t x, int32_t y) {
-        StretchDrawMask(Bounds(x, y, tileWidth, tileHeight), source, srcRect, mask, flipH, flipV, alpha);
-    });
+    ForEachTile(
+        *this, destRect, tileWidth, tileHeight, offsetX, offsetY, gapX, gapY, [&](int32_t x, int32_t y) {
+            StretchDrawMask(Bounds(x, y, tileWidth, tileHeight), source, srcRect, mask, flipH, flipV, alpha);
+        });
 }
 
 } // namespace ruko

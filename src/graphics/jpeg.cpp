@@ -109,13 +109,15 @@ bool EncodeFrom(const TPicture& picture, int quality, unsigned char** buffer, un
 
 } // namespace
 
-bool IsJpegData(const uint8_t* data, size_t size) { return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF; }
+bool IsJpegData(const uint8_t* data, size_t size)
+{
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
 
 TPicture DecodeJpeg(const uint8_t* data, size_t size, int width, int height)
 {
     TPicture picture;
-    if (size == 0 || !DecodeInto(data, size, width, height, picture))
-        RaiseDamaged();
+    if (size == 0 || !DecodeInto(data, size, width, height, picture)) RaiseDamaged();
     return picture;
 }
 
@@ -126,11 +128,9 @@ std::vector<uint8_t> EncodeJpeg(const TPicture& picture, int quality)
     unsigned long size = 0;
     bool ok = EncodeFrom(converted, quality < 1 ? 1 : quality > 100 ? 100 : quality, &buffer, &size);
     std::vector<uint8_t> bytes;
-    if (ok)
-        bytes.assign(buffer, buffer + size);
+    if (ok) bytes.assign(buffer, buffer + size);
     std::free(buffer);
-    if (!ok)
-        RaiseError("JPEG encoding failed");
+    if (!ok) RaiseError("JPEG encoding failed");
     return bytes;
 }
 

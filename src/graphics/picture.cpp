@@ -9,11 +9,20 @@ bool IsPictureDepth(int bits)
     return bits == 1 || bits == 4 || bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
 }
 
-int StorageBits(int bits) { return bits == 15 ? 16 : bits; }
+int StorageBits(int bits)
+{
+    return bits == 15 ? 16 : bits;
+}
 
-int64_t PackedRowBytes(int width, int bits) { return (int64_t(width) * StorageBits(bits) + 7) / 8; }
+int64_t PackedRowBytes(int width, int bits)
+{
+    return (int64_t(width) * StorageBits(bits) + 7) / 8;
+}
 
-int64_t PaddedRowBytes(int width, int bits) { return (int64_t(width) * StorageBits(bits) + 31) / 32 * 4; }
+int64_t PaddedRowBytes(int width, int bits)
+{
+    return (int64_t(width) * StorageBits(bits) + 31) / 32 * 4;
+}
 
 TPicture::TPicture(int width, int height, int bits)
     : width_(width), height_(height), bits_(bits), pitch_(int(PaddedRowBytes(width, bits)))
@@ -61,7 +70,8 @@ void TPicture::SetPixel(int x, int y, uint32_t value)
         break;
     }
     case 4:
-        row[x >> 1] = (x & 1) ? (row[x >> 1] & 0xF0) | (value & 0x0F) : (row[x >> 1] & 0x0F) | ((value & 0x0F) << 4);
+        row[x >> 1] =
+            (x & 1) ? (row[x >> 1] & 0xF0) | (value & 0x0F) : (row[x >> 1] & 0x0F) | ((value & 0x0F) << 4);
         break;
     case 8:
         row[x] = uint8_t(value);
@@ -84,8 +94,7 @@ void TPicture::SetPixel(int x, int y, uint32_t value)
 
 void TPicture::Fill(uint32_t value)
 {
-    if (IsEmpty())
-        return;
+    if (IsEmpty()) return;
     for (int x = 0; x < width_; ++x)
         SetPixel(x, 0, value);
     for (int y = 1; y < height_; ++y)
@@ -164,12 +173,12 @@ TPicture TPicture::Crop(int left, int top, int width, int height) const
 
 bool TPicture::operator==(const TPicture& other) const
 {
-    if (width_ != other.width_ || height_ != other.height_ || bits_ != other.bits_ || Palette != other.Palette)
+    if (width_ != other.width_ || height_ != other.height_ || bits_ != other.bits_ ||
+        Palette != other.Palette)
         return false;
     for (int y = 0; y < height_; ++y)
         for (int x = 0; x < width_; ++x)
-            if (GetPixel(x, y) != other.GetPixel(x, y))
-                return false;
+            if (GetPixel(x, y) != other.GetPixel(x, y)) return false;
     return true;
 }
 

@@ -10,10 +10,22 @@
 namespace ruko {
 
 // A colour is 0x00BBGGRR; a pixel value is the raw value in a picture's own format.
-constexpr uint32_t RgbColor(uint8_t r, uint8_t g, uint8_t b) { return r | (g << 8) | (uint32_t(b) << 16); }
-constexpr uint8_t ColorRed(uint32_t colour) { return colour & 0xFF; }
-constexpr uint8_t ColorGreen(uint32_t colour) { return (colour >> 8) & 0xFF; }
-constexpr uint8_t ColorBlue(uint32_t colour) { return (colour >> 16) & 0xFF; }
+constexpr uint32_t RgbColor(uint8_t r, uint8_t g, uint8_t b)
+{
+    return r | (g << 8) | (uint32_t(b) << 16);
+}
+constexpr uint8_t ColorRed(uint32_t colour)
+{
+    return colour & 0xFF;
+}
+constexpr uint8_t ColorGreen(uint32_t colour)
+{
+    return (colour >> 8) & 0xFF;
+}
+constexpr uint8_t ColorBlue(uint32_t colour)
+{
+    return (colour >> 16) & 0xFF;
+}
 
 // Largest width or height a stored picture may have.
 constexpr int MaxPictureSide = 16384;
@@ -29,7 +41,7 @@ int64_t PaddedRowBytes(int width, int bits);
 
 class TPicture
 {
-public:
+  public:
     TPicture() = default;
     // Zero-filled picture; the caller has checked the depth and the size. Pictures of 8 bits
     // and less get a grey colour table until one is loaded.
@@ -66,7 +78,7 @@ public:
 
     bool operator==(const TPicture& other) const;
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     int bits_ = 0;

@@ -15,10 +15,7 @@ namespace {
 struct TPngImage
 {
     png_image image{};
-    TPngImage()
-    {
-        image.version = PNG_IMAGE_VERSION;
-    }
+    TPngImage() { image.version = PNG_IMAGE_VERSION; }
     ~TPngImage() { png_image_free(&image); }
 };
 
@@ -36,13 +33,15 @@ std::vector<uint8_t> WriteImage(TPngImage& png, const void* pixels, png_int_32 r
 
 } // namespace
 
-bool IsPngData(const uint8_t* data, size_t size) { return size >= 8 && !png_sig_cmp(data, 0, 8); }
+bool IsPngData(const uint8_t* data, size_t size)
+{
+    return size >= 8 && !png_sig_cmp(data, 0, 8);
+}
 
 TDecodedPicture DecodePng(const uint8_t* data, size_t size)
 {
     TPngImage png;
-    if (!png_image_begin_read_from_memory(&png.image, data, size))
-        RaiseDamaged();
+    if (!png_image_begin_read_from_memory(&png.image, data, size)) RaiseDamaged();
     if (png.image.width < 1 || png.image.height < 1 || png.image.width > MaxPictureSide ||
         png.image.height > MaxPictureSide)
         RaiseDamaged();
@@ -51,8 +50,7 @@ TDecodedPicture DecodePng(const uint8_t* data, size_t size)
     if (png.image.format & PNG_FORMAT_FLAG_ALPHA) {
         png.image.format = PNG_FORMAT_BGRA;
         std::vector<uint8_t> bgra(size_t(width) * height * 4);
-        if (!png_image_finish_read(&png.image, nullptr, bgra.data(), width * 4, nullptr))
-            RaiseDamaged();
+        if (!png_image_finish_read(&png.image, nullptr, bgra.data(), width * 4, nullptr)) RaiseDamaged();
         result.Picture = TPicture(width, height, 24);
         result.Alpha = TPicture(width, height, 8);
         for (int y = 0; y < height; ++y) {
@@ -112,7 +110,8 @@ std::vector<uint8_t> EncodePngXrgb(int width, int height, const uint32_t* pixels
     std::vector<uint8_t> bgr(size_t(width) * height * 3);
     uint8_t* target = bgr.data();
     for (int y = 0; y < height; ++y) {
-        const uint32_t* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels) + y * pitch);
+        const uint32_t* row =
+            reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels) + y * pitch);
         for (int x = 0; x < width; ++x, target += 3) {
             target[0] = uint8_t(row[x]);
             target[1] = uint8_t(row[x] >> 8);

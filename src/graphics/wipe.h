@@ -19,7 +19,7 @@ constexpr int32_t WipeTypeCount = 38;
 
 class TCustomWipe
 {
-public:
+  public:
     // Loads a rule picture by name (the first frame of a picture file); nullptr when there is no
     // such file. Exceptions propagate to whoever started the transition.
     using TRuleLoader = std::function<std::unique_ptr<TCustomDIBX>(const std::string& name)>;
@@ -51,7 +51,7 @@ public:
     // Draws the state at Elapsed. Returns true, drawing nothing, once Elapsed >= Duration.
     bool Step();
 
-protected:
+  protected:
     TCustomDIBX& Target;
     const TCustomDIBX& ToPicture;
     const TCustomDIBX& FromPicture;

@@ -23,8 +23,9 @@ int32_t Nearest(double value)
 // A bright ring that runs outwards (inwards with Reverse), leaving the new picture behind it.
 class TWipeSpot : public TCustomWipe
 {
-public:
-    TWipeSpot(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from) : TCustomWipe(target, to, from)
+  public:
+    TWipeSpot(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from)
+        : TCustomWipe(target, to, from)
     {
         BuildDistances();
     }
@@ -35,7 +36,7 @@ public:
         BuildDistances();
     }
 
-protected:
+  protected:
     std::vector<int32_t> Distances;
     int32_t Radius = 0;
 
@@ -45,8 +46,7 @@ protected:
         Radius = Nearest(r);
         Distances.resize(size_t(W()) * size_t(H()));
         for (int32_t y = 0; y < H(); ++y)
-            for (int32_t x = 0; x < W(); ++x)
-            {
+            for (int32_t x = 0; x < W(); ++x) {
                 const int32_t d = Nearest(std::hypot(y - H() / 2, x - W() / 2));
                 Distances[size_t(y) * size_t(W()) + size_t(x)] = Reverse ? Radius - d : d;
             }
@@ -54,28 +54,23 @@ protected:
 
     void DrawStep() override
     {
-        if (Distances.size() != size_t(W()) * size_t(H()))
-            BuildDistances();
+        if (Distances.size() != size_t(W()) * size_t(H())) BuildDistances();
         const int64_t b = Progress(int64_t(Radius) + 512);
         uint32_t greys[256];
         for (int32_t level = 0; level < 256; ++level)
             greys[level] = Grey(level);
         WithFormat(Target.PixelFormat(), [&](auto f) {
             using F = decltype(f);
-            for (int32_t y = 0; y < H(); ++y)
-            {
+            for (int32_t y = 0; y < H(); ++y) {
                 uint8_t* d = Target.ScanLine(y);
                 const uint8_t* a = FromPicture.ScanLine(y);
                 const uint8_t* t = ToPicture.ScanLine(y);
-                if (!d || !a || !t)
-                    return;
+                if (!d || !a || !t) return;
                 const int32_t* dist = Distances.data() + size_t(y) * size_t(W());
-                for (int32_t x = 0; x < W(); ++x)
-                {
+                for (int32_t x = 0; x < W(); ++x) {
                     const int64_t from = b - dist[x];
                     uint32_t v = from < 256 ? F::Load(a, x) : F::Load(t, x);
-                    if (from >= 0 && from < 512)
-                        v = AddSat<F>(v, greys[from < 256 ? from : 511 - from]);
+                    if (from >= 0 && from < 512) v = AddSat<F>(v, greys[from < 256 ? from : 511 - from]);
                     F::Store(d, x, v);
                 }
             }
@@ -87,7 +82,7 @@ protected:
 // darkens into the new one, bright rule pixels first.
 class TWipeShadowTint : public TCustomWipe
 {
-public:
+  public:
     TWipeShadowTint(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool black)
         : TCustomWipe(target, to, from), Black(black)
     {
@@ -95,21 +90,19 @@ public:
 
     void Prepare() override { Rule = RuleGreys(); }
 
-protected:
+  protected:
     bool Black;
     std::unique_ptr<TDIBX> Rule;
 
     void DrawStep() override
     {
-        if (!Rule || Rule->Width() != W() || Rule->Height() != H())
-            Rule = RuleGreys();
+        if (!Rule || Rule->Width() != W() || Rule->Height() != H()) Rule = RuleGreys();
         const int32_t i = int32_t(Progress(768)) + 255;
         // Per rule grey, this frame's tint and picture: k = T[i + grey - 255] is 0 up to 255,
         // then j - 256, capped at 511; k <= 255 tints From by k, above it To by 511 - k.
         uint32_t tints[256];
         bool showsTo[256];
-        for (int32_t grey = 0; grey < 256; ++grey)
-        {
+        for (int32_t grey = 0; grey < 256; ++grey) {
             const int32_t j = i + grey - 255;
             const int32_t k = j <= 255 ? 0 : j <= 767 ? j - 256 : 511;
             showsTo[grey] = k > 255;
@@ -117,16 +110,13 @@ protected:
         }
         auto draw = [&](auto f, auto black) {
             using F = decltype(f);
-            for (int32_t y = 0; y < H(); ++y)
-            {
+            for (int32_t y = 0; y < H(); ++y) {
                 uint8_t* d = Target.ScanLine(y);
                 const uint8_t* a = FromPicture.ScanLine(y);
                 const uint8_t* t = ToPicture.ScanLine(y);
                 const uint8_t* g = Rule->ScanLine(y);
-                if (!d || !a || !t)
-                    return;
-                for (int32_t x = 0; x < W(); ++x)
-                {
+                if (!d || !a || !t) return;
+                for (int32_t x = 0; x < W(); ++x) {
                     const uint32_t base = showsTo[g[x]] ? F::Load(t, x) : F::Load(a, x);
                     if constexpr (decltype(black)::value)
                         F::Store(d, x, SubSat<F>(base, tints[g[x]]));
@@ -147,8 +137,9 @@ protected:
 // A ring wave that runs outwards and leaves the new picture behind it.
 class TWipeRipple : public TCustomWipe
 {
-public:
-    TWipeRipple(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from) : TCustomWipe(target, to, from)
+  public:
+    TWipeRipple(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from)
+        : TCustomWipe(target, to, from)
     {
         BuildTables();
     }
@@ -156,11 +147,10 @@ public:
     void SetParam(int32_t index, int32_t value) override
     {
         TCustomWipe::SetParam(index, value);
-        if (index == 0)
-            BuildWave();
+        if (index == 0) BuildWave();
     }
 
-protected:
+  protected:
     int32_t CentreX = 0, CentreY = 0, Length = 0;
     // Per point of one quadrant (|dx| <= CentreX, |dy| <= CentreY): distance, cos and sin (16.16).
     std::vector<int32_t> Distance, Cos, Sin;
@@ -172,8 +162,7 @@ protected:
         const size_t n = size_t(CentreX + 1) * size_t(CentreY + 1);
         Distance.resize(n), Cos.resize(n), Sin.resize(n);
         for (int32_t dy = 0; dy <= CentreY; ++dy)
-            for (int32_t dx = 0; dx <= CentreX; ++dx)
-            {
+            for (int32_t dx = 0; dx <= CentreX; ++dx) {
                 const size_t at = size_t(dy) * size_t(CentreX + 1) + size_t(dx);
                 const double r = std::hypot(dx, dy);
                 Distance[at] = Nearest(r);
@@ -196,23 +185,19 @@ protected:
 
     void DrawStep() override
     {
-        if (CentreX != W() / 2 || CentreY != H() / 2)
-            BuildTables();
+        if (CentreX != W() / 2 || CentreY != H() / 2) BuildTables();
         const int64_t front = Progress(int64_t(Nearest(std::hypot(CentreY, CentreX))) + Length);
         // Rows are evenly spaced: sample the ring through one base pointer, not a call per pixel.
         const uint8_t* toBase = ToPicture.ScanLine(0);
         const intptr_t toPitch = ToPicture.Pitch();
-        if (!toBase)
-            return;
+        if (!toBase) return;
         WithFormat(Target.PixelFormat(), [&](auto f) {
             using F = decltype(f);
-            for (int32_t y = 0; y < H(); ++y)
-            {
+            for (int32_t y = 0; y < H(); ++y) {
                 uint8_t* d = Target.ScanLine(y);
                 const uint8_t* a = FromPicture.ScanLine(y);
                 const uint8_t* t = ToPicture.ScanLine(y);
-                if (!d || !a || !t)
-                    return;
+                if (!d || !a || !t) return;
                 const int32_t dy = y - CentreY, ady = std::min(std::abs(dy), CentreY);
                 const size_t rowAt = size_t(ady) * size_t(CentreX + 1);
                 // Distances grow along the row away from the centre column, so each row is From
@@ -242,8 +227,7 @@ protected:
                                     size_t(hi - lo) * F::Bytes);
                 };
                 auto ring = [&](int32_t lo, int32_t hi) {
-                    for (int32_t x = lo; x < hi; ++x)
-                    {
+                    for (int32_t x = lo; x < hi; ++x) {
                         const int32_t dx = x - CentreX, adx = std::min(std::abs(dx), CentreX);
                         const size_t at = rowAt + size_t(adx);
                         const int64_t r = Distance[at];
@@ -272,8 +256,7 @@ std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
 {
     const int32_t w = picture.Width(), h = picture.Height();
     auto out = std::make_unique<TDIBX>(w, h, picture.PixelFormat());
-    if (radius <= 0 || w <= 0 || h <= 0)
-    {
+    if (radius <= 0 || w <= 0 || h <= 0) {
         out->Assign(picture);
         return out;
     }
@@ -284,18 +267,14 @@ std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
         std::vector<uint32_t> rowSums(size_t(w) * size_t(h)), prefix(size_t(std::max(w, h)) + 1);
         std::vector<uint32_t> columnSums(static_cast<size_t>(w)), columnWidths(static_cast<size_t>(w));
         std::vector<double> columnInverses(static_cast<size_t>(w));
-        for (int32_t x = 0; x < w; ++x)
-        {
+        for (int32_t x = 0; x < w; ++x) {
             columnWidths[size_t(x)] = uint32_t(std::min(w, x + radius + 1) - std::max(0, x - radius));
             columnInverses[size_t(x)] = 1.0 / columnWidths[size_t(x)];
         }
-        for (uint32_t mask : {F::RMask, F::GMask, F::BMask})
-        {
-            if (!mask)
-                continue;
+        for (uint32_t mask : {F::RMask, F::GMask, F::BMask}) {
+            if (!mask) continue;
             const int shift = __builtin_ctz(mask);
-            for (int32_t y = 0; y < h; ++y)
-            {
+            for (int32_t y = 0; y < h; ++y) {
                 const uint8_t* row = picture.ScanLine(y);
                 for (int32_t x = 0; x < w; ++x)
                     prefix[size_t(x) + 1] = prefix[size_t(x)] + ((F::Load(row, x) & mask) >> shift);
@@ -309,23 +288,21 @@ std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
             auto addRow = [&](int32_t y, bool add) {
                 const uint32_t* sums = rowSums.data() + size_t(y) * size_t(w);
                 for (int32_t x = 0; x < w; ++x)
-                    columnSums[size_t(x)] = add ? columnSums[size_t(x)] + sums[x] : columnSums[size_t(x)] - sums[x];
+                    columnSums[size_t(x)] =
+                        add ? columnSums[size_t(x)] + sums[x] : columnSums[size_t(x)] - sums[x];
             };
             for (int32_t y = 0; y < std::min(h, radius); ++y)
                 addRow(y, true);
-            for (int32_t y = 0; y < h; ++y)
-            {
-                if (y + radius < h)
-                    addRow(y + radius, true);
-                if (y - radius - 1 >= 0)
-                    addRow(y - radius - 1, false);
+            for (int32_t y = 0; y < h; ++y) {
+                if (y + radius < h) addRow(y + radius, true);
+                if (y - radius - 1 >= 0) addRow(y - radius - 1, false);
                 const uint32_t ch = uint32_t(std::min(h, y + radius + 1) - std::max(0, y - radius));
                 const double rowInverse = 1.0 / ch;
                 uint8_t* outRow = out->ScanLine(y);
-                for (int32_t x = 0; x < w; ++x)
-                {
+                for (int32_t x = 0; x < w; ++x) {
                     // floor(sum / count) through a reciprocal, corrected by one either way.
-                    const uint64_t sum = columnSums[size_t(x)], count = uint64_t(columnWidths[size_t(x)]) * ch;
+                    const uint64_t sum = columnSums[size_t(x)],
+                                   count = uint64_t(columnWidths[size_t(x)]) * ch;
                     uint64_t q = uint64_t(double(sum) * columnInverses[size_t(x)] * rowInverse);
                     q -= q * count > sum;
                     q += (q + 1) * count <= sum;
@@ -339,7 +316,7 @@ std::unique_ptr<TDIBX> BoxBlur(const TCustomDIBX& picture, int32_t radius)
 
 class TWipeBlur : public TCustomWipe
 {
-public:
+  public:
     TWipeBlur(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool black)
         : TCustomWipe(target, to, from), Black(black)
     {
@@ -352,7 +329,7 @@ public:
         BlurredTo = BoxBlur(ToPicture, radius);
     }
 
-protected:
+  protected:
     bool Black;
     std::unique_ptr<TDIBX> BlurredFrom, BlurredTo;
 
@@ -366,26 +343,18 @@ protected:
 
     void DrawStep() override
     {
-        if (!BlurredFrom || !BlurredTo)
-            Prepare();
+        if (!BlurredFrom || !BlurredTo) Prepare();
         const int32_t b = int32_t(Progress(639));
-        if (b < 256)
-        {
+        if (b < 256) {
             Target.Assign(FromPicture);
             Target.DrawAlpha(0, 0, *BlurredFrom, BlurredFrom->BoundsRect(), false, false, false, b);
-        }
-        else if (b < 320)
-        {
+        } else if (b < 320) {
             Target.Assign(*BlurredFrom);
             Tint((b - 256) * 4);
-        }
-        else if (b < 384)
-        {
+        } else if (b < 384) {
             Target.Assign(*BlurredTo);
             Tint((383 - b) * 4);
-        }
-        else
-        {
+        } else {
             Target.Assign(ToPicture);
             Target.DrawAlpha(0, 0, *BlurredTo, BlurredTo->BoundsRect(), false, false, false, 639 - b);
         }
@@ -395,7 +364,7 @@ protected:
 // The old picture breaks into blocks that jump up and fall off the screen, one after another.
 class TWipeCrack : public TCustomWipe
 {
-public:
+  public:
     using TCustomWipe::TCustomWipe;
 
     void SetParam(int32_t index, int32_t value) override
@@ -408,8 +377,7 @@ public:
         Side = std::max(Params[0], 16);
         if (DiffOnly)
             Mask = DifferenceMask(FromPicture, ToPicture);
-        else
-        {
+        else {
             Mask = std::make_unique<TDIBX>(W(), H(), 8);
             Mask->Fill(255);
         }
@@ -419,8 +387,7 @@ public:
                 grid.push_back(TBlock{col, row, 0, 0, Classify(col, row)});
         Blocks.clear();
         uint32_t state = 0xC4AC;
-        while (!grid.empty())
-        {
+        while (!grid.empty()) {
             const size_t pick = WipeRandom(state, uint32_t(grid.size()));
             TBlock block = grid[pick];
             grid.erase(grid.begin() + std::ptrdiff_t(pick));
@@ -434,7 +401,7 @@ public:
             ++FallTime;
     }
 
-protected:
+  protected:
     enum EKind
     {
         Empty,
@@ -460,8 +427,7 @@ protected:
         bool any = false, all = true;
         const TRect r = IntersectRect(Bounds(col * Side, row * Side, Side, Side), Mask->BoundsRect());
         for (int32_t y = r.Top; y < r.Bottom; ++y)
-            for (int32_t x = r.Left; x < r.Right; ++x)
-            {
+            for (int32_t x = r.Left; x < r.Right; ++x) {
                 const uint32_t m = Mask->GetPixel(x, y);
                 any = any || m != 0;
                 all = all && m == 255;
@@ -471,8 +437,7 @@ protected:
 
     void DrawBlock(const TBlock& block, int64_t x, int64_t y)
     {
-        if (block.Kind == Empty || y >= H() || x >= W() || x + Side <= 0)
-            return;
+        if (block.Kind == Empty || y >= H() || x >= W() || x + Side <= 0) return;
         const TRect src = Bounds(block.Col * Side, block.Row * Side, Side, Side);
         if (block.Kind == Solid)
             Target.Draw(int32_t(x), int32_t(y), FromPicture, src, false, false, false);
@@ -482,19 +447,17 @@ protected:
 
     void DrawStep() override
     {
-        if (!Mask)
-            Prepare();
+        if (!Mask) Prepare();
         const int64_t total = FallTime + (int64_t(Blocks.size()) - 1) * Params[1];
         const int64_t b = Progress(std::max<int64_t>(total, 0));
         Target.Assign(ToPicture);
         for (const TBlock& block : Blocks)
-            if (block.Start > b)
-                DrawBlock(block, int64_t(block.Col) * Side, int64_t(block.Row) * Side);
+            if (block.Start > b) DrawBlock(block, int64_t(block.Col) * Side, int64_t(block.Row) * Side);
         for (auto it = Blocks.rbegin(); it != Blocks.rend(); ++it)
-            if (it->Start <= b)
-            {
+            if (it->Start <= b) {
                 const int64_t a = b - it->Start;
-                DrawBlock(*it, int64_t(it->Col) * Side + a * it->Drift / 100, int64_t(it->Row) * Side + Height(a));
+                DrawBlock(*it, int64_t(it->Col) * Side + a * it->Drift / 100,
+                          int64_t(it->Row) * Side + Height(a));
             }
     }
 };
@@ -504,16 +467,23 @@ protected:
 std::unique_ptr<TCustomWipe> CreateEffectWipe(int32_t type, TCustomDIBX& target, const TCustomDIBX& to,
                                               const TCustomDIBX& from)
 {
-    switch (type)
-    {
-    case 18: return std::make_unique<TWipeSpot>(target, to, from);
-    case 20: return std::make_unique<TWipeShadowTint>(target, to, from, false);
-    case 21: return std::make_unique<TWipeShadowTint>(target, to, from, true);
-    case 24: return std::make_unique<TWipeRipple>(target, to, from);
-    case 25: return std::make_unique<TWipeBlur>(target, to, from, false);
-    case 26: return std::make_unique<TWipeBlur>(target, to, from, true);
-    case 29: return std::make_unique<TWipeCrack>(target, to, from);
-    default: return nullptr;
+    switch (type) {
+    case 18:
+        return std::make_unique<TWipeSpot>(target, to, from);
+    case 20:
+        return std::make_unique<TWipeShadowTint>(target, to, from, false);
+    case 21:
+        return std::make_unique<TWipeShadowTint>(target, to, from, true);
+    case 24:
+        return std::make_unique<TWipeRipple>(target, to, from);
+    case 25:
+        return std::make_unique<TWipeBlur>(target, to, from, false);
+    case 26:
+        return std::make_unique<TWipeBlur>(target, to, from, true);
+    case 29:
+        return std::make_unique<TWipeCrack>(target, to, from);
+    default:
+        return nullptr;
     }
 }
 

@@ -26,7 +26,7 @@ int32_t CeilDiv(int32_t a, int32_t b)
 
 class TWipeMask : public TCustomWipe
 {
-public:
+  public:
     using TCustomWipe::TCustomWipe;
 
     void SetParam(int32_t index, int32_t value) override
@@ -34,7 +34,7 @@ public:
         TCustomWipe::SetParam(index, index == 0 ? std::max(value, 2) : std::max(value, 1));
     }
 
-protected:
+  protected:
     TDIBX Mask{1, 1, 8};
     int64_t LastProgress = -1;
     bool HardEdge = false;
@@ -43,10 +43,8 @@ protected:
     bool UpdateMask()
     {
         const int64_t progress = CurrentProgress();
-        if (progress == LastProgress && Mask.Width() == W() && Mask.Height() == MaskHeight())
-            return false;
-        if (Mask.Width() != W() || Mask.Height() != MaskHeight())
-        {
+        if (progress == LastProgress && Mask.Width() == W() && Mask.Height() == MaskHeight()) return false;
+        if (Mask.Width() != W() || Mask.Height() != MaskHeight()) {
             Mask.SetSize(W(), MaskHeight(), 8);
             LastProgress = -1;
         }
@@ -62,8 +60,7 @@ protected:
     // ramp(x) of the blind, curtain and grid masks.
     uint8_t Ramp(int64_t x) const
     {
-        if (x < 0)
-            return 0;
+        if (x < 0) return 0;
         return uint8_t(std::min<int64_t>(255, x * 255 / Params[1]));
     }
     void FillMaskRow(int32_t y, uint8_t value) { std::memset(Mask.ScanLine(y), value, size_t(W())); }
@@ -78,18 +75,24 @@ protected:
 
 class TWipeBlind : public TWipeMask
 {
-public:
+  public:
     TWipeBlind(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool vertical)
         : TWipeMask(target, to, from), Vertical(vertical)
     {
     }
 
-protected:
+  protected:
     bool Vertical;
 
     // Rows past the target are never shown, so a huge band parameter does not size the mask.
-    int32_t MaskHeight() const override { return Vertical ? std::max(1, std::min(std::max(Params[0], 2), H())) : 1; }
-    int64_t CurrentProgress() const override { return Progress(int64_t(Params[1]) + 2 * int64_t(Params[0]) - 2); }
+    int32_t MaskHeight() const override
+    {
+        return Vertical ? std::max(1, std::min(std::max(Params[0], 2), H())) : 1;
+    }
+    int64_t CurrentProgress() const override
+    {
+        return Progress(int64_t(Params[1]) + 2 * int64_t(Params[0]) - 2);
+    }
     uint8_t Band(int64_t b, int32_t i) const
     {
         return Ramp(b - 2 * int64_t(Reverse ? Params[0] - i - 1 : i));
@@ -97,17 +100,13 @@ protected:
     void BuildMask(int64_t b) override
     {
         HardEdge = Params[1] < 2;
-        if (Vertical)
-        {
-            for (int32_t r = 0; r < MaskHeight(); ++r)
-            {
+        if (Vertical) {
+            for (int32_t r = 0; r < MaskHeight(); ++r) {
                 const uint8_t v = Band(b, r);
                 HardEdge = HardEdge && (v == 0 || v == 255);
                 FillMaskRow(r, v);
             }
-        }
-        else
-        {
+        } else {
             uint8_t* row = Mask.ScanLine(0);
             for (int32_t x = 0; x < W(); ++x)
                 row[x] = Band(b, x % Params[0]);
@@ -117,7 +116,7 @@ protected:
 
 class TWipeCurtain : public TWipeMask
 {
-public:
+  public:
     TWipeCurtain(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool vertical)
         : TWipeMask(target, to, from), Vertical(vertical)
     {
@@ -125,7 +124,7 @@ public:
 
     void SetParam(int32_t index, int32_t value) override { TCustomWipe::SetParam(index, std::max(value, 1)); }
 
-protected:
+  protected:
     bool Vertical;
 
     int32_t MaskHeight() const override { return Vertical ? H() : 1; }
@@ -145,8 +144,7 @@ protected:
         if (Vertical)
             for (int32_t y = 0; y < size; ++y)
                 FillMaskRow(y, value(y));
-        else
-        {
+        else {
             uint8_t* row = Mask.ScanLine(0);
             for (int32_t x = 0; x < size; ++x)
                 row[x] = value(x);
@@ -157,7 +155,7 @@ protected:
 // Cells that open as growing squares, in order of column (H), row (V) or distance from a corner.
 class TWipeGrid : public TWipeMask
 {
-public:
+  public:
     enum EOrder
     {
         ByDistance,
@@ -169,7 +167,7 @@ public:
     {
     }
 
-protected:
+  protected:
     EOrder Order;
 
     int32_t Columns() const { return CeilDiv(W(), Params[0]); }
@@ -180,11 +178,13 @@ protected:
     }
     int64_t OrderLength() const
     {
-        switch (Order)
-        {
-        case ByColumn: return 4 * int64_t(Columns());
-        case ByRow: return 4 * int64_t(Rows());
-        default: return 4 * int64_t(Nearest(std::hypot(Rows() - 1, Columns() - 1)));
+        switch (Order) {
+        case ByColumn:
+            return 4 * int64_t(Columns());
+        case ByRow:
+            return 4 * int64_t(Rows());
+        default:
+            return 4 * int64_t(Nearest(std::hypot(Rows() - 1, Columns() - 1)));
         }
     }
     int64_t CurrentProgress() const override { return Progress(Params[1] + OrderLength() - 4); }
@@ -194,14 +194,12 @@ protected:
         Mask.Fill(0);
         const int32_t p0 = Params[0], rows = Order == ByColumn ? 1 : Rows(), cols = Columns();
         for (int32_t i = 0; i < rows; ++i)
-            for (int32_t k = 0; k < cols; ++k)
-            {
+            for (int32_t k = 0; k < cols; ++k) {
                 const int32_t ri = Reverse ? Rows() - 1 - i : i, rk = Reverse ? cols - 1 - k : k;
                 const int64_t h = 4 * int64_t(Order == ByColumn ? rk
                                               : Order == ByRow  ? ri
                                                                 : Nearest(std::hypot(ri, rk)));
-                if (e < h)
-                    continue;
+                if (e < h) continue;
                 const int32_t side = int32_t(std::min<int64_t>(p0, int64_t(p0) * (e - h) / Params[1]));
                 const int32_t offset = (p0 - side) / 2;
                 Mask.FillRect(Bounds(k * p0 + offset, i * p0 + offset, side, side), Ramp(e - h));
@@ -212,12 +210,12 @@ protected:
 // A fixed random order of the cells of a 64 x 64 tile.
 class TWipeDither : public TWipeMask
 {
-public:
+  public:
     using TWipeMask::TWipeMask;
 
     void Prepare() override { BuildOrder(); }
 
-protected:
+  protected:
     static constexpr int32_t Tile = 64, Cells = Tile * Tile;
     std::vector<int32_t> Order;
 
@@ -233,8 +231,7 @@ protected:
     int64_t CurrentProgress() const override { return Progress(Cells); }
     void BuildMask(int64_t n) override
     {
-        if (Order.empty())
-            BuildOrder();
+        if (Order.empty()) BuildOrder();
         HardEdge = true;
         TDIBX tile(Tile, Tile, 8);
         const bool fewSet = n <= Cells / 2 - 1;
@@ -248,23 +245,21 @@ protected:
 // A rule picture: bright pixels change first, each over a 256-step ramp.
 class TWipeShadow : public TWipeMask
 {
-public:
+  public:
     using TWipeMask::TWipeMask;
 
     void Prepare() override { Rule = RuleGreys(); }
 
-protected:
+  protected:
     std::unique_ptr<TDIBX> Rule;
 
     int64_t CurrentProgress() const override { return Progress(512) + 255; }
     void BuildMask(int64_t i) override
     {
-        if (!Rule || Rule->Width() != W() || Rule->Height() != H())
-            Rule = RuleGreys();
+        if (!Rule || Rule->Width() != W() || Rule->Height() != H()) Rule = RuleGreys();
         // mask = clamp(i + (grey - 255) - 256, 0, 255)
         const int32_t shift = int32_t(i) - 511;
-        for (int32_t y = 0; y < H(); ++y)
-        {
+        for (int32_t y = 0; y < H(); ++y) {
             const uint8_t* g = Rule->ScanLine(y);
             uint8_t* m = Mask.ScanLine(y);
             for (int32_t x = 0; x < W(); ++x)
@@ -277,7 +272,7 @@ protected:
 // computed once, so a step is one comparison per pixel.
 class TWipeSector : public TWipeMask
 {
-public:
+  public:
     enum EShape
     {
         Clockhand,
@@ -292,7 +287,7 @@ public:
 
     void Prepare() override { BuildAngles(); }
 
-protected:
+  protected:
     EShape Shape;
     std::vector<float> Angles; // from the start direction, 0..2 pi, clockwise on screen
     int32_t AnglesFor = INT32_MIN;
@@ -301,26 +296,22 @@ protected:
 
     void BuildAngles()
     {
-        if (Shape == Circle || (AnglesFor == Params[0] && Angles.size() == size_t(W()) * size_t(H())))
-            return;
+        if (Shape == Circle || (AnglesFor == Params[0] && Angles.size() == size_t(W()) * size_t(H()))) return;
         AnglesFor = Params[0];
         Angles.resize(size_t(W()) * size_t(H()));
         const double start = Params[0] * M_PI / 180 - M_PI / 2;
         const double cx = W() / 2.0, cy = H() / 2.0;
         for (int32_t y = 0; y < H(); ++y)
-            for (int32_t x = 0; x < W(); ++x)
-            {
+            for (int32_t x = 0; x < W(); ++x) {
                 double a = std::atan2(y + 0.5 - cy, x + 0.5 - cx) - start;
                 a = std::fmod(a, 2 * M_PI);
-                if (a < 0)
-                    a += 2 * M_PI;
+                if (a < 0) a += 2 * M_PI;
                 Angles[size_t(y) * size_t(W()) + size_t(x)] = float(a);
             }
     }
     int64_t CurrentProgress() const override
     {
-        if (Shape == Circle)
-        {
+        if (Shape == Circle) {
             const double t = Reverse ? 1 - Fraction() : Fraction();
             return Nearest(std::hypot(W() / 2.0, H() / 2.0) * t);
         }
@@ -329,16 +320,13 @@ protected:
     void BuildMask(int64_t progress) override
     {
         HardEdge = true;
-        if (Shape == Circle)
-        {
+        if (Shape == Circle) {
             const uint8_t inside = Reverse ? 0 : 255, outside = Reverse ? 255 : 0;
             const double cx = W() / 2.0, cy = H() / 2.0, r2 = double(progress) * double(progress);
-            for (int32_t y = 0; y < H(); ++y)
-            {
+            for (int32_t y = 0; y < H(); ++y) {
                 uint8_t* m = Mask.ScanLine(y);
                 const double dy = y + 0.5 - cy;
-                for (int32_t x = 0; x < W(); ++x)
-                {
+                for (int32_t x = 0; x < W(); ++x) {
                     const double dx = x + 0.5 - cx;
                     m[x] = dx * dx + dy * dy <= r2 && progress > 0 ? inside : outside;
                 }
@@ -348,19 +336,19 @@ protected:
         BuildAngles();
         const float t = float(double(progress) / Steps);
         const float full = float(2 * M_PI), half = float(M_PI);
-        for (int32_t y = 0; y < H(); ++y)
-        {
+        for (int32_t y = 0; y < H(); ++y) {
             uint8_t* m = Mask.ScanLine(y);
             const float* a = Angles.data() + size_t(y) * size_t(W());
-            for (int32_t x = 0; x < W(); ++x)
-            {
+            for (int32_t x = 0; x < W(); ++x) {
                 bool on;
-                switch (Shape)
-                {
-                case Clockhand: on = Reverse ? a[x] > full * (1 - t) : a[x] < full * t; break;
-                case Fan: on = a[x] <= half * t || a[x] >= full - half * t; break;
-                default:
-                {
+                switch (Shape) {
+                case Clockhand:
+                    on = Reverse ? a[x] > full * (1 - t) : a[x] < full * t;
+                    break;
+                case Fan:
+                    on = a[x] <= half * t || a[x] >= full - half * t;
+                    break;
+                default: {
                     const float q = half / 2 * t;
                     on = a[x] <= q || a[x] >= full - q || std::fabs(a[x] - half) <= q;
                     break;
@@ -375,7 +363,7 @@ protected:
 // Square blocks painted one after another: along a clockwise spiral, or in random order.
 class TWipeBlocks : public TWipeMask
 {
-public:
+  public:
     TWipeBlocks(TCustomDIBX& target, const TCustomDIBX& to, const TCustomDIBX& from, bool spiral)
         : TWipeMask(target, to, from), Spiral(spiral)
     {
@@ -383,7 +371,7 @@ public:
 
     void Prepare() override { BuildOrder(); }
 
-protected:
+  protected:
     bool Spiral;
     int32_t Side = 10;
     std::vector<TRect> Blocks;
@@ -394,48 +382,39 @@ protected:
         Side = std::min({W(), H(), std::max(10, Params[0])});
         Blocks.clear();
         Painted = -1;
-        if (Side <= 0)
-            return;
+        if (Side <= 0) return;
         const int32_t cols = CeilDiv(W(), Side), rows = CeilDiv(H(), Side);
         auto block = [&](int32_t col, int32_t row) {
             return IntersectRect(Bounds(col * Side, row * Side, Side, Side), TRect(0, 0, W(), H()));
         };
-        if (Spiral)
-        {
+        if (Spiral) {
             int32_t left = 0, top = 0, right = cols - 1, bottom = rows - 1;
-            while (left <= right && top <= bottom)
-            {
+            while (left <= right && top <= bottom) {
                 for (int32_t c = left; c <= right; ++c)
                     Blocks.push_back(block(c, top));
                 ++top;
                 for (int32_t r = top; r <= bottom; ++r)
                     Blocks.push_back(block(right, r));
                 --right;
-                if (top <= bottom)
-                {
+                if (top <= bottom) {
                     for (int32_t c = right; c >= left; --c)
                         Blocks.push_back(block(c, bottom));
                     --bottom;
                 }
-                if (left <= right)
-                {
+                if (left <= right) {
                     for (int32_t r = bottom; r >= top; --r)
                         Blocks.push_back(block(left, r));
                     ++left;
                 }
             }
-            if (Reverse)
-                std::reverse(Blocks.begin(), Blocks.end());
-        }
-        else
-        {
+            if (Reverse) std::reverse(Blocks.begin(), Blocks.end());
+        } else {
             std::vector<TRect> remaining;
             for (int32_t r = 0; r < rows; ++r)
                 for (int32_t c = 0; c < cols; ++c)
                     remaining.push_back(block(c, r));
             uint32_t state = 0x5EED;
-            while (!remaining.empty())
-            {
+            while (!remaining.empty()) {
                 const size_t pick = WipeRandom(state, uint32_t(remaining.size()));
                 Blocks.push_back(remaining[pick]);
                 remaining.erase(remaining.begin() + std::ptrdiff_t(pick));
@@ -449,10 +428,8 @@ protected:
     void BuildMask(int64_t n) override
     {
         HardEdge = true;
-        if (Blocks.empty())
-            BuildOrder();
-        if (LastProgress < 0 || n < Painted)
-        {
+        if (Blocks.empty()) BuildOrder();
+        if (LastProgress < 0 || n < Painted) {
             Mask.Fill(0);
             Painted = -1;
         }
@@ -467,24 +444,39 @@ protected:
 std::unique_ptr<TCustomWipe> CreateMaskWipe(int32_t type, TCustomDIBX& target, const TCustomDIBX& to,
                                             const TCustomDIBX& from)
 {
-    switch (type)
-    {
-    case 2: return std::make_unique<TWipeBlind>(target, to, from, false);
-    case 3: return std::make_unique<TWipeBlind>(target, to, from, true);
-    case 4: return std::make_unique<TWipeCurtain>(target, to, from, false);
-    case 5: return std::make_unique<TWipeCurtain>(target, to, from, true);
-    case 8: return std::make_unique<TWipeGrid>(target, to, from, TWipeGrid::ByDistance);
-    case 9: return std::make_unique<TWipeGrid>(target, to, from, TWipeGrid::ByColumn);
-    case 10: return std::make_unique<TWipeGrid>(target, to, from, TWipeGrid::ByRow);
-    case 11: return std::make_unique<TWipeDither>(target, to, from);
-    case 19: return std::make_unique<TWipeShadow>(target, to, from);
-    case 31: return std::make_unique<TWipeSector>(target, to, from, TWipeSector::Clockhand);
-    case 34: return std::make_unique<TWipeSector>(target, to, from, TWipeSector::Fan);
-    case 35: return std::make_unique<TWipeSector>(target, to, from, TWipeSector::DoubleFan);
-    case 36: return std::make_unique<TWipeSector>(target, to, from, TWipeSector::Circle);
-    case 37: return std::make_unique<TWipeBlocks>(target, to, from, true);
-    case 38: return std::make_unique<TWipeBlocks>(target, to, from, false);
-    default: return nullptr;
+    switch (type) {
+    case 2:
+        return std::make_unique<TWipeBlind>(target, to, from, false);
+    case 3:
+        return std::make_unique<TWipeBlind>(target, to, from, true);
+    case 4:
+        return std::make_unique<TWipeCurtain>(target, to, from, false);
+    case 5:
+        return std::make_unique<TWipeCurtain>(target, to, from, true);
+    case 8:
+        return std::make_unique<TWipeGrid>(target, to, from, TWipeGrid::ByDistance);
+    case 9:
+        return std::make_unique<TWipeGrid>(target, to, from, TWipeGrid::ByColumn);
+    case 10:
+        return std::make_unique<TWipeGrid>(target, to, from, TWipeGrid::ByRow);
+    case 11:
+        return std::make_unique<TWipeDither>(target, to, from);
+    case 19:
+        return std::make_unique<TWipeShadow>(target, to, from);
+    case 31:
+        return std::make_unique<TWipeSector>(target, to, from, TWipeSector::Clockhand);
+    case 34:
+        return std::make_unique<TWipeSector>(target, to, from, TWipeSector::Fan);
+    case 35:
+        return std::make_unique<TWipeSector>(target, to, from, TWipeSector::DoubleFan);
+    case 36:
+        return std::make_unique<TWipeSector>(target, to, from, TWipeSector::Circle);
+    case 37:
+        return std::make_unique<TWipeBlocks>(target, to, from, true);
+    case 38:
+        return std::make_unique<TWipeBlocks>(target, to, from, false);
+    default:
+        return nullptr;
     }
 }
 

@@ -5,8 +5,8 @@
 namespace ruko {
 
 // Each returns nullptr for types outside its family.
-std::unique_ptr<TCustomWipe> CreatePictureWipe(int32_t type, TCustomDIBX& target, const TCustomDIBX& toPicture,
-                                               const TCustomDIBX& fromPicture);
+std::unique_ptr<TCustomWipe> CreatePictureWipe(int32_t type, TCustomDIBX& target,
+                                               const TCustomDIBX& toPicture, const TCustomDIBX& fromPicture);
 std::unique_ptr<TCustomWipe> CreateMaskWipe(int32_t type, TCustomDIBX& target, const TCustomDIBX& toPicture,
                                             const TCustomDIBX& fromPicture);
 std::unique_ptr<TCustomWipe> CreateEffectWipe(int32_t type, TCustomDIBX& target, const TCustomDIBX& toPicture,

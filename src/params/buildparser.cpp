@@ -40,16 +40,21 @@ std::string ToBytes(const Text& text)
     std::string bytes;
     bytes.reserve(text.size());
     for (char16_t c : text) {
-        if (c > 0xFF)
-            bytes += static_cast<char>(c >> 8);
+        if (c > 0xFF) bytes += static_cast<char>(c >> 8);
         bytes += static_cast<char>(c & 0xFF);
     }
     return bytes;
 }
 
-Text Ascii(const std::string& s) { return Text(s.begin(), s.end()); }
+Text Ascii(const std::string& s)
+{
+    return Text(s.begin(), s.end());
+}
 
-bool IsBlank(char16_t c) { return c <= ' '; }
+bool IsBlank(char16_t c)
+{
+    return c <= ' ';
+}
 bool IsIdentChar(char16_t c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -57,8 +62,7 @@ bool IsIdentChar(char16_t c)
 bool IsIn(char16_t c, const char* set)
 {
     for (; *set; ++set)
-        if (c == static_cast<unsigned char>(*set))
-            return true;
+        if (c == static_cast<unsigned char>(*set)) return true;
     return false;
 }
 // Characters that end a name or mark a piece of text as needing compilation.
@@ -76,9 +80,15 @@ Text Trim(const Text& text)
     return text.substr(first, last - first);
 }
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const char* prefix)
+{
+    return s.rfind(prefix, 0) == 0;
+}
 
-[[noreturn]] void SyntaxError() { RaiseError(Utf8ToCp932("構文エラー")); }
+[[noreturn]] void SyntaxError()
+{
+    RaiseError(Utf8ToCp932("構文エラー"));
+}
 
 // Nesting of sub-expressions compiled for arguments, subscripts and parentheses.
 constexpr int MaxParseDepth = 64;
@@ -139,12 +149,12 @@ const std::vector<std::vector<TOperatorInfo>> Levels = {
 
 class TCompiler
 {
-public:
+  public:
     explicit TCompiler(TBuildRukoParser& builder) : builder_(builder) {}
 
     void ParseInto(const Text& source, int depth);
 
-private:
+  private:
     void Emit(uint8_t op, const Text& target, std::vector<Text> operands)
     {
         TBuildOpeData step;
@@ -170,9 +180,9 @@ private:
 Text TCompiler::Argument(const Text& raw, int depth)
 {
     Text argument = StripOuterParens(Trim(raw));
-    bool compound = std::any_of(argument.begin(), argument.end(), [](char16_t c) { return IsIn(c, BreakChars); });
-    if (!compound)
-        return argument;
+    bool compound =
+        std::any_of(argument.begin(), argument.end(), [](char16_t c) { return IsIn(c, BreakChars); });
+    if (!compound) return argument;
     Text temp = NewTemp();
     ParseInto(temp + u" = " + argument, depth + 1);
     return temp;
@@ -182,8 +192,7 @@ Text TCompiler::Strings(Text text)
 {
     for (;;) {
         size_t open = text.find(u'"');
-        if (open == Text::npos)
-            return text;
+        if (open == Text::npos) return text;
         Text content;
         size_t i = open + 1;
         bool closed = false;
@@ -203,8 +212,7 @@ Text TCompiler::Strings(Text text)
                 ++i;
             }
         }
-        if (!closed)
-            return text; // an unterminated literal stays in the text
+        if (!closed) return text; // an unterminated literal stays in the text
         Text temp = NewTemp();
         Emit(ocTo, temp, {u"\"" + content + u"\""});
         text = text.substr(0, open) + temp + text.substr(i + 1);
@@ -216,8 +224,7 @@ Text TCompiler::Calls(Text text, int depth)
     for (;;) {
         size_t open = Text::npos, nameEnd = 0;
         for (size_t p = text.size(); p-- > 0;) {
-            if (text[p] != '(')
-                continue;
+            if (text[p] != '(') continue;
             size_t q = p;
             while (q > 0 && IsBlank(text[q - 1]))
                 --q;
@@ -227,14 +234,12 @@ Text TCompiler::Calls(Text text, int depth)
                 break;
             }
         }
-        if (open == Text::npos)
-            return text;
+        if (open == Text::npos) return text;
         size_t nameStart = nameEnd;
         while (nameStart > 0 && IsIdentChar(text[nameStart - 1]))
             --nameStart;
         size_t close = MatchClose(text, open, '(', ')');
-        if (close == Text::npos)
-            SyntaxError();
+        if (close == Text::npos) SyntaxError();
 
         // Split at the commas outside square brackets.
         Text inner = text.substr(open + 1, close - open - 1);
@@ -246,8 +251,7 @@ Text TCompiler::Calls(Text text, int depth)
                 if (c == '[') {
                     ++brackets;
                 } else if (c == ']') {
-                    if (--brackets < 0)
-                        SyntaxError();
+                    if (--brackets < 0) SyntaxError();
                 } else if (c == ',' && brackets == 0) {
                     arguments.push_back(current);
                     current.clear();
@@ -255,8 +259,7 @@ Text TCompiler::Calls(Text text, int depth)
                 }
                 current += c;
             }
-            if (brackets != 0)
-                SyntaxError();
+            if (brackets != 0) SyntaxError();
             arguments.push_back(current);
         }
 
@@ -274,37 +277,31 @@ Text TCompiler::Elements(Text text, int depth)
     for (;;) {
         size_t open = text.rfind(u'[');
         if (open == Text::npos) {
-            if (text.find(u']') != Text::npos)
-                SyntaxError();
+            if (text.find(u']') != Text::npos) SyntaxError();
             return text;
         }
         size_t close = MatchClose(text, open, '[', ']');
-        if (close == Text::npos)
-            SyntaxError();
+        if (close == Text::npos) SyntaxError();
         size_t nameEnd = open;
         while (nameEnd > 0 && IsBlank(text[nameEnd - 1]))
             --nameEnd;
-        if (nameEnd > 0 && IsIn(text[nameEnd - 1], BreakChars))
-            SyntaxError();
+        if (nameEnd > 0 && IsIn(text[nameEnd - 1], BreakChars)) SyntaxError();
         size_t nameStart = nameEnd;
         while (nameStart > 0 && !IsBlank(text[nameStart - 1]) && !IsIn(text[nameStart - 1], BreakChars))
             --nameStart;
-        if (nameStart == nameEnd)
-            SyntaxError();
+        if (nameStart == nameEnd) SyntaxError();
 
         Text inner = text.substr(open + 1, close - open - 1);
         std::vector<Text> subscripts;
         for (size_t start = 0;;) {
             size_t comma = inner.find(u',', start);
             subscripts.push_back(Trim(inner.substr(start, comma == Text::npos ? Text::npos : comma - start)));
-            if (comma == Text::npos)
-                break;
+            if (comma == Text::npos) break;
             start = comma + 1;
         }
         // An empty subscript could only fail when run.
         for (const Text& subscript : subscripts)
-            if (subscript.empty())
-                RaiseError(Utf8ToCp932("配列の添え字が不正です"));
+            if (subscript.empty()) RaiseError(Utf8ToCp932("配列の添え字が不正です"));
 
         Text target = Ascii(builder_.NewElementName());
         std::vector<Text> operands{text.substr(nameStart, nameEnd - nameStart)};
@@ -328,13 +325,11 @@ Text TCompiler::Groups(Text text, int depth)
             }
         }
         if (open == Text::npos) {
-            if (text.find(u')') != Text::npos)
-                SyntaxError();
+            if (text.find(u')') != Text::npos) SyntaxError();
             return text;
         }
         size_t close = MatchClose(text, open, '(', ')');
-        if (close == Text::npos)
-            SyntaxError();
+        if (close == Text::npos) SyntaxError();
         Text inner = text.substr(open + 1, close - open - 1);
         Text temp = NewTemp();
         text = text.substr(0, open) + temp + text.substr(close + 1);
@@ -353,22 +348,19 @@ void TCompiler::Operators(const Text& text)
             continue;
         }
         Text operand = Trim(text.substr(start, i - start));
-        if (!operand.empty())
-            tokens.push_back({operand, false});
+        if (!operand.empty()) tokens.push_back({operand, false});
         size_t length = 1;
         if (i + 1 < text.size()) {
             Text two = text.substr(i, 2);
             for (const char16_t* pair : Pairs)
-                if (two == pair)
-                    length = 2;
+                if (two == pair) length = 2;
         }
         tokens.push_back({text.substr(i, length), true});
         i += length;
         start = i;
     }
     Text last = Trim(text.substr(start));
-    if (!last.empty())
-        tokens.push_back({last, false});
+    if (!last.empty()) tokens.push_back({last, false});
 
     if (tokens.empty()) {
         Emit(ocTo, u"____arg", {text});
@@ -378,12 +370,9 @@ void TCompiler::Operators(const Text& text)
     // Unary signs: a "+" or "-" right after another operator.
     for (size_t i = tokens.size() >= 2 ? tokens.size() - 2 : 0; i >= 1 && i < tokens.size(); --i) {
         const TToken& sign = tokens[i];
-        if (!sign.IsOperator || (sign.Chars != u"+" && sign.Chars != u"-"))
-            continue;
-        if (tokens[i - 1].Chars.empty() || !IsIn(tokens[i - 1].Chars[0], "=+-*/%&^|[(,<>"))
-            continue;
-        if (tokens[i + 1].IsOperator)
-            SyntaxError();
+        if (!sign.IsOperator || (sign.Chars != u"+" && sign.Chars != u"-")) continue;
+        if (tokens[i - 1].Chars.empty() || !IsIn(tokens[i - 1].Chars[0], "=+-*/%&^|[(,<>")) continue;
+        if (tokens[i + 1].IsOperator) SyntaxError();
         if (sign.Chars == u"+") {
             tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(i));
         } else {
@@ -400,8 +389,7 @@ void TCompiler::Operators(const Text& text)
         const TOperatorInfo* found = nullptr;
         for (const auto& level : Levels) {
             for (size_t j = 0; j < tokens.size() && !found; ++j) {
-                if (!tokens[j].IsOperator)
-                    continue;
+                if (!tokens[j].IsOperator) continue;
                 for (const TOperatorInfo& info : level)
                     if (tokens[j].Chars == Ascii(info.Symbol)) {
                         found = &info;
@@ -409,36 +397,31 @@ void TCompiler::Operators(const Text& text)
                         break;
                     }
             }
-            if (found)
-                break;
+            if (found) break;
         }
         if (!found) {
-            if (assigned || tokens.size() > 1 || tokens[0].IsOperator)
-                SyntaxError();
+            if (assigned || tokens.size() > 1 || tokens[0].IsOperator) SyntaxError();
             Emit(ocTo, u"____arg", {tokens[0].Chars});
             tokens.clear();
             break;
         }
         bool hasNext = at + 1 < tokens.size() && !tokens[at + 1].IsOperator;
         if (found->Op == ocTo) {
-            if (at == 0 || !hasNext || tokens[at - 1].IsOperator)
-                SyntaxError();
+            if (at == 0 || !hasNext || tokens[at - 1].IsOperator) SyntaxError();
             Emit(ocTo, tokens[at - 1].Chars, {tokens[at + 1].Chars});
             tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(at - 1),
                          tokens.begin() + static_cast<ptrdiff_t>(at + 2));
             assigned = true;
         } else if (at > 0) {
             const Text& before = tokens[at - 1].Chars;
-            if (!hasNext || before.empty() || IsIn(before[0], "+-*/%|&^=[(<>"))
-                SyntaxError();
+            if (!hasNext || before.empty() || IsIn(before[0], "+-*/%|&^=[(<>")) SyntaxError();
             Text temp = NewTemp();
             Emit(found->Op, temp, {before, tokens[at + 1].Chars});
             tokens[at - 1] = {temp, false};
             tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(at),
                          tokens.begin() + static_cast<ptrdiff_t>(at + 2));
         } else {
-            if ((found->Op != ocPlus && found->Op != ocMinus) || !hasNext)
-                SyntaxError();
+            if ((found->Op != ocPlus && found->Op != ocMinus) || !hasNext) SyntaxError();
             Text temp = NewTemp();
             Emit(found->Op, temp, {u"0", tokens[1].Chars});
             tokens[0] = {temp, false};
@@ -449,8 +432,7 @@ void TCompiler::Operators(const Text& text)
 
 void TCompiler::ParseInto(const Text& source, int depth)
 {
-    if (depth > MaxParseDepth)
-        SyntaxError();
+    if (depth > MaxParseDepth) SyntaxError();
     Text text = Strings(source);
     text = Calls(std::move(text), depth);
     text = Elements(std::move(text), depth);
@@ -483,8 +465,14 @@ void WriteOperandText(TKwBigStream& s, const std::string& text)
 
 } // namespace
 
-std::string TBuildRukoParser::NewTempName() { return "____" + IntToStr(Counter++); }
-std::string TBuildRukoParser::NewElementName() { return "____d_" + IntToStr(Counter++); }
+std::string TBuildRukoParser::NewTempName()
+{
+    return "____" + IntToStr(Counter++);
+}
+std::string TBuildRukoParser::NewElementName()
+{
+    return "____d_" + IntToStr(Counter++);
+}
 
 void TBuildRukoParser::Clear()
 {
@@ -509,11 +497,9 @@ void TBuildRukoParser::Parse(std::string_view text)
         }
         std::string from = step.Target, to = step.Operands[0];
         for (size_t j = i + 1; j < Steps.size(); ++j) {
-            if (Steps[j].Target == from)
-                Steps[j].Target = to;
+            if (Steps[j].Target == from) Steps[j].Target = to;
             for (std::string& operand : Steps[j].Operands)
-                if (operand == from)
-                    operand = to;
+                if (operand == from) operand = to;
         }
         Steps.erase(Steps.begin() + static_cast<ptrdiff_t>(i));
     }
@@ -533,8 +519,7 @@ void TBuildRukoParser::WriteTo(TKwBigStream& s) const
         }
         const std::string& name = step.Operands.at(0);
         int row = FindBuiltinFunction(name);
-        if (row < 0)
-            RaiseError(FormatText(Utf8ToCp932("\"%s\" 関数名がありません").c_str(), name.c_str()));
+        if (row < 0) RaiseError(FormatText(Utf8ToCp932("\"%s\" 関数名がありません").c_str(), name.c_str()));
         const TBuiltinFunction& function = BuiltinFunctions[row];
         int argumentCount = static_cast<int>(step.Operands.size()) - 1;
         if (argumentCount < function.MinArgs || (function.MaxArgs >= 0 && argumentCount > function.MaxArgs))
@@ -542,7 +527,8 @@ void TBuildRukoParser::WriteTo(TKwBigStream& s) const
         // A constant property number the table does not have could never run; say so now rather
         // than store a program every loader refuses.
         int32_t property;
-        if (row == fnGetProp && TryStrToInt(step.Operands[2], property) && (property < 0 || property >= PropertyCount))
+        if (row == fnGetProp && TryStrToInt(step.Operands[2], property) &&
+            (property < 0 || property >= PropertyCount))
             RaiseError(Utf8ToCp932("GetPropの引数が違います"));
         WriteU32(s, static_cast<uint32_t>(argumentCount));
         WriteByte(s, static_cast<uint8_t>(row));

@@ -21,7 +21,7 @@ struct TBuildOpeData
 
 class TBuildRukoParser
 {
-public:
+  public:
     std::vector<TBuildOpeData> Steps;
     int32_t Counter = 0;
 

@@ -20,9 +20,9 @@ class TParamCollectionItem;
 
 struct TBuiltinFunction
 {
-    const char* Name;  // matched exactly and case-sensitively
+    const char* Name; // matched exactly and case-sensitively
     int8_t MinArgs;
-    int8_t MaxArgs;    // -1: no maximum
+    int8_t MaxArgs;     // -1: no maximum
     uint8_t ResultKind; // kind of the temporary receiving the result (1..4)
 };
 
@@ -52,7 +52,7 @@ extern const std::array<uint8_t, PropertyCount> PropertyKinds;
 // answers false and changes nothing.
 class TPropertyAccess
 {
-public:
+  public:
     virtual ~TPropertyAccess() = default;
     virtual bool GetProperty(const std::string& component, int id, TCustomParam& result) = 0;
     virtual bool SetProperty(const std::string& component, int id, const TCustomParam& value) = 0;
@@ -74,7 +74,7 @@ using TBuiltinBody = std::function<void(TFuncCall&)>;
 
 class TSysFuncMan
 {
-public:
+  public:
     // Installs the bodies the expression layer owns: GetProp/SetProp (through Properties),
     // AssignTemp, Calc, PushVar, PopVar.
     TSysFuncMan();
@@ -86,7 +86,7 @@ public:
 
     TPropertyAccess* Properties = nullptr;
 
-private:
+  private:
     std::vector<TBuiltinBody> bodies_;
 };
 

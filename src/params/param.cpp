@@ -27,74 +27,205 @@ namespace {
 
 void CheckElementCount(int64_t n)
 {
-    if (n < 0 || n > MaxParamElements)
-        RaiseExtents({n});
+    if (n < 0 || n > MaxParamElements) RaiseExtents({n});
 }
 
 // Conversions of one stored element to each kind.
-int32_t AsInt(int32_t v) { return v; }
-int32_t AsInt(Extended v) { return TruncToInt32(v); }
-int32_t AsInt(uint8_t v) { return v ? 1 : 0; }
-int32_t AsInt(const std::string& v) { return StrToIntDef(v, 0); }
+int32_t AsInt(int32_t v)
+{
+    return v;
+}
+int32_t AsInt(Extended v)
+{
+    return TruncToInt32(v);
+}
+int32_t AsInt(uint8_t v)
+{
+    return v ? 1 : 0;
+}
+int32_t AsInt(const std::string& v)
+{
+    return StrToIntDef(v, 0);
+}
 
-Extended AsFloat(int32_t v) { return v; }
-Extended AsFloat(Extended v) { return v; }
-Extended AsFloat(uint8_t v) { return v ? 1 : 0; }
-Extended AsFloat(const std::string& v) { return StrToFloatDef(v, 0); }
+Extended AsFloat(int32_t v)
+{
+    return v;
+}
+Extended AsFloat(Extended v)
+{
+    return v;
+}
+Extended AsFloat(uint8_t v)
+{
+    return v ? 1 : 0;
+}
+Extended AsFloat(const std::string& v)
+{
+    return StrToFloatDef(v, 0);
+}
 
 // The element form of a flag read; a string is TRUE only when it says so.
-bool AsFlag(int32_t v) { return v != 0; }
-bool AsFlag(Extended v) { return v != 0; }
-bool AsFlag(uint8_t v) { return v != 0; }
-bool AsFlag(const std::string& v) { return v == "TRUE"; }
+bool AsFlag(int32_t v)
+{
+    return v != 0;
+}
+bool AsFlag(Extended v)
+{
+    return v != 0;
+}
+bool AsFlag(uint8_t v)
+{
+    return v != 0;
+}
+bool AsFlag(const std::string& v)
+{
+    return v == "TRUE";
+}
 
-std::string AsStr(int32_t v) { return IntToStr(v); }
-std::string AsStr(Extended v) { return FloatToStr(v); }
-std::string AsStr(uint8_t v) { return v ? "TRUE" : "FALSE"; }
-std::string AsStr(const std::string& v) { return v; }
+std::string AsStr(int32_t v)
+{
+    return IntToStr(v);
+}
+std::string AsStr(Extended v)
+{
+    return FloatToStr(v);
+}
+std::string AsStr(uint8_t v)
+{
+    return v ? "TRUE" : "FALSE";
+}
+std::string AsStr(const std::string& v)
+{
+    return v;
+}
 
 // Conversions into the stored element kind T.
 template <typename T> T FromInt(int32_t n);
-template <> int32_t FromInt(int32_t n) { return n; }
-template <> Extended FromInt(int32_t n) { return n; }
-template <> uint8_t FromInt(int32_t n) { return n != 0; }
-template <> std::string FromInt(int32_t n) { return IntToStr(n); }
+template <> int32_t FromInt(int32_t n)
+{
+    return n;
+}
+template <> Extended FromInt(int32_t n)
+{
+    return n;
+}
+template <> uint8_t FromInt(int32_t n)
+{
+    return n != 0;
+}
+template <> std::string FromInt(int32_t n)
+{
+    return IntToStr(n);
+}
 
 template <typename T> T FromFloat(Extended x);
-template <> int32_t FromFloat(Extended x) { return TruncToInt32(x); }
-template <> Extended FromFloat(Extended x) { return x; }
-template <> uint8_t FromFloat(Extended x) { return x != 0; }
-template <> std::string FromFloat(Extended x) { return FloatToStr(x); }
+template <> int32_t FromFloat(Extended x)
+{
+    return TruncToInt32(x);
+}
+template <> Extended FromFloat(Extended x)
+{
+    return x;
+}
+template <> uint8_t FromFloat(Extended x)
+{
+    return x != 0;
+}
+template <> std::string FromFloat(Extended x)
+{
+    return FloatToStr(x);
+}
 
 template <typename T> T FromFlag(bool b);
-template <> int32_t FromFlag(bool b) { return b; }
-template <> Extended FromFlag(bool b) { return b ? 1 : 0; }
-template <> uint8_t FromFlag(bool b) { return b; }
-template <> std::string FromFlag(bool b) { return b ? "TRUE" : "FALSE"; }
+template <> int32_t FromFlag(bool b)
+{
+    return b;
+}
+template <> Extended FromFlag(bool b)
+{
+    return b ? 1 : 0;
+}
+template <> uint8_t FromFlag(bool b)
+{
+    return b;
+}
+template <> std::string FromFlag(bool b)
+{
+    return b ? "TRUE" : "FALSE";
+}
 
 template <typename T> T FromStr(const std::string& s);
-template <> int32_t FromStr(const std::string& s) { return StrToIntDef(s, 0); }
-template <> Extended FromStr(const std::string& s) { return StrToFloatDef(s, 0); }
-template <> uint8_t FromStr(const std::string& s) { return s == "TRUE"; }
-template <> std::string FromStr(const std::string& s) { return s; }
+template <> int32_t FromStr(const std::string& s)
+{
+    return StrToIntDef(s, 0);
+}
+template <> Extended FromStr(const std::string& s)
+{
+    return StrToFloatDef(s, 0);
+}
+template <> uint8_t FromStr(const std::string& s)
+{
+    return s == "TRUE";
+}
+template <> std::string FromStr(const std::string& s)
+{
+    return s;
+}
 
 template <typename T> T ValueOf(const TCustomParam* v);
-template <> int32_t ValueOf(const TCustomParam* v) { return v ? v->GetInt() : 0; }
-template <> Extended ValueOf(const TCustomParam* v) { return v ? v->GetFloat() : 0; }
-template <> uint8_t ValueOf(const TCustomParam* v) { return v ? v->GetFlag() : 0; }
-template <> std::string ValueOf(const TCustomParam* v) { return v ? v->GetStr() : std::string(); }
+template <> int32_t ValueOf(const TCustomParam* v)
+{
+    return v ? v->GetInt() : 0;
+}
+template <> Extended ValueOf(const TCustomParam* v)
+{
+    return v ? v->GetFloat() : 0;
+}
+template <> uint8_t ValueOf(const TCustomParam* v)
+{
+    return v ? v->GetFlag() : 0;
+}
+template <> std::string ValueOf(const TCustomParam* v)
+{
+    return v ? v->GetStr() : std::string();
+}
 
 template <typename T> void WriteElement(TKwBigStream& s, const T& v);
-template <> void WriteElement(TKwBigStream& s, const int32_t& v) { WriteInt(s, v); }
-template <> void WriteElement(TKwBigStream& s, const Extended& v) { WriteExtended(s, v); }
-template <> void WriteElement(TKwBigStream& s, const uint8_t& v) { WriteByte(s, v ? 1 : 0); }
-template <> void WriteElement(TKwBigStream& s, const std::string& v) { WriteStr(s, v); }
+template <> void WriteElement(TKwBigStream& s, const int32_t& v)
+{
+    WriteInt(s, v);
+}
+template <> void WriteElement(TKwBigStream& s, const Extended& v)
+{
+    WriteExtended(s, v);
+}
+template <> void WriteElement(TKwBigStream& s, const uint8_t& v)
+{
+    WriteByte(s, v ? 1 : 0);
+}
+template <> void WriteElement(TKwBigStream& s, const std::string& v)
+{
+    WriteStr(s, v);
+}
 
 template <typename T> T ReadElement(TKwBigStream& s);
-template <> int32_t ReadElement(TKwBigStream& s) { return ReadInt(s); }
-template <> Extended ReadElement(TKwBigStream& s) { return ReadExtended(s); }
-template <> uint8_t ReadElement(TKwBigStream& s) { return ReadByte(s) != 0; }
-template <> std::string ReadElement(TKwBigStream& s) { return ReadStr(s); }
+template <> int32_t ReadElement(TKwBigStream& s)
+{
+    return ReadInt(s);
+}
+template <> Extended ReadElement(TKwBigStream& s)
+{
+    return ReadExtended(s);
+}
+template <> uint8_t ReadElement(TKwBigStream& s)
+{
+    return ReadByte(s) != 0;
+}
+template <> std::string ReadElement(TKwBigStream& s)
+{
+    return ReadStr(s);
+}
 
 template <typename T> constexpr int64_t ElementBytes = 4;
 template <> constexpr int64_t ElementBytes<Extended> = ExtendedSize;
@@ -104,7 +235,10 @@ template <> constexpr int64_t ElementBytes<uint8_t> = 1;
 
 // --- TCustomParam ---
 
-int32_t TCustomParam::GetDimCount() const { return Dims.empty() ? 1 : static_cast<int32_t>(Dims.size()); }
+int32_t TCustomParam::GetDimCount() const
+{
+    return Dims.empty() ? 1 : static_cast<int32_t>(Dims.size());
+}
 
 int32_t TCustomParam::GetDim(int32_t d) const
 {
@@ -116,11 +250,9 @@ void TCustomParam::SetDims(const std::vector<int32_t>& extents)
     std::vector<int64_t> wide(extents.begin(), extents.end());
     int64_t product = 1;
     for (int32_t extent : extents) {
-        if (extent <= 0)
-            RaiseExtents(wide);
+        if (extent <= 0) RaiseExtents(wide);
         product *= extent;
-        if (product > MaxParamElements)
-            RaiseExtents(wide);
+        if (product > MaxParamElements) RaiseExtents(wide);
     }
     Dims = extents;
     SetCount(product);
@@ -174,8 +306,7 @@ int32_t TCustomParam::IndexOfStr(const std::string& s, bool caseSensitive, bool 
             match = (caseSensitive ? element : LowerCaseText(element)).find(wanted) != std::string::npos;
         else
             match = caseSensitive ? element == s : SameText(element, s);
-        if (match)
-            return i;
+        if (match) return i;
     }
     return -1;
 }
@@ -201,8 +332,7 @@ std::unique_ptr<TCustomParam> CreateParamByType(uint8_t code)
 std::unique_ptr<TCustomParam> CopyAsKind(const TCustomParam& src, uint8_t code)
 {
     std::unique_ptr<TCustomParam> copy = CreateParamByType(code);
-    if (!copy || code == ptVar)
-        return nullptr;
+    if (!copy || code == ptVar) return nullptr;
     int32_t count = src.GetCount();
     copy->SetCount(count);
     if (!src.Dims.empty() || src.GetDimCount() > 1) {
@@ -233,23 +363,20 @@ std::unique_ptr<TCustomParam> CopyAsKind(const TCustomParam& src, uint8_t code)
 
 template <typename T, uint8_t Code> const T& TParamData<T, Code>::At(int32_t i) const
 {
-    if (i < 0 || static_cast<size_t>(i) >= Data.size())
-        RaiseIndexError(i);
+    if (i < 0 || static_cast<size_t>(i) >= Data.size()) RaiseIndexError(i);
     return Data[static_cast<size_t>(i)];
 }
 
 template <typename T, uint8_t Code> T& TParamData<T, Code>::At(int32_t i)
 {
-    if (i < 0 || static_cast<size_t>(i) >= Data.size())
-        RaiseIndexError(i);
+    if (i < 0 || static_cast<size_t>(i) >= Data.size()) RaiseIndexError(i);
     return Data[static_cast<size_t>(i)];
 }
 
 template <typename T, uint8_t Code> T& TParamData<T, Code>::Scalar()
 {
     ResetScalar();
-    if (Data.empty())
-        Data.resize(1);
+    if (Data.empty()) Data.resize(1);
     return Data[0];
 }
 
@@ -261,13 +388,10 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::SetCount(int64_t n
 
 template <typename T, uint8_t Code> bool TParamData<T, Code>::GetFlag() const
 {
-    if (Data.empty())
-        return false;
+    if (Data.empty()) return false;
     if constexpr (std::is_same_v<T, std::string>) {
-        if (Data[0] == "TRUE")
-            return true;
-        if (Data[0] == "FALSE")
-            return false;
+        if (Data[0] == "TRUE") return true;
+        if (Data[0] == "FALSE") return false;
         return StrToIntDef(Data[0], 0) != 0;
     } else {
         return AsFlag(Data[0]);
@@ -286,13 +410,31 @@ template <typename T, uint8_t Code> std::string TParamData<T, Code>::GetStr() co
 {
     return Data.empty() ? AsStr(T()) : AsStr(Data[0]);
 }
-template <typename T, uint8_t Code> void TParamData<T, Code>::SetFlag(bool b) { Scalar() = FromFlag<T>(b); }
-template <typename T, uint8_t Code> void TParamData<T, Code>::SetFloat(Extended x) { Scalar() = FromFloat<T>(x); }
-template <typename T, uint8_t Code> void TParamData<T, Code>::SetInt(int32_t n) { Scalar() = FromInt<T>(n); }
-template <typename T, uint8_t Code> void TParamData<T, Code>::SetStr(const std::string& s) { Scalar() = FromStr<T>(s); }
+template <typename T, uint8_t Code> void TParamData<T, Code>::SetFlag(bool b)
+{
+    Scalar() = FromFlag<T>(b);
+}
+template <typename T, uint8_t Code> void TParamData<T, Code>::SetFloat(Extended x)
+{
+    Scalar() = FromFloat<T>(x);
+}
+template <typename T, uint8_t Code> void TParamData<T, Code>::SetInt(int32_t n)
+{
+    Scalar() = FromInt<T>(n);
+}
+template <typename T, uint8_t Code> void TParamData<T, Code>::SetStr(const std::string& s)
+{
+    Scalar() = FromStr<T>(s);
+}
 
-template <typename T, uint8_t Code> int32_t TParamData<T, Code>::GetIntAt(int32_t i) const { return AsInt(At(i)); }
-template <typename T, uint8_t Code> void TParamData<T, Code>::SetIntAt(int32_t i, int32_t n) { At(i) = FromInt<T>(n); }
+template <typename T, uint8_t Code> int32_t TParamData<T, Code>::GetIntAt(int32_t i) const
+{
+    return AsInt(At(i));
+}
+template <typename T, uint8_t Code> void TParamData<T, Code>::SetIntAt(int32_t i, int32_t n)
+{
+    At(i) = FromInt<T>(n);
+}
 template <typename T, uint8_t Code> Extended TParamData<T, Code>::GetFloatAt(int32_t i) const
 {
     return AsFloat(At(i));
@@ -301,8 +443,14 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::SetFloatAt(int32_t
 {
     At(i) = FromFloat<T>(x);
 }
-template <typename T, uint8_t Code> bool TParamData<T, Code>::GetFlagAt(int32_t i) const { return AsFlag(At(i)); }
-template <typename T, uint8_t Code> void TParamData<T, Code>::SetFlagAt(int32_t i, bool b) { At(i) = FromFlag<T>(b); }
+template <typename T, uint8_t Code> bool TParamData<T, Code>::GetFlagAt(int32_t i) const
+{
+    return AsFlag(At(i));
+}
+template <typename T, uint8_t Code> void TParamData<T, Code>::SetFlagAt(int32_t i, bool b)
+{
+    At(i) = FromFlag<T>(b);
+}
 template <typename T, uint8_t Code> std::string TParamData<T, Code>::GetStrAt(int32_t i) const
 {
     return AsStr(At(i));
@@ -322,30 +470,25 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::AssignData(const T
 
 template <typename T, uint8_t Code> void TParamData<T, Code>::FillInt(int32_t n)
 {
-    if constexpr (std::is_same_v<T, int32_t>)
-        std::fill(Data.begin(), Data.end(), n);
+    if constexpr (std::is_same_v<T, int32_t>) std::fill(Data.begin(), Data.end(), n);
 }
 template <typename T, uint8_t Code> void TParamData<T, Code>::FillFloat(Extended x)
 {
-    if constexpr (std::is_same_v<T, Extended>)
-        std::fill(Data.begin(), Data.end(), x);
+    if constexpr (std::is_same_v<T, Extended>) std::fill(Data.begin(), Data.end(), x);
 }
 template <typename T, uint8_t Code> void TParamData<T, Code>::FillFlag(bool b)
 {
-    if constexpr (std::is_same_v<T, uint8_t>)
-        std::fill(Data.begin(), Data.end(), static_cast<uint8_t>(b));
+    if constexpr (std::is_same_v<T, uint8_t>) std::fill(Data.begin(), Data.end(), static_cast<uint8_t>(b));
 }
 template <typename T, uint8_t Code> void TParamData<T, Code>::FillStr(const std::string& s)
 {
-    if constexpr (std::is_same_v<T, std::string>)
-        std::fill(Data.begin(), Data.end(), s);
+    if constexpr (std::is_same_v<T, std::string>) std::fill(Data.begin(), Data.end(), s);
 }
 
 template <typename T, uint8_t Code> void TParamData<T, Code>::CopyMem(const TCustomParam& src)
 {
     auto* same = dynamic_cast<const TParamData*>(&src);
-    if (!same)
-        RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
+    if (!same) RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
     std::vector<int32_t> dims;
     for (int32_t d = 0; d < src.GetDimCount(); ++d)
         dims.push_back(src.GetDim(d));
@@ -387,11 +530,9 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::Unique()
 {
     std::vector<T> kept;
     for (const T& element : Data) {
-        if (std::find(kept.begin(), kept.end(), element) == kept.end())
-            kept.push_back(element);
+        if (std::find(kept.begin(), kept.end(), element) == kept.end()) kept.push_back(element);
         if constexpr (std::is_same_v<T, uint8_t>)
-            if (kept.size() == 2)
-                break;
+            if (kept.size() == 2) break;
     }
     Data = std::move(kept);
 }
@@ -399,8 +540,7 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::Unique()
 template <typename T, uint8_t Code> void TParamData<T, Code>::RemoveValue(const TCustomParam* v)
 {
     T unwanted = ValueOf<T>(v);
-    if constexpr (std::is_same_v<T, uint8_t>)
-        unwanted = unwanted != 0;
+    if constexpr (std::is_same_v<T, uint8_t>) unwanted = unwanted != 0;
     std::erase(Data, unwanted);
 }
 
@@ -429,8 +569,7 @@ void TParamVar::BindElement(TParamCollection& store, const std::string& arrayNam
                             const std::vector<int32_t>& subscripts)
 {
     TParamCollectionItem* item = store.Find(arrayName);
-    if (!item)
-        RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), arrayName.c_str()));
+    if (!item) RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), arrayName.c_str()));
     Target = store.Shared(*item);
     const TCustomParam& array = *item->Value;
     std::string prefix = arrayName + "[";
@@ -447,52 +586,113 @@ void TParamVar::BindElement(TParamCollection& store, const std::string& arrayNam
         if (weight > MaxParamElements * 2 || index > MaxParamElements * 4 || index < -MaxParamElements * 4)
             break;
     }
-    if (index >= array.GetCount())
-        RaiseError(prefix + Utf8ToCp932("要素数を超えています"));
+    if (index >= array.GetCount()) RaiseError(prefix + Utf8ToCp932("要素数を超えています"));
     // A negative index is kept; the next element access raises the index error.
     Index = index < INT32_MIN ? INT32_MIN : static_cast<int32_t>(index);
 }
 
 thread_local int TForwardGuard::depth_ = 0;
 
-#define RUKO_FORWARD(expr, fallback)                                                                        \
-    TForwardGuard guard;                                                                                    \
-    if (TCustomParam* target = guard.TooDeep() ? nullptr : TargetValue())                                   \
-        return target->expr;                                                                                \
+#define RUKO_FORWARD(expr, fallback)                                                                         \
+    TForwardGuard guard;                                                                                     \
+    if (TCustomParam* target = guard.TooDeep() ? nullptr : TargetValue()) return target->expr;               \
     return fallback;
 
-int32_t TParamVar::GetCount() const { RUKO_FORWARD(GetCount(), 0) }
-void TParamVar::SetCount(int64_t n) { RUKO_FORWARD(SetCount(n), void()) }
-uint8_t TParamVar::GetVarType() const { RUKO_FORWARD(GetVarType(), ptVar) }
-bool TParamVar::GetFlag() const { RUKO_FORWARD(GetFlagAt(Index), false) }
-Extended TParamVar::GetFloat() const { RUKO_FORWARD(GetFloatAt(Index), 0) }
-int32_t TParamVar::GetInt() const { RUKO_FORWARD(GetIntAt(Index), 0) }
-std::string TParamVar::GetStr() const { RUKO_FORWARD(GetStrAt(Index), std::string()) }
-void TParamVar::SetFlag(bool b) { RUKO_FORWARD(SetFlagAt(Index, b), void()) }
-void TParamVar::SetFloat(Extended x) { RUKO_FORWARD(SetFloatAt(Index, x), void()) }
-void TParamVar::SetInt(int32_t n) { RUKO_FORWARD(SetIntAt(Index, n), void()) }
-void TParamVar::SetStr(const std::string& s) { RUKO_FORWARD(SetStrAt(Index, s), void()) }
-int32_t TParamVar::GetIntAt(int32_t i) const { RUKO_FORWARD(GetIntAt(i), 0) }
-void TParamVar::SetIntAt(int32_t i, int32_t n) { RUKO_FORWARD(SetIntAt(i, n), void()) }
-Extended TParamVar::GetFloatAt(int32_t i) const { RUKO_FORWARD(GetFloatAt(i), 0) }
-void TParamVar::SetFloatAt(int32_t i, Extended x) { RUKO_FORWARD(SetFloatAt(i, x), void()) }
-bool TParamVar::GetFlagAt(int32_t i) const { RUKO_FORWARD(GetFlagAt(i), false) }
-void TParamVar::SetFlagAt(int32_t i, bool b) { RUKO_FORWARD(SetFlagAt(i, b), void()) }
-std::string TParamVar::GetStrAt(int32_t i) const { RUKO_FORWARD(GetStrAt(i), std::string()) }
-void TParamVar::SetStrAt(int32_t i, const std::string& s) { RUKO_FORWARD(SetStrAt(i, s), void()) }
-int32_t TParamVar::GetDimCount() const { RUKO_FORWARD(GetDimCount(), 1) }
-int32_t TParamVar::GetDim(int32_t d) const { RUKO_FORWARD(GetDim(d), 1) }
-void TParamVar::AssignData(const TCustomParam& src) { RUKO_FORWARD(AssignData(src), void()) }
-void TParamVar::SetDims(const std::vector<int32_t>& extents) { RUKO_FORWARD(SetDims(extents), void()) }
-void TParamVar::FillInt(int32_t n) { RUKO_FORWARD(FillInt(n), void()) }
-void TParamVar::FillFloat(Extended x) { RUKO_FORWARD(FillFloat(x), void()) }
-void TParamVar::FillFlag(bool b) { RUKO_FORWARD(FillFlag(b), void()) }
-void TParamVar::FillStr(const std::string& s) { RUKO_FORWARD(FillStr(s), void()) }
-void TParamVar::CopyMem(const TCustomParam& src) { RUKO_FORWARD(CopyMem(src), void()) }
-void TParamVar::ResetScalar() { RUKO_FORWARD(ResetScalar(), void()) }
-void TParamVar::Unique() { RUKO_FORWARD(Unique(), void()) }
-void TParamVar::RemoveValue(const TCustomParam* v) { RUKO_FORWARD(RemoveValue(v), void()) }
-int32_t TParamVar::IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const
+int32_t TParamVar::GetCount() const
+{
+    RUKO_FORWARD(GetCount(), 0)
+}
+void TParamVar::SetCount(int64_t n){RUKO_FORWARD(SetCount(n), void())} uint8_t TParamVar::GetVarType() const
+{
+    RUKO_FORWARD(GetVarType(), ptVar)
+}
+bool TParamVar::GetFlag() const {RUKO_FORWARD(GetFlagAt(Index), false)} Extended TParamVar::GetFloat() const {
+    RUKO_FORWARD(GetFloatAt(Index), 0)} int32_t TParamVar::GetInt() const {
+    RUKO_FORWARD(GetIntAt(Index), 0)} std::string TParamVar::GetStr() const
+{
+    RUKO_FORWARD(GetStrAt(Index), std::string())
+}
+void TParamVar::SetFlag(bool b)
+{
+    RUKO_FORWARD(SetFlagAt(Index, b), void())
+}
+void TParamVar::SetFloat(Extended x)
+{
+    RUKO_FORWARD(SetFloatAt(Index, x), void())
+}
+void TParamVar::SetInt(int32_t n)
+{
+    RUKO_FORWARD(SetIntAt(Index, n), void())
+}
+void TParamVar::SetStr(const std::string& s){
+    RUKO_FORWARD(SetStrAt(Index, s), void())} int32_t TParamVar::GetIntAt(int32_t i) const
+{
+    RUKO_FORWARD(GetIntAt(i), 0)
+}
+void TParamVar::SetIntAt(int32_t i, int32_t n){
+    RUKO_FORWARD(SetIntAt(i, n), void())} Extended TParamVar::GetFloatAt(int32_t i) const
+{
+    RUKO_FORWARD(GetFloatAt(i), 0)
+}
+void TParamVar::SetFloatAt(int32_t i, Extended x)
+{
+    RUKO_FORWARD(SetFloatAt(i, x), void())
+}
+bool TParamVar::GetFlagAt(int32_t i) const
+{
+    RUKO_FORWARD(GetFlagAt(i), false)
+}
+void TParamVar::SetFlagAt(int32_t i, bool b){
+    RUKO_FORWARD(SetFlagAt(i, b), void())} std::string TParamVar::GetStrAt(int32_t i) const
+{
+    RUKO_FORWARD(GetStrAt(i), std::string())
+}
+void TParamVar::SetStrAt(int32_t i, const std::string& s){
+    RUKO_FORWARD(SetStrAt(i, s), void())} int32_t TParamVar::GetDimCount() const {
+    RUKO_FORWARD(GetDimCount(), 1)} int32_t TParamVar::GetDim(int32_t d) const
+{
+    RUKO_FORWARD(GetDim(d), 1)
+}
+void TParamVar::AssignData(const TCustomParam& src)
+{
+    RUKO_FORWARD(AssignData(src), void())
+}
+void TParamVar::SetDims(const std::vector<int32_t>& extents)
+{
+    RUKO_FORWARD(SetDims(extents), void())
+}
+void TParamVar::FillInt(int32_t n)
+{
+    RUKO_FORWARD(FillInt(n), void())
+}
+void TParamVar::FillFloat(Extended x)
+{
+    RUKO_FORWARD(FillFloat(x), void())
+}
+void TParamVar::FillFlag(bool b)
+{
+    RUKO_FORWARD(FillFlag(b), void())
+}
+void TParamVar::FillStr(const std::string& s)
+{
+    RUKO_FORWARD(FillStr(s), void())
+}
+void TParamVar::CopyMem(const TCustomParam& src)
+{
+    RUKO_FORWARD(CopyMem(src), void())
+}
+void TParamVar::ResetScalar()
+{
+    RUKO_FORWARD(ResetScalar(), void())
+}
+void TParamVar::Unique()
+{
+    RUKO_FORWARD(Unique(), void())
+}
+void TParamVar::RemoveValue(const TCustomParam* v){
+    RUKO_FORWARD(RemoveValue(v), void())} int32_t TParamVar::IndexOfStr(const std::string& s,
+                                                                        bool caseSensitive,
+                                                                        bool partial) const
 {
     RUKO_FORWARD(IndexOfStr(s, caseSensitive, partial), -1)
 }
@@ -539,8 +739,7 @@ std::unique_ptr<TCustomParam> TParamVar::Clone() const
 
 std::string DescribeValue(const TCustomParam* value)
 {
-    if (!value)
-        return "none";
+    if (!value) return "none";
     switch (value->GetVarType()) {
     case ptInt:
         return "int " + IntToStr(value->GetInt());

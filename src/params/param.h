@@ -32,7 +32,7 @@ constexpr int64_t MaxParamElements = int64_t{1} << 24;
 
 class TCustomParam
 {
-public:
+  public:
     virtual ~TCustomParam() = default;
 
     // Extents of a shaped value; empty for a scalar or an unshaped vector.
@@ -90,7 +90,7 @@ public:
     // A new value of the same class holding a deep copy (a reference copies its binding).
     virtual std::unique_ptr<TCustomParam> Clone() const = 0;
 
-protected:
+  protected:
     void LoadDims(TKwBigStream& s, std::vector<int32_t>& dims) const;
 };
 
@@ -99,7 +99,7 @@ protected:
 // without end.
 class TForwardGuard
 {
-public:
+  public:
     TForwardGuard() { ++depth_; }
     ~TForwardGuard() { --depth_; }
     TForwardGuard(const TForwardGuard&) = delete;
@@ -108,7 +108,7 @@ public:
 
     static constexpr int MaxForwardDepth = 64;
 
-private:
+  private:
     static thread_local int depth_;
 };
 
@@ -122,7 +122,7 @@ std::unique_ptr<TCustomParam> CreateParamByType(uint8_t code);
 // Element storage of one kind; T is int32_t, Extended, uint8_t (flag) or std::string.
 template <typename T, uint8_t Code> class TParamData : public TCustomParam
 {
-public:
+  public:
     std::vector<T> Data{T()};
 
     int32_t GetCount() const override { return static_cast<int32_t>(Data.size()); }
@@ -160,7 +160,7 @@ public:
     void RemoveValue(const TCustomParam* v) override;
     std::unique_ptr<TCustomParam> Clone() const override;
 
-protected:
+  protected:
     const T& At(int32_t i) const;
     T& At(int32_t i);
     T& Scalar();
@@ -189,10 +189,10 @@ extern template class TParamData<std::string, ptStr>;
 // so a freed variable leaves an empty reference (zero values, writes ignored), never a dangling one.
 class TParamVar final : public TCustomParam
 {
-public:
-    std::string Name;  // the name the reference was written under in an expression operand
+  public:
+    std::string Name; // the name the reference was written under in an expression operand
     std::weak_ptr<TParamCollectionItem> Target;
-    uint8_t Reserved = 0;  // carried through saves, not interpreted
+    uint8_t Reserved = 0; // carried through saves, not interpreted
     int32_t Index = 0;
     // Set by LoadFromStream; the loader resolves it with Find once the whole load has succeeded.
     std::string LoadedTargetName;

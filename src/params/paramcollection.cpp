@@ -14,7 +14,10 @@ std::unique_ptr<TParamCollection> ParamMan;
 
 namespace {
 
-std::string FoldName(std::string_view name) { return LowerCaseText(name); }
+std::string FoldName(std::string_view name)
+{
+    return LowerCaseText(name);
+}
 
 // The folded form of a name in a reused buffer: lookups run for every operand of every step, so
 // they should not allocate. Only single-byte A-Z fold; trail bytes stay as they are.
@@ -35,22 +38,22 @@ const std::string& FoldForLookup(std::string_view name)
 // that differ in a byte no folding could reconcile (folding only ever touches ASCII letters).
 bool SameTempName(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     bool exact = true;
     for (size_t k = 0; k < a.size(); ++k) {
         char x = a[k], y = b[k];
-        if (x == y)
-            continue;
+        if (x == y) continue;
         exact = false;
         auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(x) != lower(y))
-            return false;
+        if (lower(x) != lower(y)) return false;
     }
     return exact || SameText(a, b);
 }
 
-bool IsTempName(std::string_view name) { return name.size() >= 4 && name.substr(0, 4) == "____"; }
+bool IsTempName(std::string_view name)
+{
+    return name.size() >= 4 && name.substr(0, 4) == "____";
+}
 
 // The class code a value is written and re-created under: references are 0 even when bound
 // (their forwarded type code would make the loader read their record as elements).
@@ -62,8 +65,7 @@ uint8_t ClassCode(const TCustomParam& value)
 std::unique_ptr<TCustomParam> CreateForLoad(uint8_t code)
 {
     std::unique_ptr<TCustomParam> value = CreateParamByType(code);
-    if (!value)
-        RaiseDamaged();
+    if (!value) RaiseDamaged();
     return value;
 }
 
@@ -84,11 +86,9 @@ void TParamCollectionItem::SetName(const std::string& name)
 {
     if (name.empty() || name.find(' ') != std::string::npos || (name[0] >= '0' && name[0] <= '9'))
         RaiseError(FormatText(Utf8ToCp932("\"%s\"：変数名が不正です").c_str(), name.c_str()));
-    if (owner_)
-        owner_->UnindexName(*this);
+    if (owner_) owner_->UnindexName(*this);
     name_ = name;
-    if (owner_)
-        owner_->IndexName(*this);
+    if (owner_) owner_->IndexName(*this);
 }
 
 void TParamCollectionItem::CreateValue(uint8_t code)
@@ -99,7 +99,10 @@ void TParamCollectionItem::CreateValue(uint8_t code)
     Value = std::move(value);
 }
 
-bool TParamCollectionItem::IsSystem() const { return dynamic_cast<const TParamSystem*>(Value.get()) != nullptr; }
+bool TParamCollectionItem::IsSystem() const
+{
+    return dynamic_cast<const TParamSystem*>(Value.get()) != nullptr;
+}
 
 void TParamCollectionItem::SaveItem(TKwBigStream& s) const
 {
@@ -176,21 +179,17 @@ TParamCollection::~TParamCollection()
 void TParamCollection::IndexName(TParamCollectionItem& item)
 {
     generation_ = NextGeneration();
-    if (!item.name_.empty())
-        index_[FoldName(item.name_)].push_back(&item);
+    if (!item.name_.empty()) index_[FoldName(item.name_)].push_back(&item);
 }
 
 void TParamCollection::UnindexName(TParamCollectionItem& item)
 {
     generation_ = NextGeneration();
-    if (item.name_.empty())
-        return;
+    if (item.name_.empty()) return;
     auto found = index_.find(FoldName(item.name_));
-    if (found == index_.end())
-        return;
+    if (found == index_.end()) return;
     std::erase(found->second, &item);
-    if (found->second.empty())
-        index_.erase(found);
+    if (found->second.empty()) index_.erase(found);
 }
 
 TParamCollectionItem* TParamCollection::Find(std::string_view name) const
@@ -198,20 +197,17 @@ TParamCollectionItem* TParamCollection::Find(std::string_view name) const
     if (!frames_.empty() && IsTempName(name)) {
         const std::vector<TParamItemPtr>& temps = frames_.back()->items_;
         for (auto it = temps.rbegin(); it != temps.rend(); ++it)
-            if (SameTempName((*it)->name_, name))
-                return it->get();
+            if (SameTempName((*it)->name_, name)) return it->get();
     }
     auto found = index_.find(FoldForLookup(name));
-    if (found == index_.end())
-        return nullptr;
+    if (found == index_.end()) return nullptr;
     // The newest local of the current depth wins; otherwise the oldest global.
     const std::vector<TParamCollectionItem*>& named = found->second;
     TParamCollectionItem* global = nullptr;
     for (auto it = named.rbegin(); it != named.rend(); ++it) {
         TParamCollectionItem* item = *it;
         if (item->Local) {
-            if (item->ScopeId == CurrentScope)
-                return item;
+            if (item->ScopeId == CurrentScope) return item;
         } else {
             global = item;
         }
@@ -222,18 +218,15 @@ TParamCollectionItem* TParamCollection::Find(std::string_view name) const
 TParamCollectionItem* TParamCollection::FindDeclared(std::string_view name, bool local) const
 {
     auto found = index_.find(FoldForLookup(name));
-    if (found == index_.end())
-        return nullptr;
+    if (found == index_.end()) return nullptr;
     const std::vector<TParamCollectionItem*>& named = found->second;
     if (local) {
         for (auto it = named.rbegin(); it != named.rend(); ++it)
-            if ((*it)->Local && (*it)->ScopeId == CurrentScope)
-                return *it;
+            if ((*it)->Local && (*it)->ScopeId == CurrentScope) return *it;
         return nullptr;
     }
     for (TParamCollectionItem* item : named)
-        if (!item->Local)
-            return item;
+        if (!item->Local) return item;
     return nullptr;
 }
 
@@ -259,8 +252,7 @@ TParamCollectionItem& TParamCollection::AddVariable(uint8_t code, const std::str
 
 void TParamCollection::Remove(TParamCollectionItem& item)
 {
-    if (item.IsSystem() || item.owner_ != this)
-        return;
+    if (item.IsSystem() || item.owner_ != this) return;
     for (size_t i = items_.size(); i-- > 0;) {
         if (items_[i].get() == &item) {
             UnindexName(item);
@@ -290,13 +282,11 @@ void TParamCollection::RemoveWhere(const std::function<bool(const TParamCollecti
 std::unique_ptr<TCustomParam> TParamCollection::Snapshot(std::string_view name) const
 {
     TParamCollectionItem* item = Find(name);
-    if (!item)
-        return nullptr;
+    if (!item) return nullptr;
     uint8_t code = item->Value->GetVarType();
     if (code < ptInt || code > ptStr)
         RaiseError(FormatText(Utf8ToCp932("%s:不正な変数です").c_str(), std::string(name).c_str()));
-    if (ClassCode(*item->Value) == code && !item->IsSystem())
-        return item->Value->Clone();
+    if (ClassCode(*item->Value) == code && !item->IsSystem()) return item->Value->Clone();
     return CopyAsKind(*item->Value, code);
 }
 
@@ -309,8 +299,7 @@ void TParamCollection::WriteItems(TKwBigStream& s, bool persistent) const
 {
     std::vector<TParamCollectionItem*> remaining;
     for (const TParamItemPtr& item : items_)
-        if (!item->IsSystem() && (item->Persistent != 0) == persistent)
-            remaining.push_back(item.get());
+        if (!item->IsSystem() && (item->Persistent != 0) == persistent) remaining.push_back(item.get());
     WriteU32(s, static_cast<uint32_t>(remaining.size()));
 
     // A reference is written after the variable it refers to, so the loader can bind it by name.
@@ -326,8 +315,7 @@ void TParamCollection::WriteItems(TKwBigStream& s, bool persistent) const
             TParamCollectionItem* item = remaining[i];
             if (auto* ref = dynamic_cast<TParamVar*>(item->Value.get())) {
                 TParamItemPtr target = ref->Target.lock();
-                if (target && !written.count(FoldName(target->Name())))
-                    continue;
+                if (target && !written.count(FoldName(target->Name()))) continue;
             }
             writeOne(item);
             remaining.erase(remaining.begin() + static_cast<ptrdiff_t>(i));
@@ -352,8 +340,7 @@ std::vector<TParamItemPtr> TParamCollection::ReadItems(TKwBigStream& s) const
         uint8_t code = ReadByte(s);
         auto item = std::make_shared<TParamCollectionItem>(CreateForLoad(code));
         item->LoadItem(s);
-        if (!item->Name().empty())
-            loaded.push_back(std::move(item));
+        if (!item->Name().empty()) loaded.push_back(std::move(item));
     }
     return loaded;
 }
@@ -403,8 +390,7 @@ std::vector<uint8_t> ReadPushedSet(TKwBigStream& s)
     CheckCount(s, count, 4 + 4 + 8);
     for (int32_t i = 0; i < count; ++i) {
         int32_t code = ReadInt(s);
-        if (code < ptInt || code > ptStr)
-            RaiseDamaged();
+        if (code < ptInt || code > ptStr) RaiseDamaged();
         ReadStr(s);
         CreateForLoad(static_cast<uint8_t>(code))->LoadFromStream(s);
     }
@@ -440,8 +426,7 @@ void TParamCollection::LoadVariables(TKwBigStream& s, int32_t version)
         metrics = m;
     }
     std::string tempName;
-    if (version > 120)
-        tempName = ReadStr(s);
+    if (version > 120) tempName = ReadStr(s);
     std::vector<std::vector<uint8_t>> pushed;
     if (version >= 139) {
         int32_t count = ReadInt(s);
@@ -459,12 +444,14 @@ void TParamCollection::LoadVariables(TKwBigStream& s, int32_t version)
         SelIndex = selIndex;
     }
     LoadedHistoryMetrics = metrics;
-    if (version > 120)
-        TempName = std::move(tempName);
+    if (version > 120) TempName = std::move(tempName);
     PushedSets = std::move(pushed);
 }
 
-void TParamCollection::SavePersistent(TKwBigStream& s) const { WriteItems(s, true); }
+void TParamCollection::SavePersistent(TKwBigStream& s) const
+{
+    WriteItems(s, true);
+}
 
 void TParamCollection::LoadPersistent(TKwBigStream& s, int32_t)
 {
@@ -497,8 +484,7 @@ void TParamCollection::PushVariables(const std::vector<std::string>& names)
     std::vector<TParamCollectionItem*> pushed;
     for (const std::string& name : names) {
         TParamCollectionItem* item = Find(name);
-        if (item && !item->IsSystem() && ClassCode(*item->Value) != ptVar)
-            pushed.push_back(item);
+        if (item && !item->IsSystem() && ClassCode(*item->Value) != ptVar) pushed.push_back(item);
     }
     TKwBigMemoryStream set;
     WriteInt(set, static_cast<int32_t>(pushed.size()));
@@ -512,8 +498,7 @@ void TParamCollection::PushVariables(const std::vector<std::string>& names)
 
 bool TParamCollection::PopVariables()
 {
-    if (PushedSets.empty())
-        return false;
+    if (PushedSets.empty()) return false;
     struct TPopped
     {
         uint8_t code;
@@ -528,45 +513,48 @@ bool TParamCollection::PopVariables()
         CheckCount(set, count, 4 + 4 + 8);
         for (int32_t i = 0; i < count; ++i) {
             int32_t code = ReadInt(set);
-            if (code < ptInt || code > ptStr)
-                RaiseDamaged();
-            TPopped entry{static_cast<uint8_t>(code), ReadStr(set), CreateForLoad(static_cast<uint8_t>(code))};
+            if (code < ptInt || code > ptStr) RaiseDamaged();
+            TPopped entry{static_cast<uint8_t>(code), ReadStr(set),
+                          CreateForLoad(static_cast<uint8_t>(code))};
             entry.value->LoadFromStream(set);
             popped.push_back(std::move(entry));
         }
     }
     for (TPopped& entry : popped) {
         TParamCollectionItem* item = Find(entry.name);
-        if (item && item->IsSystem())
-            continue;
+        if (item && item->IsSystem()) continue;
         if (item && ClassCode(*item->Value) != entry.code) {
             Remove(*item);
             item = Find(entry.name);
-            if (item && (item->IsSystem() || ClassCode(*item->Value) != entry.code))
-                continue;
+            if (item && (item->IsSystem() || ClassCode(*item->Value) != entry.code)) continue;
         }
-        if (!item)
-            item = &AddVariable(entry.code, entry.name);
+        if (!item) item = &AddVariable(entry.code, entry.name);
         item->Value = std::move(entry.value);
     }
     return true;
 }
 
-void TParamCollection::ScopesChanged() { generation_ = NextGeneration(); }
+void TParamCollection::ScopesChanged()
+{
+    generation_ = NextGeneration();
+}
 
 // --- temporaries ---
 
-TParamCollection::TTempFrame::TTempFrame(TParamCollection& store) : store_(store) { store_.frames_.push_back(this); }
+TParamCollection::TTempFrame::TTempFrame(TParamCollection& store) : store_(store)
+{
+    store_.frames_.push_back(this);
+}
 
 TParamCollection::TTempFrame::~TTempFrame()
 {
     store_.frames_.pop_back();
 }
 
-TParamCollectionItem& TParamCollection::AddTemporary(std::unique_ptr<TCustomParam> value, const std::string& name)
+TParamCollectionItem& TParamCollection::AddTemporary(std::unique_ptr<TCustomParam> value,
+                                                     const std::string& name)
 {
-    if (frames_.empty())
-        RaiseError(Utf8ToCp932("内部エラー"));
+    if (frames_.empty()) RaiseError(Utf8ToCp932("内部エラー"));
     auto item = std::make_shared<TParamCollectionItem>(std::move(value));
     item->name_ = name;
     frames_.back()->items_.push_back(item);

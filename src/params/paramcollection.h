@@ -22,7 +22,7 @@ class TKwBigStream;
 
 class TParamCollectionItem : public std::enable_shared_from_this<TParamCollectionItem>
 {
-public:
+  public:
     explicit TParamCollectionItem(std::unique_ptr<TCustomParam> value) : Value(std::move(value)) {}
 
     const std::string& Name() const { return name_; }
@@ -48,7 +48,7 @@ public:
     // Reshape to src's extents and copy every element converted to this item's kind.
     void ConvertFrom(const TCustomParam& src);
 
-private:
+  private:
     friend class TParamCollection;
     std::string name_;
     TParamCollection* owner_ = nullptr;
@@ -65,7 +65,7 @@ struct TLegacyHistoryMetrics
 
 class TParamCollection
 {
-public:
+  public:
     // Creates the 51 system variables.
     TParamCollection();
     ~TParamCollection();
@@ -121,13 +121,13 @@ public:
     // One frame per running program; Find looks up "____" names in the innermost frame first.
     class TTempFrame
     {
-    public:
+      public:
         explicit TTempFrame(TParamCollection& store);
         ~TTempFrame();
         TTempFrame(const TTempFrame&) = delete;
         TTempFrame& operator=(const TTempFrame&) = delete;
 
-    private:
+      private:
         friend class TParamCollection;
         TParamCollection& store_;
         std::vector<TParamItemPtr> items_;
@@ -141,7 +141,7 @@ public:
     uint64_t Generation() const { return generation_; }
     void ScopesChanged();
 
-private:
+  private:
     friend class TParamCollectionItem;
     void IndexName(TParamCollectionItem& item);
     void UnindexName(TParamCollectionItem& item);

@@ -64,7 +64,6 @@ constexpr std::array<uint8_t, PropertyCount> PropertyKinds = [] {
     return kinds;
 }();
 
-
 void TPropValue::StoreInto(TCustomParam& target) const
 {
     switch (Kind) {

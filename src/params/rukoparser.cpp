@@ -16,12 +16,15 @@ namespace ruko {
 namespace {
 
 const char* const OpCodeNames[] = {
-    "ocNone",  "ocTo",    "ocPlus",  "ocMinus", "ocMul",    "ocDiv",    "ocMod",
-    "ocOr",    "ocAnd",   "ocXor",   "ocDimTo", "ocFunc",   "ocEqual",  "ocBig",
-    "ocSmall", "ocEBig",  "ocESmall", "ocShiftL", "ocShiftR", "ocComboStr", "ocNEqual",
+    "ocNone",  "ocTo",   "ocPlus",   "ocMinus",  "ocMul",    "ocDiv",      "ocMod",
+    "ocOr",    "ocAnd",  "ocXor",    "ocDimTo",  "ocFunc",   "ocEqual",    "ocBig",
+    "ocSmall", "ocEBig", "ocESmall", "ocShiftL", "ocShiftR", "ocComboStr", "ocNEqual",
 };
 
-bool IsTempName(std::string_view name) { return name.size() >= 4 && name.substr(0, 4) == "____"; }
+bool IsTempName(std::string_view name)
+{
+    return name.size() >= 4 && name.substr(0, 4) == "____";
+}
 
 // TParamVar is final, so an exact type test answers what dynamic_cast would, without its search
 // (this runs for every operand of every step).
@@ -128,21 +131,17 @@ void ValidateStep(const TOpeData& step)
 {
     size_t count = step.Operands.size();
     int fixed = FixedOperandCount(step.Op);
-    if (fixed >= 0 && count != static_cast<size_t>(fixed))
-        RaiseDamaged();
-    if (step.Op == ocDimTo && count < 2)
-        RaiseDamaged();
+    if (fixed >= 0 && count != static_cast<size_t>(fixed)) RaiseDamaged();
+    if (step.Op == ocDimTo && count < 2) RaiseDamaged();
     if (step.Op == ocFunc) {
-        if (step.FuncIndex >= BuiltinFunctionCount)
-            RaiseDamaged();
+        if (step.FuncIndex >= BuiltinFunctionCount) RaiseDamaged();
         const TBuiltinFunction& function = BuiltinFunctions[step.FuncIndex];
         if (count < static_cast<size_t>(function.MinArgs) ||
             (function.MaxArgs >= 0 && count > static_cast<size_t>(function.MaxArgs)))
             RaiseDamaged();
         if (step.FuncIndex == fnGetProp && !dynamic_cast<const TParamVar*>(step.Operands[1].get())) {
             int32_t id = step.Operands[1]->GetInt();
-            if (id < 0 || id >= PropertyCount)
-                RaiseDamaged();
+            if (id < 0 || id >= PropertyCount) RaiseDamaged();
         }
     }
 }
@@ -152,7 +151,10 @@ void ValidateStep(const TOpeData& step)
     RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), name.c_str()));
 }
 
-[[noreturn]] void RaiseZeroDivide() { RaiseError(Utf8ToCp932("0で除算しました")); }
+[[noreturn]] void RaiseZeroDivide()
+{
+    RaiseError(Utf8ToCp932("0で除算しました"));
+}
 
 // Clears the operands' bindings however the step ends, so no reference outlives its step.
 struct TOperandBindings
@@ -161,8 +163,7 @@ struct TOperandBindings
     ~TOperandBindings()
     {
         for (auto& operand : operands)
-            if (auto* ref = AsReference(operand.get()))
-                ref->Target.reset();
+            if (auto* ref = AsReference(operand.get())) ref->Target.reset();
     }
 };
 
@@ -178,8 +179,7 @@ std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& st
     case ocTo:
         return CreateParamByType(ops[0]->GetVarType());
     case ocPlus:
-        if (ops[0]->GetVarType() == ptStr)
-            return std::make_unique<TParamStr>();
+        if (ops[0]->GetVarType() == ptStr) return std::make_unique<TParamStr>();
         return CreateParamByType(ArithmeticKind(*ops[0], *ops[1]));
     case ocMinus:
     case ocMul:
@@ -194,8 +194,7 @@ std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& st
         return std::make_unique<TParamInt>();
     case ocDimTo: {
         auto* array = dynamic_cast<TParamVar*>(ops[0].get());
-        if (!array)
-            RaiseMissing(ops[0]->GetStr());
+        if (!array) RaiseMissing(ops[0]->GetStr());
         std::vector<int32_t> subscripts;
         for (size_t i = 1; i < ops.size(); ++i)
             subscripts.push_back(ops[i]->GetInt());
@@ -205,12 +204,10 @@ std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& st
         return element;
     }
     case ocFunc: {
-        if (step.FuncIndex >= BuiltinFunctionCount)
-            return std::make_unique<TParamInt>();
+        if (step.FuncIndex >= BuiltinFunctionCount) return std::make_unique<TParamInt>();
         if (step.FuncIndex == fnGetProp) {
             int32_t id = ops.size() > 1 ? ops[1]->GetInt() : -1;
-            if (id < 0 || id >= PropertyCount)
-                RaiseError(Utf8ToCp932("GetPropの引数が違います"));
+            if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("GetPropの引数が違います"));
             return CreateParamByType(PropertyKinds[id]);
         }
         return CreateParamByType(BuiltinFunctions[step.FuncIndex].ResultKind);
@@ -225,7 +222,8 @@ std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& st
     case ocComboStr:
         return std::make_unique<TParamStr>();
     default: {
-        std::string message = Utf8ToCp932("不正な式\r\n\r\n代入先:") + step.Target + Utf8ToCp932("演算タイプ:") + OpCodeName(step.Op);
+        std::string message = Utf8ToCp932("不正な式\r\n\r\n代入先:") + step.Target +
+                              Utf8ToCp932("演算タイプ:") + OpCodeName(step.Op);
         for (auto& operand : ops)
             message += "\r\n" + operand->GetStr();
         RaiseError(message);
@@ -266,8 +264,7 @@ void ApplyArithmetic(uint8_t op, TCustomParam& target, const TCustomParam& a, co
             target.SetFloat(x * y);
             break;
         default:
-            if (y == 0)
-                RaiseZeroDivide();
+            if (y == 0) RaiseZeroDivide();
             target.SetFloat(x / y);
             break;
         }
@@ -287,8 +284,7 @@ void ApplyArithmetic(uint8_t op, TCustomParam& target, const TCustomParam& a, co
         target.SetInt(static_cast<int32_t>(ux * uy));
         break;
     default:
-        if (y == 0)
-            RaiseZeroDivide();
+        if (y == 0) RaiseZeroDivide();
         target.SetInt(y == -1 ? static_cast<int32_t>(0u - ux) : x / y);
         break;
     }
@@ -297,8 +293,7 @@ void ApplyArithmetic(uint8_t op, TCustomParam& target, const TCustomParam& a, co
 // Find, remembered per step for names that are not temporaries.
 TParamCollectionItem* FindCached(TParamCollection& store, const std::string& name, TLookupCache& cache)
 {
-    if (IsTempName(name))
-        return store.Find(name);
+    if (IsTempName(name)) return store.Find(name);
     if (cache.Item && cache.Generation == store.Generation() && cache.Scope == store.CurrentScope)
         return cache.Item;
     TParamCollectionItem* item = store.Find(name);
@@ -310,15 +305,12 @@ void RunStep(TParamCollection& store, TOpeData& step)
 {
     auto& ops = step.Operands;
     TOperandBindings bindings{ops};
-    if (step.Lookups.size() != ops.size() + 1)
-        step.Lookups.assign(ops.size() + 1, TLookupCache());
+    if (step.Lookups.size() != ops.size() + 1) step.Lookups.assign(ops.size() + 1, TLookupCache());
     for (size_t k = 0; k < ops.size(); ++k) {
         auto* ref = AsReference(ops[k].get());
-        if (!ref)
-            continue;
+        if (!ref) continue;
         TParamCollectionItem* item = FindCached(store, ref->Name, step.Lookups[k]);
-        if (!item)
-            RaiseMissing(ref->Name);
+        if (!item) RaiseMissing(ref->Name);
         ref->Target = item->shared_from_this();
         auto* element = AsReference(item->Value.get());
         ref->Index = element ? element->Index : 0;
@@ -327,8 +319,7 @@ void RunStep(TParamCollection& store, TOpeData& step)
     TParamCollectionItem* targetItem = FindCached(store, step.Target, step.Lookups.back());
     if (!targetItem && IsTempName(step.Target))
         targetItem = &store.AddTemporary(NewTemporary(store, step), step.Target);
-    if (!targetItem)
-        RaiseMissing(step.Target);
+    if (!targetItem) RaiseMissing(step.Target);
     // A function may free the very variable it writes its result to (PopVar replacing a variable
     // of another kind); the step keeps it alive until it is done with it.
     TParamItemPtr keepTarget = targetItem->shared_from_this();
@@ -363,8 +354,7 @@ void RunStep(TParamCollection& store, TOpeData& step)
         break;
     case ocMod: {
         int32_t x = ops[0]->GetInt(), y = ops[1]->GetInt();
-        if (y == 0)
-            RaiseZeroDivide();
+        if (y == 0) RaiseZeroDivide();
         target.SetInt(y == -1 ? 0 : x % y);
         break;
     }
@@ -378,10 +368,12 @@ void RunStep(TParamCollection& store, TOpeData& step)
         target.SetInt(ops[0]->GetInt() ^ ops[1]->GetInt());
         break;
     case ocShiftL:
-        target.SetInt(static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) << (ops[1]->GetInt() & 31)));
+        target.SetInt(
+            static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) << (ops[1]->GetInt() & 31)));
         break;
     case ocShiftR:
-        target.SetInt(static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) >> (ops[1]->GetInt() & 31)));
+        target.SetInt(
+            static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) >> (ops[1]->GetInt() & 31)));
         break;
     case ocComboStr:
         target.SetStr(ops[0]->GetStr() + ops[1]->GetStr());
@@ -457,8 +449,7 @@ std::string DumpOperand(const TCustomParam& operand)
         return IntToStr(operand.GetInt());
     case ptFloat: {
         std::string text = FloatToStr(operand.GetFloat());
-        if (text.find_first_of(".EN") == std::string::npos)
-            text += ".0";
+        if (text.find_first_of(".EN") == std::string::npos) text += ".0";
         return text;
     }
     case ptFlag:
@@ -470,7 +461,10 @@ std::string DumpOperand(const TCustomParam& operand)
 
 } // namespace
 
-const char* OpCodeName(uint8_t op) { return op <= ocNEqual ? OpCodeNames[op] : ""; }
+const char* OpCodeName(uint8_t op)
+{
+    return op <= ocNEqual ? OpCodeNames[op] : "";
+}
 
 void TRukoParser::LoadFromStream(TKwBigStream& s)
 {
@@ -481,8 +475,7 @@ void TRukoParser::LoadFromStream(TKwBigStream& s)
         step.Op = ReadByte(s);
         step.Target = ReadStr(s);
         uint32_t operandCount = ReadU32(s);
-        if (step.Op == ocFunc)
-            step.FuncIndex = ReadByte(s);
+        if (step.Op == ocFunc) step.FuncIndex = ReadByte(s);
         CheckCount(s, operandCount, 1 + 1);
         for (uint32_t i = 0; i < operandCount; ++i)
             step.Operands.push_back(ReadOperand(s));
@@ -498,8 +491,7 @@ void TRukoParser::SaveToStream(TKwBigStream& s) const
         WriteByte(s, step.Op);
         WriteStr(s, step.Target);
         WriteU32(s, static_cast<uint32_t>(step.Operands.size()));
-        if (step.Op == ocFunc)
-            WriteByte(s, step.FuncIndex);
+        if (step.Op == ocFunc) WriteByte(s, step.FuncIndex);
         for (const auto& operand : step.Operands)
             WriteOperand(s, *operand);
     }
@@ -507,8 +499,7 @@ void TRukoParser::SaveToStream(TKwBigStream& s) const
 
 void TRukoParser::Assign(const TRukoParser& other)
 {
-    if (&other == this)
-        return;
+    if (&other == this) return;
     std::vector<TOpeData> steps;
     for (const TOpeData& source : other.Steps) {
         TOpeData& step = steps.emplace_back();
@@ -517,8 +508,7 @@ void TRukoParser::Assign(const TRukoParser& other)
         step.FuncIndex = source.FuncIndex;
         for (const auto& operand : source.Operands) {
             step.Operands.push_back(operand->Clone());
-            if (auto* ref = dynamic_cast<TParamVar*>(step.Operands.back().get()))
-                ref->Target.reset();
+            if (auto* ref = dynamic_cast<TParamVar*>(step.Operands.back().get())) ref->Target.reset();
         }
     }
     Steps = std::move(steps);
@@ -554,8 +544,7 @@ bool TRukoParser::Execute(TParamCollection& store)
 
 bool TRukoParser::Execute()
 {
-    if (!ParamMan)
-        return false;
+    if (!ParamMan) return false;
     return Execute(*ParamMan);
 }
 
@@ -575,8 +564,7 @@ bool EvalText(std::string_view text, TParamCollection& store)
         text.remove_prefix(1);
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
         text.remove_suffix(1);
-    if (text.empty())
-        return false;
+    if (text.empty()) return false;
     TRukoParser program;
     try {
         CompileText(text, program);
@@ -603,8 +591,7 @@ std::string DumpProgram(const TRukoParser& program)
         }
         for (size_t i = first; i < step.Operands.size(); ++i)
             out += (i ? ", " : "") + DumpOperand(*step.Operands[i]);
-        if (step.Op == ocFunc)
-            out += ')';
+        if (step.Op == ocFunc) out += ')';
         out += '\n';
     }
     return out;

@@ -67,7 +67,7 @@ constexpr int MaxEvalNesting = 16;
 
 class TRukoParser
 {
-public:
+  public:
     std::vector<TOpeData> Steps;
     // Snapshot of "____arg" after the last Execute, or null.
     std::unique_ptr<TCustomParam> Result;

@@ -18,39 +18,63 @@ constexpr bool W = true, R = false;
 } // namespace
 
 const TSystemVariableInfo SystemVariables[SystemVariableCount] = {
-    {"@Result", F, W, false},          {"@LClick", ptFlag, W, false},
-    {"@RClick", ptFlag, W, false},     {"@LPush", ptFlag, R, false},
-    {"@RPush", ptFlag, R, false},      {"@MouseX", ptInt, W, false},
-    {"@MouseY", ptInt, W, false},      {"@TextDelay", ptInt, W, false},
-    {"@HistoryCount", ptInt, R, false}, {"@ParamCount", ptInt, R, false},
-    {"@ParamStr", ptStr, R, true},     {"@Sender", ptStr, R, false},
-    {"@ScrWidth", ptInt, R, false},    {"@ScrHeight", ptInt, R, false},
-    {"@TickCount", ptInt, R, false},   {"@PCTickCount", ptInt, R, false},
-    {"@UpdateCount", ptInt, R, false}, {"@Year", ptInt, R, false},
-    {"@Month", ptInt, R, false},       {"@Day", ptInt, R, false},
-    {"@Week", ptInt, R, false},        {"@Hour", ptInt, R, false},
-    {"@Min", ptInt, R, false},         {"@Sec", ptInt, R, false},
-    {"@Fonts", ptStr, R, false},       {"@FixedFonts", ptStr, R, false},
-    {"@FullScr", ptFlag, W, false},    {"@Cursor", ptStr, W, false},
-    {"@SelStr", ptStr, W, false},      {"@SelIndex", ptInt, W, false},
-    {"@Pi", ptFloat, R, false},        {"@CGDither", ptFlag, W, false},
-    {"@1Hour", ptFloat, R, false},     {"@1Min", ptFloat, R, false},
-    {"@1Sec", ptFloat, R, false},      {"@KeyPush", ptFlag, R, true},
-    {"@KeyClick", ptFlag, R, true},    {"@DisplayModeCount", ptInt, R, false},
-    {"@DisplayModeIndex", ptInt, W, false}, {"@Title", ptStr, R, false},
-    {"@SoundON", ptFlag, W, false},    {"@ActiveCompo", ptStr, W, false},
-    {"@KeyRepeat", ptFlag, R, true},   {"@HistoryMaxCount", ptInt, W, false},
-    {"@Temp", F, W, false},            {"@MidiPort", ptStr, W, false},
-    {"@MidiPorts", ptStr, R, true},    {"@WheelDown", ptFlag, R, false},
-    {"@WheelUp", ptFlag, R, false},    {"@IsDebug", ptFlag, R, false},
+    {"@Result", F, W, false},
+    {"@LClick", ptFlag, W, false},
+    {"@RClick", ptFlag, W, false},
+    {"@LPush", ptFlag, R, false},
+    {"@RPush", ptFlag, R, false},
+    {"@MouseX", ptInt, W, false},
+    {"@MouseY", ptInt, W, false},
+    {"@TextDelay", ptInt, W, false},
+    {"@HistoryCount", ptInt, R, false},
+    {"@ParamCount", ptInt, R, false},
+    {"@ParamStr", ptStr, R, true},
+    {"@Sender", ptStr, R, false},
+    {"@ScrWidth", ptInt, R, false},
+    {"@ScrHeight", ptInt, R, false},
+    {"@TickCount", ptInt, R, false},
+    {"@PCTickCount", ptInt, R, false},
+    {"@UpdateCount", ptInt, R, false},
+    {"@Year", ptInt, R, false},
+    {"@Month", ptInt, R, false},
+    {"@Day", ptInt, R, false},
+    {"@Week", ptInt, R, false},
+    {"@Hour", ptInt, R, false},
+    {"@Min", ptInt, R, false},
+    {"@Sec", ptInt, R, false},
+    {"@Fonts", ptStr, R, false},
+    {"@FixedFonts", ptStr, R, false},
+    {"@FullScr", ptFlag, W, false},
+    {"@Cursor", ptStr, W, false},
+    {"@SelStr", ptStr, W, false},
+    {"@SelIndex", ptInt, W, false},
+    {"@Pi", ptFloat, R, false},
+    {"@CGDither", ptFlag, W, false},
+    {"@1Hour", ptFloat, R, false},
+    {"@1Min", ptFloat, R, false},
+    {"@1Sec", ptFloat, R, false},
+    {"@KeyPush", ptFlag, R, true},
+    {"@KeyClick", ptFlag, R, true},
+    {"@DisplayModeCount", ptInt, R, false},
+    {"@DisplayModeIndex", ptInt, W, false},
+    {"@Title", ptStr, R, false},
+    {"@SoundON", ptFlag, W, false},
+    {"@ActiveCompo", ptStr, W, false},
+    {"@KeyRepeat", ptFlag, R, true},
+    {"@HistoryMaxCount", ptInt, W, false},
+    {"@Temp", F, W, false},
+    {"@MidiPort", ptStr, W, false},
+    {"@MidiPorts", ptStr, R, true},
+    {"@WheelDown", ptFlag, R, false},
+    {"@WheelUp", ptFlag, R, false},
+    {"@IsDebug", ptFlag, R, false},
     {"@StackCount", ptInt, R, false},
 };
 
 int FindSystemVariable(const std::string& name)
 {
     for (int row = 0; row < SystemVariableCount; ++row)
-        if (SameText(name, SystemVariables[row].Name))
-            return row;
+        if (SameText(name, SystemVariables[row].Name)) return row;
     return -1;
 }
 
@@ -86,9 +110,18 @@ int32_t TSystemHost::ReadInt(int row)
     }
 }
 
-Extended TSystemHost::ReadFloat(int) { return 0; }
-bool TSystemHost::ReadFlag(int) { return false; }
-std::string TSystemHost::ReadStr(int) { return std::string(); }
+Extended TSystemHost::ReadFloat(int)
+{
+    return 0;
+}
+bool TSystemHost::ReadFlag(int)
+{
+    return false;
+}
+std::string TSystemHost::ReadStr(int)
+{
+    return std::string();
+}
 
 int32_t TSystemHost::ElementCount(int row)
 {
@@ -108,20 +141,20 @@ int32_t TSystemHost::ElementCount(int row)
 
 const TSystemVariableInfo& TParamSystem::Info() const
 {
-    if (Kind >= SystemVariableCount)
-        RaiseError(Utf8ToCp932("内部エラー"));
+    if (Kind >= SystemVariableCount) RaiseError(Utf8ToCp932("内部エラー"));
     return SystemVariables[Kind];
 }
 
-bool TParamSystem::ElementRow() const { return Info().IsArray; }
+bool TParamSystem::ElementRow() const
+{
+    return Info().IsArray;
+}
 
 TCustomParam* TParamSystem::Forwarded() const
 {
-    if (Kind == svResult)
-        return store_.Host().CallResult();
+    if (Kind == svResult) return store_.Host().CallResult();
     if (Kind == svTemp) {
-        if (store_.TempName.empty())
-            return nullptr;
+        if (store_.TempName.empty()) return nullptr;
         TParamCollectionItem* item = store_.Find(store_.TempName);
         // A name that leads back to a system variable would forward forever.
         return item && !item->IsSystem() ? item->Value.get() : nullptr;
@@ -131,8 +164,7 @@ TCustomParam* TParamSystem::Forwarded() const
 
 void TParamSystem::CheckIndex(int32_t i) const
 {
-    if (ElementRow() && (i < 0 || i >= GetCount()))
-        RaiseIndexError(i);
+    if (ElementRow() && (i < 0 || i >= GetCount())) RaiseIndexError(i);
 }
 
 // index -1 is the scalar read of an array row.
@@ -140,10 +172,8 @@ int32_t TParamSystem::RowInt(int32_t index) const
 {
     switch (Info().Kind) {
     case ptInt:
-        if (Kind == svTextDelay)
-            return store_.TextDelay;
-        if (Kind == svSelIndex)
-            return store_.SelIndex;
+        if (Kind == svTextDelay) return store_.TextDelay;
+        if (Kind == svSelIndex) return store_.SelIndex;
         return store_.Host().ReadInt(Kind);
     case ptFloat:
         return TruncToInt32(RowFloat(index));
@@ -183,16 +213,13 @@ bool TParamSystem::RowFlag(int32_t index) const
 {
     switch (Info().Kind) {
     case ptFlag:
-        if (Kind == svIsDebug)
-            return false;
+        if (Kind == svIsDebug) return false;
         // The host is asked only about elements it has; others read as the zero value.
-        if (ElementRow())
-            return index >= 0 && index < GetCount() && store_.Host().ReadFlagAt(Kind, index);
+        if (ElementRow()) return index >= 0 && index < GetCount() && store_.Host().ReadFlagAt(Kind, index);
         return store_.Host().ReadFlag(Kind);
     case ptStr: {
         std::string text = RowStr(index);
-        if (index >= 0)
-            return text == "TRUE";
+        if (index >= 0) return text == "TRUE";
         return text == "TRUE" || (text != "FALSE" && StrToIntDef(text, 0) != 0);
     }
     case ptFloat:
@@ -206,10 +233,8 @@ std::string TParamSystem::RowStr(int32_t index) const
 {
     switch (Info().Kind) {
     case ptStr:
-        if (Kind == svCursor)
-            return store_.Cursor;
-        if (Kind == svSelStr)
-            return store_.SelStr;
+        if (Kind == svCursor) return store_.Cursor;
+        if (Kind == svSelStr) return store_.SelStr;
         if (ElementRow())
             return index >= 0 && index < GetCount() ? store_.Host().ReadStrAt(Kind, index) : std::string();
         return store_.Host().ReadStr(Kind);
@@ -224,8 +249,7 @@ std::string TParamSystem::RowStr(int32_t index) const
 
 void TParamSystem::WriteRowInt(int32_t n)
 {
-    if (!Info().Writable || ElementRow())
-        return;
+    if (!Info().Writable || ElementRow()) return;
     switch (Info().Kind) {
     case ptInt:
         if (Kind == svTextDelay)
@@ -271,8 +295,7 @@ void TParamSystem::WriteRowFlag(bool b)
 
 void TParamSystem::WriteRowStr(const std::string& s)
 {
-    if (!Info().Writable || ElementRow())
-        return;
+    if (!Info().Writable || ElementRow()) return;
     switch (Info().Kind) {
     case ptStr:
         if (Kind == svCursor)
@@ -298,12 +321,11 @@ void TParamSystem::WriteRowStr(const std::string& s)
     }
 }
 
-#define RUKO_FORWARD(expr, fallback)                                                                        \
-    if (Info().Kind == svkForward) {                                                                        \
-        TForwardGuard guard;                                                                                \
-        if (TCustomParam* target = guard.TooDeep() ? nullptr : Forwarded())                                 \
-            return target->expr;                                                                            \
-        return fallback;                                                                                    \
+#define RUKO_FORWARD(expr, fallback)                                                                         \
+    if (Info().Kind == svkForward) {                                                                         \
+        TForwardGuard guard;                                                                                 \
+        if (TCustomParam* target = guard.TooDeep() ? nullptr : Forwarded()) return target->expr;             \
+        return fallback;                                                                                     \
     }
 
 int32_t TParamSystem::GetCount() const
@@ -311,8 +333,8 @@ int32_t TParamSystem::GetCount() const
     RUKO_FORWARD(GetCount(), 0)
     return ElementRow() ? std::max(0, store_.Host().ElementCount(Kind)) : 1;
 }
-void TParamSystem::SetCount(int64_t n) { RUKO_FORWARD(SetCount(n), void()) }
-uint8_t TParamSystem::GetVarType() const
+void TParamSystem::SetCount(int64_t n){
+    RUKO_FORWARD(SetCount(n), void())} uint8_t TParamSystem::GetVarType() const
 {
     RUKO_FORWARD(GetVarType(), ptVar)
     return Info().Kind;
@@ -411,21 +433,45 @@ int32_t TParamSystem::GetDim(int32_t d) const
     RUKO_FORWARD(GetDim(d), 1)
     return d == 0 ? GetCount() : 1;
 }
-void TParamSystem::AssignData(const TCustomParam& src) { RUKO_FORWARD(AssignData(src), void()) }
-void TParamSystem::SetDims(const std::vector<int32_t>& extents) { RUKO_FORWARD(SetDims(extents), void()) }
-void TParamSystem::FillInt(int32_t n) { RUKO_FORWARD(FillInt(n), void()) }
-void TParamSystem::FillFloat(Extended x) { RUKO_FORWARD(FillFloat(x), void()) }
-void TParamSystem::FillFlag(bool b) { RUKO_FORWARD(FillFlag(b), void()) }
-void TParamSystem::FillStr(const std::string& s) { RUKO_FORWARD(FillStr(s), void()) }
+void TParamSystem::AssignData(const TCustomParam& src)
+{
+    RUKO_FORWARD(AssignData(src), void())
+}
+void TParamSystem::SetDims(const std::vector<int32_t>& extents)
+{
+    RUKO_FORWARD(SetDims(extents), void())
+}
+void TParamSystem::FillInt(int32_t n)
+{
+    RUKO_FORWARD(FillInt(n), void())
+}
+void TParamSystem::FillFloat(Extended x)
+{
+    RUKO_FORWARD(FillFloat(x), void())
+}
+void TParamSystem::FillFlag(bool b)
+{
+    RUKO_FORWARD(FillFlag(b), void())
+}
+void TParamSystem::FillStr(const std::string& s)
+{
+    RUKO_FORWARD(FillStr(s), void())
+}
 void TParamSystem::CopyMem(const TCustomParam& src)
 {
     RUKO_FORWARD(CopyMem(src), void())
     RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
 }
-void TParamSystem::ResetScalar() { RUKO_FORWARD(ResetScalar(), void()) }
-void TParamSystem::Unique() { RUKO_FORWARD(Unique(), void()) }
-void TParamSystem::RemoveValue(const TCustomParam* v) { RUKO_FORWARD(RemoveValue(v), void()) }
-int32_t TParamSystem::IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const
+void TParamSystem::ResetScalar()
+{
+    RUKO_FORWARD(ResetScalar(), void())
+}
+void TParamSystem::Unique()
+{
+    RUKO_FORWARD(Unique(), void())
+}
+void TParamSystem::RemoveValue(const TCustomParam* v){RUKO_FORWARD(RemoveValue(v), void())} int32_t
+    TParamSystem::IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const
 {
     RUKO_FORWARD(IndexOfStr(s, caseSensitive, partial), -1)
     return TCustomParam::IndexOfStr(s, caseSensitive, partial);

@@ -51,7 +51,7 @@ int FindSystemVariable(const std::string& name);
 // "@TickCount" and FrameCount for "@UpdateCount". Rows are those of SystemVariables.
 class TSystemHost
 {
-public:
+  public:
     virtual ~TSystemHost() = default;
     // The value "@Result" stands for (the current call's result), null outside any call.
     virtual TCustomParam* CallResult() { return nullptr; }
@@ -73,7 +73,7 @@ public:
 // every operation to the value they stand for (zero values and no effect without one).
 class TParamSystem final : public TCustomParam
 {
-public:
+  public:
     TParamSystem(uint8_t kind, TParamCollection& store) : Kind(kind), store_(store) {}
 
     const uint8_t Kind;
@@ -117,7 +117,7 @@ public:
     int32_t IndexOfStr(const std::string& s, bool caseSensitive, bool partial) const override;
     std::unique_ptr<TCustomParam> Clone() const override;
 
-private:
+  private:
     const TSystemVariableInfo& Info() const;
     bool ElementRow() const;
     void CheckIndex(int32_t i) const;

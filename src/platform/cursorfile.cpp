@@ -3,14 +3,20 @@
 namespace ruko {
 namespace {
 
-uint32_t Read16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
+uint32_t Read16(const std::vector<uint8_t>& b, size_t at)
+{
+    return b[at] | b[at + 1] << 8;
+}
 
 uint32_t Read32(const std::vector<uint8_t>& b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-size_t RowBytes(uint64_t width, uint32_t bits) { return static_cast<size_t>((width * bits + 31) / 32 * 4); }
+size_t RowBytes(uint64_t width, uint32_t bits)
+{
+    return static_cast<size_t>((width * bits + 31) / 32 * 4);
+}
 
 } // namespace
 
@@ -22,8 +28,7 @@ bool DecodeCursorFile(const std::vector<uint8_t>& file, TCursorImage& image)
         return false;
     const bool isCursor = Read16(file, 2) == 2;
     const uint32_t bytes = Read32(file, 6 + 8), offset = Read32(file, 6 + 12);
-    if (offset > file.size() || bytes > file.size() - offset || bytes < 40)
-        return false;
+    if (offset > file.size() || bytes > file.size() - offset || bytes < 40) return false;
     const size_t dib = offset;
     const uint32_t headerSize = Read32(file, dib);
     const int32_t width = static_cast<int32_t>(Read32(file, dib + 4));
@@ -33,19 +38,16 @@ bool DecodeCursorFile(const std::vector<uint8_t>& file, TCursorImage& image)
     if (headerSize < 40 || headerSize > bytes || compression != 0 || width <= 0 || width > MaxSide ||
         doubleHeight <= 0 || doubleHeight % 2 != 0 || doubleHeight / 2 > MaxSide)
         return false;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
-        return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
     const int32_t height = doubleHeight / 2;
-    if (bits <= 8 && (colours == 0 || colours > (1u << bits)))
-        colours = 1u << bits;
-    if (bits > 8)
-        colours = 0;
+    if (bits <= 8 && (colours == 0 || colours > (1u << bits))) colours = 1u << bits;
+    if (bits > 8) colours = 0;
     const size_t palette = dib + headerSize;
     const size_t pixels = palette + size_t{colours} * 4;
-    const size_t xorRow = RowBytes(static_cast<uint64_t>(width), bits), andRow = RowBytes(static_cast<uint64_t>(width), 1);
+    const size_t xorRow = RowBytes(static_cast<uint64_t>(width), bits),
+                 andRow = RowBytes(static_cast<uint64_t>(width), 1);
     const size_t end = pixels + (xorRow + andRow) * static_cast<size_t>(height);
-    if (end > offset + bytes)
-        return false;
+    if (end > offset + bytes) return false;
 
     image.Width = width;
     image.Height = height;

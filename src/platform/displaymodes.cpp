@@ -6,7 +6,9 @@ TModeChoice ChooseDisplayMode(const std::vector<TDisplayMode>& offered, int scre
                               int preferredWidth, int preferredHeight, int desktopBits)
 {
     TModeChoice choice;
-    auto preferred = [&](const TDisplayMode& m) { return m.Width == preferredWidth && m.Height == preferredHeight; };
+    auto preferred = [&](const TDisplayMode& m) {
+        return m.Width == preferredWidth && m.Height == preferredHeight;
+    };
     for (const TDisplayMode& mode : offered) {
         if (mode.Width < screenWidth || mode.Height < screenHeight || mode.Bits < 16) continue;
         choice.Modes.push_back(mode);
@@ -17,8 +19,8 @@ TModeChoice ChooseDisplayMode(const std::vector<TDisplayMode>& offered, int scre
         }
         const TDisplayMode& chosen = choice.Modes[choice.ModeIndex];
         if (!preferred(mode)) continue;
-        bool better = !preferred(chosen) ||
-                      (mode.Bits == desktopBits && (chosen.Bits != desktopBits || mode.Refresh < chosen.Refresh));
+        bool better = !preferred(chosen) || (mode.Bits == desktopBits &&
+                                             (chosen.Bits != desktopBits || mode.Refresh < chosen.Refresh));
         if (better) choice.ModeIndex = index;
     }
     return choice;

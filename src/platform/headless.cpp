@@ -12,7 +12,7 @@ namespace {
 
 class THeadlessPlatform final : public TPlatform
 {
-public:
+  public:
     explicit THeadlessPlatform(TInputScript input) : script_(std::move(input)) {}
 
     bool IsHeadless() const override { return true; }
@@ -35,7 +35,10 @@ public:
     // A fixed imaginary display, so mode choices repeat.
     std::vector<TDisplayMode> DisplayModes() override
     {
-        return {{640, 480, 32, 60}, {800, 600, 32, 60}, {1024, 768, 32, 60}, {1280, 720, 32, 60},
+        return {{640, 480, 32, 60},
+                {800, 600, 32, 60},
+                {1024, 768, 32, 60},
+                {1280, 720, 32, 60},
                 {1920, 1080, 32, 60}};
     }
     int DesktopBits() override { return 32; }
@@ -90,7 +93,7 @@ public:
     }
     bool CaptureWindow(const std::string&) override { return false; }
 
-private:
+  private:
     void TakeDueEvents()
     {
         while (next_ < script_.size() && script_[next_].Time <= clock_) {
@@ -105,8 +108,12 @@ private:
                 mouseY_ = e.Y = s.Y;
                 e.Kind = TEventKind::MouseMove;
                 break;
-            case TScriptAction::Press: e.Kind = TEventKind::MouseDown; break;
-            case TScriptAction::Release: e.Kind = TEventKind::MouseUp; break;
+            case TScriptAction::Press:
+                e.Kind = TEventKind::MouseDown;
+                break;
+            case TScriptAction::Release:
+                e.Kind = TEventKind::MouseUp;
+                break;
             case TScriptAction::KeyDown:
                 e.Kind = TEventKind::KeyDown;
                 e.Key = s.Key;
@@ -115,9 +122,15 @@ private:
                 e.Kind = TEventKind::KeyUp;
                 e.Key = s.Key;
                 break;
-            case TScriptAction::WheelUp: e.Kind = TEventKind::WheelUp; break;
-            case TScriptAction::WheelDown: e.Kind = TEventKind::WheelDown; break;
-            case TScriptAction::Answer: answers_.push_back(s.Answer); continue;
+            case TScriptAction::WheelUp:
+                e.Kind = TEventKind::WheelUp;
+                break;
+            case TScriptAction::WheelDown:
+                e.Kind = TEventKind::WheelDown;
+                break;
+            case TScriptAction::Answer:
+                answers_.push_back(s.Answer);
+                continue;
             }
             queue_.push_back(e);
         }

@@ -55,7 +55,8 @@ std::string CanonicalHostPath(const std::string& path)
     fs::path absolute = fs::absolute(path, ec);
     fs::path canonical = fs::weakly_canonical(absolute, ec);
     std::string result = (ec ? absolute.lexically_normal() : canonical).string();
-    while (result.size() > 1 && result.back() == '/') result.pop_back();
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
     return result;
 }
 
@@ -80,10 +81,12 @@ std::string SafeFolderName(const std::string& titleUtf8)
     if (name.size() > MaxName) {
         name.resize(MaxName);
         // Never cut inside a UTF-8 sequence.
-        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80) name.pop_back();
+        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
+            name.pop_back();
         if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0x80)) name.pop_back();
     }
-    while (!name.empty() && name.back() == ' ') name.pop_back();
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
     if (!name.empty() && name.front() == '.') name.front() = '_'; // no ".", "..", or hidden folders
     return name.empty() ? "_" : name;
 }
@@ -109,14 +112,16 @@ std::string LockFileName(const std::string& mutexName)
                  mutexName.find('\0') == std::string::npos;
     if (plain) return "rukoplay-" + mutexName + ".lock";
     uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (unsigned char c : mutexName) hash = (hash ^ c) * 1099511628211ull;
+    for (unsigned char c : mutexName)
+        hash = (hash ^ c) * 1099511628211ull;
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(hash));
     std::string head = mutexName.substr(0, 64);
     for (char& c : head)
         if (c == '/' || c == '\0') c = '-';
     // Never cut inside a UTF-8 sequence.
-    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80) head.pop_back();
+    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80)
+        head.pop_back();
     if (!head.empty() && (static_cast<unsigned char>(head.back()) & 0x80)) head.pop_back();
     return "rukoplay-" + head + "-" + suffix + ".lock";
 }
@@ -130,7 +135,8 @@ bool TRunLock::Acquire(const std::string& mutexName)
 {
     Release();
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime && runtime[0] == '/' && HostFolderExists(runtime) ? WithSlash(runtime) : "/tmp/";
+    std::string folder =
+        runtime && runtime[0] == '/' && HostFolderExists(runtime) ? WithSlash(runtime) : "/tmp/";
     std::string path = folder + LockFileName(mutexName);
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {

@@ -1,7 +1,7 @@
 #pragma once
 // Host folders and process-wide guards. Paths here are host paths: UTF-8 with '/'.
-#include <string>
 #include "base/fileio.h"
+#include <string>
 
 namespace ruko {
 
@@ -31,7 +31,7 @@ bool UserLanguageIsJapanese();
 // after the run-mutex name. Held until destruction or process end.
 class TRunLock
 {
-public:
+  public:
     TRunLock() = default;
     TRunLock(const TRunLock&) = delete;
     TRunLock& operator=(const TRunLock&) = delete;
@@ -41,7 +41,7 @@ public:
     void Release();
     const std::string& LockPath() const { return path_; }
 
-private:
+  private:
     int fd_ = -1;
     std::string path_;
 };
@@ -54,7 +54,7 @@ std::string LockFileName(const std::string& mutexName);
 // destruction.
 class TTempFolder
 {
-public:
+  public:
     TTempFolder();
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
@@ -63,7 +63,7 @@ public:
     // A new empty file in the folder named prefix + a unique suffix; empty on failure.
     std::string CreateFile(const std::string& prefix);
 
-private:
+  private:
     std::string path_;
 };
 

@@ -14,9 +14,11 @@ std::vector<std::string_view> Words(std::string_view line)
     std::vector<std::string_view> words;
     size_t pos = 0;
     while (pos < line.size()) {
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+            ++pos;
         size_t start = pos;
-        while (pos < line.size() && line[pos] != ' ' && line[pos] != '\t') ++pos;
+        while (pos < line.size() && line[pos] != ' ' && line[pos] != '\t')
+            ++pos;
         if (pos > start) words.push_back(line.substr(start, pos - start));
     }
     return words;

@@ -91,7 +91,7 @@ enum class TBoxAnswer
 
 class TPlatform
 {
-public:
+  public:
     virtual ~TPlatform() = default;
 
     virtual bool IsHeadless() const = 0;

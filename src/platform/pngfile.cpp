@@ -74,7 +74,8 @@ bool ReadFramePng(const std::string& hostPath, std::vector<uint32_t>& pixels, in
         png_image_free(&image);
         return false;
     }
-    for (uint32_t& p : buffer) p &= 0x00FFFFFF;
+    for (uint32_t& p : buffer)
+        p &= 0x00FFFFFF;
     pixels = std::move(buffer);
     width = static_cast<int>(image.width);
     height = static_cast<int>(image.height);

@@ -31,7 +31,7 @@ int ModeBits(uint32_t format)
 
 class TSdlPlatform final : public TPlatform
 {
-public:
+  public:
     explicit TSdlPlatform(bool virtualClock) : virtualClock_(virtualClock)
     {
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
@@ -58,7 +58,8 @@ public:
     int64_t Now() override
     {
         if (virtualClock_) return virtualNow_;
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                     start_)
             .count();
     }
 
@@ -68,11 +69,12 @@ public:
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         if (virtualClock_) virtualNow_ += ms;
         for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             SDL_Event event;
             if (left.count() <= 0) {
-                while (SDL_PollEvent(&event)) Translate(event);
+                while (SDL_PollEvent(&event))
+                    Translate(event);
                 return;
             }
             if (SDL_WaitEventTimeout(&event, static_cast<int>(left.count()))) Translate(event);
@@ -164,7 +166,8 @@ public:
         int count = SDL_GetNumDisplayModes(display);
         for (int i = 0; i < count; ++i) {
             SDL_DisplayMode m;
-            if (SDL_GetDisplayMode(display, i, &m) == 0) modes.push_back({m.w, m.h, ModeBits(m.format), m.refresh_rate});
+            if (SDL_GetDisplayMode(display, i, &m) == 0)
+                modes.push_back({m.w, m.h, ModeBits(m.format), m.refresh_rate});
         }
         return modes;
     }
@@ -179,7 +182,8 @@ public:
     bool PollEvent(TPlatformEvent& event) override
     {
         SDL_Event e;
-        while (SDL_PollEvent(&e)) Translate(e);
+        while (SDL_PollEvent(&e))
+            Translate(e);
         if (queue_.empty()) return false;
         event = queue_.front();
         queue_.pop_front();
@@ -204,7 +208,8 @@ public:
         if (!window_) return;
         int wx = x * zoom_ / 100 + (fullScreen_ ? 0 : PanelLeft());
         int wy = y * zoom_ / 100 + (fullScreen_ ? 0 : PanelTop());
-        if (fullScreen_) SDL_RenderLogicalToWindow(renderer_, static_cast<float>(wx), static_cast<float>(wy), &wx, &wy);
+        if (fullScreen_)
+            SDL_RenderLogicalToWindow(renderer_, static_cast<float>(wx), static_cast<float>(wy), &wx, &wy);
         SDL_WarpMouseInWindow(window_, wx, wy);
     }
 
@@ -257,14 +262,16 @@ public:
         Render(false);
         SDL_Rect area = PictureRect();
         std::vector<uint32_t> pixels(static_cast<size_t>(area.w) * area.h);
-        bool ok = SDL_RenderReadPixels(renderer_, &area, SDL_PIXELFORMAT_RGB888, pixels.data(), area.w * 4) == 0;
+        bool ok =
+            SDL_RenderReadPixels(renderer_, &area, SDL_PIXELFORMAT_RGB888, pixels.data(), area.w * 4) == 0;
         SDL_RenderPresent(renderer_);
         if (!ok) return false;
-        for (uint32_t& p : pixels) p &= 0x00FFFFFF;
+        for (uint32_t& p : pixels)
+            p &= 0x00FFFFFF;
         return WriteFramePng(pngPath, {pixels.data(), area.w, area.h, area.w * 4});
     }
 
-private:
+  private:
     SDL_Cursor* cursor_ = nullptr;
 
     bool ToolbarInWindow() const { return setup_.ToolbarVisible && !fullScreen_; }
@@ -294,7 +301,8 @@ private:
         SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right);
         int width = ClientWidth() + left + right, height = ClientHeight() + top + bottom;
         // Division truncates toward zero, also when the window is larger than the area.
-        SDL_SetWindowPosition(window_, area.x + (area.w - width) / 2 + left, area.y + (area.h - height) / 2 + top);
+        SDL_SetWindowPosition(window_, area.x + (area.w - width) / 2 + left,
+                              area.y + (area.h - height) / 2 + top);
     }
 
     void MakeTextures()
@@ -326,12 +334,14 @@ private:
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
         SDL_Rect clip = {PanelLeft(), PanelTop(), setup_.ScreenWidth, setup_.ScreenHeight};
-        SDL_Rect target = {PanelLeft(), PanelTop(), setup_.ScreenWidth * zoom_ / 100, setup_.ScreenHeight * zoom_ / 100};
+        SDL_Rect target = {PanelLeft(), PanelTop(), setup_.ScreenWidth * zoom_ / 100,
+                           setup_.ScreenHeight * zoom_ / 100};
         SDL_RenderSetClipRect(renderer_, &clip);
         SDL_RenderCopy(renderer_, pictureTexture_, nullptr, &target);
         SDL_RenderSetClipRect(renderer_, nullptr);
         // In full screen the strip appears over the picture while the pointer rests on the top row.
-        if (toolbarTexture_ && (ToolbarInWindow() || (fullScreen_ && toolbarShown_ && setup_.ToolbarVisible))) {
+        if (toolbarTexture_ &&
+            (ToolbarInWindow() || (fullScreen_ && toolbarShown_ && setup_.ToolbarVisible))) {
             SDL_Rect strip = {0, 0, setup_.ScreenWidth, DockHeight};
             SDL_RenderCopy(renderer_, toolbarTexture_, nullptr, &strip);
         }
@@ -361,14 +371,25 @@ private:
     void Translate(const SDL_Event& event)
     {
         switch (event.type) {
-        case SDL_QUIT: Push(TEventKind::Quit); break;
+        case SDL_QUIT:
+            Push(TEventKind::Quit);
+            break;
         case SDL_WINDOWEVENT:
             switch (event.window.event) {
-            case SDL_WINDOWEVENT_FOCUS_GAINED: Push(TEventKind::Activate); break;
-            case SDL_WINDOWEVENT_FOCUS_LOST: Push(TEventKind::Deactivate); break;
-            case SDL_WINDOWEVENT_EXPOSED: Render(true); break;
-            case SDL_WINDOWEVENT_CLOSE: Push(TEventKind::Quit); break;
-            default: break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                Push(TEventKind::Activate);
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                Push(TEventKind::Deactivate);
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                Render(true);
+                break;
+            case SDL_WINDOWEVENT_CLOSE:
+                Push(TEventKind::Quit);
+                break;
+            default:
+                break;
             }
             break;
         case SDL_KEYDOWN:
@@ -415,7 +436,8 @@ private:
             if (dy < 0) Push(TEventKind::WheelDown);
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -440,12 +462,14 @@ private:
                    std::initializer_list<std::pair<TBoxAnswer, const char*>> buttons)
     {
         std::vector<SDL_MessageBoxButtonData> data;
-        for (const auto& [answer, label] : buttons) data.push_back({0, static_cast<int>(answer), label});
+        for (const auto& [answer, label] : buttons)
+            data.push_back({0, static_cast<int>(answer), label});
         data.front().flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
         data.back().flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
         std::string caption = Cp932ToUtf8(captionCp932), text = Cp932ToUtf8(textCp932);
-        SDL_MessageBoxData box{flags, window_, caption.c_str(), text.c_str(), static_cast<int>(data.size()),
-                               data.data(), nullptr};
+        SDL_MessageBoxData box{
+            flags,       window_, caption.c_str(), text.c_str(), static_cast<int>(data.size()),
+            data.data(), nullptr};
         int chosen = static_cast<int>(data.back().buttonid);
         if (SDL_ShowMessageBox(&box, &chosen) != 0 || chosen < 0) chosen = data.back().buttonid;
         return static_cast<TBoxAnswer>(chosen);

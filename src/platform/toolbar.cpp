@@ -33,7 +33,8 @@ std::string FindJapaneseFont()
     FcResult result;
     if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
         FcChar8* path = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) file = reinterpret_cast<char*>(path);
+        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch)
+            file = reinterpret_cast<char*>(path);
         FcPatternDestroy(match);
     }
     FcPatternDestroy(pattern);
@@ -49,7 +50,8 @@ std::u32string Decode(const char* utf8)
         int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
         c &= extra ? (0x3F >> extra) : 0x7F;
         ++p;
-        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p) c = (c << 6) | (*p & 0x3F);
+        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p)
+            c = (c << 6) | (*p & 0x3F);
         out += c;
     }
     return out;
@@ -57,12 +59,13 @@ std::u32string Decode(const char* utf8)
 
 class TLabelPainter
 {
-public:
+  public:
     TLabelPainter()
     {
         std::string file = FindJapaneseFont();
         if (file.empty() || FT_Init_FreeType(&library_) != 0) return;
-        if (FT_New_Face(library_, file.c_str(), 0, &face_) != 0 || FT_Set_Pixel_Sizes(face_, 0, LabelPixels) != 0) {
+        if (FT_New_Face(library_, file.c_str(), 0, &face_) != 0 ||
+            FT_Set_Pixel_Sizes(face_, 0, LabelPixels) != 0) {
             if (face_) FT_Done_Face(face_);
             face_ = nullptr;
         }
@@ -109,16 +112,18 @@ public:
         }
     }
 
-private:
+  private:
     FT_Library library_ = nullptr;
     FT_Face face_ = nullptr;
 };
 
-void FillRect(std::vector<uint32_t>& strip, int stride, int left, int top, int width, int height, uint32_t colour)
+void FillRect(std::vector<uint32_t>& strip, int stride, int left, int top, int width, int height,
+              uint32_t colour)
 {
     int rows = static_cast<int>(strip.size()) / stride;
     for (int y = std::max(0, top); y < std::min(rows, top + height); ++y)
-        for (int x = std::max(0, left); x < std::min(stride, left + width); ++x) strip[y * stride + x] = colour;
+        for (int x = std::max(0, left); x < std::min(stride, left + width); ++x)
+            strip[y * stride + x] = colour;
 }
 
 } // namespace

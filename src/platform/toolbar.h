@@ -9,8 +9,8 @@ namespace ruko {
 enum class TToolbarButton
 {
     None = -1,
-    Exit = 0,   // "終了"
-    Screen = 1  // "画面切替"
+    Exit = 0,  // "終了"
+    Screen = 1 // "画面切替"
 };
 
 // The button under a point of the strip (strip coordinates, 0,0 = its top-left corner).

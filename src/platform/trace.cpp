@@ -30,7 +30,8 @@ bool TraceEnabled()
 void TraceCommand(uint32_t time, std::string_view pageCp932, int line)
 {
     if (!TraceFile) return;
-    std::fprintf(TraceFile, "%.8x : %.*s(%d)\n", time, static_cast<int>(pageCp932.size()), pageCp932.data(), line);
+    std::fprintf(TraceFile, "%.8x : %.*s(%d)\n", time, static_cast<int>(pageCp932.size()), pageCp932.data(),
+                 line);
 }
 
 } // namespace ruko

@@ -10,8 +10,8 @@ int64_t Number(const std::string& option, const std::string& text, int64_t low, 
     int64_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
-        throw EUsageError{option + " expects a number from " + std::to_string(low) + " to " + std::to_string(high) +
-                          ", not '" + text + "'"};
+        throw EUsageError{option + " expects a number from " + std::to_string(low) + " to " +
+                          std::to_string(high) + ", not '" + text + "'"};
     return value;
 }
 
@@ -72,7 +72,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             size_t colon = shot.find(':');
             if (colon == std::string::npos || colon + 1 == shot.size())
                 throw EUsageError{"--snapshot-at expects MS:FILE.png, not '" + shot + "'"};
-            line.SnapshotsAt.push_back({Number(name, shot.substr(0, colon), 0, INT32_MAX), shot.substr(colon + 1)});
+            line.SnapshotsAt.push_back(
+                {Number(name, shot.substr(0, colon), 0, INT32_MAX), shot.substr(colon + 1)});
         } else if (name == "--trace") {
             line.Trace = value();
         } else if (name == "--seed") {

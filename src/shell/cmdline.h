@@ -26,10 +26,10 @@ struct TCommandLine
     std::vector<TSnapshotAt> SnapshotsAt;
     std::string Trace;
     std::optional<uint32_t> Seed;
-    bool VirtualClock = false;      // a window whose clock moves 15 ms a frame, like headless runs
-    bool TestPattern = false;       // show the built-in diagnostic picture instead of the title
-    std::string ScreenshotWindow;   // PNG of the window's picture area at the end of the run
-    std::string DumpVars;           // JSON of every global variable at the end of the run
+    bool VirtualClock = false;    // a window whose clock moves 15 ms a frame, like headless runs
+    bool TestPattern = false;     // show the built-in diagnostic picture instead of the title
+    std::string ScreenshotWindow; // PNG of the window's picture area at the end of the run
+    std::string DumpVars;         // JSON of every global variable at the end of the run
 };
 
 // Usage errors carry one line for stderr; the program ends with status 2.

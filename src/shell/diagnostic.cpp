@@ -22,7 +22,8 @@ TDrawResult TDiagnosticPattern::Draw(TFrameSurface& surface, int32_t gameTime)
                 if (y < barsBottom) {
                     line[x] = Bars[static_cast<int64_t>(x) * 8 / w];
                 } else {
-                    uint32_t level = static_cast<uint32_t>(static_cast<int64_t>(x) * 255 / std::max(w - 1, 1));
+                    uint32_t level =
+                        static_cast<uint32_t>(static_cast<int64_t>(x) * 255 / std::max(w - 1, 1));
                     line[x] = level * 0x010101;
                 }
             }

@@ -10,12 +10,12 @@ namespace ruko {
 
 class TDiagnosticPattern
 {
-public:
+  public:
     // Draws the frame for `gameTime`; the first call draws (and reports) everything, later calls
     // only the marker strip.
     TDrawResult Draw(TFrameSurface& surface, int32_t gameTime);
 
-private:
+  private:
     bool drawn_ = false;
 };
 

@@ -25,7 +25,8 @@ void RegisterDataSources(TStartContext& context)
     TPlatform* platform = &context.Platform;
     TFileManagerHost host;
     host.AskOkCancel = [platform](const std::string& text, const std::string& caption) {
-        return platform->AskOkCancel(caption, text) == TBoxAnswer::Ok ? TPromptAnswer::Ok : TPromptAnswer::Cancel;
+        return platform->AskOkCancel(caption, text) == TBoxAnswer::Ok ? TPromptAnswer::Ok
+                                                                      : TPromptAnswer::Cancel;
     };
     host.ShowInfo = [platform](const std::string& text, const std::string& caption) {
         platform->WarningBox(caption, text);
@@ -42,8 +43,7 @@ void InstallEngineHooks(TGameHooks& hooks)
 {
     hooks.RegisterDataSources = RegisterDataSources;
     hooks.DeleteWorkFiles = [] {
-        if (FileManager)
-            FileManager->DeleteStaleWorkFiles();
+        if (FileManager) FileManager->DeleteStaleWorkFiles();
     };
     hooks.FreeDataSources = [] { FileManager.reset(); };
     hooks.CreateVariableStore = [](TStartContext& context) {
@@ -58,7 +58,9 @@ void InstallEngineHooks(TGameHooks& hooks)
         options.SetTitle = [platform](const std::string& title) { platform->SetCaption(title); };
         options.RequestClose = [] { TerminateRequested = true; };
         if (TraceEnabled())
-            options.Trace = [](uint32_t time, const std::string& page, int line) { TraceCommand(time, page, line); };
+            options.Trace = [](uint32_t time, const std::string& page, int line) {
+                TraceCommand(time, page, line);
+            };
         // The scenario stops silently; the reason still helps whoever runs the title.
         options.OnError = [](const std::string& message) {
             std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
@@ -109,16 +111,13 @@ void InstallEngineHooks(TGameHooks& hooks)
         return info;
     };
     hooks.StepEngine = [] {
-        if (Engine)
-            Engine->Step();
+        if (Engine) Engine->Step();
     };
     hooks.FreeProject = [] {
-        if (Engine)
-            Engine->FreeProject();
+        if (Engine) Engine->FreeProject();
     };
     hooks.FreeVariableStore = [] {
-        if (Engine)
-            Engine->FreeVariableStore();
+        if (Engine) Engine->FreeVariableStore();
         Engine.reset();
     };
 }

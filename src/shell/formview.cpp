@@ -13,8 +13,7 @@
 namespace ruko {
 namespace {
 
-template <typename F, typename... A>
-void Call(const F& hook, A&&... args)
+template <typename F, typename... A> void Call(const F& hook, A&&... args)
 {
     if (hook) hook(std::forward<A>(args)...);
 }
@@ -116,7 +115,8 @@ void TFormView::Run(const TRunLimits& limits)
         // While suspended the frames stop; the next interval after resuming is a stall.
         platform_.Wait(loopSuspended_ ? 50 : pacer_.WaitMs(platform_.Now()));
         TPlatformEvent event;
-        while (!closeRequested_ && platform_.PollEvent(event)) HandleEvent(event);
+        while (!closeRequested_ && platform_.PollEvent(event))
+            HandleEvent(event);
         if (closeRequested_ || loopSuspended_) continue;
         int64_t now = platform_.Now();
         std::optional<int> interval = pacer_.Tick(now);
@@ -172,15 +172,33 @@ void TFormView::HandleEvent(const TPlatformEvent& event)
     case TEventKind::MouseDown:
         if (active_) Call(hooks_.MouseDown, event.Button, event.X, event.Y);
         break;
-    case TEventKind::MouseUp: Call(hooks_.MouseUp, event.Button, event.X, event.Y); break;
-    case TEventKind::MouseMove: Call(hooks_.MouseMove, event.X, event.Y); break;
-    case TEventKind::WheelUp: Call(hooks_.Wheel, true); break;
-    case TEventKind::WheelDown: Call(hooks_.Wheel, false); break;
-    case TEventKind::Activate: Activate(); break;
-    case TEventKind::Deactivate: Deactivate(); break;
-    case TEventKind::Quit: closeRequested_ = true; break;
-    case TEventKind::ExitButton: ConfirmExit(); break;
-    case TEventKind::ScreenButton: SetFullScreen(!(screen_ && screen_->FullScreen())); break;
+    case TEventKind::MouseUp:
+        Call(hooks_.MouseUp, event.Button, event.X, event.Y);
+        break;
+    case TEventKind::MouseMove:
+        Call(hooks_.MouseMove, event.X, event.Y);
+        break;
+    case TEventKind::WheelUp:
+        Call(hooks_.Wheel, true);
+        break;
+    case TEventKind::WheelDown:
+        Call(hooks_.Wheel, false);
+        break;
+    case TEventKind::Activate:
+        Activate();
+        break;
+    case TEventKind::Deactivate:
+        Deactivate();
+        break;
+    case TEventKind::Quit:
+        closeRequested_ = true;
+        break;
+    case TEventKind::ExitButton:
+        ConfirmExit();
+        break;
+    case TEventKind::ScreenButton:
+        SetFullScreen(!(screen_ && screen_->FullScreen()));
+        break;
     }
 }
 
@@ -234,7 +252,8 @@ void TFormView::SetFullScreen(bool full)
 
 void TFormView::ApplyScreenMode()
 {
-    if (!screen_ || !screen_->FullScreen() || screen_->ModeIndex() < 0 || screen_->ModeIndex() == screen_->Index())
+    if (!screen_ || !screen_->FullScreen() || screen_->ModeIndex() < 0 ||
+        screen_->ModeIndex() == screen_->Index())
         return;
     switchingScreen_ = true;
     Call(hooks_.FreeDisplayResources);

@@ -22,15 +22,15 @@ constexpr int ParticleStep = 16;
 // When a run stops by itself (besides the user closing the window).
 struct TRunLimits
 {
-    std::optional<int64_t> Frames;   // after this many frames
-    std::optional<int64_t> Until;    // when GameTime reaches this
-    bool EndOnTerminate = false;     // when the scenario ends (headless runs)
+    std::optional<int64_t> Frames;    // after this many frames
+    std::optional<int64_t> Until;     // when GameTime reaches this
+    bool EndOnTerminate = false;      // when the scenario ends (headless runs)
     std::function<void()> AfterFrame; // after each frame, e.g. to take snapshots
 };
 
 class TFormView
 {
-public:
+  public:
     TFormView(TPlatform& platform, TGameHooks hooks);
     ~TFormView();
 
@@ -59,7 +59,7 @@ public:
     bool Active() const { return active_; }
     int DrawSkip() const { return drawSkip_; }
 
-private:
+  private:
     void InitializeGame(TStartContext& context);
     void ShowStartupFailure(const std::string& messageCp932);
     void Activate();

@@ -12,7 +12,7 @@ constexpr int StallMs = 300;
 
 class TFramePacer
 {
-public:
+  public:
     void Start(int64_t now)
     {
         last_ = now;
@@ -35,7 +35,7 @@ public:
         return static_cast<int>(interval);
     }
 
-private:
+  private:
     int64_t last_ = 0;
     bool afterStall_ = false;
 };

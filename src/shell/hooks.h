@@ -31,7 +31,7 @@ struct TProjectInfo
 struct TStartContext
 {
     TPlatform& Platform;
-    TGameOptions& Options;              // read from "game.ini" during start-up
+    TGameOptions& Options;               // read from "game.ini" during start-up
     std::vector<std::string> Parameters; // the title's command line (host paths as given)
     std::string BaseFolder;              // host folder of the title, trailing '/'
     std::string ExecutableFolder;        // trailing '/'
@@ -53,10 +53,11 @@ struct TGameHooks
 {
     // Start-up, in this order. An ERukoError from any of them ends the start-up with its message
     // in a warning box; InitializeSound's errors are ignored.
-    std::function<void(TStartContext&)> RegisterDataSources;  // the file manager's archives and folders
-    std::function<void(TStartContext&)> CreateVariableStore;  // variables, then built-in functions
-    std::function<void(TStartContext&)> InitializeSound;      // the audio device
-    std::function<void(TStartContext&)> InitializeComponents; // component lists, history formats, read marks, image cache
+    std::function<void(TStartContext&)> RegisterDataSources; // the file manager's archives and folders
+    std::function<void(TStartContext&)> CreateVariableStore; // variables, then built-in functions
+    std::function<void(TStartContext&)> InitializeSound;     // the audio device
+    std::function<void(TStartContext&)>
+        InitializeComponents; // component lists, history formats, read marks, image cache
     // The project; nullopt when there is none (the shell then shows its diagnostic picture).
     std::function<std::optional<TProjectInfo>(TStartContext&)> CreateProject;
     std::function<void(TStartContext&, const TProjectInfo&)> InitializeMedia; // sound library, media managers

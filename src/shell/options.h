@@ -9,9 +9,9 @@ class TIniFile;
 
 struct TGameOptions
 {
-    bool UseDirectSound = true;  // false sends sound to the wave-out path
-    int SoundDelayTime = 500;    // ms of wave-out buffering: a multiple of 100 in 100..500
-    bool UseWMP = false;         // videos through the media-player item
+    bool UseDirectSound = true;   // false sends sound to the wave-out path
+    int SoundDelayTime = 500;     // ms of wave-out buffering: a multiple of 100 in 100..500
+    bool UseWMP = false;          // videos through the media-player item
     bool FontDefaultOnly = false; // the installed-font list keeps only the four default faces
 };
 

@@ -78,7 +78,8 @@ int RunPlayer(int argc, char** argv)
     TTempFolder temp;
     std::unique_ptr<TPlatform> platform;
     try {
-        platform = line.Headless ? CreateHeadlessPlatform(std::move(input)) : CreateSdlPlatform(line.VirtualClock);
+        platform =
+            line.Headless ? CreateHeadlessPlatform(std::move(input)) : CreateSdlPlatform(line.VirtualClock);
     } catch (const ERukoError& e) {
         std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(e.what()).c_str());
         return 1;

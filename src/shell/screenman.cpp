@@ -39,8 +39,8 @@ TScreenManager::TScreenManager(TPlatform& platform, int preferredWidth, int pref
     surface_.Width = std::max(screenWidth, 1);
     surface_.Height = std::max(screenHeight, 1);
     surface_.Pixels.assign(static_cast<size_t>(surface_.Width) * surface_.Height, 0);
-    TModeChoice choice = ChooseDisplayMode(platform.DisplayModes(), surface_.Width, surface_.Height, preferredWidth,
-                                           preferredHeight, platform.DesktopBits());
+    TModeChoice choice = ChooseDisplayMode(platform.DisplayModes(), surface_.Width, surface_.Height,
+                                           preferredWidth, preferredHeight, platform.DesktopBits());
     modes_ = std::move(choice.Modes);
     modeIndex_ = choice.ModeIndex;
 }

@@ -34,8 +34,9 @@ TPresentPlan PlanPresent(bool fullScreen, int zoom, const std::vector<TRect>& di
 
 class TScreenManager
 {
-public:
-    TScreenManager(TPlatform& platform, int preferredWidth, int preferredHeight, int screenWidth, int screenHeight);
+  public:
+    TScreenManager(TPlatform& platform, int preferredWidth, int preferredHeight, int screenWidth,
+                   int screenHeight);
 
     TFrameSurface& Surface() { return surface_; }
     int ScreenWidth() const { return surface_.Width; }
@@ -52,7 +53,7 @@ public:
     void Present(const TDrawResult& drawn);
     int PresentCount() const { return presentCount_; }
 
-private:
+  private:
     TPlatform& platform_;
     TFrameSurface surface_;
     std::vector<TDisplayMode> modes_;

@@ -16,7 +16,7 @@ namespace ruko::test {
 
 class TScratchFolder
 {
-public:
+  public:
     TScratchFolder()
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "ruko-test-XXXXXX").string();
@@ -26,7 +26,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -42,8 +42,14 @@ inline std::string ReadHost(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
-inline std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+inline std::string Text(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+inline std::vector<uint8_t> Bytes(const std::string& text)
+{
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
 
 inline std::string Deflate(const std::string& plain)
 {
@@ -80,8 +86,7 @@ inline std::vector<uint8_t> EncodeArchive(const std::vector<TMemberSpec>& member
         WriteStr(s, name);
     }
     size_t tableSize = (members.size() + 1) * (version >= 101 ? 8 : 4);
-    if (version >= 101)
-        tableSize += members.size() * (version >= 102 ? 10 : 9);
+    if (version >= 101) tableSize += members.size() * (version >= 102 ? 10 : 9);
     int64_t dataStart = s.GetPosition() + static_cast<int64_t>(tableSize);
     std::vector<int64_t> offsets{dataStart};
     for (const TMemberSpec& member : members)

@@ -20,7 +20,9 @@ TEST(HashTest, BucketFollowsLengthFirstAndSecondToLastByte)
         {"aZ", 226},
         {"AB", 226},                       // Latin letters fold to lower case
         {"abc", (48 + 0x61 + 0x62) % 256}, // 243
-        {"\x83\x41" "b", (48 + 0x83 + 0x41) % 256}, // 'A' as a trail byte does not fold
+        {"\x83\x41"
+         "b",
+         (48 + 0x83 + 0x41) % 256}, // 'A' as a trail byte does not fold
     };
     for (const Case& c : cases)
         EXPECT_EQ(Hash(c.name), c.expected) << c.name;

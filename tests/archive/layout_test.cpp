@@ -18,9 +18,9 @@ TEST(ExpandRelativePathTest, ResolvesParentStepsAgainstTheBase)
         const char* expected;
     };
     const Case cases[] = {
-        {"a", "C:\\Game\\", "a"},                           // one character: as is
-        {"\\abs\\f.txt", "C:\\Game\\", "\\abs\\f.txt"},    // rooted: as is
-        {"D:\\f.txt", "C:\\Game\\", "D:\\f.txt"},          // drive: as is
+        {"a", "C:\\Game\\", "a"},                             // one character: as is
+        {"\\abs\\f.txt", "C:\\Game\\", "\\abs\\f.txt"},       // rooted: as is
+        {"D:\\f.txt", "C:\\Game\\", "D:\\f.txt"},             // drive: as is
         {"sub\\f.txt", "C:\\Game\\", "C:\\Game\\sub\\f.txt"}, // plain: base + path, case kept
         {"..\\f.txt", "C:\\Game\\Data\\", "C:\\GAME\\f.txt"},
         {"..\\..\\f.txt", "C:\\Game\\Data", "C:\\f.txt"},
@@ -45,8 +45,8 @@ TEST(FolderDiskListTest, DiskOfWalksUpToTheNearestListedFolder)
         int32_t disk;
     };
     const Case cases[] = {
-        {"BGM\\A.OGG", 2},     {"bgm\\sub\\a.ogg", 4}, {"Movie\\OP\\op.mpg", 3},
-        {"bgmx\\a.ogg", 0},    {"movie\\a.mpg", 0},    {"", 0},
+        {"BGM\\A.OGG", 2},  {"bgm\\sub\\a.ogg", 4}, {"Movie\\OP\\op.mpg", 3},
+        {"bgmx\\a.ogg", 0}, {"movie\\a.mpg", 0},    {"", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(disks.DiskOf(c.name), c.disk) << c.name;

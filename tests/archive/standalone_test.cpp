@@ -17,8 +17,8 @@ namespace ruko {
 namespace {
 
 using test::ReadHost;
-using test::TScratchFolder;
 using test::Text;
+using test::TScratchFolder;
 using test::WriteHost;
 
 // A title archive with a complete install record and a project file (any bytes do here).
@@ -34,7 +34,7 @@ void WriteTitleArchive(const std::string& path, const std::string& project)
 
 class DataSourceTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override { files.AddArchive(""); }
 
     TScratchFolder work;
@@ -86,10 +86,11 @@ TEST_F(DataSourceTest, StandaloneTitlesRefuseBadInputs)
     WriteHost(work / "player", "program");
     WriteHost(work / "damaged.dat", "vf\x66\x00\x00\x00\xff\xff\xff\x7f");
     WriteStandaloneTitle(work / "player", work / "game.dat", work / "title");
-    for (auto [player, archive] : {std::pair{work / "title", work / "game.dat"},      // already a title
-                                   std::pair{work / "player", work / "damaged.dat"},  // damaged archive
+    for (auto [player, archive] : {std::pair{work / "title", work / "game.dat"},     // already a title
+                                   std::pair{work / "player", work / "damaged.dat"}, // damaged archive
                                    std::pair{work / "player", work / "missing.dat"}}) {
-        EXPECT_THROW(WriteStandaloneTitle(player, archive, work / "out"), ERukoError) << player << " " << archive;
+        EXPECT_THROW(WriteStandaloneTitle(player, archive, work / "out"), ERukoError)
+            << player << " " << archive;
         EXPECT_FALSE(std::filesystem::exists(work / "out"));
         EXPECT_FALSE(std::filesystem::exists(work / "out.~writing"));
     }
@@ -99,8 +100,7 @@ TEST_F(DataSourceTest, StandaloneTitlesRefuseBadInputs)
 TEST(StandaloneChild, FindsItsArchiveThroughItsOwnFile)
 {
     const char* report = std::getenv("RUKO_STANDALONE_REPORT");
-    if (!report)
-        GTEST_SKIP() << "runs only inside a standalone copy";
+    if (!report) GTEST_SKIP() << "runs only inside a standalone copy";
     TVrFileManager files;
     files.AddArchive("");
     files.RegisterDataSources("/proc/self/exe", {});

@@ -61,7 +61,9 @@ TEST(BigFileStreamTest, CreateDeletesOldPartsAndMissingFileRaises)
     TScratchFolder dir;
     test::WriteHost(dir / "a.dat", "12345678");
     test::WriteHost(dir / "a.001", "x");
-    { TKwBigFileStream out(dir / "a.dat", TFileMode::Create, 8); }
+    {
+        TKwBigFileStream out(dir / "a.dat", TFileMode::Create, 8);
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "a.001"));
     EXPECT_THROW(TKwBigFileStream(dir / "missing", TFileMode::Read), ERukoError);
 }
@@ -77,8 +79,8 @@ TEST(RangeStreamTest, SeeksClampToTheWindowAndReadsStopAtItsEnd)
         int64_t expected;
     };
     const Case cases[] = {
-        {-3, TSeekOrigin::Begin, 0}, {9, TSeekOrigin::Begin, 5},  {2, TSeekOrigin::Begin, 2},
-        {1, TSeekOrigin::Current, 3}, {-1, TSeekOrigin::End, 4}, {4, TSeekOrigin::End, 5},
+        {-3, TSeekOrigin::Begin, 0},  {9, TSeekOrigin::Begin, 5}, {2, TSeekOrigin::Begin, 2},
+        {1, TSeekOrigin::Current, 3}, {-1, TSeekOrigin::End, 4},  {4, TSeekOrigin::End, 5},
     };
     for (const Case& c : cases)
         EXPECT_EQ(range.Seek(c.offset, c.origin), c.expected);
@@ -118,7 +120,7 @@ TEST(BuffBigStreamTest, SourceStandsAfterTheLastByteDelivered)
 // A stream that claims more bytes than it delivers.
 class TLyingStream : public TKwBigStream
 {
-public:
+  public:
     explicit TLyingStream(std::string bytes) : bytes_(std::move(bytes)) {}
     int64_t GetSize() override { return 1 << 20; }
     int64_t GetPosition() override { return position_; }
@@ -130,7 +132,7 @@ public:
         return take;
     }
 
-private:
+  private:
     std::string bytes_;
     int64_t position_ = 0;
 };

@@ -11,9 +11,9 @@ namespace {
 using test::Bytes;
 using test::Deflate;
 using test::EncodeArchive;
+using test::Text;
 using test::TMemberSpec;
 using test::TScratchFolder;
-using test::Text;
 
 std::shared_ptr<const TRangeSource> Source(std::vector<uint8_t> bytes)
 {
@@ -40,8 +40,7 @@ TEST(ArchiveReadTest, EveryStoredVersionReadsItsMembers)
         std::vector<TMemberSpec> members = {{"bgm\\title.ogg", "OggS raw", version >= 101},
                                             {"page\\start.rsb", Deflate("start page"), false},
                                             {"empty.txt", Deflate(""), false}};
-        if (version < 101)
-            members[0].bytes = Deflate("OggS raw");
+        if (version < 101) members[0].bytes = Deflate("OggS raw");
         TVrFileCollection archive;
         archive.OpenSource(Source(EncodeArchive(members, version)), 0, "test.dat");
         SCOPED_TRACE(version);
@@ -65,8 +64,8 @@ TEST(ArchiveReadTest, LookupIgnoresLatinCaseButNotSeparators)
 TEST(ArchiveReadTest, OfTwoEqualNamesTheLaterWins)
 {
     TVrFileCollection archive;
-    archive.OpenSource(Source(EncodeArchive({{"a.txt", Deflate("first")}, {"A.TXT", Deflate("second")}}, 102)),
-                       0, "a");
+    archive.OpenSource(
+        Source(EncodeArchive({{"a.txt", Deflate("first")}, {"A.TXT", Deflate("second")}}, 102)), 0, "a");
     EXPECT_EQ(Text(archive.ReadMemberBytes("a.txt")), "second");
 }
 
@@ -117,8 +116,10 @@ TEST(ArchiveReadTest, TruncatedOrOversizedMembersAreErrorsNotShortData)
     EXPECT_THROW(archive.ReadMemberBytes("cut.txt"), ERukoError);
     EXPECT_THROW(archive.ReadMemberBytes("junk.txt"), ERukoError);
     // A member may not inflate beyond the cap it is given.
-    EXPECT_THROW(InflateMember(reinterpret_cast<const uint8_t*>(packed.data()), packed.size(), 999), ERukoError);
-    EXPECT_EQ(InflateMember(reinterpret_cast<const uint8_t*>(packed.data()), packed.size(), 1000).size(), 1000u);
+    EXPECT_THROW(InflateMember(reinterpret_cast<const uint8_t*>(packed.data()), packed.size(), 999),
+                 ERukoError);
+    EXPECT_EQ(InflateMember(reinterpret_cast<const uint8_t*>(packed.data()), packed.size(), 1000).size(),
+              1000u);
 }
 
 TEST(ArchiveRangeTest, StoredMembersAreWindowsAndCompressedOnesAreInflated)
@@ -177,8 +178,7 @@ std::string ContentCompressingTo(int extra)
         for (int zeros = 0; zeros < 400; ++zeros) {
             std::string candidate = content + std::string(static_cast<size_t>(zeros), 'z');
             auto packed = static_cast<int64_t>(Deflate(candidate).size());
-            if (packed == static_cast<int64_t>(candidate.size()) * 9 / 10 + extra)
-                return candidate;
+            if (packed == static_cast<int64_t>(candidate.size()) * 9 / 10 + extra) return candidate;
         }
     }
     return {};
@@ -213,7 +213,8 @@ TEST(ArchiveFileTest, TrailerFindsTheArchiveAfterAHostProgram)
 {
     TScratchFolder dir;
     std::vector<uint8_t> archive = EncodeArchive({{"ruko.rpb", Deflate("project")}}, 102);
-    std::string program = "\x7f" "ELF pretend program";
+    std::string program = "\x7f"
+                          "ELF pretend program";
     std::string file = program + Text(archive);
     uint32_t offset = static_cast<uint32_t>(program.size());
     for (int i = 0; i < 4; ++i)

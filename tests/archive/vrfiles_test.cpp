@@ -13,8 +13,8 @@ namespace {
 using test::Deflate;
 using test::EncodeArchive;
 using test::ReadHost;
-using test::TScratchFolder;
 using test::Text;
+using test::TScratchFolder;
 using test::WriteHost;
 
 std::shared_ptr<const TRangeSource> Source(std::vector<uint8_t> bytes)
@@ -36,7 +36,7 @@ void WriteInstall(const std::string& path, const std::string& title, uint32_t di
 
 class FileManagerTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         TerminateRequested = false;
@@ -52,8 +52,8 @@ TEST_F(FileManagerTest, LooseFilesWinForLoadingWhileArchivesAnswerExists)
 {
     WriteHost(work / "base/a.txt", "loose");
     files.SetBaseFolder(work / "base");
-    files.AddArchiveSource(Source(EncodeArchive({{"a.txt", Deflate("member")}, {"only.txt", Deflate("o")}}, 102)),
-                           0, "mem");
+    files.AddArchiveSource(
+        Source(EncodeArchive({{"a.txt", Deflate("member")}, {"only.txt", Deflate("o")}}, 102)), 0, "mem");
     EXPECT_EQ(Text(files.LoadFile("A.TXT")), "loose");
     EXPECT_EQ(Text(files.LoadFile("only.txt")), "o");
     EXPECT_TRUE(files.Exists("a.txt"));
@@ -128,8 +128,8 @@ TEST_F(FileManagerTest, ListFilesMergesEverySourceWithoutDuplicates)
     WriteHost(work / "base/fonts/C.rft", "");
     WriteHost(work / "base/fonts/sub/d.rft", "");
     files.SetBaseFolder(work / "base");
-    files.AddArchiveSource(Source(EncodeArchive({{"fonts\\A.RFT", "", true}, {"fonts\\b.rft", "", true}}, 102)),
-                           0, "mem");
+    files.AddArchiveSource(
+        Source(EncodeArchive({{"fonts\\A.RFT", "", true}, {"fonts\\b.rft", "", true}}, 102)), 0, "mem");
     std::vector<std::string> list;
     files.ListFiles("fonts", list);
     std::sort(list.begin(), list.end());
@@ -161,14 +161,15 @@ TEST_F(FileManagerTest, FolderOfKeepsEverythingUpToTheLastSeparator)
         const char* name;
         const char* folder;
     };
-    const Case cases[] = {{"a\\b\\c.txt", "a\\b\\"}, {"c.txt", ""}, {"C:c.txt", "C:"}, {"\\\\srv\\x", "\\\\srv\\"}};
+    const Case cases[] = {
+        {"a\\b\\c.txt", "a\\b\\"}, {"c.txt", ""}, {"C:c.txt", "C:"}, {"\\\\srv\\x", "\\\\srv\\"}};
     for (const Case& c : cases)
         EXPECT_EQ(TVrFileManager::FolderOf(c.name), c.folder) << c.name;
 }
 
 class DiscTest : public FileManagerTest
 {
-protected:
+  protected:
     void SetUp() override
     {
         FileManagerTest::SetUp();
@@ -179,12 +180,10 @@ protected:
         files.SetHost({[this, manager](const std::string& text, const std::string&) {
                            (void)manager;
                            asked.push_back(text);
-                           if (answers.empty())
-                               return TPromptAnswer::Abort;
+                           if (answers.empty()) return TPromptAnswer::Abort;
                            TPromptAnswer answer = answers.front();
                            answers.erase(answers.begin());
-                           if (answer == TPromptAnswer::Ok && insertDisc)
-                               insertDisc();
+                           if (answer == TPromptAnswer::Ok && insertDisc) insertDisc();
                            return answer;
                        },
                        nullptr, [this] { closeRequested = true; }});
@@ -207,8 +206,7 @@ TEST_F(DiscTest, AskDiskPromptsUntilTheRightDiscIsFound)
     answers = {TPromptAnswer::Ok, TPromptAnswer::Ok};
     int oks = 0;
     insertDisc = [&] {
-        if (++oks == 2)
-            InsertDisc("Title", 1); // disc 2 is numbered 1 in its record
+        if (++oks == 2) InsertDisc("Title", 1); // disc 2 is numbered 1 in its record
     };
     EXPECT_TRUE(files.AskDisk(2));
     EXPECT_EQ(asked.size(), 2u);

@@ -44,7 +44,7 @@ TEST(Rounding, HalvesGoToEven)
 TEST(RealToInteger, TruncatesThrough64BitsAndWraps)
 {
     EXPECT_EQ(TruncToInt32(-1.9L), -1);
-    EXPECT_EQ(TruncToInt32(4294967297.0L), 1);       // low 32 bits of 2^32 + 1
+    EXPECT_EQ(TruncToInt32(4294967297.0L), 1);         // low 32 bits of 2^32 + 1
     EXPECT_EQ(TruncToInt32(2147483648.0L), INT32_MIN); // 2^31 wraps
     EXPECT_EQ(TruncToInt32(1e30L), 0);
     EXPECT_EQ(TruncToInt32(std::numeric_limits<Extended>::quiet_NaN()), 0);

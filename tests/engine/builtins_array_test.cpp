@@ -6,7 +6,7 @@ namespace {
 
 class ArrayFunctions : public BuiltinsTest
 {
-protected:
+  protected:
     ArrayFunctions()
     {
         Var(ptInt, "grid");
@@ -76,8 +76,8 @@ TEST_F(ArrayFunctions, ListEditsLeaveTwoDimensionalValuesAlone)
 {
     Eval("SetArray(grid, 2, 5)");
     Eval("FillMem(grid, 3)");
-    for (const char* text : {"AddArray(grid, 1)", "InsertArray(grid, 0, 1)", "DeleteArray(grid, 0, 4)", "UniqueArray(grid)",
-                             "TrimArray(grid, 3)"}) {
+    for (const char* text : {"AddArray(grid, 1)", "InsertArray(grid, 0, 1)", "DeleteArray(grid, 0, 4)",
+                             "UniqueArray(grid)", "TrimArray(grid, 3)"}) {
         EXPECT_EQ(Eval(text), "10") << text;
         EXPECT_EQ(Value("grid").GetDimCount(), 2) << text;
     }

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 class FileFunctions : public BuiltinsTest
 {
-protected:
+  protected:
     FileFunctions()
     {
         std::string pattern = (fs::temp_directory_path() / "ruko-builtins-XXXXXX").string();

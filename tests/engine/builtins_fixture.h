@@ -15,7 +15,7 @@ namespace ruko::test {
 
 class BuiltinsTest : public ::testing::Test
 {
-protected:
+  protected:
     BuiltinsTest()
     {
         SysFuncMan = std::make_unique<TSysFuncMan>();
@@ -60,6 +60,9 @@ struct EvalCase
     const char* Expected;
 };
 
-inline std::ostream& operator<<(std::ostream& os, const EvalCase& c) { return os << c.Text; }
+inline std::ostream& operator<<(std::ostream& os, const EvalCase& c)
+{
+    return os << c.Text;
+}
 
 } // namespace ruko::test

@@ -59,7 +59,8 @@ TEST_F(BuiltinsTest, ClockAndDateRowsReadTheServices)
     services.PCTickCount = [] { return int64_t{0x100000005}; }; // the timer wraps at 32 bits
     services.LocalTime = [] {
         std::tm t{};
-        t.tm_year = 123, t.tm_mon = 0, t.tm_mday = 1, t.tm_wday = 0, t.tm_hour = 9, t.tm_min = 8, t.tm_sec = 7;
+        t.tm_year = 123, t.tm_mon = 0, t.tm_mday = 1, t.tm_wday = 0, t.tm_hour = 9, t.tm_min = 8,
+        t.tm_sec = 7;
         return t;
     };
     EXPECT_EQ(Eval("@PCTickCount"), "5");
@@ -102,20 +103,20 @@ TEST_F(BuiltinsTest, FontListsAreJoinedByLineBreaks)
 // A component list with one menu "m" whose items are "Open" and "Quit".
 class FakeComponents final : public TBuiltinComponents
 {
-public:
+  public:
     bool Exists(const std::string& name) override { return name == "m"; }
-    std::optional<bool> GetItemState(const std::string& name, const TCustomParam& item, TItemState state) override
+    std::optional<bool> GetItemState(const std::string& name, const TCustomParam& item,
+                                     TItemState state) override
     {
         int index = Index(name, item);
-        if (index < 0)
-            return std::nullopt;
+        if (index < 0) return std::nullopt;
         return states[{index, state}];
     }
-    bool SetItemState(const std::string& name, const TCustomParam& item, TItemState state, bool value) override
+    bool SetItemState(const std::string& name, const TCustomParam& item, TItemState state,
+                      bool value) override
     {
         int index = Index(name, item);
-        if (index < 0)
-            return false;
+        if (index < 0) return false;
         states[{index, state}] = value;
         return true;
     }
@@ -132,15 +133,13 @@ public:
     std::map<std::pair<int, TItemState>, bool> states;
     int32_t lastKind = -1;
 
-private:
+  private:
     int Index(const std::string& name, const TCustomParam& item)
     {
-        if (name != "m")
-            return -1;
+        if (name != "m") return -1;
         int32_t n;
         std::string text = item.GetStr();
-        if (TryStrToInt(text, n))
-            return n;
+        if (TryStrToInt(text, n)) return n;
         return text == "Open" ? 0 : text == "Quit" ? 1 : -1;
     }
 };
@@ -148,11 +147,20 @@ private:
 TEST_F(BuiltinsTest, ComponentFunctionsAnswerFallbacksWithoutTheComponent)
 {
     const EvalCase cases[] = {
-        {"Exists(\"m\")", "FALSE"},       {"GetCheck(\"m\", 0)", "FALSE"}, {"IndexOfMenu(\"m\", \"Quit\")", "-1"},
-        {"ToClientX(\"m\", 42)", "42"},   {"GetItem(\"m\", 0)", ""},       {"GetHistoryCount(\"\")", "-1"},
-        {"DBGetStr(\"f\")", ""},          {"DBGetInt(\"f\")", "0"},        {"DBSetRecNo(1)", "FALSE"},
-        {"GetSaveCaption(1)", ""},        {"DeleteStack(0)", "FALSE"},     {"SaveScreen(\"a.brm\")", "FALSE"},
-        {"SetWallPaper(\"\", 0)", "FALSE"}, {"GetDisplayMode(0, i, i, i, i)", "FALSE"},
+        {"Exists(\"m\")", "FALSE"},
+        {"GetCheck(\"m\", 0)", "FALSE"},
+        {"IndexOfMenu(\"m\", \"Quit\")", "-1"},
+        {"ToClientX(\"m\", 42)", "42"},
+        {"GetItem(\"m\", 0)", ""},
+        {"GetHistoryCount(\"\")", "-1"},
+        {"DBGetStr(\"f\")", ""},
+        {"DBGetInt(\"f\")", "0"},
+        {"DBSetRecNo(1)", "FALSE"},
+        {"GetSaveCaption(1)", ""},
+        {"DeleteStack(0)", "FALSE"},
+        {"SaveScreen(\"a.brm\")", "FALSE"},
+        {"SetWallPaper(\"\", 0)", "FALSE"},
+        {"GetDisplayMode(0, i, i, i, i)", "FALSE"},
     };
     Var(ptInt, "i");
     for (const EvalCase& c : cases)
@@ -181,7 +189,9 @@ TEST_F(BuiltinsTest, ItemStatesByNumberOrMenuText)
 
 TEST_F(BuiltinsTest, DisplayModesAndSaveListsFillTheNamedVariables)
 {
-    services.DisplayModes = [] { return std::vector<std::array<int32_t, 4>>{{640, 480, 32, 60}, {800, 600, 16, 0}}; };
+    services.DisplayModes = [] {
+        return std::vector<std::array<int32_t, 4>>{{640, 480, 32, 60}, {800, 600, 16, 0}};
+    };
     services.SaveCaptions = [] { return std::vector<TSaveSlotCaption>{{"first", 1}, {"third", 3}}; };
     for (const char* name : {"w", "h", "b", "f", "slots"})
         Var(ptInt, name);

@@ -2,7 +2,6 @@
 // nothing may crash, hang or leave a value in an inconsistent shape.
 #include "builtins_fixture.h"
 
-
 namespace ruko::test {
 namespace {
 
@@ -11,8 +10,9 @@ TEST_F(BuiltinsTest, EveryFunctionSurvivesAwkwardArguments)
     services.ShowInfo = [](const std::string&, const std::string&) {};
     // Plain names, edge numbers, empty and damaged CP932 text (a dangling lead byte, a trail
     // byte that looks like '\').
-    const char* const pool[] = {"0", "-1", "3", "2147483647", "-2147483648", "1E300", "\"\"",
-                                "\"表\"", "Chr(130)", "\"a,b\"", "grid", "list", "text", "@KeyPush", "@Temp"};
+    const char* const pool[] = {"0",     "-1",   "3",      "2147483647", "-2147483648",
+                                "1E300", "\"\"", "\"表\"", "Chr(130)",   "\"a,b\"",
+                                "grid",  "list", "text",   "@KeyPush",   "@Temp"};
     const size_t poolSize = std::size(pool);
     uint64_t state = 12345;
     auto next = [&] {
@@ -25,8 +25,7 @@ TEST_F(BuiltinsTest, EveryFunctionSurvivesAwkwardArguments)
         for (int round = 0; round < 30; ++round) {
             // Fresh variables each time, so growing functions cannot compound.
             for (const char* name : {"grid", "list", "text"})
-                if (TParamCollectionItem* item = store.Find(name))
-                    store.Remove(*item);
+                if (TParamCollectionItem* item = store.Find(name)) store.Remove(*item);
             Var(ptInt, "grid").Value->SetDims({2, 3});
             Var(ptStr, "list").Value->SetDims({4});
             Var(ptStr, "text").Value->SetStr(Utf8ToCp932("あ表\\"));

@@ -17,70 +17,44 @@ TEST_P(StringFunctions, GiveTheExpectedText)
 }
 
 // "表" and "ソ" end in 0x5C and "ア" in 0x41: trail bytes that look like '\' and 'A'.
-INSTANTIATE_TEST_SUITE_P(Table, StringFunctions, ::testing::Values(
-    EvalCase{"IntToStr(5, 3)", "005"},
-    EvalCase{"IntToStr(-5, 3)", "-005"},
-    EvalCase{"IntToStr(1234, 2)", "1234"},
-    EvalCase{"IntToHex(255, 4)", "00FF"},
-    EvalCase{"IntToHex(-1, 2)", "FFFFFFFF"},
-    EvalCase{"Length(\"表示\")", "4"},
-    EvalCase{"JLength(\"表示a\")", "3"},
-    EvalCase{"Copy(\"abcdef\", 3)", "cdef"},
-    EvalCase{"Copy(\"abcdef\", 0, 2)", "ab"},
-    EvalCase{"Copy(\"abc\", 5, 1)", ""},
-    EvalCase{"JCopy(\"あいうえ\", 2, 2)", "いう"},
-    EvalCase{"JCopy(\"aあb\", 2)", "あb"},
-    EvalCase{"JCopy(\"あい\", 2, 99)", "い"},
-    EvalCase{"Pos(\"cd\", \"abcdef\")", "3"},
-    EvalCase{"Pos(\"\", \"abc\")", "0"},
-    EvalCase{"Pos(Chr(92), \"表\")", "2"},
-    EvalCase{"JPos(Chr(92), \"表\")", "0"},
-    EvalCase{"JPos(\"う\", \"あいう\")", "3"},
-    EvalCase{"CompareStr(\"a\", \"b\") < 0", "TRUE"},
-    EvalCase{"CompareStr(\"ab\", \"a\") > 0", "TRUE"},
-    EvalCase{"CompareText(\"ABC\", \"abc\")", "0"},
-    EvalCase{"Trim(\"  a b  \")", "a b"},
-    EvalCase{"Trim(\"　a\")", "　a"},
-    EvalCase{"JTrim(\"　 a　\")", "a"},
-    EvalCase{"Not(0)", "TRUE"},
-    EvalCase{"FixStr(Copy(\"あい\", 1, 3))", "あ"},
-    EvalCase{"UpperCase(\"aアb\")", "AアB"},
-    EvalCase{"LowerCase(\"Aア\")", "aア"},
-    EvalCase{"ExtractFilePath(\"a\\b\\c.txt\")", "a\\b\\"},
-    EvalCase{"ExtractFileName(\"c:x.txt\")", "x.txt"},
-    EvalCase{"ExtractFileName(\"ソ.txt\")", "ソ.txt"},
-    EvalCase{"ExtractFileExt(\"a\\b.c\\d\")", ""},
-    EvalCase{"ExtractFileExt(\"a\\b.tar.gz\")", ".gz"},
-    EvalCase{"ChangeFileExt(\"a\\b.txt\", \".dat\")", "a\\b.dat"},
-    EvalCase{"ChangeFileExt(\"readme\", \".txt\")", "readme.txt"},
-    EvalCase{"AddBackSlash(\"dir\")", "dir\\"},
-    EvalCase{"AddBackSlash(\"表\")", "表\\"},
-    EvalCase{"IsPathDelimiter(\"表\", 2)", "FALSE"},
-    EvalCase{"IsPathDelimiter(AddBackSlash(\"a\"), 2)", "TRUE"},
-    EvalCase{"IsDelimiter(\",;\", \"a;b\", 2)", "TRUE"},
-    EvalCase{"IsDelimiter(\",;\", \"a;b\", 9)", "FALSE"},
-    EvalCase{"StringOfChar(\"ab\", 3)", "ababab"},
-    EvalCase{"StringOfChar(\"x\", -1)", ""},
-    EvalCase{"StringReplace(\"aXbXc\", \"X\", \"-\")", "a-bXc"},
-    EvalCase{"StringReplace(\"aXbXc\", \"X\", \"-\", 1)", "a-b-c"},
-    EvalCase{"StringReplace(\"axbXc\", \"X\", \"-\", 1, 1)", "a-b-c"},
-    EvalCase{"StringReplace(\"表\", Chr(92), \"/\", 1)", "表"},
-    EvalCase{"AddDelimiter(\",\", \"abc\")", "abc,"},
-    EvalCase{"AddDelimiter(\",\", \"\")", ""},
-    EvalCase{"StrToIntDef(\"12x\", 7)", "7"},
-    EvalCase{"StrToFloatDef(\"2.5\", 0)", "2.5"},
-    EvalCase{"Chr(65)", "A"},
-    EvalCase{"Ord(\"A\")", "65"},
-    EvalCase{"Ord(\"\")", "0"},
-    EvalCase{"HanToZen(\"A1 ~\")", "Ａ１　～"},
-    EvalCase{"HanToZen(\"ｶﾞﾊﾟ\")", "ガパ"},
-    EvalCase{"HanToZen(\"ｳﾞ\")", "ウ゛"},
-    EvalCase{"HanToZen(\"ﾞｱﾟ\")", "゛ア゜"},
-    EvalCase{"HanToZen(\"漢a\")", "漢ａ"},
-    EvalCase{"ZenToHan(\"漢１２字\")", "12"},
-    EvalCase{"ZenToHan(\"ガパ\")", "ｶﾞﾊﾟ"},
-    EvalCase{"ZenToHan(\"“x”\")", "\"x\""},
-    EvalCase{"ZenToHan(\"ひらがなa\")", "a"}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, StringFunctions,
+    ::testing::Values(
+        EvalCase{"IntToStr(5, 3)", "005"}, EvalCase{"IntToStr(-5, 3)", "-005"},
+        EvalCase{"IntToStr(1234, 2)", "1234"}, EvalCase{"IntToHex(255, 4)", "00FF"},
+        EvalCase{"IntToHex(-1, 2)", "FFFFFFFF"}, EvalCase{"Length(\"表示\")", "4"},
+        EvalCase{"JLength(\"表示a\")", "3"}, EvalCase{"Copy(\"abcdef\", 3)", "cdef"},
+        EvalCase{"Copy(\"abcdef\", 0, 2)", "ab"}, EvalCase{"Copy(\"abc\", 5, 1)", ""},
+        EvalCase{"JCopy(\"あいうえ\", 2, 2)", "いう"}, EvalCase{"JCopy(\"aあb\", 2)", "あb"},
+        EvalCase{"JCopy(\"あい\", 2, 99)", "い"}, EvalCase{"Pos(\"cd\", \"abcdef\")", "3"},
+        EvalCase{"Pos(\"\", \"abc\")", "0"}, EvalCase{"Pos(Chr(92), \"表\")", "2"},
+        EvalCase{"JPos(Chr(92), \"表\")", "0"}, EvalCase{"JPos(\"う\", \"あいう\")", "3"},
+        EvalCase{"CompareStr(\"a\", \"b\") < 0", "TRUE"}, EvalCase{"CompareStr(\"ab\", \"a\") > 0", "TRUE"},
+        EvalCase{"CompareText(\"ABC\", \"abc\")", "0"}, EvalCase{"Trim(\"  a b  \")", "a b"},
+        EvalCase{"Trim(\"　a\")", "　a"}, EvalCase{"JTrim(\"　 a　\")", "a"}, EvalCase{"Not(0)", "TRUE"},
+        EvalCase{"FixStr(Copy(\"あい\", 1, 3))", "あ"}, EvalCase{"UpperCase(\"aアb\")", "AアB"},
+        EvalCase{"LowerCase(\"Aア\")", "aア"}, EvalCase{"ExtractFilePath(\"a\\b\\c.txt\")", "a\\b\\"},
+        EvalCase{"ExtractFileName(\"c:x.txt\")", "x.txt"}, EvalCase{"ExtractFileName(\"ソ.txt\")", "ソ.txt"},
+        EvalCase{"ExtractFileExt(\"a\\b.c\\d\")", ""}, EvalCase{"ExtractFileExt(\"a\\b.tar.gz\")", ".gz"},
+        EvalCase{"ChangeFileExt(\"a\\b.txt\", \".dat\")", "a\\b.dat"},
+        EvalCase{"ChangeFileExt(\"readme\", \".txt\")", "readme.txt"},
+        EvalCase{"AddBackSlash(\"dir\")", "dir\\"}, EvalCase{"AddBackSlash(\"表\")", "表\\"},
+        EvalCase{"IsPathDelimiter(\"表\", 2)", "FALSE"},
+        EvalCase{"IsPathDelimiter(AddBackSlash(\"a\"), 2)", "TRUE"},
+        EvalCase{"IsDelimiter(\",;\", \"a;b\", 2)", "TRUE"},
+        EvalCase{"IsDelimiter(\",;\", \"a;b\", 9)", "FALSE"}, EvalCase{"StringOfChar(\"ab\", 3)", "ababab"},
+        EvalCase{"StringOfChar(\"x\", -1)", ""}, EvalCase{"StringReplace(\"aXbXc\", \"X\", \"-\")", "a-bXc"},
+        EvalCase{"StringReplace(\"aXbXc\", \"X\", \"-\", 1)", "a-b-c"},
+        EvalCase{"StringReplace(\"axbXc\", \"X\", \"-\", 1, 1)", "a-b-c"},
+        EvalCase{"StringReplace(\"表\", Chr(92), \"/\", 1)", "表"},
+        EvalCase{"AddDelimiter(\",\", \"abc\")", "abc,"}, EvalCase{"AddDelimiter(\",\", \"\")", ""},
+        EvalCase{"StrToIntDef(\"12x\", 7)", "7"}, EvalCase{"StrToFloatDef(\"2.5\", 0)", "2.5"},
+        EvalCase{"Chr(65)", "A"}, EvalCase{"Ord(\"A\")", "65"}, EvalCase{"Ord(\"\")", "0"},
+        EvalCase{"HanToZen(\"A1 ~\")", "Ａ１　～"}, EvalCase{"HanToZen(\"ｶﾞﾊﾟ\")", "ガパ"},
+        EvalCase{"HanToZen(\"ｳﾞ\")", "ウ゛"}, EvalCase{"HanToZen(\"ﾞｱﾟ\")", "゛ア゜"},
+        EvalCase{"HanToZen(\"漢a\")", "漢ａ"}, EvalCase{"ZenToHan(\"漢１２字\")", "12"},
+        EvalCase{"ZenToHan(\"ガパ\")", "ｶﾞﾊﾟ"}, EvalCase{"ZenToHan(\"“x”\")", "\"x\""},
+        EvalCase{"ZenToHan(\"ひらがなa\")", "a"}));
 
 TEST_F(BuiltinsTest, InPlaceEditsChangeTheNamedVariable)
 {
@@ -142,7 +116,8 @@ TEST(WidthConversion, HalfWidthKanaBecomeFullWidthKana)
     for (int c = 0xA1; c <= 0xDF; ++c)
         half += static_cast<char>(c);
     EXPECT_EQ(Cp932ToUtf8(builtins::HanToZen(half)),
-              "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜");
+              "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマ"
+              "ミムメモヤユヨラリルレロワン゛゜");
 }
 
 TEST(WidthConversion, HalfWidthTextRoundTrips)
@@ -154,8 +129,7 @@ TEST(WidthConversion, HalfWidthTextRoundTrips)
         half += static_cast<char>(c);
     // Every kana that takes a mark, with it.
     for (int c = 0xB6; c <= 0xCE; ++c)
-        if (c <= 0xC4 || c >= 0xCA)
-            half += std::string{static_cast<char>(c), '\xDE'};
+        if (c <= 0xC4 || c >= 0xCA) half += std::string{static_cast<char>(c), '\xDE'};
     for (int c = 0xCA; c <= 0xCE; ++c)
         half += std::string{static_cast<char>(c), '\xDF'};
     std::string zen = builtins::HanToZen(half);

@@ -21,7 +21,7 @@ namespace {
 // one 15 ms frame at a time.
 class CallManTest : public testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         TerminateRequested = false;
@@ -34,8 +34,7 @@ protected:
 
     void TearDown() override
     {
-        if (ParamMan)
-            ParamMan->SetHost(nullptr);
+        if (ParamMan) ParamMan->SetHost(nullptr);
         cm.reset();
         systemHost.reset();
         SysFuncMan.reset();
@@ -61,8 +60,7 @@ protected:
         TCallManHost host;
         host.LoadFile = [this](const std::string& name) {
             auto it = pages.find(name);
-            if (it == pages.end())
-                RaiseError(name + Utf8ToCp932(":ファイルがありません"));
+            if (it == pages.end()) RaiseError(name + Utf8ToCp932(":ファイルがありません"));
             return it->second;
         };
         host.FileAvailable = [this](const std::string& name) { return pages.count(name) != 0; };
@@ -189,8 +187,7 @@ TEST_F(CallManTest, AnOrdinaryCallReturningInsideAHandlerDoesNotEndItsEvent)
 
 TEST_F(CallManTest, AnEventWhoseHandlerPageIsMissingIsDropped)
 {
-    Start({{"main.rsb", "var string log = \"\"\nwait\n"},
-           {"ok.rsb", "calc log = log ++ \"ok\"\n"}});
+    Start({{"main.rsb", "var string log = \"\"\nwait\n"}, {"ok.rsb", "calc log = log ++ \"ok\"\n"}});
     Frames(1);
     for (const char* command : {"missing.rss", "ab", "", ":label", "ok.rss"})
         events.Post(1, command, {}, static_cast<uint8_t>(events.Count() + 1));
@@ -281,10 +278,10 @@ TEST_F(CallManTest, ADamagedOrOutOfRangeStateIsALoadErrorAndChangesNothing)
     const size_t spareSize = 4 + 4 + 1 + 1 + 4 + 4 + 4 + 4 + 1;
     const size_t countAt = spareAt + spareSize;
     const size_t depthAt = countAt + 4;
-    std::vector<std::vector<uint8_t>> damaged = {patched(stateAt, 4), patched(stateAt, 0xFFFFFFFF),
-                                                 patched(countAt, 0x7FFFFFFF), patched(depthAt, 1),
-                                                 patched(depthAt, 3),
-                                                 std::vector<uint8_t>(bytes.begin(), bytes.end() - 3)};
+    std::vector<std::vector<uint8_t>> damaged = {
+        patched(stateAt, 4),          patched(stateAt, 0xFFFFFFFF),
+        patched(countAt, 0x7FFFFFFF), patched(depthAt, 1),
+        patched(depthAt, 3),          std::vector<uint8_t>(bytes.begin(), bytes.end() - 3)};
     for (size_t i = 0; i < damaged.size(); ++i) {
         SCOPED_TRACE(i);
         TKwBigMemoryStream s(damaged[i]);
@@ -297,7 +294,8 @@ TEST_F(CallManTest, ADamagedOrOutOfRangeStateIsALoadErrorAndChangesNothing)
 
 TEST_F(CallManTest, TheResumePageRunsFirstAndTheInterruptedWaitThenGoesOn)
 {
-    Start({{"main.rsb", "var string log = \"\"\nwait 300\ncalc log = log ++ \"done@\" ++ IntToStr(@TickCount)\n"},
+    Start({{"main.rsb",
+            "var string log = \"\"\nwait 300\ncalc log = log ++ \"done@\" ++ IntToStr(@TickCount)\n"},
            {"resume.rsb", "calc log = log ++ \"resumed \"\n"}});
     Frames(11);
     cm->EnterResumePage("resume.rsb", 0);

@@ -55,7 +55,8 @@ std::vector<uint8_t> CompiledPage(const std::string& text)
 {
     std::vector<TCompiledPage> pages;
     std::vector<TScenarioError> errors;
-    EXPECT_TRUE(CompileScenarios({{"p.rss", "p.rsb", text}}, pages, errors)) << (errors.empty() ? "" : errors[0].Format());
+    EXPECT_TRUE(CompileScenarios({{"p.rss", "p.rsb", text}}, pages, errors))
+        << (errors.empty() ? "" : errors[0].Format());
     return pages.empty() ? std::vector<uint8_t>() : pages[0].Bytes;
 }
 
@@ -115,11 +116,13 @@ TEST(PageFile, VersionsOutsideTheReadRange)
 
 TEST(PageFile, EveryTruncationAndHugeCountIsADamagedFileAndLeavesThePageEmpty)
 {
-    const std::vector<uint8_t> good = CompiledPage("var string s = \"text\"\ncall q.rsb(1, \"a\") -> s if s == \"\"\n"
-                                                   "image PR_NAME: \"i\", PR_LEFT: 3\nflip 1, 2, 3, 4, [5, 6]\n");
+    const std::vector<uint8_t> good =
+        CompiledPage("var string s = \"text\"\ncall q.rsb(1, \"a\") -> s if s == \"\"\n"
+                     "image PR_NAME: \"i\", PR_LEFT: 3\nflip 1, 2, 3, 4, [5, 6]\n");
     for (size_t size = 0; size < good.size(); ++size) {
         TPage page;
-        EXPECT_THROW(page.LoadFromBytes("p.rsb", std::vector<uint8_t>(good.begin(), good.begin() + size)), ERukoError)
+        EXPECT_THROW(page.LoadFromBytes("p.rsb", std::vector<uint8_t>(good.begin(), good.begin() + size)),
+                     ERukoError)
             << size;
         EXPECT_EQ(page.Commands.Count(), 0);
     }

@@ -48,7 +48,10 @@ TProjectSetting Sample(uint32_t version)
     return setting;
 }
 
-std::vector<uint8_t> U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+std::vector<uint8_t> U32(uint32_t v)
+{
+    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
 
 TEST(ProjectSettingTest, AVersion103FileHasNoLaterFields)
 {
@@ -142,7 +145,7 @@ TEST(ProjectSettingTest, UnsupportedOrDamagedFilesRaiseClearErrors)
 
 class ProjectTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         FileManager = std::make_unique<TVrFileManager>();
@@ -192,8 +195,7 @@ TEST_F(ProjectTest, CreateDeclaresVariablesAndStartsTheStartPage)
 TEST_F(ProjectTest, MissingProjectRaisesAndDestroyDoesNothing)
 {
     for (bool empty : {false, true}) {
-        if (empty)
-            AddFile("ruko.rpb", {});
+        if (empty) AddFile("ruko.rpb", {});
         TProject project(host);
         try {
             project.Create();

@@ -20,31 +20,35 @@ struct TComposeCase
 TEST(BromCompose, LayerRulesGiveTheStoredPixelOfEveryDepth)
 {
     const TComposeCase cases[] = {
-        {"opaque layer without key is copied", 24, 0x000000, 0x102030, -1, 255, -1, false, false, false, 0x102030},
-        {"24-bit keyed opacity divides by 255", 24, 0x000000, 0xFF8040, -1, 128, -1, false, false, false, 0x804020},
-        {"32-bit keyed opacity divides by 256", 32, 0x000000, 0xFF8040, -1, 128, -1, false, false, false, 0x7F4020},
+        {"opaque layer without key is copied", 24, 0x000000, 0x102030, -1, 255, -1, false, false, false,
+         0x102030},
+        {"24-bit keyed opacity divides by 255", 24, 0x000000, 0xFF8040, -1, 128, -1, false, false, false,
+         0x804020},
+        {"32-bit keyed opacity divides by 256", 32, 0x000000, 0xFF8040, -1, 128, -1, false, false, false,
+         0x7F4020},
         {"16-bit keyed opacity divides by 255", 16, 0x0000, 0xFFFF, -1, 128, -1, false, false, false, 0x7BEF},
         {"15-bit composes like 16-bit", 15, 0x0000, 0x7FFF, -1, 128, -1, false, false, false, 0x3DEF},
-        {"source pixel equal to the key is skipped", 24, 0x111111, 0x222222, 0x222222, 200, -1, false, false, false,
-         0x111111},
-        {"32-bit key ignores the fourth byte", 32, 0x111111, 0x07222222, 0x222222, 255, -1, false, false, false,
-         0x111111},
-        {"opacity 0 draws nothing", 24, 0x111111, 0x222222, -1, 0, -1, false, false, false, 0x111111},
-        {"full opacity with a key is an exact copy", 32, 0x000000, 0xFFFFFF, 0x123456, 255, -1, false, false, false,
-         0xFFFFFF},
-        {"first visible layer with NotFillBG is copied despite its key", 24, 0x111111, 0x222222, 0x222222, 255, -1,
-         true, true, true, 0x222222},
-        {"without NotFillBG the first layer keeps its key", 24, 0x111111, 0x222222, 0x222222, 255, -1, true, true,
+        {"source pixel equal to the key is skipped", 24, 0x111111, 0x222222, 0x222222, 200, -1, false, false,
          false, 0x111111},
+        {"32-bit key ignores the fourth byte", 32, 0x111111, 0x07222222, 0x222222, 255, -1, false, false,
+         false, 0x111111},
+        {"opacity 0 draws nothing", 24, 0x111111, 0x222222, -1, 0, -1, false, false, false, 0x111111},
+        {"full opacity with a key is an exact copy", 32, 0x000000, 0xFFFFFF, 0x123456, 255, -1, false, false,
+         false, 0xFFFFFF},
+        {"first visible layer with NotFillBG is copied despite its key", 24, 0x111111, 0x222222, 0x222222,
+         255, -1, true, true, true, 0x222222},
+        {"without NotFillBG the first layer keeps its key", 24, 0x111111, 0x222222, 0x222222, 255, -1, true,
+         true, false, 0x111111},
         {"alpha plane blends by 256", 24, 0x000000, 0xFF8040, -1, 255, 128, false, false, false, 0x7F4020},
-        {"alpha plane ignores the layer opacity", 24, 0x000000, 0xFF8040, -1, 10, 128, false, false, false, 0x7F4020},
+        {"alpha plane ignores the layer opacity", 24, 0x000000, 0xFF8040, -1, 10, 128, false, false, false,
+         0x7F4020},
         {"alpha plane value 0 skips", 24, 0x111111, 0xFF8040, -1, 255, 0, false, false, false, 0x111111},
         {"alpha plane value 255 copies", 32, 0x111111, 0xFF8040, -1, 255, 255, false, false, false, 0xFF8040},
         {"16-bit alpha plane", 16, 0x0000, 0xFFFF, -1, 255, 128, false, false, false, 0x7BEF},
         {"palettised alpha plane copies from 128", 8, 1, 2, -1, 255, 128, false, false, false, 2},
         {"palettised alpha plane skips below 128", 8, 1, 2, -1, 255, 127, false, false, false, 1},
-        {"alpha plane of the first layer in the file is copied, key ignored", 24, 0x111111, 0x222222, 0x222222, 255,
-         7, true, true, false, 0x222222},
+        {"alpha plane of the first layer in the file is copied, key ignored", 24, 0x111111, 0x222222,
+         0x222222, 255, 7, true, true, false, 0x222222},
     };
     for (const TComposeCase& c : cases) {
         TBromFrame frame;
@@ -164,9 +168,12 @@ TEST(BromCompose, MasksAndTrimmingKeyOnThePixelValueOfEveryDepth)
         int32_t key;
         uint32_t shown;
     } cases[] = {
-        {1, 0, 0, 1},           {4, 3, 3, 7},
-        {8, 200, 200, 5},       {15, 0x7C00, 0x7C00, 0x001F},
-        {16, 0xF800, 0xF800, 0x07E0}, {24, 0x00FF00, 0x00FF00, 0x123456},
+        {1, 0, 0, 1},
+        {4, 3, 3, 7},
+        {8, 200, 200, 5},
+        {15, 0x7C00, 0x7C00, 0x001F},
+        {16, 0xF800, 0xF800, 0x07E0},
+        {24, 0x00FF00, 0x00FF00, 0x123456},
         {32, 0xAB00FF00, 0x00FF00, 0x123456},
     };
     for (const Case& c : cases) {

@@ -95,7 +95,8 @@ TEST(BromBinary, OldVersionsReadCompressedRowsAndRowsScrambledByTheIdentCode)
     THeaderSpec randomized;
     randomized.Randomized = true;
     EXPECT_TRUE(LoadBytes(BuildBinary(105, randomized, {raw}), ident).Frames(0).Picture == expected);
-    EXPECT_EQ(ErrorOf([&] { LoadBytes(BuildBinary(105, randomized, {raw}), 0); }), "識別コードを設定してください");
+    EXPECT_EQ(ErrorOf([&] { LoadBytes(BuildBinary(105, randomized, {raw}), 0); }),
+              "識別コードを設定してください");
 }
 
 // Block storage of frame pixels: blocks of 2 × 2 over 5 × 3 (edge blocks narrower and lower).
@@ -140,7 +141,8 @@ TEST(BromBinary, BlocksAreReadCopiedWithinThePictureAndFromEarlierFrames)
             for (const TRect& block : blocks)
                 a.Block(first, block);
             // Frame 1: block 0 from frame 0 layer 0, block 1 repeats block 0, the rest stored.
-            std::vector<std::pair<int32_t, int32_t>> entries = {{0, 0}, {-2, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}};
+            std::vector<std::pair<int32_t, int32_t>> entries = {{0, 0},  {-2, 0}, {-1, 0},
+                                                                {-1, 0}, {-1, 0}, {-1, 0}};
             if (randomized) { // stored entry i belongs to block NextIndex
                 std::vector<std::pair<int32_t, int32_t>> stored(6);
                 TKwRandom random{77u};
@@ -281,22 +283,67 @@ TEST(BromBinary, DamagedFilesRaiseTheirErrors)
         {"width 16385", file([](TFrameSpec& f) { f.Width = 16385; }), Damaged},
         {"negative height", file([](TFrameSpec& f) { f.Height = -2; }), Damaged},
         {"short raw rows", file([](TFrameSpec& f) { f.Layers[0].Data.resize(20); }), Damaged},
-        {"inflates past the plane", file([](TFrameSpec& f) { f.Layers[0].Data = Zlib(std::vector<uint8_t>(40, 1)); }, zlib),
+        {"inflates past the plane",
+         file([](TFrameSpec& f) { f.Layers[0].Data = Zlib(std::vector<uint8_t>(40, 1)); }, zlib), Damaged},
+        {"broken zlib",
+         file(
+             [](TFrameSpec& f) {
+                 f.Layers[0].Data = {0x78, 0x9C, 1, 2, 3};
+             },
+             zlib),
          Damaged},
-        {"broken zlib", file([](TFrameSpec& f) { f.Layers[0].Data = {0x78, 0x9C, 1, 2, 3}; }, zlib), Damaged},
         {"JPEG of another size",
          file([](TFrameSpec& f) { f.Layers[0].Data = EncodeJpeg(TPicture(3, 3, 24), 50); }, jpeg), Damaged},
-        {"unknown compression", file([](TFrameSpec&) {}, [] { THeaderSpec h; h.CompType = 9; return h; }()),
+        {"unknown compression",
+         file([](TFrameSpec&) {},
+              [] {
+                  THeaderSpec h;
+                  h.CompType = 9;
+                  return h;
+              }()),
          "読み込めないファイル形式です"},
-        {"block from a later frame", file([&](TFrameSpec& f) { f.Layers[0].Data = blockTable({{3, 0}, {-1, 0}}); }, blocks),
+        {"block from a later frame",
+         file(
+             [&](TFrameSpec& f) {
+                 f.Layers[0].Data = blockTable({{3, 0}, {-1, 0}});
+             },
+             blocks),
          "Error:TBromFrameList.GetFrame"},
-        {"block from the layer being read", file([&](TFrameSpec& f) { f.Layers[0].Data = blockTable({{0, 0}, {-1, 0}}); }, blocks),
+        {"block from the layer being read",
+         file(
+             [&](TFrameSpec& f) {
+                 f.Layers[0].Data = blockTable({{0, 0}, {-1, 0}});
+             },
+             blocks),
          Damaged},
-        {"repeat of a later block", file([&](TFrameSpec& f) { f.Layers[0].Data = blockTable({{-2, 1}, {-1, 0}}); }, blocks),
+        {"repeat of a later block",
+         file(
+             [&](TFrameSpec& f) {
+                 f.Layers[0].Data = blockTable({{-2, 1}, {-1, 0}});
+             },
+             blocks),
          Damaged},
-        {"block table longer than the data", file([](TFrameSpec& f) { f.Layers[0].Data = {0xFF, 0xFF}; }, blocks), Damaged},
-        {"frame count beyond the data", [&] { auto b = good; b[27] = 0x7F; return b; }(), Damaged},
-        {"version that is not digits", [&] { auto b = good; b[5] = 'x'; return b; }(), Damaged},
+        {"block table longer than the data",
+         file(
+             [](TFrameSpec& f) {
+                 f.Layers[0].Data = {0xFF, 0xFF};
+             },
+             blocks),
+         Damaged},
+        {"frame count beyond the data",
+         [&] {
+             auto b = good;
+             b[27] = 0x7F;
+             return b;
+         }(),
+         Damaged},
+        {"version that is not digits",
+         [&] {
+             auto b = good;
+             b[5] = 'x';
+             return b;
+         }(),
+         Damaged},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ErrorOf([&] { LoadBytes(c.bytes); }), c.error) << c.name;
@@ -338,7 +385,8 @@ TEST(BromBinary, AFailedLoadLeavesTheListAsItWas)
 }
 
 // An XML container around a document and the layer data that follows it.
-std::vector<uint8_t> XmlFile(const std::string& document, const std::vector<uint8_t>& data = {}, char major = '2')
+std::vector<uint8_t> XmlFile(const std::string& document, const std::vector<uint8_t>& data = {},
+                             char major = '2')
 {
     TKwBigMemoryStream s;
     std::string magic = "BromX200";
@@ -355,10 +403,11 @@ const char* Declaration = "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n";
 
 TEST(BromXml, ColourTableDigitsReadBlueGreenRed)
 {
-    std::string document = std::string(Declaration) +
-                           "<Frames Version=\"200\" Count=\"1\" CompType=\"1\" BlockWidth=\"0\" BlockHeight=\"0\">"
-                           "<Frame TransColor=\"1\"><Layers Count=\"1\" Width=\"2\" Height=\"1\" Bpp=\"1\">"
-                           "<RGB>0000FF00FF00</RGB><Layer /></Layers></Frame></Frames>";
+    std::string document =
+        std::string(Declaration) +
+        "<Frames Version=\"200\" Count=\"1\" CompType=\"1\" BlockWidth=\"0\" BlockHeight=\"0\">"
+        "<Frame TransColor=\"1\"><Layers Count=\"1\" Width=\"2\" Height=\"1\" Bpp=\"1\">"
+        "<RGB>0000FF00FF00</RGB><Layer /></Layers></Frame></Frames>";
     std::vector<uint8_t> data = {4, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0};
     TBromFrameList list = LoadBytes(XmlFile(document, data));
     const TBromFrame& frame = list.Frames(0);
@@ -370,10 +419,11 @@ TEST(BromXml, ColourTableDigitsReadBlueGreenRed)
 
 TEST(BromXml, AMissingFrameAfterTheFirstEndsTheListWithoutError)
 {
-    std::string document = std::string(Declaration) +
-                           "<Frames Count=\"3\" CompType=\"1\" BlockWidth=\"0\" Bpp=\"24\">"
-                           "<Frame><Layers Count=\"1\" Width=\"1\" Height=\"1\" Bpp=\"24\"><Layer/></Layers></Frame>"
-                           "</Frames>";
+    std::string document =
+        std::string(Declaration) +
+        "<Frames Count=\"3\" CompType=\"1\" BlockWidth=\"0\" Bpp=\"24\">"
+        "<Frame><Layers Count=\"1\" Width=\"1\" Height=\"1\" Bpp=\"24\"><Layer/></Layers></Frame>"
+        "</Frames>";
     std::vector<uint8_t> data = {4, 0, 0, 0, 1, 2, 3, 0, 0, 0, 0, 0};
     EXPECT_EQ(LoadBytes(XmlFile(document, data)).Count(), 1);
 }
@@ -387,11 +437,14 @@ TEST(BromXml, DamagedDocumentsRaiseTheirErrors)
         std::vector<uint8_t> bytes;
         const char* error;
     } cases[] = {
-        {"major version 3", XmlFile(std::string(Declaration) + frames + "</Frames>", {}, '3'), "読み込めないファイル形式です"},
+        {"major version 3", XmlFile(std::string(Declaration) + frames + "</Frames>", {}, '3'),
+         "読み込めないファイル形式です"},
         {"no frame", XmlFile(std::string(Declaration) + frames + "</Frames>"), Damaged},
-        {"no layers", XmlFile(std::string(Declaration) + frames + "<Frame/></Frames>"), "レイヤーがありません"},
+        {"no layers", XmlFile(std::string(Declaration) + frames + "<Frame/></Frames>"),
+         "レイヤーがありません"},
         {"short colour table",
-         XmlFile(std::string(Declaration) + frames + "<Frame><Layers Bpp=\"1\"><RGB>00000</RGB></Layers></Frame></Frames>"),
+         XmlFile(std::string(Declaration) + frames +
+                 "<Frame><Layers Bpp=\"1\"><RGB>00000</RGB></Layers></Frame></Frames>"),
          "カラーテーブルがありません"},
         {"colour table of non-digits",
          XmlFile(std::string(Declaration) + frames +
@@ -401,13 +454,18 @@ TEST(BromXml, DamagedDocumentsRaiseTheirErrors)
          XmlFile(std::string(Declaration) + frames +
                  "<Frame><Layers Count=\"1\" Bpp=\"24\"></Layers></Frame></Frames>"),
          Damaged},
-        {"other XML version", XmlFile("<?xml version=\"1.1\" encoding=\"Shift_JIS\" ?><Frames/>"), "未対応のXML形式です"},
-        {"other character set", XmlFile("<?xml version=\"1.0\" encoding=\"UTF-8\" ?><Frames/>"), "未対応の文字セットです"},
-        {"broken syntax", XmlFile(std::string(Declaration) + "<Frames><Frame></Frames>"), "未対応のファイル形式です"},
-        {"document is not zlib", [] {
+        {"other XML version", XmlFile("<?xml version=\"1.1\" encoding=\"Shift_JIS\" ?><Frames/>"),
+         "未対応のXML形式です"},
+        {"other character set", XmlFile("<?xml version=\"1.0\" encoding=\"UTF-8\" ?><Frames/>"),
+         "未対応の文字セットです"},
+        {"broken syntax", XmlFile(std::string(Declaration) + "<Frames><Frame></Frames>"),
+         "未対応のファイル形式です"},
+        {"document is not zlib",
+         [] {
              std::vector<uint8_t> b = {'B', 'r', 'o', 'm', 'X', '2', '0', '0', 3, 0, 0, 0, 1, 2, 3};
              return b;
-         }(), Damaged},
+         }(),
+         Damaged},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ErrorOf([&] { LoadBytes(c.bytes); }), c.error) << c.name;
@@ -415,10 +473,11 @@ TEST(BromXml, DamagedDocumentsRaiseTheirErrors)
 
 TEST(BromXml, EscapedNamesAndCaseInsensitiveAttributesAreRead)
 {
-    std::string document = std::string(Declaration) +
-                           "<Frames count=\"1\" comptype=\"1\" blockwidth=\"0\">"
-                           "<Frame NAME=\"a&amp;b&#x3042;\"><Layers Count=\"1\" Width=\"1\" Height=\"1\" Bpp=\"24\">"
-                           "<Layer name=\"&lt;x&gt;\" /></Layers></Frame></Frames>";
+    std::string document =
+        std::string(Declaration) +
+        "<Frames count=\"1\" comptype=\"1\" blockwidth=\"0\">"
+        "<Frame NAME=\"a&amp;b&#x3042;\"><Layers Count=\"1\" Width=\"1\" Height=\"1\" Bpp=\"24\">"
+        "<Layer name=\"&lt;x&gt;\" /></Layers></Frame></Frames>";
     std::vector<uint8_t> data = {4, 0, 0, 0, 1, 2, 3, 0, 0, 0, 0, 0};
     TBromFrameList list = LoadBytes(XmlFile(document, data), 0, true);
     EXPECT_EQ(list.Frames(0).Name, "a&b\x82\xa0");

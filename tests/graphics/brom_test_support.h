@@ -57,18 +57,17 @@ inline std::vector<uint8_t> Zlib(const std::vector<uint8_t>& data)
     return out;
 }
 
-inline std::vector<uint8_t> BuildBinary(int version, const THeaderSpec& header, const std::vector<TFrameSpec>& frames)
+inline std::vector<uint8_t> BuildBinary(int version, const THeaderSpec& header,
+                                        const std::vector<TFrameSpec>& frames)
 {
     TKwBigMemoryStream s;
     char magic[8];
     std::snprintf(magic, sizeof magic, "Brom%03d", version);
-    if (version > 0)
-        WriteExact(s, magic, 7);
+    if (version > 0) WriteExact(s, magic, 7);
     if (version < 103) {
         WriteInt(s, int32_t(frames.size()));
         WriteByte(s, 0);
-        if (version >= 102)
-            WriteU32(s, header.BGColor);
+        if (version >= 102) WriteU32(s, header.BGColor);
     } else {
         WriteU32(s, 40);
         const TFrameSpec& first = frames.empty() ? TFrameSpec{} : frames[0];
@@ -106,8 +105,7 @@ inline std::vector<uint8_t> BuildBinary(int version, const THeaderSpec& header, 
             WriteByte(s, layer.Visible);
             WriteInt(s, layer.TransColor);
             WriteInt(s, layer.Alpha);
-            if (version > 100)
-                WriteByte(s, layer.AlphaOn);
+            if (version > 100) WriteByte(s, layer.AlphaOn);
             WriteStr(s, layer.Name);
             WriteU32(s, uint32_t(layer.Data.size()));
             WriteExact(s, layer.Data.data(), int64_t(layer.Data.size()));
@@ -142,8 +140,8 @@ inline std::vector<uint8_t> Rows24(int width, const std::vector<uint32_t>& pixel
     return picture.Bytes();
 }
 
-inline TBromFrameList LoadBytes(const std::vector<uint8_t>& bytes, int32_t identCode = 0, bool keepLayers = false,
-                                bool convert = false)
+inline TBromFrameList LoadBytes(const std::vector<uint8_t>& bytes, int32_t identCode = 0,
+                                bool keepLayers = false, bool convert = false)
 {
     TBromFrameList list(identCode);
     TKwBigMemoryStream stream(bytes);

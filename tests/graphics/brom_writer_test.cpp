@@ -17,7 +17,10 @@ TPicture Noise(int width, int height, int bits, uint32_t seed)
         for (int x = 0; x < width; ++x) {
             state = state * 1664525u + 1013904223u;
             uint32_t value = state >> 8;
-            picture.SetPixel(x, y, bits <= 8 ? value % (1u << bits) : bits <= 16 ? value & 0x7FFF : value & 0xFFFFFF);
+            picture.SetPixel(x, y,
+                             bits <= 8    ? value % (1u << bits)
+                             : bits <= 16 ? value & 0x7FFF
+                                          : value & 0xFFFFFF);
         }
     if (bits < 8)
         for (size_t i = 0; i < picture.Palette.size(); ++i)
@@ -131,7 +134,8 @@ TEST(BromWriter, JpegKeepsAlphaPlanesExactAndColoursClose)
     int worst = 0;
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 16 * 3; ++x)
-            worst = std::max(worst, std::abs(int(loaded.Frames(0).Picture.Row(y)[x]) - int(frame.Picture.Row(y)[x])));
+            worst = std::max(
+                worst, std::abs(int(loaded.Frames(0).Picture.Row(y)[x]) - int(frame.Picture.Row(y)[x])));
     EXPECT_LT(worst, 24);
 }
 

@@ -27,7 +27,8 @@ TPicture Gradient(int width, int height)
     TPicture picture(width, height, 24);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.SetPixel(x, y, picture.ColorToPixel(RgbColor(uint8_t(x * 6), uint8_t(y * 10), uint8_t((x + y) * 3))));
+            picture.SetPixel(
+                x, y, picture.ColorToPixel(RgbColor(uint8_t(x * 6), uint8_t(y * 10), uint8_t((x + y) * 3))));
     return picture;
 }
 
@@ -156,7 +157,12 @@ TEST(CodecBmp, EveryStoredDepthDecodesToTheSameColours)
         {"4-bit", 4, 0, table, {0x23, 0, 0, 0, 0x01, 0, 0, 0}, 4},
         {"8-bit", 8, 0, table, {2, 3, 0, 0, 0, 1, 0, 0}, 8},
         {"16-bit 5-5-5", 16, 0, {}, {0x1F, 0x00, 0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03}, 15},
-        {"16-bit 5-6-5", 16, 3, {0xF800, 0x07E0, 0x001F}, {0x1F, 0x00, 0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07}, 16},
+        {"16-bit 5-6-5",
+         16,
+         3,
+         {0xF800, 0x07E0, 0x001F},
+         {0x1F, 0x00, 0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07},
+         16},
         {"24-bit", 24, 0, {}, {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0}, 24},
         {"32-bit", 32, 0, {}, {255, 0, 0, 9, 255, 255, 255, 9, 0, 0, 255, 9, 0, 255, 0, 9}, 32},
     };

@@ -35,29 +35,40 @@ TEST(DrawOps, WaveShiftsEachRowByItsOffsetAndSkipsRowsWithoutOne)
     FillRandom(source, rng);
     FillRandom(mask, rng);
     FillRandom(base, rng);
-    using TOp = std::function<void(TCustomDIBX& dest, int32_t dx)>;
+    using TOp = std::function<void(TCustomDIBX & dest, int32_t dx)>;
     const std::pair<const char*, TOp> ops[] = {
-        {"Draw", [&](TCustomDIBX& d, int32_t dx) { d.Draw(3 + dx, 2, source, TRect(2, 1, 28, 15), false, true, false); }},
+        {"Draw", [&](TCustomDIBX& d,
+                     int32_t dx) { d.Draw(3 + dx, 2, source, TRect(2, 1, 28, 15), false, true, false); }},
         {"DrawAlpha",
-         [&](TCustomDIBX& d, int32_t dx) { d.DrawAlpha(-4 + dx, 5, source, source.BoundsRect(), false, false, true, 90); }},
-        {"DrawMask", [&](TCustomDIBX& d, int32_t dx) { d.DrawMask(5 + dx, 0, source, source.BoundsRect(), false, false, mask); }},
-        {"FillRect", [&](TCustomDIBX& d, int32_t dx) { d.FillRect(TRect(6 + dx, 1, 33 + dx, 22), 0x123456); }},
-        {"FillRectAdd", [&](TCustomDIBX& d, int32_t dx) { d.FillRectAdd(TRect(dx, 0, 40 + dx, 24), 0x202020); }},
+         [&](TCustomDIBX& d, int32_t dx) {
+             d.DrawAlpha(-4 + dx, 5, source, source.BoundsRect(), false, false, true, 90);
+         }},
+        {"DrawMask",
+         [&](TCustomDIBX& d, int32_t dx) {
+             d.DrawMask(5 + dx, 0, source, source.BoundsRect(), false, false, mask);
+         }},
+        {"FillRect",
+         [&](TCustomDIBX& d, int32_t dx) { d.FillRect(TRect(6 + dx, 1, 33 + dx, 22), 0x123456); }},
+        {"FillRectAdd",
+         [&](TCustomDIBX& d, int32_t dx) { d.FillRectAdd(TRect(dx, 0, 40 + dx, 24), 0x202020); }},
         {"DrawMaskColor",
-         [&](TCustomDIBX& d, int32_t dx) { d.DrawMaskColor(1 + dx, 3, mask, mask.BoundsRect(), false, false, 0xFF00FF, 200); }},
+         [&](TCustomDIBX& d, int32_t dx) {
+             d.DrawMaskColor(1 + dx, 3, mask, mask.BoundsRect(), false, false, 0xFF00FF, 200);
+         }},
         {"StretchDraw",
          [&](TCustomDIBX& d, int32_t dx) {
-             d.StretchDraw(TRect(dx - 5, -3, dx + 45, 27), source, TRect(1, 1, 29, 15), false, false, true, 255);
+             d.StretchDraw(TRect(dx - 5, -3, dx + 45, 27), source, TRect(1, 1, 29, 15), false, false, true,
+                           255);
          }},
         {"RotateDraw",
          [&](TCustomDIBX& d, int32_t dx) {
-             d.RotateDraw(20 + dx, 12, 1.2, 0.9, source, source.BoundsRect(), 15, 8, 0.4, false, false, false, 255);
+             d.RotateDraw(20 + dx, 12, 1.2, 0.9, source, source.BoundsRect(), 15, 8, 0.4, false, false, false,
+                          255);
          }},
     };
     const std::vector<int32_t> offsets = {0, 0, 3, 3, 3, -2, 5, 5, -7, 0, 1, 12, 40, -40};
     const int32_t origin = 4;
-    for (const auto& [name, op] : ops)
-    {
+    for (const auto& [name, op] : ops) {
         TDIBX target(40, 24, 32), expected(40, 24, 32);
         target.Assign(base);
         expected.Assign(base);
@@ -66,8 +77,7 @@ TEST(DrawOps, WaveShiftsEachRowByItsOffsetAndSkipsRowsWithoutOne)
         wave.Offsets = offsets;
         wave.Origin = origin;
         op(wave, 0);
-        for (int32_t i = 0; i < int32_t(offsets.size()); ++i)
-        {
+        for (int32_t i = 0; i < int32_t(offsets.size()); ++i) {
             expected.ClipRect = TRect(0, origin + i, 40, origin + i + 1);
             op(expected, offsets[size_t(i)]);
         }
@@ -101,13 +111,13 @@ TEST(DrawOps, MonoGlyphsMixByTheInkCountOfEachBlock)
         {128, false, {0x000000, 0x0F0F0F, 0x1F1F1F, 0x2F2F2F, 0x3F3F3F, 0x4F4F4F, 0x5F5F5F, 0x6F6F6F}},
         {255, true, {0xDFDFDF, 0xBFBFBF, 0x9F9F9F, 0x7F7F7F, 0x5F5F5F, 0x3F3F3F, 0x1F1F1F, 0x000000}},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         TDIBX dest(8, 1, 32);
         dest.Fill(0);
         dest.DrawMonoGlyph(0, 0, source, source.BoundsRect(), 0xFFFFFF, c.FlipH, false, c.Alpha, 4);
         for (int32_t k = 0; k < 8; ++k)
-            EXPECT_EQ(dest.GetPixel(k, 0), c.Expected[k]) << "alpha " << c.Alpha << " flip " << c.FlipH << " at " << k;
+            EXPECT_EQ(dest.GetPixel(k, 0), c.Expected[k])
+                << "alpha " << c.Alpha << " flip " << c.FlipH << " at " << k;
     }
     // On a 5-6-5 surface the channels mix in their own widths: half ink of white over black.
     TDIBX dest16(1, 1, 16);
@@ -121,8 +131,7 @@ TEST(DrawOps, MonoGlyphsMixByTheInkCountOfEachBlock)
 TEST(DrawOps, MonoGlyphsMatchABitByBitCountForAnyFactorClipAndFlip)
 {
     std::mt19937 rng(17);
-    for (int32_t round = 0; round < 200; ++round)
-    {
+    for (int32_t round = 0; round < 200; ++round) {
         const int32_t factor = std::vector<int32_t>{1, 2, 3, 4, 5, 8}[rng() % 6];
         TDIBX source(1 + int32_t(rng() % 70), 1 + int32_t(rng() % 30), 1), dest(25, 9, 32);
         PaintInk(source, [&](int32_t, int32_t) { return rng() % 3 != 0; });
@@ -138,24 +147,22 @@ TEST(DrawOps, MonoGlyphsMatchABitByBitCountForAnyFactorClipAndFlip)
         const uint32_t value = rng() & 0xFFFFFF, total = uint32_t(factor * factor);
         const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
         for (int32_t l = 0; l < rows; ++l)
-            for (int32_t k = 0; k < cols; ++k)
-            {
-                if (!expected.BoundsRect().Contains(x + k, y + l))
-                    continue;
+            for (int32_t k = 0; k < cols; ++k) {
+                if (!expected.BoundsRect().Contains(x + k, y + l)) continue;
                 const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
                 const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
                 uint32_t ink = 0;
                 for (int32_t by = 0; by < factor; ++by)
                     for (int32_t bx = 0; bx < factor; ++bx)
-                        ink += source.BoundsRect().Contains(sx0 + bx, sy0 + by) && source.GetPixel(sx0 + bx, sy0 + by) == 0;
-                if (alpha <= 254)
-                    ink = uint32_t(alpha) * ink / 256;
-                if (ink == 0)
-                    continue;
+                        ink += source.BoundsRect().Contains(sx0 + bx, sy0 + by) &&
+                               source.GetPixel(sx0 + bx, sy0 + by) == 0;
+                if (alpha <= 254) ink = uint32_t(alpha) * ink / 256;
+                if (ink == 0) continue;
                 const uint32_t d = expected.GetPixel(x + k, y + l);
                 uint32_t out = 0;
                 for (int shift : {0, 8, 16})
-                    out |= (((value >> shift & 255) * ink + (d >> shift & 255) * (total - ink)) / total) << shift;
+                    out |= (((value >> shift & 255) * ink + (d >> shift & 255) * (total - ink)) / total)
+                           << shift;
                 expected.SetPixel(x + k, y + l, out);
             }
         dest.DrawMonoGlyph(x, y, source, srcRect, value, flipH, flipV, alpha, factor);
@@ -166,55 +173,56 @@ TEST(DrawOps, MonoGlyphsMatchABitByBitCountForAnyFactorClipAndFlip)
 TEST(DrawOps, ThreeColourGlyphsMatchASampleBySampleCount)
 {
     std::mt19937 rng(23);
-    for (int32_t round = 0; round < 150; ++round)
-    {
+    for (int32_t round = 0; round < 150; ++round) {
         const int32_t factor = std::vector<int32_t>{1, 2, 3, 4}[rng() % 4];
-        TDIBX source(1 + int32_t(rng() % 40), 1 + int32_t(rng() % 20), 4), dest(20, 8, 32), expected(20, 8, 32);
+        TDIBX source(1 + int32_t(rng() % 40), 1 + int32_t(rng() % 20), 4), dest(20, 8, 32),
+            expected(20, 8, 32);
         for (int32_t y = 0; y < source.Height(); ++y)
             for (int32_t x = 0; x < source.Width(); ++x)
                 source.SetPixel(x, y, rng() % 16);
         FillRandom(dest, rng);
         expected.Assign(dest);
-        const TRect srcRect = Bounds(int32_t(rng() % 10) - 4, int32_t(rng() % 6) - 2, int32_t(rng() % 50),
-                                     int32_t(rng() % 25));
+        const TRect srcRect =
+            Bounds(int32_t(rng() % 10) - 4, int32_t(rng() % 6) - 2, int32_t(rng() % 50), int32_t(rng() % 25));
         const int32_t x = int32_t(rng() % 24) - 4, y = int32_t(rng() % 10) - 2;
         const bool flipH = rng() % 2, flipV = rng() % 2;
         const int32_t alpha = std::vector<int32_t>{255, 100, 300}[rng() % 3];
-        const uint32_t values[3] = {uint32_t(rng() & 0xFFFFFF), uint32_t(rng() & 0xFFFFFF), uint32_t(rng() & 0xFFFFFF)};
+        const uint32_t values[3] = {uint32_t(rng() & 0xFFFFFF), uint32_t(rng() & 0xFFFFFF),
+                                    uint32_t(rng() & 0xFFFFFF)};
         const uint32_t total = uint32_t(factor * factor);
         const int32_t cols = srcRect.Width() / factor, rows = srcRect.Height() / factor;
         for (int32_t l = 0; l < rows; ++l)
-            for (int32_t k = 0; k < cols; ++k)
-            {
-                if (!expected.BoundsRect().Contains(x + k, y + l))
-                    continue;
+            for (int32_t k = 0; k < cols; ++k) {
+                if (!expected.BoundsRect().Contains(x + k, y + l)) continue;
                 const int32_t sx0 = srcRect.Left + (flipH ? cols - 1 - k : k) * factor;
                 const int32_t sy0 = srcRect.Top + (flipV ? rows - 1 - l : l) * factor;
                 uint32_t count[4] = {0, 0, 0, 0};
                 for (int32_t by = 0; by < factor; ++by)
                     for (int32_t bx = 0; bx < factor; ++bx)
-                        ++count[source.BoundsRect().Contains(sx0 + bx, sy0 + by) ? source.GetPixel(sx0 + bx, sy0 + by) & 3
-                                                                                   : 0];
+                        ++count[source.BoundsRect().Contains(sx0 + bx, sy0 + by)
+                                    ? source.GetPixel(sx0 + bx, sy0 + by) & 3
+                                    : 0];
                 if (alpha <= 254)
                     for (int c = 1; c < 4; ++c)
                         count[c] = uint32_t(alpha) * count[c] / 256;
-                if (count[1] + count[2] + count[3] == 0)
-                    continue;
+                if (count[1] + count[2] + count[3] == 0) continue;
                 const uint32_t d = expected.GetPixel(x + k, y + l);
                 uint32_t out = 0;
-                for (int shift : {0, 8, 16})
-                {
+                for (int shift : {0, 8, 16}) {
                     uint32_t sum = 0;
                     for (int c = 1; c < 4; ++c)
                         sum += (values[c - 1] >> shift & 255) * count[c];
-                    const uint32_t channel = alpha > 255 ? std::min(255u, (d >> shift & 255) + sum / total)
-                                                         : (sum + (d >> shift & 255) * (total - count[1] - count[2] - count[3])) / total;
+                    const uint32_t channel =
+                        alpha > 255
+                            ? std::min(255u, (d >> shift & 255) + sum / total)
+                            : (sum + (d >> shift & 255) * (total - count[1] - count[2] - count[3])) / total;
                     out |= channel << shift;
                 }
                 expected.SetPixel(x + k, y + l, out);
             }
         dest.DrawGlyph4(x, y, source, srcRect, values[0], values[1], values[2], flipH, flipV, alpha, factor);
-        ASSERT_EQ(FirstDifference(dest, expected), "") << "round " << round << " factor " << factor << " alpha " << alpha;
+        ASSERT_EQ(FirstDifference(dest, expected), "")
+            << "round " << round << " factor " << factor << " alpha " << alpha;
     }
 }
 
@@ -246,33 +254,30 @@ TEST(DrawOps, TilesRepeatThePatternFromAWrappedOffsetWithGaps)
     const struct
     {
         int32_t OffsetX, OffsetY, GapX, GapY;
-    } cases[] = {{0, 0, 0, 0}, {2, 1, 0, 0}, {-3, -7, 0, 0}, {1, 0, 2, 1}, {-13, 4, 3, 0}, {1000003, -1000001, 1, 2}};
-    for (const auto& c : cases)
-    {
+    } cases[] = {{0, 0, 0, 0}, {2, 1, 0, 0},   {-3, -7, 0, 0},
+                 {1, 0, 2, 1}, {-13, 4, 3, 0}, {1000003, -1000001, 1, 2}};
+    for (const auto& c : cases) {
         TDIBX dest(23, 11, 32);
         dest.Fill(0);
         dest.ClipRect = TRect(1, 0, 23, 10);
         const TRect area(2, 1, 21, 11);
-        dest.TileDraw(area, pattern, pattern.BoundsRect(), c.OffsetX, c.OffsetY, c.GapX, c.GapY, false, false, false);
+        dest.TileDraw(area, pattern, pattern.BoundsRect(), c.OffsetX, c.OffsetY, c.GapX, c.GapY, false, false,
+                      false);
         EXPECT_EQ(dest.ClipRect, TRect(1, 0, 23, 10)) << "the clip is restored";
         const int32_t periodX = 5 + c.GapX, periodY = 3 + c.GapY;
         for (int32_t y = 0; y < 11; ++y)
-            for (int32_t x = 0; x < 23; ++x)
-            {
+            for (int32_t x = 0; x < 23; ++x) {
                 uint32_t want = 0;
-                if (area.Contains(x, y) && y < 10)
-                {
+                if (area.Contains(x, y) && y < 10) {
                     const int64_t px = ((int64_t(x - area.Left) + c.OffsetX) % periodX + periodX) % periodX;
                     const int64_t py = ((int64_t(y - area.Top) + c.OffsetY) % periodY + periodY) % periodY;
-                    if (px < 5 && py < 3)
-                        want = pattern.GetPixel(int32_t(px), int32_t(py));
+                    if (px < 5 && py < 3) want = pattern.GetPixel(int32_t(px), int32_t(py));
                 }
-                ASSERT_EQ(dest.GetPixel(x, y), want)
-                    << "offset " << c.OffsetX << "," << c.OffsetY << " gap " << c.GapX << " at " << x << "," << y;
+                ASSERT_EQ(dest.GetPixel(x, y), want) << "offset " << c.OffsetX << "," << c.OffsetY << " gap "
+                                                     << c.GapX << " at " << x << "," << y;
             }
         // TileFill draws the same picture without gaps.
-        if (c.GapX == 0 && c.GapY == 0)
-        {
+        if (c.GapX == 0 && c.GapY == 0) {
             TDIBX filled(23, 11, 32);
             filled.Fill(0);
             filled.ClipRect = dest.ClipRect;
@@ -290,8 +295,7 @@ TEST(DrawOps, ZoomedPatternFillsStepThroughThePatternAtOneOverTheZoom)
             pattern.SetPixel(x, y, uint32_t(0x100 + y * 16 + x));
     const TRect area(2, 1, 21, 11);
     for (const auto& [offsetX, offsetY, flipH, flipV] :
-         {std::tuple{0, 0, false, false}, {3, 1, true, false}, {-7, -2, false, true}, {11, 4, true, true}})
-    {
+         {std::tuple{0, 0, false, false}, {3, 1, true, false}, {-7, -2, false, true}, {11, 4, true, true}}) {
         TDIBX zoomed(23, 12, 32), filled(23, 12, 32);
         zoomed.Fill(0);
         filled.Fill(0);
@@ -300,15 +304,14 @@ TEST(DrawOps, ZoomedPatternFillsStepThroughThePatternAtOneOverTheZoom)
         EXPECT_EQ(FirstDifference(zoomed, filled), "") << offsetX << "," << offsetY;
     }
     // At zoom 2 each pattern pixel covers 2 x 2 destination pixels; at 0.5 every other one is used.
-    for (double zoom : {2.0, 0.5})
-    {
+    for (double zoom : {2.0, 0.5}) {
         TDIBX zoomed(23, 12, 32);
         zoomed.Fill(0);
         zoomed.TileFillZoom(area, pattern, zoom, zoom, 4, 2, false, false, false, 255);
         for (int32_t y = area.Top; y < area.Bottom; ++y)
-            for (int32_t x = area.Left; x < area.Right; ++x)
-            {
-                const int32_t px = int32_t((x - area.Left + 4) / zoom) % 5, py = int32_t((y - area.Top + 2) / zoom) % 3;
+            for (int32_t x = area.Left; x < area.Right; ++x) {
+                const int32_t px = int32_t((x - area.Left + 4) / zoom) % 5,
+                              py = int32_t((y - area.Top + 2) / zoom) % 3;
                 ASSERT_EQ(zoomed.GetPixel(x, y), pattern.GetPixel(px, py)) << zoom << " at " << x << "," << y;
             }
     }
@@ -321,14 +324,14 @@ TEST(DrawOps, AddClipRectClampsAndGrowsTheClip)
     {
         TRect Before, Added, After;
     } cases[] = {
-        {TRect(), TRect(10, 10, 20, 20), TRect(10, 10, 20, 20)},       // no clip: becomes the rectangle
-        {TRect(), TRect(-5, -5, 100, 100), TRect(0, 0, 50, 40)},       // clamped to the surface
-        {TRect(10, 10, 20, 20), TRect(30, 5, 35, 12), TRect(10, 5, 35, 20)}, // smallest rectangle holding both
+        {TRect(), TRect(10, 10, 20, 20), TRect(10, 10, 20, 20)}, // no clip: becomes the rectangle
+        {TRect(), TRect(-5, -5, 100, 100), TRect(0, 0, 50, 40)}, // clamped to the surface
+        {TRect(10, 10, 20, 20), TRect(30, 5, 35, 12),
+         TRect(10, 5, 35, 20)}, // smallest rectangle holding both
         {TRect(10, 10, 20, 20), TRect(60, 60, 70, 70), TRect(10, 10, 20, 20)}, // empty after clamping
         {TRect(10, 10, 20, 20), TRect(15, 15, 15, 30), TRect(10, 10, 20, 20)}, // empty
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         dib.ClipRect = c.Before;
         dib.AddClipRect(c.Added);
         EXPECT_EQ(dib.ClipRect, c.After);

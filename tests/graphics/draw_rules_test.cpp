@@ -55,30 +55,52 @@ uint32_t Apply(const TCase& c)
     source.Fill(c.Source);
     mask.Fill(c.Mask);
     const TRect all(0, 0, Width, 1);
-    switch (c.Op)
-    {
-    case EOp::Draw: dest.Draw(0, 0, source, all, false, false, false); break;
+    switch (c.Op) {
+    case EOp::Draw:
+        dest.Draw(0, 0, source, all, false, false, false);
+        break;
     case EOp::DrawKeyed:
         source.TransparentColor = c.Source;
         dest.Draw(0, 0, source, all, true, false, false);
         break;
-    case EOp::DrawAlpha: dest.DrawAlpha(0, 0, source, all, false, false, false, c.Alpha); break;
-    case EOp::DrawMask: dest.DrawMask(0, 0, source, all, false, false, mask); break;
-    case EOp::DrawAlphaMask: dest.DrawAlphaMask(0, 0, source, all, false, false, mask, c.Alpha); break;
-    case EOp::DrawAdd: dest.DrawAdd(0, 0, source, all, false, false, c.Alpha); break;
+    case EOp::DrawAlpha:
+        dest.DrawAlpha(0, 0, source, all, false, false, false, c.Alpha);
+        break;
+    case EOp::DrawMask:
+        dest.DrawMask(0, 0, source, all, false, false, mask);
+        break;
+    case EOp::DrawAlphaMask:
+        dest.DrawAlphaMask(0, 0, source, all, false, false, mask, c.Alpha);
+        break;
+    case EOp::DrawAdd:
+        dest.DrawAdd(0, 0, source, all, false, false, c.Alpha);
+        break;
     case EOp::DrawAddKeyed:
         source.TransparentColor = c.Source;
         dest.DrawAdd(0, 0, source, all, false, false, c.Alpha);
         break;
-    case EOp::DrawAddMask: dest.DrawAddMask(0, 0, source, all, false, false, mask, c.Alpha); break;
-    case EOp::DrawMaskColor: dest.DrawMaskColor(0, 0, mask, all, false, false, c.Source, c.Alpha); break;
-    case EOp::FillRectAlpha: dest.FillRectAlpha(all, c.Source, c.Alpha); break;
-    case EOp::FillRectAdd: dest.FillRectAdd(all, c.Source); break;
-    case EOp::FillRectSub: dest.FillRectSub(all, c.Source); break;
-    case EOp::StretchDraw: dest.StretchDraw(all, source, all, false, false, false, c.Alpha); break;
-    case EOp::RotateDraw: dest.RotateDraw(0, 0, 1, 1, source, all, 0, 0, 0, false, false, false, c.Alpha); break;
-    case EOp::DrawPalette4:
-    {
+    case EOp::DrawAddMask:
+        dest.DrawAddMask(0, 0, source, all, false, false, mask, c.Alpha);
+        break;
+    case EOp::DrawMaskColor:
+        dest.DrawMaskColor(0, 0, mask, all, false, false, c.Source, c.Alpha);
+        break;
+    case EOp::FillRectAlpha:
+        dest.FillRectAlpha(all, c.Source, c.Alpha);
+        break;
+    case EOp::FillRectAdd:
+        dest.FillRectAdd(all, c.Source);
+        break;
+    case EOp::FillRectSub:
+        dest.FillRectSub(all, c.Source);
+        break;
+    case EOp::StretchDraw:
+        dest.StretchDraw(all, source, all, false, false, false, c.Alpha);
+        break;
+    case EOp::RotateDraw:
+        dest.RotateDraw(0, 0, 1, 1, source, all, 0, 0, 0, false, false, false, c.Alpha);
+        break;
+    case EOp::DrawPalette4: {
         TDIBX indices(Width, 1, 4);
         indices.Fill(3);
         indices.TransparentColor = 5;
@@ -86,8 +108,7 @@ uint32_t Apply(const TCase& c)
         dest.DrawPalette4(0, 0, indices, all, false, false, c.Alpha, PaletteTable);
         break;
     }
-    case EOp::DrawPalette:
-    {
+    case EOp::DrawPalette: {
         // Index 7; the mask column carries minIndex.
         TDIBX indices(Width, 1, 8);
         indices.Fill(7);
@@ -97,8 +118,7 @@ uint32_t Apply(const TCase& c)
     }
     }
     for (int32_t x = 1; x < Width; ++x)
-        if (dest.GetPixel(x, 0) != dest.GetPixel(0, 0))
-            return 0xDEADBEEF;
+        if (dest.GetPixel(x, 0) != dest.GetPixel(0, 0)) return 0xDEADBEEF;
     return dest.GetPixel(0, 0);
 }
 
@@ -121,7 +141,8 @@ const TCase Cases[] = {
     {"mask between blends with the mask", EOp::DrawMask, 32, 0x000000, 0xFF8040, 255, 128, 0x7F4020},
     {"opaque mask takes alpha", EOp::DrawAlphaMask, 32, 0x000000, 0xFF0000, 200, 255, 0xC70000},
     {"mask scales alpha", EOp::DrawAlphaMask, 32, 0x000000, 0xFF0000, 200, 128, 0x630000},
-    {"a weight that rounds to 0 leaves the pixel", EOp::DrawAlphaMask, 32, 0xFFFFFF, 0x000000, 200, 1, 0xFFFFFF},
+    {"a weight that rounds to 0 leaves the pixel", EOp::DrawAlphaMask, 32, 0xFFFFFF, 0x000000, 200, 1,
+     0xFFFFFF},
     {"solid colour through a mask at 255", EOp::DrawMaskColor, 32, 0x000000, 0xFF8040, 255, 128, 0x7F4020},
     {"solid colour: opaque mask takes alpha", EOp::DrawMaskColor, 32, 0x000000, 0xFF0000, 200, 255, 0xC70000},
     {"solid colour: mask scales alpha", EOp::DrawMaskColor, 32, 0x000000, 0xFF0000, 200, 128, 0x630000},
@@ -159,7 +180,8 @@ const TCase Cases[] = {
     {"4-bit palette leaves white", EOp::DrawPalette4, 32, 0xFFFFFF, 0x404040, 300, 0, 0xFFFFFF},
     {"4-bit palette uses low words on 16 bits", EOp::DrawPalette4, 16, 0x0000, 0xABCD1234, 255, 0, 0x1234},
     {"8-bit palette adds even at 255", EOp::DrawPalette, 32, 0x000000, 0xFFFFFF, 255, 0, 0xFEFEFE},
-    {"8-bit palette skips indices below the minimum", EOp::DrawPalette, 32, 0x000000, 0xFFFFFF, 255, 8, 0x000000},
+    {"8-bit palette skips indices below the minimum", EOp::DrawPalette, 32, 0x000000, 0xFFFFFF, 255, 8,
+     0x000000},
     {"8-bit palette draws nothing on 24 bits", EOp::DrawPalette, 24, 0x000000, 0xFFFFFF, 255, 0, 0x000000},
 };
 
@@ -176,12 +198,11 @@ TEST(DrawRules, ColorToPixelPacksTheChannelsOfEachFormat)
         int32_t Format;
         int64_t Colour, Pixel;
     } cases[] = {
-        {16, 0x0000FF, 0xF800}, {15, 0x0000FF, 0x7C00}, {16, 0x00FF00, 0x07E0},  {15, 0xFF0000, 0x001F},
-        {32, 0x0000FF, 0xFF0000}, {32, 0x123456, 0x563412}, {16, -1, -1},     {32, -1, -1},
+        {16, 0x0000FF, 0xF800},   {15, 0x0000FF, 0x7C00},   {16, 0x00FF00, 0x07E0}, {15, 0xFF0000, 0x001F},
+        {32, 0x0000FF, 0xFF0000}, {32, 0x123456, 0x563412}, {16, -1, -1},           {32, -1, -1},
         {8, 0x000042, 0x42},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         TDIBX dib(1, 1, c.Format);
         EXPECT_EQ(dib.ColorToPixel(c.Colour), c.Pixel) << c.Format << " " << c.Colour;
     }
@@ -196,14 +217,14 @@ TEST(DrawRules, FillSetsEveryPixelAndBlankArgumentsDrawNothing)
             ASSERT_EQ(dib.GetPixel(x, y), 0xABCDEFu) << x << "," << y;
 
     source.Fill(0x123456);
-    const double bad[] = {0.0, -1.0, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
-                          -std::numeric_limits<double>::infinity()};
-    for (double zoom : bad)
-    {
+    const double bad[] = {0.0, -1.0, std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()};
+    for (double zoom : bad) {
         dib.RotateDraw(10, 2, zoom, 1, source, source.BoundsRect(), 0, 0, 0.5, false, false, false, 255);
         dib.RotateDraw(10, 2, 1, zoom, source, source.BoundsRect(), 0, 0, 0.5, false, false, false, 255);
         dib.TileFillZoom(dib.BoundsRect(), source, zoom, 1, 0, 0, false, false, false, 255);
-        EXPECT_TRUE(RotatedBounds(10, 2, zoom, 1, source.BoundsRect(), 0, 0, 0.5, false, false).IsEmpty()) << zoom;
+        EXPECT_TRUE(RotatedBounds(10, 2, zoom, 1, source.BoundsRect(), 0, 0, 0.5, false, false).IsEmpty())
+            << zoom;
     }
     dib.RotateDraw(10, 2, 1, 1, source, source.BoundsRect(), 0, 0, std::nan(""), false, false, false, 255);
     // A draw entirely outside the clip leaves everything as it was.
@@ -260,10 +281,11 @@ TEST(DrawRules, ExtremeZoomsStayInsideTheSurfaces)
     EXPECT_LE(drawn, 1);
     // Unequal extreme zooms far off the surface: the row starts lie far beyond 64-bit fixed point.
     for (int32_t x : {2000000000, -2000000000, 20})
-        for (double angle : {0.0, 1.0, 2.5})
-        {
-            dest.RotateDraw(x, 15, 1e-9, 1e9, source, source.BoundsRect(), 1, 1, angle, false, false, false, 255);
-            dest.RotateDraw(x, -x, 1e9, 1e-9, source, source.BoundsRect(), 1, 1, angle, false, true, true, 300);
+        for (double angle : {0.0, 1.0, 2.5}) {
+            dest.RotateDraw(x, 15, 1e-9, 1e9, source, source.BoundsRect(), 1, 1, angle, false, false, false,
+                            255);
+            dest.RotateDraw(x, -x, 1e9, 1e-9, source, source.BoundsRect(), 1, 1, angle, false, true, true,
+                            300);
         }
     // A mask smaller than the source limits the drawn area instead of being read past its end.
     dest.Fill(0xFFFFFF);

@@ -5,8 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <limits>
+#include <set>
 
 namespace ruko {
 namespace {
@@ -20,10 +20,10 @@ struct TPictures
     TPictures()
     {
         for (int32_t y = 0; y < Height; ++y)
-            for (int32_t x = 0; x < Width; ++x)
-            {
+            for (int32_t x = 0; x < Width; ++x) {
                 From.SetPixel(x, y, uint32_t((x * 5) << 16 | (y * 7) << 8 | ((x + y) * 3 & 0xFF)));
-                To.SetPixel(x, y, uint32_t(((x * y) & 0xFF) << 16 | (255 - x * 4) << 8 | (0x40 + (y & 8) * 8)));
+                To.SetPixel(x, y,
+                            uint32_t(((x * y) & 0xFF) << 16 | (255 - x * 4) << 8 | (0x40 + (y & 8) * 8)));
             }
         Target.Fill(0x123456);
     }
@@ -33,8 +33,7 @@ uint64_t Hash(const TCustomDIBX& dib)
 {
     uint64_t h = 1469598103934665603ull;
     for (int32_t y = 0; y < dib.Height(); ++y)
-        for (int32_t x = 0; x < dib.Width(); ++x)
-        {
+        for (int32_t x = 0; x < dib.Width(); ++x) {
             h ^= dib.GetPixel(x, y);
             h *= 1099511628211ull;
         }
@@ -49,8 +48,7 @@ bool Same(const TCustomDIBX& a, const TCustomDIBX& b)
 std::unique_ptr<TCustomWipe> Start(TPictures& p, int32_t type)
 {
     auto wipe = CreateWipe(type, p.Target, p.From, p.To);
-    if (wipe)
-    {
+    if (wipe) {
         wipe->Duration = Duration;
         wipe->Prepare();
     }
@@ -73,8 +71,7 @@ TEST(Wipe, EveryTypeStartsFromTheOldPictureWhereItShouldAndStopsAtTheEnd)
     // Types whose first frame is not the old picture: the flash starts white, the mosaic and the
     // shrink start blocky or blended, the ripple and the blocks change the first spot at once.
     const std::set<int32_t> notFromAtStart = {14, 15, 22, 24, 37, 38};
-    for (int32_t type = 1; type <= WipeTypeCount; ++type)
-    {
+    for (int32_t type = 1; type <= WipeTypeCount; ++type) {
         TPictures p;
         auto wipe = Start(p, type);
         ASSERT_TRUE(wipe) << type;
@@ -95,28 +92,24 @@ TEST(Wipe, EveryTypeStartsFromTheOldPictureWhereItShouldAndStopsAtTheEnd)
 TEST(Wipe, EveryTypeDrawsItsReviewedFramesAtTheQuarters)
 {
     bool print = std::getenv("RUKO_PRINT_GOLDEN") != nullptr;
-    for (int32_t type = 1; type <= WipeTypeCount; ++type)
-    {
+    for (int32_t type = 1; type <= WipeTypeCount; ++type) {
         TPictures p;
         auto wipe = Start(p, type);
         uint64_t hashes[3];
-        for (int q = 1; q <= 3; ++q)
-        {
+        for (int q = 1; q <= 3; ++q) {
             wipe->Elapsed = Duration * q / 4;
             wipe->Step();
             hashes[q - 1] = Hash(p.Target);
         }
-        if (print)
-        {
+        if (print) {
             std::printf("    {%d, 0x%016llxull, 0x%016llxull, 0x%016llxull}, // %s\n", type,
-                        (unsigned long long)hashes[0], (unsigned long long)hashes[1], (unsigned long long)hashes[2],
-                        WipeTypeName(type));
+                        (unsigned long long)hashes[0], (unsigned long long)hashes[1],
+                        (unsigned long long)hashes[2], WipeTypeName(type));
             continue;
         }
         const TGolden* golden = nullptr;
         for (const TGolden& g : Goldens)
-            if (g.Type == type)
-                golden = &g;
+            if (g.Type == type) golden = &g;
         ASSERT_TRUE(golden) << type;
         EXPECT_EQ(hashes[0], golden->Quarter) << WipeTypeName(type);
         EXPECT_EQ(hashes[1], golden->Half) << WipeTypeName(type);
@@ -151,8 +144,7 @@ TEST(Wipe, DefaultBlindMakesHardEdgedStripesTwentyPixelsWide)
     wipe->Elapsed = Duration / 2;
     wipe->Step();
     for (int32_t y = 0; y < Height; ++y)
-        for (int32_t x = 0; x < Width; ++x)
-        {
+        for (int32_t x = 0; x < Width; ++x) {
             const uint32_t v = p.Target.GetPixel(x, y);
             const bool isTo = v == p.To.GetPixel(x, y), isFrom = v == p.From.GetPixel(x, y);
             ASSERT_TRUE(isTo || isFrom) << x << "," << y;
@@ -180,8 +172,7 @@ TEST(Wipe, RulePictureChangesBrightPixelsFirst)
         {21, Duration * 9 / 10, true, false}, // through black: likewise
         {20, Duration / 10, false, true},     // white already tinted, black not yet
     };
-    for (const TCase& c : cases)
-    {
+    for (const TCase& c : cases) {
         TPictures p;
         auto wipe = CreateWipe(c.Type, p.Target, p.From, p.To);
         wipe->Duration = Duration;
@@ -189,8 +180,10 @@ TEST(Wipe, RulePictureChangesBrightPixelsFirst)
         wipe->Prepare();
         wipe->Elapsed = c.Elapsed;
         wipe->Step();
-        EXPECT_EQ(p.Target.GetPixel(9, 2) == p.To.GetPixel(9, 2), c.BrightIsTo) << c.Type << " at " << c.Elapsed;
-        EXPECT_EQ(p.Target.GetPixel(13, 2) == p.From.GetPixel(13, 2), c.DarkIsFrom) << c.Type << " at " << c.Elapsed;
+        EXPECT_EQ(p.Target.GetPixel(9, 2) == p.To.GetPixel(9, 2), c.BrightIsTo)
+            << c.Type << " at " << c.Elapsed;
+        EXPECT_EQ(p.Target.GetPixel(13, 2) == p.From.GetPixel(13, 2), c.DarkIsFrom)
+            << c.Type << " at " << c.Elapsed;
     }
 }
 
@@ -216,11 +209,11 @@ TEST(Wipe, MissingRuleGivesAPlainFadeOverTheFirstHalf)
 
 TEST(Wipe, TinyScreensAndExtremeParametersNeitherCrashNorOverflow)
 {
-    const int32_t extremes[] = {0, 1, -1, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
+    const int32_t extremes[] = {0, 1, -1, std::numeric_limits<int32_t>::max(),
+                                std::numeric_limits<int32_t>::min()};
     for (int32_t size : {1, 3, 11})
         for (int32_t type = 1; type <= WipeTypeCount; ++type)
-            for (int32_t param : extremes)
-            {
+            for (int32_t param : extremes) {
                 TDIBX from(size, size + 1, 32), to(size, size + 1, 32), target(size, size + 1, 32);
                 from.Fill(0x102030);
                 to.Fill(0xF0E0D0);
@@ -229,8 +222,8 @@ TEST(Wipe, TinyScreensAndExtremeParametersNeitherCrashNorOverflow)
                 wipe->SetParam(0, param);
                 wipe->SetParam(1, int32_t(-(int64_t(param) / 2)));
                 wipe->Prepare();
-                for (int32_t elapsed : {0, std::numeric_limits<int32_t>::max() / 2, std::numeric_limits<int32_t>::max() - 1})
-                {
+                for (int32_t elapsed :
+                     {0, std::numeric_limits<int32_t>::max() / 2, std::numeric_limits<int32_t>::max() - 1}) {
                     wipe->Elapsed = elapsed;
                     EXPECT_FALSE(wipe->Step());
                 }
@@ -253,8 +246,7 @@ TEST(Wipe, BlurAveragesTheSquareAroundEachPixelInsideThePicture)
     wipe->Elapsed = 256;
     wipe->Step();
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-        {
+        for (int32_t x = 0; x < w; ++x) {
             uint32_t sums[3] = {0, 0, 0}, count = 0;
             for (int32_t v = std::max(0, y - radius); v <= std::min(h - 1, y + radius); ++v)
                 for (int32_t u = std::max(0, x - radius); u <= std::min(w - 1, x + radius); ++u, ++count)
@@ -267,8 +259,7 @@ TEST(Wipe, BlurAveragesTheSquareAroundEachPixelInsideThePicture)
 
 TEST(Wipe, TypeNamesRoundTrip)
 {
-    for (int32_t type = 1; type <= WipeTypeCount; ++type)
-    {
+    for (int32_t type = 1; type <= WipeTypeCount; ++type) {
         EXPECT_EQ(WipeTypeByName(WipeTypeName(type)), type);
         EXPECT_EQ(WipeTypeByName(std::string(WipeTypeName(type)).substr(5)), type);
     }

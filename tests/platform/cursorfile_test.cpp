@@ -5,7 +5,10 @@
 namespace ruko {
 namespace {
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+void Put16(std::vector<uint8_t>& b, uint32_t v)
+{
+    b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+}
 void Put32(std::vector<uint8_t>& b, uint32_t v)
 {
     b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
@@ -44,7 +47,7 @@ TEST(CursorFile, OneBitCursorTakesItsPaletteAndMask)
 {
     // 2 x 2: bottom row (stored first) black, white; top row white, black. The AND mask clears
     // the top-left pixel only.
-    std::vector<uint8_t> rows = {0x40, 0, 0, 0, 0x80, 0, 0, 0, // colour rows, bottom then top
+    std::vector<uint8_t> rows = {0x40, 0, 0, 0, 0x80, 0, 0, 0,  // colour rows, bottom then top
                                  0x00, 0, 0, 0, 0x80, 0, 0, 0}; // AND rows, bottom then top
     TCursorImage image;
     ASSERT_TRUE(DecodeCursorFile(CursorFile(2, 2, 1, {0x000000, 0xFFFFFF}, rows, 1, 0), image));

@@ -15,10 +15,16 @@ TEST(DisplayModes, ChoiceRuleOverModeTables)
         int chosen; // index into the usable modes
     } cases[] = {
         {"nothing fits", {{320, 240, 32, 60}, {640, 480, 8, 60}, {1024, 400, 32, 60}}, 0, -1},
-        {"first usable when none preferred", {{320, 240, 32, 60}, {1024, 768, 16, 60}, {1280, 1024, 32, 60}}, 2, 0},
+        {"first usable when none preferred",
+         {{320, 240, 32, 60}, {1024, 768, 16, 60}, {1280, 1024, 32, 60}},
+         2,
+         0},
         {"preferred size replaces another size", {{1024, 768, 32, 60}, {800, 600, 16, 75}}, 2, 1},
         {"desktop depth wins among preferred", {{800, 600, 16, 60}, {800, 600, 32, 85}}, 2, 1},
-        {"lower refresh wins at desktop depth", {{800, 600, 32, 85}, {800, 600, 32, 60}, {800, 600, 32, 75}}, 3, 1},
+        {"lower refresh wins at desktop depth",
+         {{800, 600, 32, 85}, {800, 600, 32, 60}, {800, 600, 32, 75}},
+         3,
+         1},
         {"equal refresh keeps the first", {{800, 600, 32, 60}, {800, 600, 32, 60}}, 2, 0},
         {"other depth never replaces desktop depth", {{800, 600, 32, 85}, {800, 600, 16, 60}}, 2, 0},
         {"other depth does not replace other depth", {{800, 600, 16, 85}, {800, 600, 24, 60}}, 2, 0},

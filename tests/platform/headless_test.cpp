@@ -16,8 +16,10 @@ TEST(HeadlessPlatform, ScriptedEventsArriveWhenTheVirtualClockReachesThem)
     EXPECT_FALSE(p->PollEvent(e));
     p->Wait(15);
     std::vector<TEventKind> kinds;
-    while (p->PollEvent(e)) kinds.push_back(e.Kind);
-    EXPECT_EQ(kinds, (std::vector<TEventKind>{TEventKind::MouseMove, TEventKind::MouseDown, TEventKind::KeyDown}));
+    while (p->PollEvent(e))
+        kinds.push_back(e.Kind);
+    EXPECT_EQ(kinds,
+              (std::vector<TEventKind>{TEventKind::MouseMove, TEventKind::MouseDown, TEventKind::KeyDown}));
     int x, y;
     p->GetMouse(x, y);
     EXPECT_EQ(x, 7);

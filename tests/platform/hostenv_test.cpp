@@ -12,7 +12,7 @@ namespace {
 // Sets an environment variable for one test and puts the old value back.
 class TScopedEnv
 {
-public:
+  public:
     TScopedEnv(const char* name, const std::string& value) : name_(name)
     {
         const char* old = std::getenv(name);
@@ -28,7 +28,7 @@ public:
             ::unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     bool had_ = false;
     std::string old_;
@@ -109,9 +109,11 @@ TEST(UserFolders, TitleNamesBecomeOneSafeFolderName)
         {"line\nbreak\x7F", "line_break_"},
         {"title ", "title"},
     };
-    for (const auto& c : cases) EXPECT_EQ(SafeFolderName(c.title), c.folder) << c.title;
+    for (const auto& c : cases)
+        EXPECT_EQ(SafeFolderName(c.title), c.folder) << c.title;
     std::string longName;
-    for (int i = 0; i < 100; ++i) longName += "長";
+    for (int i = 0; i < 100; ++i)
+        longName += "長";
     std::string cut = SafeFolderName(longName);
     EXPECT_LE(cut.size(), 200u);
     EXPECT_EQ(cut.size() % 3, 0u); // whole characters only

@@ -35,7 +35,8 @@ TEST(PngFile, FrameReadsBackPixelForPixelAndRowPitchIsHonoured)
 TEST(PngFile, EqualFramesGiveEqualBytes)
 {
     std::vector<uint32_t> pixels(64 * 64);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
     std::string a = TempName("a.png"), b = TempName("b.png");
     ASSERT_TRUE(WriteFramePng(a, {pixels.data(), 64, 64, 256}));
     ASSERT_TRUE(WriteFramePng(b, {pixels.data(), 64, 64, 256}));

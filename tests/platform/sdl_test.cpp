@@ -20,7 +20,7 @@ namespace {
 
 class SdlPlatformTest : public testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         ::setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -69,7 +69,8 @@ protected:
     {
         std::vector<TPlatformEvent> events;
         TPlatformEvent e;
-        while (platform->PollEvent(e)) events.push_back(e);
+        while (platform->PollEvent(e))
+            events.push_back(e);
         return events;
     }
 

@@ -6,9 +6,10 @@ using namespace ruko;
 
 TEST(CommandLine, OptionsAndParametersInAnyOrder)
 {
-    TCommandLine line = ParseCommandLine({"--headless", "title", "--frames", "10", "--snapshot-at", "500:a.png",
-                                          "/config", "--snapshot-at=1000:b:c.png", "--seed=7", "--input", "in.txt",
-                                          "--trace", "t.log", "--snapshot", "last.png", "--", "--odd-folder"});
+    TCommandLine line =
+        ParseCommandLine({"--headless", "title", "--frames", "10", "--snapshot-at", "500:a.png", "/config",
+                          "--snapshot-at=1000:b:c.png", "--seed=7", "--input", "in.txt", "--trace", "t.log",
+                          "--snapshot", "last.png", "--", "--odd-folder"});
     EXPECT_TRUE(line.Headless);
     EXPECT_EQ(line.Parameters, (std::vector<std::string>{"title", "/config", "--odd-folder"}));
     EXPECT_EQ(line.Frames.value_or(0), 10);
@@ -31,9 +32,17 @@ TEST(CommandLine, SingleDashWordsAreParameters)
 TEST(CommandLine, BadOptionsGiveOneLineErrors)
 {
     const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},          {"--frames"},         {"--frames", "0"},     {"--frames", "ten"},
-        {"--until", "-1"},    {"--seed", "4294967296"}, {"--snapshot-at", "500"}, {"--snapshot-at", "x:a.png"},
-        {"--snapshot-at", "5:"}, {"--headless=1"},  {"--frames", "5", "--until", "5"},
+        {"--bogus"},
+        {"--frames"},
+        {"--frames", "0"},
+        {"--frames", "ten"},
+        {"--until", "-1"},
+        {"--seed", "4294967296"},
+        {"--snapshot-at", "500"},
+        {"--snapshot-at", "x:a.png"},
+        {"--snapshot-at", "5:"},
+        {"--headless=1"},
+        {"--frames", "5", "--until", "5"},
     };
     for (const auto& args : cases) {
         try {
@@ -49,7 +58,8 @@ TEST(CommandLine, BadOptionsGiveOneLineErrors)
 TEST(CommandLine, HelpListsEveryOption)
 {
     std::string usage = UsageText();
-    for (const char* option : {"--headless", "--frames", "--until", "--input", "--snapshot ", "--snapshot-at",
-                               "--trace", "--seed", "--help", "--virtual-clock", "--screenshot-window", "--test-pattern"})
+    for (const char* option :
+         {"--headless", "--frames", "--until", "--input", "--snapshot ", "--snapshot-at", "--trace", "--seed",
+          "--help", "--virtual-clock", "--screenshot-window", "--test-pattern"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }

@@ -15,7 +15,7 @@ namespace {
 // Runs the view on the headless platform with hooks that log their calls.
 class FormViewTest : public testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         TerminateRequested = false;
@@ -89,10 +89,10 @@ TEST_F(FormViewTest, StartsFramesAndTearsDownInOrder)
         ASSERT_TRUE(Start(view));
         view.DoFrame();
     }
-    EXPECT_EQ(calls, (std::vector<std::string>{"sources", "variables", "sound", "components", "project", "media",
-                                               "workfiles", "snapshot", "engine", "update", "requests", "draw",
-                                               "video", "~project", "~variables", "~components", "~media",
-                                               "~sources"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"sources", "variables", "sound", "components", "project",
+                                               "media", "workfiles", "snapshot", "engine", "update",
+                                               "requests", "draw", "video", "~project", "~variables",
+                                               "~components", "~media", "~sources"}));
     EXPECT_EQ(FrameCount, 1);
 }
 
@@ -112,7 +112,8 @@ TEST_F(FormViewTest, SoundIsLeftOutWhenTheOptionsSaySoAndItsFailureIsIgnored)
 
 TEST_F(FormViewTest, OptionsComeFromGameIniInTheTitleFolder)
 {
-    ASSERT_TRUE(WriteHostFileAtomic(folder.Path() + "game.ini", "[Sound]\r\nDirectSound=0\r\nDelayTime=250\r\n"));
+    ASSERT_TRUE(
+        WriteHostFileAtomic(folder.Path() + "game.ini", "[Sound]\r\nDirectSound=0\r\nDelayTime=250\r\n"));
     TFormView view(*platform, LoggingHooks());
     ASSERT_TRUE(Start(view));
     EXPECT_EQ(options.SoundDelayTime, 200);

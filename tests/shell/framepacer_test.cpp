@@ -21,8 +21,7 @@ TEST(FramePacer, WakeUpsTableGivesIntervalsAndWaits)
         {66, 21, 0, 15},   // a late wake-up does not make the next one early: no 1 ms frames
         {365, 299, 2, 13}, // 299 ms is still accepted
         {665, -1, 0, 1},   // 300 ms is a stall: dropped, then wait 1 ms
-        {666, 1, 0, 15},
-        {2000, -1, 3, 1},  // long stalls too
+        {666, 1, 0, 15},   {2000, -1, 3, 1}, // long stalls too
     };
     TFramePacer pacer;
     pacer.Start(0);

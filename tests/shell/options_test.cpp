@@ -15,9 +15,10 @@ TEST(GameOptions, DelayTimeIsRoundedDownToHundredsAndClamped)
     const struct
     {
         int in, out;
-    } cases[] = {{250, 200}, {50, 100}, {900, 500}, {500, 500}, {100, 100}, {199, 100},
-                 {0, 100},   {-250, 100}, {INT32_MAX, 500}, {INT32_MIN, 100}};
-    for (const auto& c : cases) EXPECT_EQ(ClampDelayTime(c.in), c.out) << c.in;
+    } cases[] = {{250, 200}, {50, 100}, {900, 500},  {500, 500},       {100, 100},
+                 {199, 100}, {0, 100},  {-250, 100}, {INT32_MAX, 500}, {INT32_MIN, 100}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ClampDelayTime(c.in), c.out) << c.in;
 }
 
 TEST(GameOptions, ReadsTheFourKeysAndKeepsDefaultsForGarbage)
@@ -48,7 +49,7 @@ TEST(RunMutex, NamesFromTheWindowsBase)
         std::string base, name;
     } cases[] = {
         {"C:\\Games\\Title\\", "C:-GAMES-TITLE-"},
-        {"c:\\games\\title", "C:-GAMES-TITLE-"},   // a separator is appended
+        {"c:\\games\\title", "C:-GAMES-TITLE-"}, // a separator is appended
         {"D:\\a-b", "D:-A-B-"},
         {"", "-"},
         {"/config", "/CONFIG-"},
@@ -56,7 +57,8 @@ TEST(RunMutex, NamesFromTheWindowsBase)
         {"C:\\\x95\x5C\\x", "C:-\x95\x5C-X-"},
         {"C:\\\x82\x61", "C:-\x82\x61-"},
     };
-    for (const auto& c : cases) EXPECT_EQ(RunMutexName(c.base), c.name) << c.base;
+    for (const auto& c : cases)
+        EXPECT_EQ(RunMutexName(c.base), c.name) << c.base;
 }
 
 TEST(RunMutex, HostPathsAreMadeCanonicalFirst)

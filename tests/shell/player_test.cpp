@@ -19,7 +19,8 @@ int Play(std::vector<std::string> args)
     GameTime = FrameDelta = LastTick = FrameCount = 0;
     args.insert(args.begin(), "rukoplay");
     std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
+    for (std::string& a : args)
+        argv.push_back(a.data());
     return RunPlayer(static_cast<int>(argv.size()), argv.data());
 }
 
@@ -46,8 +47,8 @@ TEST(PlayerRun, TestPatternSnapshotsShowTheFrameOfTheirTime)
 {
     TTempFolder folder;
     std::string at = folder.Path() + "at.png", last = folder.Path() + "last.png";
-    ASSERT_EQ(Play({"--headless", "--test-pattern", "--until", "2000", "--snapshot-at", "1000:" + at, "--snapshot",
-                   last, folder.Path()}),
+    ASSERT_EQ(Play({"--headless", "--test-pattern", "--until", "2000", "--snapshot-at", "1000:" + at,
+                    "--snapshot", last, folder.Path()}),
               0);
     // Frames come every 15 ms: the snapshot at 1000 ms is the frame of 1005 ms, the last 2010 ms.
     const struct
@@ -77,7 +78,8 @@ TEST(PlayerRun, SnapshotTimesTheRunNeverReachesFailTheRun)
     TTempFolder folder;
     std::string late = folder.Path() + "late.png";
     testing::internal::CaptureStderr();
-    EXPECT_EQ(Play({"--headless", "--test-pattern", "--frames", "3", "--snapshot-at", "5000:" + late, folder.Path()}),
+    EXPECT_EQ(Play({"--headless", "--test-pattern", "--frames", "3", "--snapshot-at", "5000:" + late,
+                    folder.Path()}),
               1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("late.png not written"), std::string::npos);
     EXPECT_FALSE(HostFileExists(late));

@@ -33,38 +33,32 @@ namespace fs = std::filesystem;
 // An archive file, or a standalone title whose archive is found through its trailer.
 void OpenArchiveFile(TVrFileCollection& archive, const std::string& path)
 {
-    if (!HostFileExists(path))
-        Fail(path + ":ファイルがありません");
+    if (!HostFileExists(path)) Fail(path + ":ファイルがありません");
     char magic[2] = {};
     if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        if (std::fread(magic, 1, 2, file) != 2)
-            magic[0] = 0;
+        if (std::fread(magic, 1, 2, file) != 2) magic[0] = 0;
         std::fclose(file);
     }
     bool plain = magic[0] == 'v' && magic[1] == 'f';
     archive.Open(path, !plain && TVrFileManager::HasTrailerMarker(path));
-    if (!archive.HasData())
-        Fail(path + ":ファイルがありません");
+    if (!archive.HasData()) Fail(path + ":ファイルがありません");
 }
 
 // --- pack ---------------------------------------------------------------------------------------
 
 int Pack(const std::vector<std::string>& args)
 {
-    if (args.size() != 2)
-        throw EUsage{"expected DIR OUT"};
+    if (args.size() != 2) throw EUsage{"expected DIR OUT"};
     const std::string& dir = args[0];
     const std::string& out = args[1];
-    if (!HostFolderExists(dir))
-        Fail(dir + ":フォルダがありません");
+    if (!HostFolderExists(dir)) Fail(dir + ":フォルダがありません");
 
     std::error_code ec;
     fs::path outPath = fs::weakly_canonical(out, ec);
     std::vector<std::string> names; // UTF-8, relative, '/'
     int64_t totalSize = 0;
     for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
-        if (!it->is_regular_file())
-            continue;
+        if (!it->is_regular_file()) continue;
         if (fs::weakly_canonical(it->path(), ec) == outPath)
             continue; // the archive being written inside the folder it packs
         names.push_back(fs::relative(it->path(), dir).generic_string());
@@ -81,8 +75,7 @@ int Pack(const std::vector<std::string>& args)
         std::string gameName = name;
         std::replace(gameName.begin(), gameName.end(), '/', '\\');
         std::string cp932;
-        if (!TryUtf8ToCp932(gameName, cp932))
-            Fail(name + ":Shift-JISで書けない名前です");
+        if (!TryUtf8ToCp932(gameName, cp932)) Fail(name + ":Shift-JISで書けない名前です");
         if (!seen.insert(UpperCaseText(cp932)).second)
             Fail(name + ":大文字と小文字だけが違う名前が他にもあります");
         archive.Add(cp932);
@@ -91,8 +84,7 @@ int Pack(const std::vector<std::string>& args)
     if (progress)
         archive.OnMemberWritten = [](int done, int count) {
             std::fprintf(stderr, "\rpacking %d/%d", done, count);
-            if (done == count)
-                std::fprintf(stderr, "\n");
+            if (done == count) std::fprintf(stderr, "\n");
         };
     archive.SaveToFile(out);
     return 0;
@@ -102,8 +94,7 @@ int Pack(const std::vector<std::string>& args)
 
 int List(const std::vector<std::string>& args)
 {
-    if (args.size() != 1)
-        throw EUsage{"expected ARCHIVE"};
+    if (args.size() != 1) throw EUsage{"expected ARCHIVE"};
     TVrFileCollection archive;
     OpenArchiveFile(archive, args[0]);
     for (int i = 0; i < archive.MemberCount(); ++i) {
@@ -123,28 +114,23 @@ int List(const std::vector<std::string>& args)
 std::vector<std::string> SafeComponents(const std::string& gameName)
 {
     std::string utf8;
-    if (!TryCp932ToUtf8(gameName, utf8))
-        Fail(Cp932ToUtf8(gameName) + ":名前を変換できません");
+    if (!TryCp932ToUtf8(gameName, utf8)) Fail(Cp932ToUtf8(gameName) + ":名前を変換できません");
     auto refuse = [&](const char* why) { Fail(utf8 + ":" + why); };
-    if (utf8.empty() || utf8.find('\0') != std::string::npos)
-        refuse("名前が不正です");
+    if (utf8.empty() || utf8.find('\0') != std::string::npos) refuse("名前が不正です");
     if (utf8[0] == '\\' || utf8[0] == '/' || (utf8.size() >= 2 && utf8[1] == ':'))
         refuse("絶対パスは展開できません");
     std::vector<std::string> components;
     std::string current;
     for (size_t i = 0; i <= utf8.size(); ++i) {
         if (i == utf8.size() || utf8[i] == '\\' || utf8[i] == '/') {
-            if (current == "..")
-                refuse("フォルダの外には展開できません");
-            if (!current.empty() && current != ".")
-                components.push_back(current);
+            if (current == "..") refuse("フォルダの外には展開できません");
+            if (!current.empty() && current != ".") components.push_back(current);
             current.clear();
         } else {
             current += utf8[i];
         }
     }
-    if (components.empty() || utf8.back() == '\\' || utf8.back() == '/')
-        refuse("名前が不正です");
+    if (components.empty() || utf8.back() == '\\' || utf8.back() == '/') refuse("名前が不正です");
     return components;
 }
 
@@ -152,10 +138,8 @@ bool WriteAll(int fd, const uint8_t* bytes, int64_t count)
 {
     while (count > 0) {
         ssize_t wrote = write(fd, bytes, static_cast<size_t>(count));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
         bytes += wrote;
         count -= wrote;
     }
@@ -164,24 +148,23 @@ bool WriteAll(int fd, const uint8_t* bytes, int64_t count)
 
 class TDirFd
 {
-public:
+  public:
     explicit TDirFd(int fd) : fd_(fd) {}
     ~TDirFd()
     {
-        if (fd_ >= 0)
-            close(fd_);
+        if (fd_ >= 0) close(fd_);
     }
     TDirFd(const TDirFd&) = delete;
     TDirFd& operator=(const TDirFd&) = delete;
     int Get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
 // Writes one member under `root`, never following a symbolic link, through a temporary name.
-void ExtractMember(TVrFileCollection& archive, const TVrFile& file, int root, const std::vector<std::string>& path,
-                   const std::string& display)
+void ExtractMember(TVrFileCollection& archive, const TVrFile& file, int root,
+                   const std::vector<std::string>& path, const std::string& display)
 {
     std::unique_ptr<TDirFd> owned;
     int folder = root;
@@ -189,15 +172,13 @@ void ExtractMember(TVrFileCollection& archive, const TVrFile& file, int root, co
         if (mkdirat(folder, path[i].c_str(), 0755) != 0 && errno != EEXIST)
             Fail(display + ":フォルダを作成できません");
         int next = openat(folder, path[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0)
-            Fail(display + ":フォルダを作成できません");
+        if (next < 0) Fail(display + ":フォルダを作成できません");
         owned = std::make_unique<TDirFd>(next);
         folder = next;
     }
     std::string temporary = ".~" + path.back();
     int fd = openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        Fail(display + ":ファイルを作成できません");
+    if (fd < 0) Fail(display + ":ファイルを作成できません");
     bool ok = true;
     try {
         if (file.Stored && !file.Data) {
@@ -227,8 +208,7 @@ void ExtractMember(TVrFileCollection& archive, const TVrFile& file, int root, co
 
 int Extract(const std::vector<std::string>& args)
 {
-    if (args.size() != 2)
-        throw EUsage{"expected ARCHIVE DIR"};
+    if (args.size() != 2) throw EUsage{"expected ARCHIVE DIR"};
     TVrFileCollection archive;
     OpenArchiveFile(archive, args[0]);
     // Every name is checked before anything is written.
@@ -238,8 +218,7 @@ int Extract(const std::vector<std::string>& args)
     std::error_code ec;
     fs::create_directories(args[1], ec);
     TDirFd root(open(args[1].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (root.Get() < 0)
-        Fail(args[1] + ":フォルダを作成できません");
+    if (root.Get() < 0) Fail(args[1] + ":フォルダを作成できません");
     for (int i = 0; i < archive.MemberCount(); ++i)
         ExtractMember(archive, archive.FileAt(i), root.Get(), paths[static_cast<size_t>(i)],
                       Cp932ToUtf8(archive.FileAt(i).Name()));
@@ -250,19 +229,18 @@ int Extract(const std::vector<std::string>& args)
 
 int Append(const std::vector<std::string>& args)
 {
-    if (args.size() != 3)
-        throw EUsage{"expected PLAYER ARCHIVE OUT"};
+    if (args.size() != 3) throw EUsage{"expected PLAYER ARCHIVE OUT"};
     WriteStandaloneTitle(args[0], args[1], args[2]);
     return 0;
 }
 
 const TToolCommandRegistrar PackCommand({"pack", "pack DIR OUT", "pack a folder into an archive", Pack});
-const TToolCommandRegistrar ListCommand(
-    {"list", "list ARCHIVE", "list members: name, size, stored/deflated, CRC-32", List});
-const TToolCommandRegistrar ExtractCommand(
-    {"extract", "extract ARCHIVE DIR", "write every member as a file under DIR", Extract});
-const TToolCommandRegistrar AppendCommand(
-    {"append", "append PLAYER ARCHIVE OUT", "make a standalone title: player + archive + trailer", Append});
+const TToolCommandRegistrar ListCommand({"list", "list ARCHIVE",
+                                         "list members: name, size, stored/deflated, CRC-32", List});
+const TToolCommandRegistrar ExtractCommand({"extract", "extract ARCHIVE DIR",
+                                            "write every member as a file under DIR", Extract});
+const TToolCommandRegistrar AppendCommand({"append", "append PLAYER ARCHIVE OUT",
+                                           "make a standalone title: player + archive + trailer", Append});
 
 } // namespace
 

@@ -36,27 +36,27 @@ constexpr const char* SourceExtension = ".rss";
 // A member of the title: its game name (CP932, '\' separators) and bytes.
 using TMembers = std::map<std::string, std::vector<uint8_t>>;
 
-[[noreturn]] void Fail(const std::string& messageUtf8) { RaiseError(Utf8ToCp932(messageUtf8)); }
+[[noreturn]] void Fail(const std::string& messageUtf8)
+{
+    RaiseError(Utf8ToCp932(messageUtf8));
+}
 
 std::string GameName(const fs::path& relative)
 {
     std::string name;
     for (const fs::path& part : relative) {
-        if (!name.empty())
-            name += '\\';
+        if (!name.empty()) name += '\\';
         name += part.string();
     }
     std::string cp932;
-    if (!TryUtf8ToCp932(name, cp932))
-        Fail(relative.string() + ": the file name has no Shift-JIS form");
+    if (!TryUtf8ToCp932(name, cp932)) Fail(relative.string() + ": the file name has no Shift-JIS form");
     return cp932;
 }
 
 std::vector<uint8_t> ReadBytes(const fs::path& path)
 {
     std::string text;
-    if (!ReadHostFile(path.string(), text))
-        Fail(path.string() + ":ファイルがありません");
+    if (!ReadHostFile(path.string(), text)) Fail(path.string() + ":ファイルがありません");
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
@@ -76,24 +76,21 @@ TGlobalVarDecl ParseVariable(const std::string& name, const std::string& declara
         Fail(std::string(TitleFileName) + ": [Variables] " + name + ": " + why);
     };
     TGlobalVarDecl decl;
-    if (!TryUtf8ToCp932(name, decl.Name) || decl.Name.empty())
-        return bad("the name has no Shift-JIS form");
+    if (!TryUtf8ToCp932(name, decl.Name) || decl.Name.empty()) return bad("the name has no Shift-JIS form");
     std::string_view text = Trim(declaration);
     const size_t blank = text.find(' ');
     const std::string_view typeWord = text.substr(0, blank);
-    const std::string_view value = blank == std::string_view::npos ? std::string_view() : Trim(text.substr(blank));
+    const std::string_view value =
+        blank == std::string_view::npos ? std::string_view() : Trim(text.substr(blank));
     const int type = TypeCodeOf(typeWord);
-    if (type < 1 || type > 4)
-        return bad("expected TYPE VALUE with TYPE int, real, flag or string");
+    if (type < 1 || type > 4) return bad("expected TYPE VALUE with TYPE int, real, flag or string");
     decl.Type = static_cast<uint8_t>(type);
     switch (type) {
     case 1:
-        if (!value.empty() && !TryStrToInt(value, decl.IntValue))
-            return bad("not an integer");
+        if (!value.empty() && !TryStrToInt(value, decl.IntValue)) return bad("not an integer");
         break;
     case 2:
-        if (!value.empty() && !TryStrToFloat(value, decl.RealValue))
-            return bad("not a number");
+        if (!value.empty() && !TryStrToFloat(value, decl.RealValue)) return bad("not a number");
         break;
     case 3:
         if (value == "true" || value == "1")
@@ -105,8 +102,7 @@ TGlobalVarDecl ParseVariable(const std::string& name, const std::string& declara
         std::string utf8(value);
         if (!value.empty() && value.front() == '"' && !Unquote(value, utf8))
             return bad("malformed quoted string");
-        if (!TryUtf8ToCp932(utf8, decl.StrValue))
-            return bad("the text has no Shift-JIS form");
+        if (!TryUtf8ToCp932(utf8, decl.StrValue)) return bad("the text has no Shift-JIS form");
         break;
     }
     }
@@ -116,8 +112,7 @@ TGlobalVarDecl ParseVariable(const std::string& name, const std::string& declara
 TProjectSetting ReadTitleFile(const fs::path& file)
 {
     TIniFile ini;
-    if (!ini.Load(file.string()))
-        Fail(file.string() + ":ファイルがありません");
+    if (!ini.Load(file.string())) Fail(file.string() + ":ファイルがありません");
     TProjectSetting setting;
     const char* p = "Project";
     setting.Title = Cp932Value(ini, p, "Title", "");
@@ -136,8 +131,8 @@ TProjectSetting ReadTitleFile(const fs::path& file)
     setting.DiskPrompt = Cp932Value(ini, p, "DiskPrompt", "");
     setting.ExitPrompt = Cp932Value(ini, p, "ExitPrompt", "");
     auto size = [](int32_t v, int32_t low) { return v >= low && v <= TProjectSetting::MaxScreenSize; };
-    if (!size(setting.ScreenWidth, 1) || !size(setting.ScreenHeight, 1) || !size(setting.FullScreenWidth, 0) ||
-        !size(setting.FullScreenHeight, 0))
+    if (!size(setting.ScreenWidth, 1) || !size(setting.ScreenHeight, 1) ||
+        !size(setting.FullScreenWidth, 0) || !size(setting.FullScreenHeight, 0))
         Fail(std::string(TitleFileName) + ": screen sizes must be 1.." +
              std::to_string(TProjectSetting::MaxScreenSize));
     for (const std::string& key : ini.KeyNames("Variables"))
@@ -158,13 +153,11 @@ bool CollectMembers(const fs::path& titleDir, TMembers& members)
     std::vector<TScenarioSource> sources;
     std::vector<fs::path> files;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(titleDir))
-        if (entry.is_regular_file())
-            files.push_back(entry.path());
+        if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const fs::path& path : files) {
         const fs::path relative = fs::relative(path, titleDir);
-        if (relative == TitleFileName)
-            continue;
+        if (relative == TitleFileName) continue;
         if (path.extension() == SourceExtension) {
             TScenarioSource source;
             source.FileName = path.string();
@@ -193,8 +186,7 @@ bool CollectMembers(const fs::path& titleDir, TMembers& members)
     }
     auto has = [&](const std::string& name) {
         for (const auto& member : members)
-            if (SameText(member.first, name))
-                return true;
+            if (SameText(member.first, name)) return true;
         return false;
     };
     if (!has(setting.StartPage))
@@ -233,13 +225,12 @@ void WriteArchive(const std::string& hostPath, const TMembers& members)
 // The player to copy for --exe: given, or the one built beside this tool.
 fs::path FindPlayer(const std::string& given)
 {
-    if (!given.empty())
-        return given;
+    if (!given.empty()) return given;
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    for (const fs::path& candidate : {self.parent_path() / "../src/rukoplay", self.parent_path() / "rukoplay"})
-        if (fs::is_regular_file(candidate, ec))
-            return candidate;
+    for (const fs::path& candidate :
+         {self.parent_path() / "../src/rukoplay", self.parent_path() / "rukoplay"})
+        if (fs::is_regular_file(candidate, ec)) return candidate;
     throw EUsage{"--exe needs the player: give --player PATH"};
 }
 
@@ -266,8 +257,7 @@ int Build(const std::vector<std::string>& args)
     bool exe = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-o" || args[i] == "--player") {
-            if (i + 1 >= args.size())
-                throw EUsage{args[i] + " needs a value"};
+            if (i + 1 >= args.size()) throw EUsage{args[i] + " needs a value"};
             (args[i] == "-o" ? out : player) = args[i + 1];
             ++i;
         } else if (args[i] == "--exe") {
@@ -278,19 +268,15 @@ int Build(const std::vector<std::string>& args)
             throw EUsage{"unexpected argument " + args[i]};
         }
     }
-    if (titleDir.empty() || out.empty())
-        throw EUsage{"expected TITLE_DIR -o OUT"};
-    if (!fs::is_directory(titleDir))
-        Fail(titleDir + ":ファイルがありません");
+    if (titleDir.empty() || out.empty()) throw EUsage{"expected TITLE_DIR -o OUT"};
+    if (!fs::is_directory(titleDir)) Fail(titleDir + ":ファイルがありません");
     TMembers members;
-    if (!CollectMembers(titleDir, members))
-        return 1;
+    if (!CollectMembers(titleDir, members)) return 1;
     const fs::path outPath = out;
     if (exe) {
         WriteExecutable(outPath, FindPlayer(player), members);
     } else if (outPath.extension() == ".dat") {
-        if (outPath.has_parent_path())
-            fs::create_directories(outPath.parent_path());
+        if (outPath.has_parent_path()) fs::create_directories(outPath.parent_path());
         WriteArchive(out, members);
     } else {
         WriteFolder(outPath, members);

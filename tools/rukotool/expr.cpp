@@ -19,8 +19,7 @@ namespace {
 std::string ToCp932(const std::string& utf8)
 {
     std::string cp932;
-    if (!TryUtf8ToCp932(utf8, cp932))
-        throw EUsage{"text has characters outside CP932: " + utf8};
+    if (!TryUtf8ToCp932(utf8, cp932)) throw EUsage{"text has characters outside CP932: " + utf8};
     return cp932;
 }
 
@@ -31,44 +30,42 @@ void DeclareVariable(TParamCollection& store, const std::string& declaration)
     if (colon == std::string::npos || colon == 0)
         throw EUsage{"--var expects name:type=value, got '" + declaration + "'"};
     size_t equals = declaration.find('=', colon);
-    std::string type = declaration.substr(colon + 1, equals == std::string::npos ? std::string::npos : equals - colon - 1);
+    std::string type =
+        declaration.substr(colon + 1, equals == std::string::npos ? std::string::npos : equals - colon - 1);
     std::vector<int32_t> extents;
     if (size_t bracket = type.find('['); bracket != std::string::npos) {
-        if (type.back() != ']')
-            throw EUsage{"bad array extents in '" + declaration + "'"};
-        for (const std::string& extent : SplitText(type.substr(bracket + 1, type.size() - bracket - 2), ',')) {
+        if (type.back() != ']') throw EUsage{"bad array extents in '" + declaration + "'"};
+        for (const std::string& extent :
+             SplitText(type.substr(bracket + 1, type.size() - bracket - 2), ',')) {
             int32_t n;
-            if (!TryStrToInt(extent, n))
-                throw EUsage{"bad array extent '" + extent + "'"};
+            if (!TryStrToInt(extent, n)) throw EUsage{"bad array extent '" + extent + "'"};
             extents.push_back(n);
         }
         type.erase(bracket);
     }
-    uint8_t code = type == "int" ? ptInt : type == "real" ? ptFloat : type == "flag" ? ptFlag : type == "string" ? ptStr : 0;
-    if (!code)
-        throw EUsage{"unknown type '" + type + "' (int, real, flag, string)"};
+    uint8_t code = type == "int"      ? ptInt
+                   : type == "real"   ? ptFloat
+                   : type == "flag"   ? ptFlag
+                   : type == "string" ? ptStr
+                                      : 0;
+    if (!code) throw EUsage{"unknown type '" + type + "' (int, real, flag, string)"};
     TParamCollectionItem& item = store.AddVariable(code, ToCp932(declaration.substr(0, colon)));
-    if (!extents.empty())
-        item.Value->SetDims(extents);
-    if (equals == std::string::npos)
-        return;
+    if (!extents.empty()) item.Value->SetDims(extents);
+    if (equals == std::string::npos) return;
     std::string value = ToCp932(declaration.substr(equals + 1));
     int32_t n;
     Extended x;
     switch (code) {
     case ptInt:
-        if (!TryStrToInt(value, n))
-            throw EUsage{"not an integer: '" + value + "'"};
+        if (!TryStrToInt(value, n)) throw EUsage{"not an integer: '" + value + "'"};
         item.Value->FillInt(n);
         break;
     case ptFloat:
-        if (!TryStrToFloat(value, x))
-            throw EUsage{"not a real: '" + value + "'"};
+        if (!TryStrToFloat(value, x)) throw EUsage{"not a real: '" + value + "'"};
         item.Value->FillFloat(x);
         break;
     case ptFlag:
-        if (value != "TRUE" && value != "FALSE")
-            throw EUsage{"a flag is TRUE or FALSE: '" + value + "'"};
+        if (value != "TRUE" && value != "FALSE") throw EUsage{"a flag is TRUE or FALSE: '" + value + "'"};
         item.Value->FillFlag(value == "TRUE");
         break;
     default:
@@ -86,8 +83,7 @@ int RunExpr(const std::vector<std::string>& args)
         if (args[i] == "--dump") {
             dump = true;
         } else if (args[i] == "--var") {
-            if (i + 1 >= args.size())
-                throw EUsage{"--var needs a value"};
+            if (i + 1 >= args.size()) throw EUsage{"--var needs a value"};
             variables.push_back(args[++i]);
         } else if (!haveText) {
             text = args[i];
@@ -96,8 +92,7 @@ int RunExpr(const std::vector<std::string>& args)
             throw EUsage{"unexpected argument '" + args[i] + "'"};
         }
     }
-    if (!haveText)
-        throw EUsage{"missing expression text"};
+    if (!haveText) throw EUsage{"missing expression text"};
 
     TRukoParser compiled;
     CompileText(ToCp932(text), compiled); // a compile error ends the command with status 1

@@ -20,20 +20,19 @@ namespace {
 std::vector<uint8_t> ReadInput(const std::string& path)
 {
     std::string content;
-    if (!ReadHostFile(path, content))
-        RaiseError(Utf8ToCp932(path + ":ファイルがありません"));
+    if (!ReadHostFile(path, content)) RaiseError(Utf8ToCp932(path + ":ファイルがありません"));
     return std::vector<uint8_t>(content.begin(), content.end());
 }
 
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    if (!WriteHostFileAtomic(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+    if (!WriteHostFileAtomic(path,
+                             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
         RaiseError("cannot write " + path);
 }
 
 // Runs a decoder; its error names the input, since the same texts come from every bad file.
-template <typename Decode>
-void NamingInput(const std::string& path, Decode decode)
+template <typename Decode> void NamingInput(const std::string& path, Decode decode)
 {
     try {
         decode();
@@ -45,8 +44,7 @@ void NamingInput(const std::string& path, Decode decode)
 int64_t NumberArgument(const std::vector<std::string>& args, size_t& i, int64_t low, int64_t high)
 {
     const std::string& option = args[i];
-    if (++i >= args.size())
-        throw EUsage{option + " needs a number"};
+    if (++i >= args.size()) throw EUsage{option + " needs a number"};
     int64_t value = 0;
     const std::string& text = args[i];
     int base = 10;
@@ -83,8 +81,7 @@ int Image(const std::vector<std::string>& args)
             paths.push_back(args[i]);
         }
     }
-    if (paths.size() != 2)
-        throw EUsage{"expected IN OUT.brm"};
+    if (paths.size() != 2) throw EUsage{"expected IN OUT.brm"};
     std::vector<uint8_t> input = ReadInput(paths[0]);
     // An identification code stores the rows raw and scrambled, as titles ship them.
     TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
@@ -123,8 +120,7 @@ int Render(const std::vector<std::string>& args)
         else
             paths.push_back(args[i]);
     }
-    if (paths.size() != 2)
-        throw EUsage{"expected IN.brm OUT.png"};
+    if (paths.size() != 2) throw EUsage{"expected IN.brm OUT.png"};
     std::vector<uint8_t> input = ReadInput(paths[0]);
     TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
     NamingInput(paths[0], [&] {
@@ -148,9 +144,9 @@ int Render(const std::vector<std::string>& args)
     return 0;
 }
 
-const TToolCommandRegistrar imageCommand({"image", "image IN OUT.brm [--jpeg QUALITY | --raw] [--ident CODE]",
-                                          "PNG, JPEG or BMP to a layered image (an RGBA PNG keeps its alpha plane)",
-                                          Image});
+const TToolCommandRegistrar
+    imageCommand({"image", "image IN OUT.brm [--jpeg QUALITY | --raw] [--ident CODE]",
+                  "PNG, JPEG or BMP to a layered image (an RGBA PNG keeps its alpha plane)", Image});
 const TToolCommandRegistrar renderCommand({"render", "render IN.brm OUT.png [--frame N] [--ident CODE]",
                                            "a composed frame of a layered image as PNG", Render});
 

@@ -32,23 +32,29 @@ void PrintHelp(FILE* out)
 
 } // namespace
 
-const std::vector<TToolCommand>& ToolCommands() { return Registry(); }
+const std::vector<TToolCommand>& ToolCommands()
+{
+    return Registry();
+}
 
-TToolCommandRegistrar::TToolCommandRegistrar(const TToolCommand& command) { Registry().push_back(command); }
+TToolCommandRegistrar::TToolCommandRegistrar(const TToolCommand& command)
+{
+    Registry().push_back(command);
+}
 
 } // namespace ruko::tool
 
 int main(int argc, char** argv)
 {
     using namespace ruko::tool;
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+        !std::strcmp(argv[1], "help")) {
         PrintHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
     const TToolCommand* command = nullptr;
     for (const TToolCommand& candidate : ToolCommands())
-        if (!std::strcmp(candidate.name, argv[1]))
-            command = &candidate;
+        if (!std::strcmp(candidate.name, argv[1])) command = &candidate;
     if (!command) {
         std::fprintf(stderr, "rukotool: unknown command '%s' (see 'rukotool --help')\n", argv[1]);
         return 2;

@@ -20,7 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // "intro.rss" → "intro.rsb": the page name scripts use.
-std::string PageNameOf(const fs::path& source) { return source.stem().string() + ".rsb"; }
+std::string PageNameOf(const fs::path& source)
+{
+    return source.stem().string() + ".rsb";
+}
 
 int Compile(const std::vector<std::string>& args)
 {
@@ -28,22 +31,19 @@ int Compile(const std::vector<std::string>& args)
     std::string outDir;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-o") {
-            if (++i >= args.size())
-                throw EUsage{"-o needs a folder"};
+            if (++i >= args.size()) throw EUsage{"-o needs a folder"};
             outDir = args[i];
         } else {
             inputs.push_back(args[i]);
         }
     }
-    if (inputs.empty() || outDir.empty())
-        throw EUsage{"expected SRC... -o DIR"};
+    if (inputs.empty() || outDir.empty()) throw EUsage{"expected SRC... -o DIR"};
     std::vector<TScenarioSource> sources;
     for (const std::string& input : inputs) {
         TScenarioSource source;
         source.FileName = input;
         source.PageName = PageNameOf(input);
-        if (!ReadHostFile(input, source.Text))
-            RaiseError(Utf8ToCp932(input + ":ファイルがありません"));
+        if (!ReadHostFile(input, source.Text)) RaiseError(Utf8ToCp932(input + ":ファイルがありません"));
         sources.push_back(std::move(source));
     }
     std::vector<TCompiledPage> pages;
@@ -57,8 +57,9 @@ int Compile(const std::vector<std::string>& args)
     fs::create_directories(outDir);
     for (const TCompiledPage& page : pages) {
         fs::path out = fs::path(outDir) / Cp932ToUtf8(page.PageName);
-        if (!WriteHostFileAtomic(out.string(), std::string_view(reinterpret_cast<const char*>(page.Bytes.data()),
-                                                                 page.Bytes.size())))
+        if (!WriteHostFileAtomic(
+                out.string(),
+                std::string_view(reinterpret_cast<const char*>(page.Bytes.data()), page.Bytes.size())))
             RaiseError(Utf8ToCp932(out.string() + ":書き込めません"));
     }
     return 0;
@@ -66,21 +67,18 @@ int Compile(const std::vector<std::string>& args)
 
 int Dump(const std::vector<std::string>& args)
 {
-    if (args.size() != 1)
-        throw EUsage{"expected one page file"};
+    if (args.size() != 1) throw EUsage{"expected one page file"};
     const fs::path path = args[0];
     std::map<std::string, std::unique_ptr<TPage>> others;
     auto load = [](const fs::path& file, const std::string& name) {
         std::string bytes;
-        if (!ReadHostFile(file.string(), bytes))
-            return std::unique_ptr<TPage>();
+        if (!ReadHostFile(file.string(), bytes)) return std::unique_ptr<TPage>();
         auto page = std::make_unique<TPage>();
         page->LoadFromBytes(name, std::vector<uint8_t>(bytes.begin(), bytes.end()));
         return page;
     };
     std::unique_ptr<TPage> page = load(path, Utf8ToCp932(path.filename().string()));
-    if (!page)
-        RaiseError(Utf8ToCp932(path.string() + ":ファイルがありません"));
+    if (!page) RaiseError(Utf8ToCp932(path.string() + ":ファイルがありません"));
     // Targets in pages beside this one print as labels.
     auto find = [&](const std::string& name) -> const TPage* {
         auto it = others.find(name);

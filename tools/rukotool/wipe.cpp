@@ -19,8 +19,7 @@ namespace {
 std::unique_ptr<TDIBX> LoadPicture(const std::string& path)
 {
     std::string content;
-    if (!ReadHostFile(path, content))
-        RaiseError(Utf8ToCp932(path + ":ファイルがありません"));
+    if (!ReadHostFile(path, content)) RaiseError(Utf8ToCp932(path + ":ファイルがありません"));
     const std::vector<uint8_t> bytes(content.begin(), content.end());
     // The reader goes by extension; pick it by content so that any file name works.
     const char* kind = IsPngData(bytes.data(), bytes.size())   ? "in.png"
@@ -38,8 +37,7 @@ int32_t IntegerArgument(const std::vector<std::string>& args, size_t& i)
 {
     const std::string& option = args[i];
     int32_t value;
-    if (++i >= args.size() || !TryStrToInt(args[i], value))
-        throw EUsage{option + " needs a whole number"};
+    if (++i >= args.size() || !TryStrToInt(args[i], value)) throw EUsage{option + " needs a whole number"};
     return value;
 }
 
@@ -49,8 +47,7 @@ int Wipe(const std::vector<std::string>& args)
     std::optional<int32_t> duration, at, param0, param1;
     std::string rulePath;
     bool reverse = false, diffOnly = false;
-    for (size_t i = 0; i < args.size(); ++i)
-    {
+    for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--duration")
             duration = IntegerArgument(args, i);
@@ -60,13 +57,10 @@ int Wipe(const std::vector<std::string>& args)
             param0 = IntegerArgument(args, i);
         else if (a == "--param2")
             param1 = IntegerArgument(args, i);
-        else if (a == "--rule")
-        {
-            if (++i >= args.size())
-                throw EUsage{"--rule needs a picture"};
+        else if (a == "--rule") {
+            if (++i >= args.size()) throw EUsage{"--rule needs a picture"};
             rulePath = args[i];
-        }
-        else if (a == "--reverse")
+        } else if (a == "--reverse")
             reverse = true;
         else if (a == "--diff-only")
             diffOnly = true;
@@ -75,12 +69,9 @@ int Wipe(const std::vector<std::string>& args)
         else
             paths.push_back(a);
     }
-    if (paths.size() != 4)
-        throw EUsage{"expected KIND FROM.png TO.png OUT.png"};
-    if (!duration || *duration <= 0)
-        throw EUsage{"--duration must be a positive number of milliseconds"};
-    if (!at || *at < 0)
-        throw EUsage{"--at must be a time of 0 or more milliseconds"};
+    if (paths.size() != 4) throw EUsage{"expected KIND FROM.png TO.png OUT.png"};
+    if (!duration || *duration <= 0) throw EUsage{"--duration must be a positive number of milliseconds"};
+    if (!at || *at < 0) throw EUsage{"--at must be a time of 0 or more milliseconds"};
     int32_t type = WipeTypeByName(paths[0]);
     if (type == 0 && (!TryStrToInt(paths[0], type) || !WipeTypeName(type)))
         throw EUsage{"unknown transition '" + paths[0] + "' (a number 1.." + std::to_string(WipeTypeCount) +
@@ -91,20 +82,16 @@ int Wipe(const std::vector<std::string>& args)
         RaiseError(FormatText("FROM is %dx%d but TO is %dx%d: the pictures must have one size", from->Width(),
                               from->Height(), to->Width(), to->Height()));
     std::unique_ptr<TDIBX> rule;
-    if (!rulePath.empty())
-        rule = LoadPicture(rulePath);
+    if (!rulePath.empty()) rule = LoadPicture(rulePath);
 
     TDIBX target(from->Width(), from->Height(), 32);
     target.Assign(*from);
     std::unique_ptr<TCustomWipe> wipe = CreateWipe(type, target, *from, *to);
     wipe->Duration = *duration;
     wipe->SetReverse(reverse);
-    if (param0)
-        wipe->SetParam(0, *param0);
-    if (param1)
-        wipe->SetParam(1, *param1);
-    if (rule)
-    {
+    if (param0) wipe->SetParam(0, *param0);
+    if (param1) wipe->SetParam(1, *param1);
+    if (rule) {
         wipe->SetRuleName(rulePath);
         wipe->SetRulePicture(rule.get());
     }
@@ -112,22 +99,23 @@ int Wipe(const std::vector<std::string>& args)
     wipe->Prepare();
     wipe->Elapsed = *at;
     // A finished transition draws nothing: the screen then shows the new picture itself.
-    if (wipe->Step())
-        target.Assign(*to);
+    if (wipe->Step()) target.Assign(*to);
 
-    const std::vector<uint8_t> png = EncodePngXrgb(target.Width(), target.Height(),
-                                                   reinterpret_cast<const uint32_t*>(target.ScanLine(0)),
-                                                   target.Pitch());
-    if (!WriteHostFileAtomic(paths[3], std::string_view(reinterpret_cast<const char*>(png.data()), png.size())))
+    const std::vector<uint8_t> png =
+        EncodePngXrgb(target.Width(), target.Height(), reinterpret_cast<const uint32_t*>(target.ScanLine(0)),
+                      target.Pitch());
+    if (!WriteHostFileAtomic(paths[3],
+                             std::string_view(reinterpret_cast<const char*>(png.data()), png.size())))
         RaiseError("cannot write " + paths[3]);
     return 0;
 }
 
-const TToolCommandRegistrar wipeCommand(
-    {"wipe",
-     "wipe KIND FROM.png TO.png --duration MS --at MS OUT.png [--param1 N --param2 N --rule RULE.brm --reverse "
-     "--diff-only]",
-     "one frame of a transition (KIND is a number 1..38 or a name such as fade)", Wipe});
+const TToolCommandRegistrar
+    wipeCommand({"wipe",
+                 "wipe KIND FROM.png TO.png --duration MS --at MS OUT.png [--param1 N --param2 N --rule "
+                 "RULE.brm --reverse "
+                 "--diff-only]",
+                 "one frame of a transition (KIND is a number 1..38 or a name such as fade)", Wipe});
 
 } // namespace
 
