@@ -3,7 +3,7 @@
 #include "archive/fields.h"
 #include "base/error.h"
 #include "base/text.h"
-#include "engine/commands.h"
+#include "engine/comfactory.h"
 #include "engine/propnames.h"
 
 #include <algorithm>
@@ -49,9 +49,9 @@ bool TCommand::GetDisabled() const
     return Def().AlwaysDisabled || Disabled;
 }
 
-bool TCommand::IsLabel(std::string_view name) const
+bool TCommand::IsLabel(std::string_view) const
 {
-    return code_ == ccLabel && Fields[0].Str == name;
+    return false;
 }
 
 void TCommand::LoadFromStream(TKwBigStream& s)

@@ -5,6 +5,7 @@
 #include "archive/bigstream.h"
 #include "engine/comschema.h"
 #include "engine/expr.h"
+#include "engine/runpoint.h"
 
 #include <array>
 #include <cstdint>
@@ -57,7 +58,8 @@ class TCommand
     void SaveToStream(TKwBigStream& s) const;
 
     virtual void Enter(TCallMan&) {}
-    virtual void Execute(TCallMan&, TPage*& page, int& index) { (void)page, ++index; }
+    // Runs the command: it moves `at` (the call manager's run point); the base advances.
+    virtual void Execute(TCallMan&, TRunPoint& at) { ++at.Index; }
     virtual void SaveState(TKwBigStream&) {}
     virtual void LoadState(TKwBigStream&) {}
     virtual void Abort(TCallMan&) {}
@@ -71,7 +73,7 @@ class TCommand
     // Component record: one expression per property id whose mask bit is set, else null.
     std::vector<std::unique_ptr<TExpr>> Props;
 
-    // Typed field access by position in Def().Fields.
+    // Typed field access by position in Def().Fields (TComFields<code>::Id).
     TExpr& ExprAt(int i) { return Fields[static_cast<size_t>(i)].Expr; }
     const TExpr& ExprAt(int i) const { return Fields[static_cast<size_t>(i)].Expr; }
     const std::string& StrAt(int i) const { return Fields[static_cast<size_t>(i)].Str; }
@@ -133,8 +135,9 @@ class TPage
     std::vector<uint8_t> SaveToBytes() const;
 };
 
-// Creates the command object of code & 0x7F for a page's list (its property expressions follow
-// the page's masks); any other code raises "不正なコマンド".
+// Creates the command object of code & 0x7F for a page's list, of the class the command table
+// registered (comfactory.h); its property expressions follow the page's masks. Any other code
+// raises "不正なコマンド".
 std::unique_ptr<TCommand> CreateCommand(TComList& list, int code);
 
 } // namespace ruko

@@ -286,9 +286,9 @@ TEST_F(CallManTest, ADamagedOrOutOfRangeStateIsALoadErrorAndChangesNothing)
         SCOPED_TRACE(i);
         TKwBigMemoryStream s(damaged[i]);
         EXPECT_THROW(cm->LoadFromStream(s, 140), ERukoError);
-        EXPECT_EQ(cm->State, 0);
+        EXPECT_EQ(cm->Point.State, TCallState::Main);
         EXPECT_EQ(cm->StackCount(), 0);
-        EXPECT_EQ(cm->EventDepth, 2);
+        EXPECT_EQ(cm->Point.Depth, 2);
     }
 }
 
@@ -299,7 +299,7 @@ TEST_F(CallManTest, TheResumePageRunsFirstAndTheInterruptedWaitThenGoesOn)
            {"resume.rsb", "calc log = log ++ \"resumed \"\n"}});
     Frames(11);
     cm->EnterResumePage("resume.rsb", 0);
-    EXPECT_FALSE(cm->Entered);
+    EXPECT_FALSE(cm->Point.Entered);
     Frames(1);
     EXPECT_EQ(Str("log"), "resumed ");
     // The resume frame ran no wait: 150 ms were left, now counted from the next frame.
