@@ -48,6 +48,7 @@ void TEngine::CreateProject()
     calls.FindComponent = ComponentHandleOf;
     calls.ResetWorld = ResetComponents;
     calls.Trace = options_.Trace;
+    calls.Notice = options_.Notice;
     calls.OnError = options_.OnError;
     calls.RequestClose = options_.RequestClose;
     calls.RequestSave = [this](int slot, const std::string& caption, const std::string& page, int index) {

@@ -61,6 +61,10 @@ void InstallEngineHooks(TGameHooks& hooks)
             options.Trace = [](uint32_t time, const std::string& page, int line) {
                 TraceCommand(time, page, line);
             };
+        options.Notice = [](uint32_t time, const std::string& message) {
+            std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
+            TraceNote(time, message);
+        };
         // The scenario stops silently; the reason still helps whoever runs the title.
         options.OnError = [](const std::string& message) {
             std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
