@@ -132,7 +132,14 @@ TPage* TCallMan::GetPage(const std::string& name, bool toFront)
     }
     if (!host_.LoadFile) RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
     auto page = std::make_unique<TPage>();
-    page->LoadFromBytes(name, host_.LoadFile(name));
+    std::vector<uint8_t> bytes = host_.LoadFile(name);
+    if (PageNeedsRebuild(bytes) && host_.StopWithWarning) {
+        // As at start-up: the author is told and the window closes; the page stays empty.
+        page->Name = name;
+        host_.StopWithWarning(RebuildMessage(name));
+    } else {
+        page->LoadFromBytes(name, bytes);
+    }
     TPage* result = page.get();
     if (toFront) {
         pages_.insert(pages_.begin(), std::move(page));

@@ -39,6 +39,9 @@ struct TCallManHost
     std::function<void(const std::string& message)> OnError;
     // The terminate command: ask the window to close.
     std::function<void()> RequestClose;
+    // The title cannot go on: show the message (CP932) in a warning box and close the window.
+    // Unset: the message stops the run as an error does.
+    std::function<void(const std::string& message)> StopWithWarning;
     // The reset command: remove all components, non-persistent tables and history formats.
     std::function<void()> ResetWorld;
     // The game save and load commands hand their requests to the project.

@@ -176,7 +176,7 @@ void TPage::LoadFromStream(TKwBigStream& s)
     try {
         Version = ReadInt(s);
         if (Version > NewestPageVersion) return;
-        if (Version < OldestPageVersion) RaiseError(Name + Utf8ToCp932("\r\nリビルドしてください"));
+        if (Version < OldestPageVersion) RaiseError(RebuildMessage(Name));
         ResultType = ReadByte(s);
         const uint32_t recordCount = ReadU32(s);
         const uint32_t recordSize = ReadU32(s);
@@ -230,6 +230,19 @@ std::vector<uint8_t> TPage::SaveToBytes() const
     TKwBigMemoryStream s;
     SaveToStream(s);
     return s.TakeBytes();
+}
+
+bool PageNeedsRebuild(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() < 4) return false;
+    const uint32_t version =
+        uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+    return static_cast<int32_t>(version) < OldestPageVersion;
+}
+
+std::string RebuildMessage(const std::string& pageName)
+{
+    return pageName + Utf8ToCp932("\r\nリビルドしてください");
 }
 
 std::unique_ptr<TCommand> CreateCommand(TComList& list, int code)

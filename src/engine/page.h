@@ -135,6 +135,12 @@ class TPage
     std::vector<uint8_t> SaveToBytes() const;
 };
 
+// True when the bytes are a page file of a version older than the oldest read (102 or below):
+// its title must be rebuilt.
+bool PageNeedsRebuild(const std::vector<uint8_t>& bytes);
+// name + "\r\nリビルドしてください" (CP932).
+std::string RebuildMessage(const std::string& pageName);
+
 // Creates the command object of code & 0x7F for a page's list, of the class the command table
 // registered (comfactory.h); its property expressions follow the page's masks. Any other code
 // raises "不正なコマンド".

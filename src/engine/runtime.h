@@ -21,6 +21,8 @@ struct TEngineOptions
     std::string DataFolder;   // host folder searched for "install.dat" and "game.dat", trailing '/'
     std::function<void(const std::string& text, const std::string& caption)> ShowWarning; // CP932
     std::function<void()> RequestClose;
+    // The title cannot go on (a page that must be rebuilt): close the window, the run failed.
+    std::function<void()> CloseAfterFailure;
     std::function<void(const std::string& title)> SetTitle; // CP932
     // One line per executed command; unset: no trace.
     std::function<void(uint32_t time, const std::string& page, int line)> Trace;

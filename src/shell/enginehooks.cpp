@@ -56,7 +56,14 @@ void InstallEngineHooks(TGameHooks& hooks)
             platform->WarningBox(caption, text);
         };
         options.SetTitle = [platform](const std::string& title) { platform->SetCaption(title); };
-        options.RequestClose = [] { TerminateRequested = true; };
+        std::function<void(bool)> closeWindow = context.CloseWindow;
+        options.RequestClose = [closeWindow] {
+            TerminateRequested = true;
+            if (closeWindow) closeWindow(false);
+        };
+        options.CloseAfterFailure = [closeWindow] {
+            if (closeWindow) closeWindow(true);
+        };
         if (TraceEnabled())
             options.Trace = [](uint32_t time, const std::string& page, int line) {
                 TraceCommand(time, page, line);
