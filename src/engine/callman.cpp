@@ -494,9 +494,10 @@ std::vector<std::string> ReadStrings(TKwBigStream& s)
 {
     uint32_t count = ReadU32(s);
     CheckCount(s, count, 4);
-    std::vector<std::string> list(count);
-    for (std::string& item : list)
-        item = ReadStr(s);
+    // Grown as the strings arrive: a count over bytes that are no strings costs nothing.
+    std::vector<std::string> list;
+    for (uint32_t i = 0; i < count; ++i)
+        list.push_back(ReadStr(s));
     return list;
 }
 

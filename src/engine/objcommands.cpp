@@ -258,10 +258,11 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
     TRukoBaseList& list = List();
     bool parentGiven = false;
     for (uint8_t id : PropertyCreationOrder) {
-        if (id >= command.Props.size() || !command.Props[id]) continue;
+        const TExpr* expr = command.Prop(id);
+        if (!expr) continue;
         const TPropertyInfo& row = PropertyTable[id];
         if (row.Creation == TCreation::NotApplied) continue;
-        const TCustomParam* value = command.Props[id]->Run();
+        const TCustomParam* value = expr->Run();
         std::unique_ptr<TCustomParam> fallback;
         if (!value) {
             if (row.Creation == TCreation::OnlyIfGiven) continue;

@@ -7,6 +7,7 @@
 #include "engine/propnames.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ruko {
 
@@ -24,11 +25,26 @@ TCommand::TCommand(TComList& owner, int code) : owner_(&owner), code_(code)
     const TCommandDef& def = Def();
     Fields.resize(def.Fields.size());
     if (def.CreatesComponent) {
-        Props.resize(PropertyCount);
         const TPage& page = owner.Page();
+        size_t count = 0;
         for (int id = 0; id < PropertyCount; ++id)
-            if (page.MaskHas(code, id)) Props[static_cast<size_t>(id)] = std::make_unique<TExpr>();
+            count += page.MaskHas(code, id);
+        Props.reserve(count);
+        for (int id = 0; id < PropertyCount; ++id)
+            if (page.MaskHas(code, id)) Props.push_back({id, TExpr()});
     }
+}
+
+const TExpr* TCommand::Prop(int id) const
+{
+    auto it = std::lower_bound(Props.begin(), Props.end(), id,
+                               [](const TPropExpr& prop, int wanted) { return prop.Id < wanted; });
+    return it != Props.end() && it->Id == id ? &it->Expr : nullptr;
+}
+
+TExpr* TCommand::Prop(int id)
+{
+    return const_cast<TExpr*>(std::as_const(*this).Prop(id));
 }
 
 TCommand::~TCommand() = default;
@@ -85,14 +101,14 @@ void TCommand::LoadFromStream(TKwBigStream& s)
             uint32_t count = ReadU32(s);
             CheckCount(s, count, MinExprSize);
             field.List.clear();
-            field.List.resize(count);
-            for (TExpr& e : field.List)
-                e.LoadFromStream(s);
+            // One at a time: what the list costs grows with what is actually read.
+            for (uint32_t n = 0; n < count; ++n)
+                field.List.emplace_back().LoadFromStream(s);
             break;
         }
         case TFieldKind::Props:
-            for (auto& prop : Props)
-                if (prop) prop->LoadFromStream(s);
+            for (TPropExpr& prop : Props)
+                prop.Expr.LoadFromStream(s);
             break;
         }
     }
@@ -130,8 +146,8 @@ void TCommand::SaveToStream(TKwBigStream& s) const
                 e.SaveToStream(s);
             break;
         case TFieldKind::Props:
-            for (const auto& prop : Props)
-                if (prop) prop->SaveToStream(s);
+            for (const TPropExpr& prop : Props)
+                prop.Expr.SaveToStream(s);
             break;
         }
     }
@@ -180,21 +196,21 @@ void TPage::LoadFromStream(TKwBigStream& s)
         ResultType = ReadByte(s);
         const uint32_t recordCount = ReadU32(s);
         const uint32_t recordSize = ReadU32(s);
-        if (recordCount > 0) {
-            CheckCount(s, recordSize, 1);
-            CheckCount(s, static_cast<int64_t>(recordCount) * recordSize, 1);
-        }
+        // The records must all be there; nothing is allocated for them (a size without records
+        // costs nothing, however large).
+        if (recordCount > 0 && recordSize > s.Remaining() / recordCount) RaiseDamaged();
         MaskRecordCount = 0;
-        std::vector<uint8_t> record(recordSize);
         for (uint32_t i = 0; i < recordCount; ++i) {
-            ReadExact(s, record.data(), recordSize);
-            if (i >= CommandCodeCount) continue;
-            MaskRecordCount = static_cast<int>(i) + 1;
-            // A record longer than one mask also covers the masks of the following codes until
-            // their own records arrive; what falls past the table is dropped.
-            const size_t start = i * MaskRecordSize;
-            const size_t n = std::min<size_t>(recordSize, MaskTableSize - start);
-            std::copy_n(record.begin(), n, Masks.begin() + static_cast<ptrdiff_t>(start));
+            const int64_t next = s.GetPosition() + recordSize;
+            if (i < CommandCodeCount) {
+                MaskRecordCount = static_cast<int>(i) + 1;
+                // A record longer than one mask also covers the masks of the following codes
+                // until their own records arrive; what falls past the table is skipped.
+                const size_t start = i * MaskRecordSize;
+                const size_t n = std::min<size_t>(recordSize, MaskTableSize - start);
+                ReadExact(s, Masks.data() + start, static_cast<int64_t>(n));
+            }
+            s.SetPosition(next);
         }
         const uint32_t commandCount = ReadU32(s);
         CheckCount(s, commandCount, MinCommandSize);

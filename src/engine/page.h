@@ -35,6 +35,13 @@ struct TField
     std::vector<TExpr> List;
 };
 
+// One expression of a component record: the value of property `Id`.
+struct TPropExpr
+{
+    int Id = 0;
+    TExpr Expr;
+};
+
 class TCommand
 {
   public:
@@ -70,8 +77,11 @@ class TCommand
     bool Continue = false;
     uint32_t Line = 0;
     std::vector<TField> Fields; // one per entry of Def().Fields
-    // Component record: one expression per property id whose mask bit is set, else null.
-    std::vector<std::unique_ptr<TExpr>> Props;
+    // Component record: one expression per property id whose mask bit is set, ids ascending.
+    std::vector<TPropExpr> Props;
+    // The expression of property `id`; null when the record does not carry it.
+    TExpr* Prop(int id);
+    const TExpr* Prop(int id) const;
 
     // Typed field access by position in Def().Fields (TComFields<code>::Id).
     TExpr& ExprAt(int i) { return Fields[static_cast<size_t>(i)].Expr; }

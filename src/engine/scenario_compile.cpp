@@ -659,11 +659,12 @@ std::vector<uint8_t> TCompiler::Build(const TPageProto& proto)
             }
         }
         for (const auto& [id, bytes] : c.Props) {
-            if (!command->Props[static_cast<size_t>(id)]) {
+            TExpr* prop = command->Prop(id);
+            if (!prop) {
                 Error(c.SourceLine, 1, std::string(PropertyNames[id]) + " is not in this page's mask");
                 continue;
             }
-            load(*command->Props[static_cast<size_t>(id)], bytes);
+            load(*prop, bytes);
         }
         page.Commands.Add(std::move(command));
     }

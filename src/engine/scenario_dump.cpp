@@ -498,9 +498,10 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
             break;
         }
         case TFieldKind::Props:
-            for (int id = 0; id < PropertyCount; ++id)
-                if (const auto& prop = c.Props[static_cast<size_t>(id)]; prop && !prop->IsEmpty())
-                    positional.push_back(std::string(PropertyNames[id]) + ": " + ExpressionText(*prop));
+            for (const TPropExpr& prop : c.Props)
+                if (!prop.Expr.IsEmpty())
+                    positional.push_back(std::string(PropertyNames[prop.Id]) + ": " +
+                                         ExpressionText(prop.Expr));
             break;
         }
     }
@@ -526,9 +527,8 @@ std::string TDumper::Run()
     TPage implied;
     for (int i = 0; i < page_.Commands.Count(); ++i) {
         const TCommand& c = page_.Commands[i];
-        for (int id = 0; id < static_cast<int>(c.Props.size()); ++id)
-            if (c.Props[static_cast<size_t>(id)] && !c.Props[static_cast<size_t>(id)]->IsEmpty())
-                implied.SetMask(c.GetCode(), id, true);
+        for (const TPropExpr& prop : c.Props)
+            if (!prop.Expr.IsEmpty()) implied.SetMask(c.GetCode(), prop.Id, true);
     }
     for (int code = 0; code < page_.MaskRecordCount; ++code) {
         auto begin = page_.Masks.begin() + code * MaskRecordSize;
