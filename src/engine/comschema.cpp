@@ -37,61 +37,28 @@ TCommandDef Row(int code, const char* className, const char* keyword, std::vecto
 std::vector<TCommandDef> BuildTable()
 {
     return {
-#define EXPR(id, name, since)                                                                                \
+#define FIELD(kind, role, since, name)                                                                       \
+    TFieldDef                                                                                                \
     {                                                                                                        \
-        K::Expr, R::Value, since, name                                                                       \
+        K::kind, R::role, since, name                                                                        \
     }
-#define COND                                                                                                 \
-    {                                                                                                        \
-        K::Expr, R::Condition, 0, "if"                                                                       \
-    }
-#define STR(id, name)                                                                                        \
-    {                                                                                                        \
-        K::Str, R::Value, 0, name                                                                            \
-    }
-#define BYTE(id, name)                                                                                       \
-    {                                                                                                        \
-        K::Byte, R::Value, 0, name                                                                           \
-    }
-#define FLAG(id, name)                                                                                       \
-    {                                                                                                        \
-        K::Byte, R::Flag, 0, name                                                                            \
-    }
-#define REF                                                                                                  \
-    {                                                                                                        \
-        K::Str, R::PageRef, 0, "page"                                                                        \
-    }
-#define REF_INDEX(since)                                                                                     \
-    {                                                                                                        \
-        K::Index, R::PageIndex, since, "index"                                                               \
-    }
-#define LOOP(id, name)                                                                                       \
-    {                                                                                                        \
-        K::Index, R::LoopIndex, 0, name                                                                      \
-    }
-#define LIST(id, name)                                                                                       \
-    {                                                                                                        \
-        K::ExprList, R::Value, 0, name                                                                       \
-    }
-#define TEXT(id, name)                                                                                       \
-    {                                                                                                        \
-        K::Text, R::Value, 0, name                                                                           \
-    }
-#define RESULT                                                                                               \
-    {                                                                                                        \
-        K::Str, R::ResultVar, 0, "result"                                                                    \
-    }
-#define ARGS                                                                                                 \
-    {                                                                                                        \
-        K::ExprList, R::CallArgs, 0, "args"                                                                  \
-    }
-#define PROPS                                                                                                \
-    {                                                                                                        \
-        K::Props, R::Value, 0, "properties"                                                                  \
-    }
+#define EXPR(id, name, since) FIELD(Expr, Value, since, name)
+#define COND FIELD(Expr, Condition, 0, "if")
+#define STR(id, name) FIELD(Str, Value, 0, name)
+#define BYTE(id, name) FIELD(Byte, Value, 0, name)
+#define FLAG(id, name) FIELD(Byte, Flag, 0, name)
+#define REF FIELD(Str, PageRef, 0, "page")
+#define REF_INDEX(since) FIELD(Index, PageIndex, since, "index")
+#define LOOP(id, name) FIELD(Index, LoopIndex, 0, name)
+#define LIST(id, name) FIELD(ExprList, Value, 0, name)
+#define TEXT(id, name) FIELD(Text, Value, 0, name)
+#define RESULT FIELD(Str, ResultVar, 0, "result")
+#define ARGS FIELD(ExprList, CallArgs, 0, "args")
+#define PROPS FIELD(Props, Value, 0, "properties")
 #define COMMAND(code, token, keyword, continueRule, disabledRule, ...)                                       \
     Row(code, "TCom" #token, keyword, {__VA_ARGS__}, Continue##continueRule, Disabled##disabledRule),
 #include "engine/commands.def"
+#undef FIELD
     };
 }
 

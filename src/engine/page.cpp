@@ -199,19 +199,18 @@ void TPage::LoadFromStream(TKwBigStream& s)
         // The records must all be there; nothing is allocated for them (a size without records
         // costs nothing, however large).
         if (recordCount > 0 && recordSize > s.Remaining() / recordCount) RaiseDamaged();
-        MaskRecordCount = 0;
-        for (uint32_t i = 0; i < recordCount; ++i) {
+        MaskRecordCount = static_cast<int>(std::min<uint32_t>(recordCount, CommandCodeCount));
+        for (int i = 0; i < MaskRecordCount; ++i) {
             const int64_t next = s.GetPosition() + recordSize;
-            if (i < CommandCodeCount) {
-                MaskRecordCount = static_cast<int>(i) + 1;
-                // A record longer than one mask also covers the masks of the following codes
-                // until their own records arrive; what falls past the table is skipped.
-                const size_t start = i * MaskRecordSize;
-                const size_t n = std::min<size_t>(recordSize, MaskTableSize - start);
-                ReadExact(s, Masks.data() + start, static_cast<int64_t>(n));
-            }
+            // A record longer than one mask also covers the masks of the following codes until
+            // their own records arrive; what falls past the table is skipped.
+            const size_t start = static_cast<size_t>(i) * MaskRecordSize;
+            const size_t n = std::min<size_t>(recordSize, MaskTableSize - start);
+            ReadExact(s, Masks.data() + start, static_cast<int64_t>(n));
             s.SetPosition(next);
         }
+        // Records past the last code are skipped whole (empty ones, however many, at once).
+        s.SetPosition(s.GetPosition() + static_cast<int64_t>(recordCount - MaskRecordCount) * recordSize);
         const uint32_t commandCount = ReadU32(s);
         CheckCount(s, commandCount, MinCommandSize);
         for (uint32_t i = 0; i < commandCount; ++i) {

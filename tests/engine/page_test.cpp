@@ -196,6 +196,15 @@ TEST(PageFile, AMaskRecordSizeWithoutRecordsAllocatesNothing)
     }
 }
 
+TEST(PageFile, ManyEmptyMaskRecordsAreSkippedAtOnce)
+{
+    // Found by fuzzing: four billion records of no bytes took minutes to step over.
+    TPage page;
+    page.LoadFromBytes("p.rsb", TPageBytes().Header(0xFFFFFFFF, 0).U32(1).Command(ccElse).Take());
+    EXPECT_EQ(page.Commands.Count(), 1);
+    EXPECT_EQ(page.MaskRecordCount, CommandCodeCount);
+}
+
 TEST(PageFile, WhatAPageCostsGrowsWithItsBytes)
 {
     // The shapes that cost the most per stored byte: commands without fields, component commands
