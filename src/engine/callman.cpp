@@ -11,10 +11,10 @@
 
 namespace ruko {
 
-TStack::TStack() = default;
-TStack::~TStack() = default;
-TStack::TStack(TStack&&) noexcept = default;
-TStack& TStack::operator=(TStack&&) noexcept = default;
+TCallFrame::TCallFrame() = default;
+TCallFrame::~TCallFrame() = default;
+TCallFrame::TCallFrame(TCallFrame&&) noexcept = default;
+TCallFrame& TCallFrame::operator=(TCallFrame&&) noexcept = default;
 
 namespace {
 
@@ -86,7 +86,7 @@ void TCallMan::SyncScope()
     if (ParamMan) ParamMan->CurrentScope = StackCount();
 }
 
-void TCallMan::PushFrame(TStack frame)
+void TCallMan::PushFrame(TCallFrame frame)
 {
     if (StackCount() >= MaxStackDepth) RaiseError(Utf8ToCp932("スタックエラー"));
     Stack.push_back(std::move(frame));
@@ -106,22 +106,22 @@ void TCallMan::DeleteScope(int depth)
 
 TPage* TCallMan::Start(const std::string& pageName)
 {
-    Page = GetPage(pageName, true);
-    Index = 0;
-    Entered = false;
-    Args.clear();
-    State = 0;
+    Point.Page = GetPage(pageName, true);
+    Point.Index = 0;
+    Point.Entered = false;
+    Point.Args.clear();
+    Point.State = TCallState::Main;
     ClearStack();
-    EventSender = 0;
-    for (int d = 1; d <= EventDepth; ++d)
+    Point.Sender = 0;
+    for (int d = 1; d <= Point.Depth; ++d)
         events_->RemoveDepth(d);
-    EventDepth = 2;
-    return Page;
+    Point.Depth = 2;
+    return Point.Page;
 }
 
 TPage* TCallMan::GetPage(const std::string& name, bool toFront)
 {
-    if (toFront) Index = 0;
+    if (toFront) Point.Index = 0;
     for (size_t i = 0; i < pages_.size(); ++i) {
         if (pages_[i]->Name != name) continue;
         TPage* page = pages_[i].get();
@@ -132,7 +132,14 @@ TPage* TCallMan::GetPage(const std::string& name, bool toFront)
     }
     if (!host_.LoadFile) RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
     auto page = std::make_unique<TPage>();
-    page->LoadFromBytes(name, host_.LoadFile(name));
+    std::vector<uint8_t> bytes = host_.LoadFile(name);
+    if (PageNeedsRebuild(bytes) && host_.StopWithWarning) {
+        // As at start-up: the author is told and the window closes; the page stays empty.
+        page->Name = name;
+        host_.StopWithWarning(RebuildMessage(name));
+    } else {
+        page->LoadFromBytes(name, bytes);
+    }
     TPage* result = page.get();
     if (toFront) {
         pages_.insert(pages_.begin(), std::move(page));
@@ -147,7 +154,7 @@ void TCallMan::FreePages()
 {
     // Beyond the cache size the least recently used pages go, but never the current page.
     for (size_t i = pages_.size(); i-- > MaxCachedPages;) {
-        if (pages_[i].get() == Page) continue;
+        if (pages_[i].get() == Point.Page) continue;
         if (ParamMan)
             if (TParamCollectionItem* item = ParamMan->Find(std::string(1, '\x01') + pages_[i]->Name))
                 ParamMan->Remove(*item);
@@ -158,13 +165,13 @@ void TCallMan::FreePages()
 
 std::string TCallMan::GetArg(int i) const
 {
-    return i >= 0 && i < GetArgCount() ? Args[static_cast<size_t>(i)] : std::string();
+    return i >= 0 && i < GetArgCount() ? Point.Args[static_cast<size_t>(i)] : std::string();
 }
 
 std::string TCallMan::GetSenderName() const
 {
-    if (State == 0 || !EventSender || !host_.ComponentName) return std::string();
-    return host_.ComponentName(EventSender);
+    if (Point.State == TCallState::Main || !Point.Sender || !host_.ComponentName) return std::string();
+    return host_.ComponentName(Point.Sender);
 }
 
 TCustomParam* TCallMan::GetResult() const
@@ -186,52 +193,53 @@ bool TCallMan::DeleteStack(int depth)
     return true;
 }
 
-void TCallMan::ExecuteCommand(TPage*& page)
+void TCallMan::ExecuteCommand()
 {
-    page = Page;
+    TRunPoint& at = Point;
     lastWaits_ = false;
-    TCommand* command = Page->Commands.At(Index);
+    TCommand* command = at.Page->Commands.At(at.Index);
     if (!command) {
-        page = nullptr;
+        at.Page = nullptr;
         return;
     }
     if (host_.Trace && command != lastTraced_) {
         lastTraced_ = command;
-        host_.Trace(static_cast<uint32_t>(GameTime), Page->Name, static_cast<int>(command->Line));
+        host_.Trace(static_cast<uint32_t>(GameTime), at.Page->Name, static_cast<int>(command->Line));
     }
-    if (!Entered) {
+    if (!at.Entered) {
         if (command->GetDisabled()) {
-            ++Index;
+            ++at.Index;
             return;
         }
         command->Enter(*this);
-        Entered = true;
+        at.Entered = true;
     }
-    Running = command->GetContinue();
+    at.Running = command->GetContinue();
     lastWaits_ = command->WaitsForEvents();
-    const int32_t before = Index;
-    command->Execute(*this, page, Index);
-    if (page != Page || Index != before) Entered = false;
+    const TPage* const page = at.Page;
+    const int32_t index = at.Index;
+    command->Execute(*this, at);
+    if (at.Page != page || at.Index != index) at.Entered = false;
 }
 
-int TCallMan::ExecOne()
+TExecResult TCallMan::ExecOne()
 {
-    if (!Page || TerminateRequested) return 0;
+    if (!Point.Page || TerminateRequested) return TExecResult::Ran;
+    TPage* const left = Point.Page;
     try {
-        TPage* p = nullptr;
-        ExecuteCommand(p);
-        if (TerminateRequested) return 0;
-        const int r = lastWaits_ ? 2 : 0;
-        if (p) {
-            Page = p;
-            return r;
-        }
+        ExecuteCommand();
+        if (TerminateRequested) return TExecResult::Ran;
+        const TExecResult r = lastWaits_ ? TExecResult::Waits : TExecResult::Ran;
+        if (Point.Page) return r;
+        // The page ended. Until the caller's page is had, the flow still stands on the one left
+        // (it stays cached, and with no caller the flow rests there: the next step ends it again).
+        Point.Page = left;
         if (Stack.empty()) {
-            Running = false;
+            Point.Running = false;
             return r;
         }
         DeleteScope(StackCount());
-        TStack frame = std::move(Stack.back());
+        TCallFrame frame = std::move(Stack.back());
         Stack.pop_back();
         SyncScope();
         if (!frame.ResultVar.empty() && frame.Result) {
@@ -245,32 +253,33 @@ int TCallMan::ExecOne()
                 }
             }
         }
-        Page = GetPage(frame.PageName, true);
-        Index = frame.Index;
-        Entered = frame.Entered;
-        Running = frame.Continue;
-        Args = std::move(frame.Args);
-        EventSender = frame.Sender;
-        if (!frame.SavedState.empty() && Entered)
-            if (TCommand* resumed = Page->Commands.At(Index)) {
+        Point.Page = GetPage(frame.PageName, true);
+        Point.Index = frame.Index;
+        Point.Entered = frame.Entered;
+        Point.Running = frame.Continue;
+        Point.Args = std::move(frame.Args);
+        Point.Sender = frame.Sender;
+        if (!frame.SavedState.empty() && Point.Entered)
+            if (TCommand* resumed = Point.Page->Commands.At(Point.Index)) {
                 TKwBigMemoryStream state(std::move(frame.SavedState));
                 resumed->LoadState(state);
             }
         // Only the return of the handler itself ends its event; calls inside it are ordinary.
         if (!frame.EventFrame) return r;
-        if (!EventSender) return 1;
-        return r == 0 ? -1 : r;
+        if (!Point.Sender) return TExecResult::BackInFlow;
+        return r == TExecResult::Ran ? TExecResult::BackInHandler : r;
     } catch (const std::exception& error) {
+        if (!Point.Page) Point.Page = left;
         TerminateRequested = true;
         if (host_.OnError) host_.OnError(error.what());
-        return 0;
+        return TExecResult::Ran;
     }
 }
 
 bool TCallMan::CheckEvent(int depth)
 {
     TCommand* current = CurrentCommand();
-    if (Entered && current && current->BlocksEvents()) return false;
+    if (Point.Entered && current && current->BlocksEvents()) return false;
     TTimerData* entry = nullptr;
     std::string file, label;
     // A handler page that cannot be had would block the queue for good: such an event is dropped
@@ -286,28 +295,28 @@ bool TCallMan::CheckEvent(int depth)
     if (!entry) return false;
     try {
         PushFrame(HandlerFrame());
-        Page = GetPage(file, true);
+        Point.Page = GetPage(file, true);
     } catch (const std::exception& error) {
         events_->Remove(entry);
         TerminateRequested = true;
         if (host_.OnError) host_.OnError(error.what());
         return false;
     }
-    Index = label.empty() ? 0 : std::max(Page->Commands.FindLabel(label), 0);
-    if (host_.Trace && Page->Commands.Count() > 0)
-        if (TCommand* first = Page->Commands.At(Index))
+    Point.Index = label.empty() ? 0 : std::max(Point.Page->Commands.FindLabel(label), 0);
+    if (host_.Trace && Point.Page->Commands.Count() > 0)
+        if (TCommand* first = Point.Page->Commands.At(Point.Index))
             host_.Trace(static_cast<uint32_t>(GameTime), "<Event>" + file, static_cast<int>(first->Line));
-    Entered = false;
+    Point.Entered = false;
     entry->Depth = depth;
-    Args = entry->Args;
-    EventSender = entry->Target;
-    State = 1;
+    Point.Args = entry->Args;
+    Point.Sender = entry->Target;
+    Point.State = TCallState::Handler;
     return true;
 }
 
 bool TCallMan::InHandler() const
 {
-    for (const TStack& frame : Stack)
+    for (const TCallFrame& frame : Stack)
         if (frame.EventFrame) return true;
     return false;
 }
@@ -317,78 +326,81 @@ bool TCallMan::Step()
     if (TerminateRequested) return true;
     int64_t budget = MaxCommandsPerStep;
     // At least one command runs each frame: a flow that rested (Running off) goes on here.
+    using S = TCallState;
+    using R = TExecResult;
     do {
         if (--budget < 0) return true;
-        switch (State) {
-        case 0: {
+        switch (Point.State) {
+        case S::Main: {
             if (CheckEvent(1)) continue;
-            TPage* before = Page;
-            const int32_t index = Index;
+            const TPage* const page = Point.Page;
+            const int32_t index = Point.Index;
             // A command still waiting (it stayed put) whose Continue flag is set would run again
             // and again within this frame: the step ends instead.
-            if (ExecOne() == 2 && Page == before && Index == index && Entered) return true;
+            if (ExecOne() == R::Waits && Point.Page == page && Point.Index == index && Point.Entered)
+                return true;
             break;
         }
-        case 1: {
-            const int r = ExecOne();
-            if (r == 1) {
+        case S::Handler: {
+            const R r = ExecOne();
+            if (r == R::BackInFlow) {
                 events_->RemoveDepth(1);
-                State = 0;
-                Running = true;
-            } else if (r == 2) {
-                EventDepth = 2;
-                State = 2;
+                Point.State = S::Main;
+                Point.Running = true;
+            } else if (r == R::Waits) {
+                Point.Depth = 2;
+                Point.State = S::Waiting;
                 return true;
-            } else if (State != 1) {
-                Running = true;
+            } else if (Point.State != S::Handler) {
+                Point.Running = true;
             } else if (!InHandler()) {
                 // No handler is running any more (a save resumed here, or the handler's frame was
                 // reset away): this is the main flow, which yields by its Continue flags.
-                State = 0;
+                Point.State = S::Main;
             }
             break;
         }
-        case 2:
-            if (CheckEvent(EventDepth)) {
-                ++EventDepth;
-                State = 3;
+        case S::Waiting:
+            if (CheckEvent(Point.Depth)) {
+                ++Point.Depth;
+                Point.State = S::WaitHandler;
             } else {
-                State = EventDepth > 2 ? 3 : 1;
+                Point.State = Point.Depth > 2 ? S::WaitHandler : S::Handler;
             }
             break;
-        case 3: {
-            const int r = ExecOne();
-            if (r == 1 || r == -1) {
-                --EventDepth;
-                events_->RemoveDepth(EventDepth);
-                if (EventDepth <= 2) State = 2;
-            } else if (r == 2) {
-                State = 2;
+        case S::WaitHandler: {
+            const R r = ExecOne();
+            if (r == R::BackInFlow || r == R::BackInHandler) {
+                --Point.Depth;
+                events_->RemoveDepth(Point.Depth);
+                if (Point.Depth <= 2) Point.State = S::Waiting;
+            } else if (r == R::Waits) {
+                Point.State = S::Waiting;
                 return true;
             }
             break;
         }
         default:
-            State = 0;
+            Point.State = S::Main;
             break;
         }
-    } while ((Running || State != 0) && !TerminateRequested);
+    } while ((Point.Running || Point.State != S::Main) && !TerminateRequested);
     return true;
 }
 
-void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels, TPage*& page, int& index)
+void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels)
 {
     DeleteScope(StackCount());
     if (allLevels) {
         for (int i = StackCount() - 1; i >= 0; --i) {
-            TStack& frame = Stack[static_cast<size_t>(i)];
+            TCallFrame& frame = Stack[static_cast<size_t>(i)];
             DeleteScope(i);
             if (!frame.Sender && frame.Entered)
                 if (TPage* framePage = GetPage(frame.PageName, false))
                     if (TCommand* c = framePage->Commands.At(frame.Index)) c->Abort(*this);
         }
-        page = Start(pageName);
-        index = target;
+        Start(pageName);
+        Point.Index = target;
         events_->Clear();
         return;
     }
@@ -398,8 +410,8 @@ void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels, 
             bottom = i;
             break;
         }
-    if (bottom < 0 && EventSender) bottom = StackCount();
-    TStack* rewritten = nullptr;
+    if (bottom < 0 && Point.Sender) bottom = StackCount();
+    TCallFrame* rewritten = nullptr;
     int position = -1;
     for (int i = bottom - 1; i >= 0; --i) {
         if (Stack[static_cast<size_t>(i)].Sender) continue;
@@ -415,33 +427,45 @@ void TCallMan::PCReset(const std::string& pageName, int target, bool allLevels, 
         rewritten->Args.clear();
         rewritten->SavedState.clear();
         DeleteScope(position);
-        ++index;
+        ++Point.Index;
     } else {
-        page = GetPage(pageName, true);
-        index = target;
+        Point.Page = GetPage(pageName, true);
+        Point.Index = target;
     }
     events_->RemoveRunning();
 }
 
-void TCallMan::ResetAll(const std::string& pageName, int target, TPage*& page, int& index)
+void TCallMan::NoteMissingBody(const TCommand& command)
+{
+    const size_t code = static_cast<size_t>(command.GetCode());
+    if (missingNoted_[code]) return;
+    missingNoted_[code] = true;
+    if (!host_.Notice) return;
+    const TCommandDef& def = command.Def();
+    host_.Notice(static_cast<uint32_t>(GameTime), command.OwnerPage().Name + "(" +
+                                                      std::to_string(command.Line) + "): " + def.ClassName +
+                                                      " (" + def.Keyword + ") is not supported yet; skipped");
+}
+
+void TCallMan::ResetAll(const std::string& pageName, int target)
 {
     if (host_.ResetWorld) host_.ResetWorld();
     if (ParamMan) ParamMan->ClearVariables();
-    page = Start(pageName);
-    index = target;
+    Start(pageName);
+    Point.Index = target;
 }
 
-TStack TCallMan::HandlerFrame() const
+TCallFrame TCallMan::HandlerFrame() const
 {
-    TStack frame;
-    frame.PageName = Page ? Page->Name : std::string();
-    frame.Index = Index;
-    frame.Entered = Entered;
-    frame.Args = Args;
-    frame.Sender = EventSender;
-    frame.Continue = Running;
+    TCallFrame frame;
+    frame.PageName = Point.Page ? Point.Page->Name : std::string();
+    frame.Index = Point.Index;
+    frame.Entered = Point.Entered;
+    frame.Args = Point.Args;
+    frame.Sender = Point.Sender;
+    frame.Continue = Point.Running;
     frame.EventFrame = true;
-    if (TCommand* current = CurrentCommand(); current && Entered) {
+    if (TCommand* current = CurrentCommand(); current && Point.Entered) {
         TKwBigMemoryStream state;
         current->SaveState(state);
         frame.SavedState = state.TakeBytes();
@@ -452,9 +476,9 @@ TStack TCallMan::HandlerFrame() const
 void TCallMan::EnterResumePage(const std::string& pageName, int index)
 {
     PushFrame(HandlerFrame());
-    Page = GetPage(pageName, true);
-    Index = index;
-    Entered = false;
+    Point.Page = GetPage(pageName, true);
+    Point.Index = index;
+    Point.Entered = false;
 }
 
 namespace {
@@ -470,15 +494,16 @@ std::vector<std::string> ReadStrings(TKwBigStream& s)
 {
     uint32_t count = ReadU32(s);
     CheckCount(s, count, 4);
-    std::vector<std::string> list(count);
-    for (std::string& item : list)
-        item = ReadStr(s);
+    // Grown as the strings arrive: a count over bytes that are no strings costs nothing.
+    std::vector<std::string> list;
+    for (uint32_t i = 0; i < count; ++i)
+        list.push_back(ReadStr(s));
     return list;
 }
 
 } // namespace
 
-void TCallMan::SaveFrame(TKwBigStream& s, const TStack& frame) const
+void TCallMan::SaveFrame(TKwBigStream& s, const TCallFrame& frame) const
 {
     WriteStr(s, frame.PageName);
     WriteInt(s, frame.Index);
@@ -494,9 +519,9 @@ void TCallMan::SaveFrame(TKwBigStream& s, const TStack& frame) const
     if (type) frame.Result->SaveToStream(s);
 }
 
-TStack TCallMan::LoadFrame(TKwBigStream& s) const
+TCallFrame TCallMan::LoadFrame(TKwBigStream& s) const
 {
-    TStack frame;
+    TCallFrame frame;
     frame.PageName = ReadStr(s);
     frame.Index = ReadInt(s);
     frame.Entered = ReadByte(s) != 0;
@@ -520,19 +545,19 @@ TStack TCallMan::LoadFrame(TKwBigStream& s) const
 
 void TCallMan::SaveToStream(TKwBigStream& s) const
 {
-    WriteStr(s, Page ? Page->Name : std::string());
-    WriteInt(s, Index);
-    WriteByte(s, Running ? 1 : 0);
-    WriteByte(s, Entered ? 1 : 0);
-    WriteInt(s, State);
-    WriteStr(s, EventSender && host_.ComponentName ? host_.ComponentName(EventSender) : std::string());
-    WriteStrings(s, Args);
-    SaveFrame(s, TStack()); // the spare frame
+    WriteStr(s, Point.Page ? Point.Page->Name : std::string());
+    WriteInt(s, Point.Index);
+    WriteByte(s, Point.Running ? 1 : 0);
+    WriteByte(s, Point.Entered ? 1 : 0);
+    WriteInt(s, static_cast<int32_t>(Point.State));
+    WriteStr(s, Point.Sender && host_.ComponentName ? host_.ComponentName(Point.Sender) : std::string());
+    WriteStrings(s, Point.Args);
+    SaveFrame(s, TCallFrame()); // the spare frame
     WriteU32(s, static_cast<uint32_t>(Stack.size()));
-    for (const TStack& frame : Stack)
+    for (const TCallFrame& frame : Stack)
         SaveFrame(s, frame);
-    WriteInt(s, EventDepth);
-    if (TCommand* current = CurrentCommand(); current && Entered) current->SaveState(s);
+    WriteInt(s, Point.Depth);
+    if (TCommand* current = CurrentCommand(); current && Point.Entered) current->SaveState(s);
 }
 
 void TCallMan::LoadFromStream(TKwBigStream& s, int version)
@@ -549,7 +574,7 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
     const uint32_t count = ReadU32(s);
     if (count > MaxStackDepth) RaiseDamaged();
     CheckCount(s, count, 4 + 4 + 1 + 1 + 4 + 4 + 4 + 4 + 1);
-    std::vector<TStack> stack;
+    std::vector<TCallFrame> stack;
     for (uint32_t i = 0; i < count; ++i)
         stack.push_back(LoadFrame(s));
     int32_t eventDepth = 2;
@@ -561,11 +586,11 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
     // that command's state, and a handler started from the main flow sits on the topmost frame of
     // the main flow.
     bool anyEventFrame = false;
-    for (TStack& frame : stack) {
+    for (TCallFrame& frame : stack) {
         frame.EventFrame = frame.Entered || !frame.SavedState.empty();
         anyEventFrame |= frame.EventFrame;
     }
-    if (state == 1 && !anyEventFrame)
+    if (state == static_cast<int32_t>(TCallState::Handler) && !anyEventFrame)
         for (auto it = stack.rbegin(); it != stack.rend(); ++it)
             if (!it->Sender) {
                 it->EventFrame = true;
@@ -588,16 +613,16 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
         }
     // Commit.
     if (page) page = GetPage(pageName, true);
-    Page = page;
-    Index = index;
-    Running = running;
-    Entered = entered;
-    State = state;
-    EventSender = !sender.empty() && host_.FindComponent ? host_.FindComponent(sender) : 0;
-    Args = std::move(args);
+    Point.Page = page;
+    Point.Index = index;
+    Point.Running = running;
+    Point.Entered = entered;
+    Point.State = static_cast<TCallState>(state);
+    Point.Sender = !sender.empty() && host_.FindComponent ? host_.FindComponent(sender) : 0;
+    Point.Args = std::move(args);
     Stack = std::move(stack);
     SyncScope();
-    EventDepth = eventDepth;
+    Point.Depth = eventDepth;
 }
 
 } // namespace ruko

@@ -5,8 +5,10 @@
 // command waits for events.
 #include "archive/bigstream.h"
 #include "engine/page.h"
+#include "engine/runpoint.h"
 #include "engine/timerlist.h"
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,6 +29,9 @@ struct TCallManHost
     // One line per executed command ("%.8x : %s(%d)": time, page, line); an event's page comes
     // as "<Event>" + its file.
     std::function<void(uint32_t time, const std::string& page, int line)> Trace;
+    // Something a title author should know of, that does not stop the run (CP932), such as a
+    // command the player cannot run yet.
+    std::function<void(uint32_t time, const std::string& message)> Notice;
     // Full name of a component, "" when it no longer exists; and the reverse lookup.
     std::function<std::string(TComponentHandle)> ComponentName;
     std::function<TComponentHandle(const std::string& fullName)> FindComponent;
@@ -34,6 +39,9 @@ struct TCallManHost
     std::function<void(const std::string& message)> OnError;
     // The terminate command: ask the window to close.
     std::function<void()> RequestClose;
+    // The title cannot go on: show the message (CP932) in a warning box and close the window.
+    // Unset: the message stops the run as an error does.
+    std::function<void(const std::string& message)> StopWithWarning;
     // The reset command: remove all components, non-persistent tables and history formats.
     std::function<void()> ResetWorld;
     // The game save and load commands hand their requests to the project.
@@ -42,7 +50,7 @@ struct TCallManHost
 };
 
 // One suspended caller.
-struct TStack
+struct TCallFrame
 {
     std::string PageName;
     int32_t Index = 0;
@@ -57,10 +65,19 @@ struct TStack
     // stored; derived again when a save is loaded.
     bool EventFrame = false;
 
-    TStack();
-    ~TStack();
-    TStack(TStack&&) noexcept;
-    TStack& operator=(TStack&&) noexcept;
+    TCallFrame();
+    ~TCallFrame();
+    TCallFrame(TCallFrame&&) noexcept;
+    TCallFrame& operator=(TCallFrame&&) noexcept;
+};
+
+// What running one command did to the flow (ExecOne).
+enum class TExecResult : int
+{
+    Ran = 0,            // the flow goes on (or rests)
+    Waits = 2,          // the command waits for events
+    BackInFlow = 1,     // an event handler returned, to a context without an event sender
+    BackInHandler = -1, // an event handler returned into another handler
 };
 
 class TCallMan
@@ -79,7 +96,7 @@ class TCallMan
     TPage* GetPage(const std::string& name, bool toFront);
     bool Step();
 
-    int GetArgCount() const { return static_cast<int>(Args.size()); }
+    int GetArgCount() const { return static_cast<int>(Point.Args.size()); }
     std::string GetArg(int i) const;
     std::string GetSenderName() const;
     TCustomParam* GetResult() const;
@@ -99,47 +116,43 @@ class TCallMan
 
     const TCallManHost& Host() const { return host_; }
     TTimerList& Events() { return *events_; }
-    TCommand* CurrentCommand() const { return Page ? Page->Commands.At(Index) : nullptr; }
+    TCommand* CurrentCommand() const { return Point.Page ? Point.Page->Commands.At(Point.Index) : nullptr; }
 
-    // Run state, as the commands see it.
-    TPage* Page = nullptr;
-    int32_t Index = 0;
-    bool Running = false;
-    std::vector<TStack> Stack;
-    bool Entered = false;
-    std::vector<std::string> Args;
-    int State = 0;
-    TComponentHandle EventSender = 0;
-    int32_t EventDepth = 2;
+    // Where the flow stands; Execute receives it to move it.
+    TRunPoint Point;
+    std::vector<TCallFrame> Stack;
 
     // Frame operations used by the control-flow commands.
-    void PushFrame(TStack frame);
+    void PushFrame(TCallFrame frame);
     void ClearStack();
     // Frees the variables owned by call depth `depth`.
     void DeleteScope(int depth);
-    // The program-counter reset and the reset command.
-    void PCReset(const std::string& pageName, int target, bool allLevels, TPage*& page, int& index);
-    void ResetAll(const std::string& pageName, int target, TPage*& page, int& index);
+    // The program-counter reset and the reset command; both move Point.
+    void PCReset(const std::string& pageName, int target, bool allLevels);
+    void ResetAll(const std::string& pageName, int target);
+    // A command without a body ran: the first time for its code, the host hears of it.
+    void NoteMissingBody(const TCommand& command);
 
   private:
-    void ExecuteCommand(TPage*& page);
-    int ExecOne();
+    void ExecuteCommand();
+    TExecResult ExecOne();
     bool CheckEvent(int depth);
     // The frame an event handler (or a resume page) is entered with: where the flow stands now,
     // with the running command's state when it had started.
-    TStack HandlerFrame() const;
+    TCallFrame HandlerFrame() const;
     // True while an event handler's own frame is on the stack.
     bool InHandler() const;
     void SyncScope();
     void FreePages();
-    void SaveFrame(TKwBigStream& s, const TStack& frame) const;
-    TStack LoadFrame(TKwBigStream& s) const;
+    void SaveFrame(TKwBigStream& s, const TCallFrame& frame) const;
+    TCallFrame LoadFrame(TKwBigStream& s) const;
 
     TCallManHost host_;
     TTimerList* events_;
     std::vector<std::unique_ptr<TPage>> pages_; // most recently used first
     const TCommand* lastTraced_ = nullptr;
     bool lastWaits_ = false;
+    std::bitset<CommandCodeCount> missingNoted_;
 };
 
 } // namespace ruko

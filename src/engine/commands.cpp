@@ -5,7 +5,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/callman.h"
-#include "engine/objcommands.h"
+#include "engine/comfactory.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
 
@@ -20,35 +20,28 @@ bool IsTrue(const TExpr& e)
     return e.Flag().value_or(false);
 }
 
-// Field positions, as in the command table.
-enum
-{
-    fRefPage = 0,
-    fRefIndex = 1,
-};
-
 class TComIf final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        if (IsTrue(ExprAt(0))) return;
+        ++at.Index;
+        if (IsTrue(ExprAt(TComFields<ccIf>::Condition))) return;
         const TComList& list = Owner();
-        while (TCommand* c = list.At(index)) {
+        while (TCommand* c = list.At(at.Index)) {
             if (c->Indent < Indent) return;
             if (c->Indent == Indent) {
                 if (c->GetCode() == ccElse) {
-                    ++index;
+                    ++at.Index;
                     return;
                 }
                 if (c->GetCode() != ccElseif) return;
-                ++index;
-                if (IsTrue(c->ExprAt(0))) return;
+                ++at.Index;
+                if (IsTrue(c->ExprAt(TComFields<ccElseif>::Condition))) return;
                 continue;
             }
-            ++index;
+            ++at.Index;
         }
     }
 };
@@ -58,29 +51,44 @@ class TComChainEnd final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
+        ++at.Index;
         const TComList& list = Owner();
-        while (TCommand* c = list.At(index)) {
+        while (TCommand* c = list.At(at.Index)) {
             if (c->Indent < Indent) return;
             if (c->Indent == Indent && c->GetCode() != ccElseif && c->GetCode() != ccElse) return;
-            ++index;
+            ++at.Index;
         }
     }
+};
+
+class TComLabel final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    bool IsLabel(std::string_view name) const override { return StrAt(TComFields<ccLabel>::Name) == name; }
+};
+
+// Always disabled: never entered, never run.
+class TComComment final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
 };
 
 class TComJump final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*& page, int& index) override
+    using F = TComFields<ccJump>;
+    void Execute(TCallMan& cm, TRunPoint& at) override
     {
-        ++index;
-        const std::string& file = StrAt(fRefPage);
-        if (IsTrue(ExprAt(2)) && cm.Host().FileAvailable && cm.Host().FileAvailable(file)) {
-            page = cm.GetPage(file, true);
-            index = NumAt(fRefIndex);
+        ++at.Index;
+        const std::string& file = StrAt(F::Page);
+        if (IsTrue(ExprAt(F::Condition)) && cm.Host().FileAvailable && cm.Host().FileAvailable(file)) {
+            at.Page = cm.GetPage(file, true);
+            at.Index = NumAt(F::Target);
         }
     }
 };
@@ -89,28 +97,30 @@ class TComCall final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*& page, int& index) override
+    using F = TComFields<ccCall>;
+    void Execute(TCallMan& cm, TRunPoint& at) override
     {
-        ++index;
-        const std::string& file = StrAt(fRefPage);
-        if (!IsTrue(ExprAt(3)) || !cm.Host().FileAvailable || !cm.Host().FileAvailable(file)) return;
+        ++at.Index;
+        const std::string& file = StrAt(F::Page);
+        if (!IsTrue(ExprAt(F::Condition)) || !cm.Host().FileAvailable || !cm.Host().FileAvailable(file))
+            return;
         std::vector<std::string> args;
-        for (const TExpr& e : Fields[4].List)
+        for (const TExpr& e : Fields[F::Args].List)
             args.push_back(e.Str().value_or(std::string()));
         if (cm.StackCount() >= TCallMan::MaxStackDepth) RaiseError(Utf8ToCp932("スタックエラー"));
-        TStack frame;
-        frame.PageName = page->Name;
-        frame.Index = index;
-        frame.ResultVar = StrAt(2);
-        frame.Continue = cm.Running;
-        frame.Sender = cm.EventSender;
-        frame.Args = std::move(cm.Args);
+        TCallFrame frame;
+        frame.PageName = at.Page->Name;
+        frame.Index = at.Index;
+        frame.ResultVar = StrAt(F::Result);
+        frame.Continue = at.Running;
+        frame.Sender = at.Sender;
+        frame.Args = std::move(at.Args);
         cm.PushFrame(std::move(frame));
-        cm.Args = std::move(args);
-        page = cm.GetPage(file, true);
-        index = NumAt(fRefIndex);
-        if (page) {
-            auto result = CreateParamByType(page->ResultType);
+        at.Args = std::move(args);
+        at.Page = cm.GetPage(file, true);
+        at.Index = NumAt(F::Target);
+        if (at.Page) {
+            auto result = CreateParamByType(at.Page->ResultType);
             cm.Stack.back().Result = result ? std::move(result) : CreateParamByType(ptInt);
         }
     }
@@ -120,12 +130,12 @@ class TComExit final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*& page, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        if (IsTrue(ExprAt(0)))
-            page = nullptr;
+        if (IsTrue(ExprAt(TComFields<ccExit>::Condition)))
+            at.Page = nullptr;
         else
-            ++index;
+            ++at.Index;
     }
 };
 
@@ -133,10 +143,12 @@ class TComCalc : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    // The loop's initial expression stands where a Calc's does.
+    static_assert(int(TComFields<ccCalc>::Expression) == int(TComFields<ccWhileInit>::Expression));
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        ExprAt(0).Run();
+        ++at.Index;
+        ExprAt(TComFields<ccCalc>::Expression).Run();
     }
 };
 
@@ -144,13 +156,14 @@ class TComVarNew final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*&, int& index) override
+    using F = TComFields<ccVarNew>;
+    void Execute(TCallMan& cm, TRunPoint& at) override
     {
-        ++index;
-        const std::string& name = StrAt(0);
+        ++at.Index;
+        const std::string& name = StrAt(F::Name);
         if (name.empty()) RaiseError(Utf8ToCp932("変数名がありません"));
-        const uint8_t type = static_cast<uint8_t>(NumAt(1));
-        const int placement = NumAt(3);
+        const uint8_t type = static_cast<uint8_t>(NumAt(F::Type));
+        const int placement = NumAt(F::Placement);
         TParamCollection& store = *ParamMan;
         TParamCollectionItem* item = store.FindDeclared(name, placement == 2);
         if (!item) {
@@ -162,7 +175,7 @@ class TComVarNew final : public TCommand
         } else if (item->Persistent) {
             return;
         }
-        if (const TCustomParam* v = ExprAt(2).Run()) item->ConvertFrom(*v);
+        if (const TCustomParam* v = ExprAt(F::Initial).Run()) item->ConvertFrom(*v);
     }
 };
 
@@ -170,11 +183,12 @@ class TComVarDel final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
+        ++at.Index;
         // System variables are part of the store's fixed head and are never freed.
-        if (TParamCollectionItem* item = ParamMan->Find(StrAt(0)); item && !item->IsSystem())
+        if (TParamCollectionItem* item = ParamMan->Find(StrAt(TComFields<ccVarDel>::Name));
+            item && !item->IsSystem())
             ParamMan->Remove(*item);
     }
 };
@@ -183,10 +197,11 @@ class TComWhile final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    using F = TComFields<ccWhile>;
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        if (!IsTrue(ExprAt(0))) index = NumAt(1);
+        ++at.Index;
+        if (!IsTrue(ExprAt(F::Condition))) at.Index = NumAt(F::End);
     }
 };
 
@@ -201,10 +216,11 @@ class TComWhileLoop final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    using F = TComFields<ccWhileLoop>;
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        index = NumAt(1);
-        ExprAt(0).Run();
+        at.Index = NumAt(F::Head);
+        ExprAt(F::Expression).Run();
     }
 };
 
@@ -212,16 +228,17 @@ class TComBreak final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*& page, int& index) override
+    using F = TComFields<ccBreak>;
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        if (!IsTrue(ExprAt(0))) {
-            ++index;
+        if (!IsTrue(ExprAt(F::Condition))) {
+            ++at.Index;
             return;
         }
-        if (NumAt(1) < 0)
-            page = nullptr;
+        if (NumAt(F::Target) < 0)
+            at.Page = nullptr;
         else
-            index = NumAt(1);
+            at.Index = NumAt(F::Target);
     }
 };
 
@@ -229,14 +246,15 @@ class TComContinue final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*& page, int& index) override
+    using F = TComFields<ccContinue>;
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        if (!IsTrue(ExprAt(0))) return;
-        if (NumAt(1) < 0)
-            page = nullptr;
+        ++at.Index;
+        if (!IsTrue(ExprAt(F::Condition))) return;
+        if (NumAt(F::Target) < 0)
+            at.Page = nullptr;
         else
-            index = NumAt(1);
+            at.Index = NumAt(F::Target);
     }
 };
 
@@ -251,7 +269,7 @@ class TComTerminate final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*&, int&) override
+    void Execute(TCallMan& cm, TRunPoint&) override
     {
         TerminateRequested = true;
         if (cm.Host().RequestClose) cm.Host().RequestClose();
@@ -262,9 +280,10 @@ class TComPCReset final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*& page, int& index) override
+    using F = TComFields<ccPCReset>;
+    void Execute(TCallMan& cm, TRunPoint&) override
     {
-        cm.PCReset(StrAt(fRefPage), NumAt(fRefIndex), NumAt(2) != 0, page, index);
+        cm.PCReset(StrAt(F::Page), NumAt(F::Target), NumAt(F::All) != 0);
     }
 };
 
@@ -272,23 +291,22 @@ class TComReset final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*& page, int& index) override
-    {
-        cm.ResetAll(StrAt(fRefPage), NumAt(fRefIndex), page, index);
-    }
+    using F = TComFields<ccReset>;
+    void Execute(TCallMan& cm, TRunPoint&) override { cm.ResetAll(StrAt(F::Page), NumAt(F::Target)); }
 };
 
 class TComGameSave final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*&, int& index) override
+    using F = TComFields<ccGameSave>;
+    void Execute(TCallMan& cm, TRunPoint& at) override
     {
-        ++index;
-        std::optional<int32_t> slot = ExprAt(0).Int();
+        ++at.Index;
+        std::optional<int32_t> slot = ExprAt(F::Slot).Int();
         if (slot && cm.Host().RequestSave)
-            cm.Host().RequestSave(*slot, ExprAt(3).Str().value_or(std::string()), StrAt(fRefPage),
-                                  Has(2) ? NumAt(2) : 0);
+            cm.Host().RequestSave(*slot, ExprAt(F::Caption).Str().value_or(std::string()), StrAt(F::Page),
+                                  Has(F::Target) ? NumAt(F::Target) : 0);
     }
 };
 
@@ -296,10 +314,10 @@ class TComGameLoad final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan& cm, TPage*&, int& index) override
+    void Execute(TCallMan& cm, TRunPoint& at) override
     {
-        ++index;
-        std::optional<int32_t> slot = ExprAt(0).Int();
+        ++at.Index;
+        std::optional<int32_t> slot = ExprAt(TComFields<ccGameLoad>::Slot).Int();
         if (slot && cm.Host().RequestLoad) cm.Host().RequestLoad(*slot);
     }
 };
@@ -316,13 +334,14 @@ class TComGetProp final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    using F = TComFields<ccGetProp>;
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        std::string object = ExprAt(0).Str().value_or(std::string());
-        int32_t id = PropertyId(ExprAt(1));
+        ++at.Index;
+        std::string object = ExprAt(F::Object).Str().value_or(std::string());
+        int32_t id = PropertyId(ExprAt(F::Property));
         if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("GetPropエラー"));
-        TParamCollectionItem* var = ParamMan->Find(StrAt(2));
+        TParamCollectionItem* var = ParamMan->Find(StrAt(F::Variable));
         TPropertyAccess* access = CurrentSysFuncs().Properties;
         if (var && access && !object.empty()) access->GetProperty(object, id, *var->Value);
     }
@@ -332,13 +351,14 @@ class TComSetProp final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    using F = TComFields<ccSetProp>;
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        std::string object = ExprAt(0).Str().value_or(std::string());
-        int32_t id = PropertyId(ExprAt(1));
+        ++at.Index;
+        std::string object = ExprAt(F::Object).Str().value_or(std::string());
+        int32_t id = PropertyId(ExprAt(F::Property));
         if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("SetPropエラー"));
-        const TCustomParam* value = ExprAt(2).Run();
+        const TCustomParam* value = ExprAt(F::Value).Run();
         TPropertyAccess* access = CurrentSysFuncs().Properties;
         if (value && access && !object.empty()) access->SetProperty(object, id, *value);
     }
@@ -350,16 +370,16 @@ class TComSetProp final : public TCommand
 
 void TComWait::Enter(TCallMan&)
 {
-    Remaining = ExprAt(1).Int().value_or(0);
+    Remaining = ExprAt(F::Time).Int().value_or(0);
     FirstFrame = 1;
-    NoEvents = Has(2) && ExprAt(2).Flag().value_or(false);
+    NoEvents = Has(F::NoEvents) && ExprAt(F::NoEvents).Flag().value_or(false);
 }
 
-void TComWait::Execute(TCallMan& cm, TPage*&, int& index)
+void TComWait::Execute(TCallMan&, TRunPoint& at)
 {
-    std::optional<bool> condition = ExprAt(0).Flag();
+    std::optional<bool> condition = ExprAt(F::Condition).Flag();
     if (condition && !*condition) {
-        ++index;
+        ++at.Index;
         return;
     }
     if (Remaining != 0) {
@@ -368,12 +388,12 @@ void TComWait::Execute(TCallMan& cm, TPage*&, int& index)
         } else {
             Remaining -= FrameDelta;
             if (Remaining <= 0) {
-                ++index;
+                ++at.Index;
                 return;
             }
         }
     }
-    cm.Running = false;
+    at.Running = false;
 }
 
 void TComWait::SaveState(TKwBigStream& s)
@@ -412,58 +432,33 @@ void WriteStateHeader(TKwBigStream& s)
     WriteExact(s, "ruko100", 7);
 }
 
-std::unique_ptr<TCommand> MakeCommand(TComList& list, int code)
+void RegisterFlowCommands()
 {
-    switch (code) {
-    case ccIf:
-        return std::make_unique<TComIf>(list, code);
-    case ccElseif:
-    case ccElse:
-        return std::make_unique<TComChainEnd>(list, code);
-    case ccJump:
-        return std::make_unique<TComJump>(list, code);
-    case ccCall:
-        return std::make_unique<TComCall>(list, code);
-    case ccExit:
-        return std::make_unique<TComExit>(list, code);
-    case ccWait:
-        return std::make_unique<TComWait>(list, code);
-    case ccCalc:
-        return std::make_unique<TComCalc>(list, code);
-    case ccVarNew:
-        return std::make_unique<TComVarNew>(list, code);
-    case ccVarDel:
-        return std::make_unique<TComVarDel>(list, code);
-    case ccGetProp:
-        return std::make_unique<TComGetProp>(list, code);
-    case ccSetProp:
-        return std::make_unique<TComSetProp>(list, code);
-    case ccWhile:
-        return std::make_unique<TComWhile>(list, code);
-    case ccWhileInit:
-        return std::make_unique<TComWhileInit>(list, code);
-    case ccWhileLoop:
-        return std::make_unique<TComWhileLoop>(list, code);
-    case ccBreak:
-        return std::make_unique<TComBreak>(list, code);
-    case ccContinue:
-        return std::make_unique<TComContinue>(list, code);
-    case ccDoEvent:
-        return std::make_unique<TComDoEvent>(list, code);
-    case ccTerminate:
-        return std::make_unique<TComTerminate>(list, code);
-    case ccPCReset:
-        return std::make_unique<TComPCReset>(list, code);
-    case ccReset:
-        return std::make_unique<TComReset>(list, code);
-    case ccGameSave:
-        return std::make_unique<TComGameSave>(list, code);
-    case ccGameLoad:
-        return std::make_unique<TComGameLoad>(list, code);
-    default:
-        if (std::unique_ptr<TCommand> command = MakeObjectCommand(list, code)) return command;
-        return std::make_unique<TCommand>(list, code);
-    }
+    RegisterCommand<TComIf>(ccIf);
+    RegisterCommand<TComChainEnd>(ccElseif);
+    RegisterCommand<TComChainEnd>(ccElse);
+    RegisterCommand<TComLabel>(ccLabel);
+    RegisterCommand<TComJump>(ccJump);
+    RegisterCommand<TComCall>(ccCall);
+    RegisterCommand<TComExit>(ccExit);
+    RegisterCommand<TComWait>(ccWait);
+    RegisterCommand<TComCalc>(ccCalc);
+    RegisterCommand<TComVarNew>(ccVarNew);
+    RegisterCommand<TComVarDel>(ccVarDel);
+    RegisterCommand<TComGetProp>(ccGetProp);
+    RegisterCommand<TComSetProp>(ccSetProp);
+    RegisterCommand<TComComment>(ccComment);
+    RegisterCommand<TComWhile>(ccWhile);
+    RegisterCommand<TComWhileInit>(ccWhileInit);
+    RegisterCommand<TComWhileLoop>(ccWhileLoop);
+    RegisterCommand<TComBreak>(ccBreak);
+    RegisterCommand<TComContinue>(ccContinue);
+    RegisterCommand<TComGameSave>(ccGameSave);
+    RegisterCommand<TComGameLoad>(ccGameLoad);
+    RegisterCommand<TComPCReset>(ccPCReset);
+    RegisterCommand<TComReset>(ccReset);
+    RegisterCommand<TComTerminate>(ccTerminate);
+    RegisterCommand<TComDoEvent>(ccDoEvent);
 }
 
 } // namespace ruko

@@ -1,22 +1,18 @@
 #pragma once
-// The command classes. Control flow, variables, waits and resets act here; commands that drive
-// components and media advance without effect until the component list is attached.
+// The control-flow commands: branches, loops, jumps, calls, variables, waits, resets and the
+// save and load requests (registered by RegisterFlowCommands, comfactory.h).
 #include "engine/page.h"
 
-#include <memory>
-
 namespace ruko {
-
-// The class of `code` (0..60) for a page's list.
-std::unique_ptr<TCommand> MakeCommand(TComList& list, int code);
 
 // A wait of `time` ms measured on the frame clock; the interval of its first frame is not counted.
 class TComWait final : public TCommand
 {
   public:
     using TCommand::TCommand;
+    using F = TComFields<ccWait>;
     void Enter(TCallMan& cm) override;
-    void Execute(TCallMan& cm, TPage*& page, int& index) override;
+    void Execute(TCallMan& cm, TRunPoint& at) override;
     bool WaitsForEvents() const override { return true; }
     bool BlocksEvents() const override { return NoEvents; }
     void SaveState(TKwBigStream& s) override;

@@ -1,15 +1,21 @@
 #pragma once
 // The command table: for every command code 0..60 its class name, its source keyword and the
 // fields its record stores after the common record, with the page version each field appeared
-// in. The page reader, the page writer, the source compiler and the dumper all walk this table,
-// so a field is described once.
+// in, all written once in commands.def. The page reader, the page writer, the source compiler and
+// the dumper walk this table, so a field is described once; the classes that run the commands
+// are registered by code in comfactory.h.
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace ruko {
 
-constexpr int CommandCodeCount = 61;
+// One row per code; the page format stores masks for exactly these 61.
+constexpr int CommandCodeCount = 0
+#define COMMAND(...) +1
+#include "engine/commands.def"
+    ;
+static_assert(CommandCodeCount == 61);
 
 enum class TFieldKind : uint8_t
 {
@@ -59,70 +65,36 @@ const TCommandDef& CommandDef(int code);
 // Code of a source keyword (case-sensitive), -1 when unknown.
 int CommandCodeOf(std::string_view keyword);
 
-// Codes the control flow refers to.
+// Command codes by class token: ccIf = 0, ... (commands.def).
 enum TCommandCode : int
 {
-    ccIf = 0,
-    ccElseif = 1,
-    ccElse = 2,
-    ccLabel = 3,
-    ccJump = 4,
-    ccCall = 5,
-    ccExit = 6,
-    ccWait = 7,
-    ccBoxNew = 8,
-    ccImgNew = 9,
-    ccMesNew = 10,
-    ccTimer = 11,
-    ccMovie = 12,
-    ccFlip = 13,
-    ccCalc = 14,
-    ccVarNew = 15,
-    ccVarDel = 16,
-    ccGetProp = 17,
-    ccSetProp = 18,
-    ccObjDel = 19,
-    ccTextIns = 20,
-    ccMovieStop = 21,
-    ccClrHist = 22,
-    ccCinema = 23,
-    ccCaption = 24,
-    ccMenu = 25,
-    ccMenuClose = 26,
-    ccComment = 27,
-    ccTextClr = 28,
-    ccCallHist = 29,
-    ccBtnNew = 30,
-    ccWhile = 31,
-    ccWhileInit = 32,
-    ccWhileLoop = 33,
-    ccBreak = 34,
-    ccContinue = 35,
-    ccParticleNew = 36,
-    ccFireNew = 37,
-    ccGameSave = 38,
-    ccGameLoad = 39,
-    ccPCReset = 40,
-    ccReset = 41,
-    ccSound = 42,
-    ccEditNew = 43,
-    ccMemoNew = 44,
-    ccTerminate = 45,
-    ccDoEvent = 46,
-    ccClrRead = 47,
-    ccMapImgNew = 48,
-    ccWaveNew = 49,
-    ccTileNew = 50,
-    ccSliderNew = 51,
-    ccScrollbarNew = 52,
-    ccGaugeNew = 53,
-    ccCGCaption = 54,
-    ccMediaPlay = 55,
-    ccPrevMenuNew = 56,
-    ccPropMotion = 57,
-    ccEntryHist = 58,
-    ccCabinetSave = 59,
-    ccCabinetLoad = 60
+#define COMMAND(code, token, ...) cc##token = code,
+#include "engine/commands.def"
 };
+
+// The field positions of each command, as Def().Fields lists them: TComFields<ccWait>::Time.
+template <int Code> struct TComFields;
+#define EXPR(id, name, since) id
+#define COND Condition
+#define STR(id, name) id
+#define BYTE(id, name) id
+#define FLAG(id, name) id
+#define REF Page
+#define REF_INDEX(since) Target
+#define LOOP(id, name) id
+#define LIST(id, name) id
+#define TEXT(id, name) id
+#define RESULT Result
+#define ARGS Args
+#define PROPS Properties
+#define COMMAND(code, token, keyword, continueRule, disabledRule, ...)                                       \
+    template <> struct TComFields<code>                                                                      \
+    {                                                                                                        \
+        enum Id : int                                                                                        \
+        {                                                                                                    \
+            __VA_ARGS__                                                                                      \
+        };                                                                                                   \
+    };
+#include "engine/commands.def"
 
 } // namespace ruko

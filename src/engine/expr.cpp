@@ -7,29 +7,53 @@
 
 namespace ruko {
 
-TExpr::TExpr() : parser_(std::make_unique<TRukoParser>()) {}
+TExpr::TExpr() = default;
 TExpr::~TExpr() = default;
 TExpr::TExpr(TExpr&&) noexcept = default;
 TExpr& TExpr::operator=(TExpr&&) noexcept = default;
 
 void TExpr::LoadFromStream(TKwBigStream& s)
 {
-    parser_->LoadFromStream(s);
+    // Most stored expressions are empty (a step count of 0): those need no program at all.
+    const int64_t start = s.GetPosition();
+    if (ReadU32(s) == 0) {
+        parser_.reset();
+        return;
+    }
+    s.SetPosition(start);
+    auto program = std::make_unique<TRukoParser>();
+    program->LoadFromStream(s);
+    if (program->Steps.empty())
+        parser_.reset();
+    else
+        parser_ = std::move(program);
 }
 
 void TExpr::SaveToStream(TKwBigStream& s) const
 {
-    parser_->SaveToStream(s);
+    Program().SaveToStream(s);
 }
 
 int TExpr::StepCount() const
 {
-    return static_cast<int>(parser_->Steps.size());
+    return parser_ ? static_cast<int>(parser_->Steps.size()) : 0;
+}
+
+TRukoParser& TExpr::Program()
+{
+    if (!parser_) parser_ = std::make_unique<TRukoParser>();
+    return *parser_;
+}
+
+const TRukoParser& TExpr::Program() const
+{
+    static const TRukoParser empty;
+    return parser_ ? *parser_ : empty;
 }
 
 const TCustomParam* TExpr::Run() const
 {
-    if (parser_->Steps.empty() || !ParamMan) return nullptr;
+    if (!parser_ || parser_->Steps.empty() || !ParamMan) return nullptr;
     parser_->Execute(*ParamMan);
     return parser_->Result.get();
 }
@@ -55,7 +79,7 @@ std::optional<std::string> TExpr::Str() const
 std::vector<uint8_t> TExpr::Bytes() const
 {
     TKwBigMemoryStream s;
-    parser_->SaveToStream(s);
+    Program().SaveToStream(s);
     return s.TakeBytes();
 }
 

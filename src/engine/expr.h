@@ -36,13 +36,14 @@ class TExpr
     std::optional<int32_t> Int() const;
     std::optional<std::string> Str() const;
 
-    TRukoParser& Program() { return *parser_; }
-    const TRukoParser& Program() const { return *parser_; }
+    TRukoParser& Program();
+    const TRukoParser& Program() const;
 
     // The stored bytes of the program.
     std::vector<uint8_t> Bytes() const;
 
   private:
+    // None for an empty program: pages hold many empty slots, which cost nothing this way.
     std::unique_ptr<TRukoParser> parser_;
 };
 

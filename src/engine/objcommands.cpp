@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "components/baselist.h"
 #include "engine/callman.h"
+#include "engine/comfactory.h"
 #include "engine/commands.h"
 #include "params/functable.h"
 
@@ -81,9 +82,9 @@ class TComBoxNew final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
+        ++at.Index;
         if (TRukoObject* box = List().CreateComponent(LT_BOX)) ApplyProperties(*this, *box);
     }
 };
@@ -92,10 +93,10 @@ class TComObjDel final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    void Execute(TCallMan&, TPage*&, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
-        ++index;
-        std::string name = ExprAt(0).Str().value_or(std::string());
+        ++at.Index;
+        std::string name = ExprAt(TComFields<ccObjDel>::Object).Str().value_or(std::string());
         if (name.empty() || !Bases) return;
         TRukoObject* obj = Bases->FindComponent(name);
         // The base windows are found by their system names but are never deleted.
@@ -109,37 +110,33 @@ class TComFlip final : public TCommand
 {
   public:
     using TCommand::TCommand;
-    enum
+    using F = TComFields<ccFlip>;
+
+    // Where a flip stands between its executions.
+    enum class TPhase : uint8_t
     {
-        fKind,
-        fDuration,
-        fMode,
-        fSelection,
-        fLists,
-        fHideRest,
-        fParam1,
-        fParam2,
-        fRule,
-        fNoEvents,
-        fDiffOnly
+        Entered = 0,  // the first execution only yields
+        Starting = 1, // the next one starts the clock
+        Running = 2,  // the transition runs until its length has passed
+        Switch = 3,   // no transition to wait for: switch at the first execution
     };
 
     void Enter(TCallMan&) override
     {
-        Phase = 0;
-        int32_t kind = ExprAt(fKind).Int().value_or(0);
+        Phase = TPhase::Entered;
+        int32_t kind = ExprAt(F::Kind).Int().value_or(0);
         if (kind > WipeTypeCount || kind < 0) kind = 0;
-        std::optional<int32_t> duration = ExprAt(fDuration).Int();
+        std::optional<int32_t> duration = ExprAt(F::Duration).Int();
         int32_t d = std::max(duration.value_or(1), 1);
-        bool reverse = ExprAt(fMode).Flag().value_or(false);
-        NoEvents = Has(fNoEvents) && ExprAt(fNoEvents).Flag().value_or(false);
-        HideAfter = ExprAt(fHideRest).Flag().value_or(false);
+        bool reverse = ExprAt(F::Mode).Flag().value_or(false);
+        NoEvents = Has(F::NoEvents) && ExprAt(F::NoEvents).Flag().value_or(false);
+        HideAfter = ExprAt(F::HideRest).Flag().value_or(false);
         positiveDuration_ = duration && *duration > 0;
         TRukoBaseList& list = List();
-        std::optional<int32_t> selection = ExprAt(fSelection).Int();
+        std::optional<int32_t> selection = ExprAt(F::Selection).Int();
         if (selection) {
             if (!positiveDuration_)
-                Phase = 3;
+                Phase = TPhase::Switch;
             else
                 list.TakeSnapshot();
             TRukoBase& active = list.GetActiveBase();
@@ -153,43 +150,43 @@ class TComFlip final : public TCommand
                 if (Matches(child->Name) == *selection) child->SetParent(&list.GetBackBase());
             }
         }
-        if (Phase != 3) {
+        if (Phase != TPhase::Switch) {
             // The back window must hold its picture before the transition reads it.
             TRukoBase& back = list.GetBackBase();
             back.MarkAllDirty();
             back.PaintBase();
             TCustomWipe* wipe = list.SetActiveBase(list.ActiveBase, kind, d, 0, true, reverse);
             if (wipe) {
-                if (auto p = ExprAt(fParam1).Int()) wipe->SetParam(0, *p);
-                if (auto p = ExprAt(fParam2).Int()) wipe->SetParam(1, *p);
-                if (Has(fRule))
-                    if (auto r = ExprAt(fRule).Str()) wipe->SetRuleName(*r);
-                if (Has(fDiffOnly))
-                    if (auto f = ExprAt(fDiffOnly).Flag()) wipe->DiffOnly = *f;
+                if (auto p = ExprAt(F::Param1).Int()) wipe->SetParam(0, *p);
+                if (auto p = ExprAt(F::Param2).Int()) wipe->SetParam(1, *p);
+                if (Has(F::Rule))
+                    if (auto r = ExprAt(F::Rule).Str()) wipe->SetRuleName(*r);
+                if (Has(F::DiffOnly))
+                    if (auto f = ExprAt(F::DiffOnly).Flag()) wipe->DiffOnly = *f;
                 wipe->Prepare();
             }
         }
     }
 
-    void Execute(TCallMan& cm, TPage*&, int& index) override
+    void Execute(TCallMan&, TRunPoint& at) override
     {
         TRukoBaseList& list = List();
-        if (Phase == 0) {
-            Phase = 1;
-            cm.Running = false;
+        if (Phase == TPhase::Entered) {
+            Phase = TPhase::Starting;
+            at.Running = false;
             return;
         }
-        if (Phase == 1) {
+        if (Phase == TPhase::Starting) {
             StartTime = GameTime;
-            Phase = 2;
+            Phase = TPhase::Running;
         }
-        if (Phase == 2 && GameTime - StartTime < list.GetTransitionDuration()) {
+        if (Phase == TPhase::Running && GameTime - StartTime < list.GetTransitionDuration()) {
             list.SetTransitionElapsed(GameTime - StartTime);
-            cm.Running = false;
+            at.Running = false;
             return;
         }
         Finish(list, false);
-        ++index;
+        ++at.Index;
     }
 
     void Abort(TCallMan&) override
@@ -214,7 +211,7 @@ class TComFlip final : public TCommand
         }
     }
 
-    int Phase = 0;
+    TPhase Phase = TPhase::Entered;
     int32_t StartTime = 0;
     bool NoEvents = false;
     bool HideAfter = false;
@@ -223,7 +220,7 @@ class TComFlip final : public TCommand
     // 1 when a list names the component, else 0.
     int32_t Matches(const std::string& name) const
     {
-        for (const TExpr& e : Fields[fLists].List) {
+        for (const TExpr& e : Fields[F::Lists].List) {
             std::optional<std::string> text = e.Str();
             if (!text) continue;
             size_t start = 0;
@@ -261,10 +258,11 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
     TRukoBaseList& list = List();
     bool parentGiven = false;
     for (uint8_t id : PropertyCreationOrder) {
-        if (id >= command.Props.size() || !command.Props[id]) continue;
+        const TExpr* expr = command.Prop(id);
+        if (!expr) continue;
         const TPropertyInfo& row = PropertyTable[id];
         if (row.Creation == TCreation::NotApplied) continue;
-        const TCustomParam* value = command.Props[id]->Run();
+        const TCustomParam* value = expr->Run();
         std::unique_ptr<TCustomParam> fallback;
         if (!value) {
             if (row.Creation == TCreation::OnlyIfGiven) continue;
@@ -289,18 +287,11 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
     if (TRukoControl* control = component.AsControl()) control->Invalidate();
 }
 
-std::unique_ptr<TCommand> MakeObjectCommand(TComList& list, int code)
+void RegisterObjectCommands()
 {
-    switch (code) {
-    case ccBoxNew:
-        return std::make_unique<TComBoxNew>(list, code);
-    case ccObjDel:
-        return std::make_unique<TComObjDel>(list, code);
-    case ccFlip:
-        return std::make_unique<TComFlip>(list, code);
-    default:
-        return nullptr;
-    }
+    RegisterCommand<TComBoxNew>(ccBoxNew);
+    RegisterCommand<TComObjDel>(ccObjDel);
+    RegisterCommand<TComFlip>(ccFlip);
 }
 
 void CreateComponentList(TTimerList& events, int32_t width, int32_t height)

@@ -1,5 +1,6 @@
 #pragma once
-// The commands that create, change and delete components and flip the screen, and the link
+// The commands that create, change and delete components and flip the screen (registered by
+// RegisterObjectCommands, comfactory.h), and the link
 // between the component list and the engine: the event queue the list posts into and the
 // property access of GetProp/SetProp.
 #include "engine/page.h"
@@ -12,9 +13,6 @@ namespace ruko {
 
 class TRukoBaseList;
 class TRukoObject;
-
-// The command class of a component command code; nullptr for other codes.
-std::unique_ptr<TCommand> MakeObjectCommand(TComList& list, int code);
 
 // Creates `Bases` posting into `events`, sized to the screen, and lets GetProp/SetProp reach it.
 void CreateComponentList(TTimerList& events, int32_t width, int32_t height);

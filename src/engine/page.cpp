@@ -3,10 +3,11 @@
 #include "archive/fields.h"
 #include "base/error.h"
 #include "base/text.h"
-#include "engine/commands.h"
+#include "engine/comfactory.h"
 #include "engine/propnames.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ruko {
 
@@ -24,11 +25,26 @@ TCommand::TCommand(TComList& owner, int code) : owner_(&owner), code_(code)
     const TCommandDef& def = Def();
     Fields.resize(def.Fields.size());
     if (def.CreatesComponent) {
-        Props.resize(PropertyCount);
         const TPage& page = owner.Page();
+        size_t count = 0;
         for (int id = 0; id < PropertyCount; ++id)
-            if (page.MaskHas(code, id)) Props[static_cast<size_t>(id)] = std::make_unique<TExpr>();
+            count += page.MaskHas(code, id);
+        Props.reserve(count);
+        for (int id = 0; id < PropertyCount; ++id)
+            if (page.MaskHas(code, id)) Props.push_back({id, TExpr()});
     }
+}
+
+const TExpr* TCommand::Prop(int id) const
+{
+    auto it = std::lower_bound(Props.begin(), Props.end(), id,
+                               [](const TPropExpr& prop, int wanted) { return prop.Id < wanted; });
+    return it != Props.end() && it->Id == id ? &it->Expr : nullptr;
+}
+
+TExpr* TCommand::Prop(int id)
+{
+    return const_cast<TExpr*>(std::as_const(*this).Prop(id));
 }
 
 TCommand::~TCommand() = default;
@@ -49,9 +65,9 @@ bool TCommand::GetDisabled() const
     return Def().AlwaysDisabled || Disabled;
 }
 
-bool TCommand::IsLabel(std::string_view name) const
+bool TCommand::IsLabel(std::string_view) const
 {
-    return code_ == ccLabel && Fields[0].Str == name;
+    return false;
 }
 
 void TCommand::LoadFromStream(TKwBigStream& s)
@@ -85,14 +101,14 @@ void TCommand::LoadFromStream(TKwBigStream& s)
             uint32_t count = ReadU32(s);
             CheckCount(s, count, MinExprSize);
             field.List.clear();
-            field.List.resize(count);
-            for (TExpr& e : field.List)
-                e.LoadFromStream(s);
+            // One at a time: what the list costs grows with what is actually read.
+            for (uint32_t n = 0; n < count; ++n)
+                field.List.emplace_back().LoadFromStream(s);
             break;
         }
         case TFieldKind::Props:
-            for (auto& prop : Props)
-                if (prop) prop->LoadFromStream(s);
+            for (TPropExpr& prop : Props)
+                prop.Expr.LoadFromStream(s);
             break;
         }
     }
@@ -130,8 +146,8 @@ void TCommand::SaveToStream(TKwBigStream& s) const
                 e.SaveToStream(s);
             break;
         case TFieldKind::Props:
-            for (const auto& prop : Props)
-                if (prop) prop->SaveToStream(s);
+            for (const TPropExpr& prop : Props)
+                prop.Expr.SaveToStream(s);
             break;
         }
     }
@@ -176,26 +192,25 @@ void TPage::LoadFromStream(TKwBigStream& s)
     try {
         Version = ReadInt(s);
         if (Version > NewestPageVersion) return;
-        if (Version < OldestPageVersion) RaiseError(Name + Utf8ToCp932("\r\nリビルドしてください"));
+        if (Version < OldestPageVersion) RaiseError(RebuildMessage(Name));
         ResultType = ReadByte(s);
         const uint32_t recordCount = ReadU32(s);
         const uint32_t recordSize = ReadU32(s);
-        if (recordCount > 0) {
-            CheckCount(s, recordSize, 1);
-            CheckCount(s, static_cast<int64_t>(recordCount) * recordSize, 1);
-        }
-        MaskRecordCount = 0;
-        std::vector<uint8_t> record(recordSize);
-        for (uint32_t i = 0; i < recordCount; ++i) {
-            ReadExact(s, record.data(), recordSize);
-            if (i >= CommandCodeCount) continue;
-            MaskRecordCount = static_cast<int>(i) + 1;
+        // The records must all be there; nothing is allocated for them (a size without records
+        // costs nothing, however large).
+        if (recordCount > 0 && recordSize > s.Remaining() / recordCount) RaiseDamaged();
+        MaskRecordCount = static_cast<int>(std::min<uint32_t>(recordCount, CommandCodeCount));
+        for (int i = 0; i < MaskRecordCount; ++i) {
+            const int64_t next = s.GetPosition() + recordSize;
             // A record longer than one mask also covers the masks of the following codes until
-            // their own records arrive; what falls past the table is dropped.
-            const size_t start = i * MaskRecordSize;
+            // their own records arrive; what falls past the table is skipped.
+            const size_t start = static_cast<size_t>(i) * MaskRecordSize;
             const size_t n = std::min<size_t>(recordSize, MaskTableSize - start);
-            std::copy_n(record.begin(), n, Masks.begin() + static_cast<ptrdiff_t>(start));
+            ReadExact(s, Masks.data() + start, static_cast<int64_t>(n));
+            s.SetPosition(next);
         }
+        // Records past the last code are skipped whole (empty ones, however many, at once).
+        s.SetPosition(s.GetPosition() + static_cast<int64_t>(recordCount - MaskRecordCount) * recordSize);
         const uint32_t commandCount = ReadU32(s);
         CheckCount(s, commandCount, MinCommandSize);
         for (uint32_t i = 0; i < commandCount; ++i) {
@@ -230,6 +245,19 @@ std::vector<uint8_t> TPage::SaveToBytes() const
     TKwBigMemoryStream s;
     SaveToStream(s);
     return s.TakeBytes();
+}
+
+bool PageNeedsRebuild(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() < 4) return false;
+    const uint32_t version =
+        uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+    return static_cast<int32_t>(version) < OldestPageVersion;
+}
+
+std::string RebuildMessage(const std::string& pageName)
+{
+    return pageName + Utf8ToCp932("\r\nリビルドしてください");
 }
 
 std::unique_ptr<TCommand> CreateCommand(TComList& list, int code)

@@ -5,6 +5,7 @@
 #include "archive/bigstream.h"
 #include "engine/comschema.h"
 #include "engine/expr.h"
+#include "engine/runpoint.h"
 
 #include <array>
 #include <cstdint>
@@ -34,6 +35,13 @@ struct TField
     std::vector<TExpr> List;
 };
 
+// One expression of a component record: the value of property `Id`.
+struct TPropExpr
+{
+    int Id = 0;
+    TExpr Expr;
+};
+
 class TCommand
 {
   public:
@@ -57,7 +65,8 @@ class TCommand
     void SaveToStream(TKwBigStream& s) const;
 
     virtual void Enter(TCallMan&) {}
-    virtual void Execute(TCallMan&, TPage*& page, int& index) { (void)page, ++index; }
+    // Runs the command: it moves `at` (the call manager's run point); the base advances.
+    virtual void Execute(TCallMan&, TRunPoint& at) { ++at.Index; }
     virtual void SaveState(TKwBigStream&) {}
     virtual void LoadState(TKwBigStream&) {}
     virtual void Abort(TCallMan&) {}
@@ -68,10 +77,13 @@ class TCommand
     bool Continue = false;
     uint32_t Line = 0;
     std::vector<TField> Fields; // one per entry of Def().Fields
-    // Component record: one expression per property id whose mask bit is set, else null.
-    std::vector<std::unique_ptr<TExpr>> Props;
+    // Component record: one expression per property id whose mask bit is set, ids ascending.
+    std::vector<TPropExpr> Props;
+    // The expression of property `id`; null when the record does not carry it.
+    TExpr* Prop(int id);
+    const TExpr* Prop(int id) const;
 
-    // Typed field access by position in Def().Fields.
+    // Typed field access by position in Def().Fields (TComFields<code>::Id).
     TExpr& ExprAt(int i) { return Fields[static_cast<size_t>(i)].Expr; }
     const TExpr& ExprAt(int i) const { return Fields[static_cast<size_t>(i)].Expr; }
     const std::string& StrAt(int i) const { return Fields[static_cast<size_t>(i)].Str; }
@@ -133,8 +145,15 @@ class TPage
     std::vector<uint8_t> SaveToBytes() const;
 };
 
-// Creates the command object of code & 0x7F for a page's list (its property expressions follow
-// the page's masks); any other code raises "不正なコマンド".
+// True when the bytes are a page file of a version older than the oldest read (102 or below):
+// its title must be rebuilt.
+bool PageNeedsRebuild(const std::vector<uint8_t>& bytes);
+// name + "\r\nリビルドしてください" (CP932).
+std::string RebuildMessage(const std::string& pageName);
+
+// Creates the command object of code & 0x7F for a page's list, of the class the command table
+// registered (comfactory.h); its property expressions follow the page's masks. Any other code
+// raises "不正なコマンド".
 std::unique_ptr<TCommand> CreateCommand(TComList& list, int code);
 
 } // namespace ruko

@@ -107,8 +107,9 @@ void TProjectSetting::LoadFromStream(TKwBigStream& s, const std::string& fileNam
         read.DiskPrompt = ReadStr(s);
         read.ExitPrompt = ReadStr(s);
         int32_t count = ReadInt(s);
-        CheckCount(s, count, 5); // a type byte and a name length at least
-        read.Variables.reserve(static_cast<size_t>(count));
+        // A type byte and a name length at least; grown as declarations arrive, since one costs
+        // far more than its five bytes.
+        CheckCount(s, count, 5);
         for (int32_t i = 0; i < count; ++i)
             read.Variables.push_back(ReadDeclaration(s));
         read.FolderDisks.LoadFromStream(s);

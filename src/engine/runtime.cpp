@@ -48,8 +48,14 @@ void TEngine::CreateProject()
     calls.FindComponent = ComponentHandleOf;
     calls.ResetWorld = ResetComponents;
     calls.Trace = options_.Trace;
+    calls.Notice = options_.Notice;
     calls.OnError = options_.OnError;
     calls.RequestClose = options_.RequestClose;
+    calls.StopWithWarning = [this](const std::string& message) {
+        TerminateRequested = true;
+        if (options_.ShowWarning) options_.ShowWarning(message, Utf8ToCp932("警告"));
+        if (options_.CloseAfterFailure) options_.CloseAfterFailure();
+    };
     calls.RequestSave = [this](int slot, const std::string& caption, const std::string& page, int index) {
         if (!project_) return;
         project_->PendingSaveSlot = slot;

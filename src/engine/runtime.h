@@ -21,9 +21,14 @@ struct TEngineOptions
     std::string DataFolder;   // host folder searched for "install.dat" and "game.dat", trailing '/'
     std::function<void(const std::string& text, const std::string& caption)> ShowWarning; // CP932
     std::function<void()> RequestClose;
+    // The title cannot go on (a page that must be rebuilt): close the window, the run failed.
+    std::function<void()> CloseAfterFailure;
     std::function<void(const std::string& title)> SetTitle; // CP932
     // One line per executed command; unset: no trace.
     std::function<void(uint32_t time, const std::string& page, int line)> Trace;
+    // What the author should know of but does not stop the run, such as a command the player
+    // cannot run yet (CP932).
+    std::function<void(uint32_t time, const std::string& message)> Notice;
     // The error that stopped the scenario (CP932); unset: it stops silently.
     std::function<void(const std::string& message)> OnError;
 };

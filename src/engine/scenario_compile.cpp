@@ -19,6 +19,11 @@ std::string TScenarioError::Format() const
 
 namespace {
 
+// The two cabinet commands store their extras alike.
+using Cabinet = TComFields<ccCabinetSave>;
+static_assert(int(Cabinet::Invert) == int(TComFields<ccCabinetLoad>::Invert) &&
+              int(Cabinet::Names) == int(TComFields<ccCabinetLoad>::Names));
+
 struct TProtoField
 {
     std::vector<uint8_t> Expr = EmptyProgram();
@@ -315,7 +320,7 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
             if (def.Fields[f].Role == role) return static_cast<int>(f);
         return -1;
     };
-    // Whole-rest forms.
+    // Whole-rest forms: the rest of the line is the command's one field.
     if (proto.Code == ccLabel || proto.Code == ccComment) {
         proto.Fields[0].Str = StringField(rest, restPos);
         if (proto.Code == ccLabel && !page.Labels.count(proto.Fields[0].Str))
@@ -339,11 +344,12 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
             return Error(lineNo_, Column(restPos), "unknown type \"" + Cp932ToUtf8(words[0]) + "\"");
         if (placement < 0)
             return Error(lineNo_, Column(restPos), "unknown placement \"" + Cp932ToUtf8(words[1]) + "\"");
-        proto.Fields[0].Str = StringField(words.back(), restPos);
-        proto.Fields[1].Num = type;
-        proto.Fields[3].Num = placement;
+        using F = TComFields<ccVarNew>;
+        proto.Fields[F::Name].Str = StringField(words.back(), restPos);
+        proto.Fields[F::Type].Num = type;
+        proto.Fields[F::Placement].Num = placement;
         if (eq != std::string_view::npos)
-            proto.Fields[2].Expr = Expression(rest.substr(eq + 1), restPos + eq + 1);
+            proto.Fields[F::Initial].Expr = Expression(rest.substr(eq + 1), restPos + eq + 1);
         return;
     }
     std::string_view text = rest;
@@ -469,9 +475,9 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
             if (id >= 0) {
                 if (proto.Props.count(id)) Error(lineNo_, Column(itemPos), name + " given twice");
                 proto.Props[id] = Expression(value, itemPos + colon + 1);
-            } else if (name == "invert" && proto.Fields.size() > 1) {
-                proto.Fields[1].Expr = Expression(value, itemPos + colon + 1);
-            } else if (name == "names" && proto.Fields.size() > 2) {
+            } else if (name == "invert" && proto.Fields.size() > Cabinet::Invert) {
+                proto.Fields[Cabinet::Invert].Expr = Expression(value, itemPos + colon + 1);
+            } else if (name == "names" && proto.Fields.size() > Cabinet::Names) {
                 std::string_view list = Trim(value);
                 if (list.size() < 2 || list.front() != '[' || list.back() != ']') {
                     Error(lineNo_, Column(itemPos), "expected names: [A, B, ...]");
@@ -480,7 +486,7 @@ void TCompiler::ParseCommand(TPageProto& page, TProto& proto, std::string_view r
                 std::string_view inside = list.substr(1, list.size() - 2);
                 if (!Trim(inside).empty())
                     for (auto [piece, pa] : SplitTopLevel(inside, ','))
-                        proto.Fields[2].List.push_back(Expression(piece, itemPos + pa));
+                        proto.Fields[Cabinet::Names].List.push_back(Expression(piece, itemPos + pa));
             } else {
                 Error(lineNo_, Column(itemPos), "unknown property \"" + Cp932ToUtf8(name) + "\"");
             }
@@ -653,11 +659,12 @@ std::vector<uint8_t> TCompiler::Build(const TPageProto& proto)
             }
         }
         for (const auto& [id, bytes] : c.Props) {
-            if (!command->Props[static_cast<size_t>(id)]) {
+            TExpr* prop = command->Prop(id);
+            if (!prop) {
                 Error(c.SourceLine, 1, std::string(PropertyNames[id]) + " is not in this page's mask");
                 continue;
             }
-            load(*command->Props[static_cast<size_t>(id)], bytes);
+            load(*prop, bytes);
         }
         page.Commands.Add(std::move(command));
     }

@@ -320,8 +320,9 @@ std::string TDumper::RefText(const TCommand&, const std::string& file, int32_t i
     const TPage* target = own ? &page_ : (findPage_ ? findPage_(file) : nullptr);
     std::string pageText = own && !file.empty() ? std::string() : StrText(file);
     if (const TCommand* c = target ? target->Commands.At(index) : nullptr)
-        if (c->GetCode() == ccLabel && target->Commands.FindLabel(c->StrAt(0)) == index)
-            return pageText + ":" + StrText(c->StrAt(0));
+        if (c->GetCode() == ccLabel &&
+            target->Commands.FindLabel(c->StrAt(TComFields<ccLabel>::Name)) == index)
+            return pageText + ":" + StrText(c->StrAt(TComFields<ccLabel>::Name));
     if (index == 0 && !pageText.empty()) return pageText;
     return pageText + ":#" + std::to_string(index);
 }
@@ -374,14 +375,16 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
         add(ExpressionText(c.ExprAt(0)));
         return text;
     case ccVarNew: {
-        std::string name = IsBareSafe(c.StrAt(0)) && c.StrAt(0).find(' ') == std::string::npos &&
-                                   c.StrAt(0).find('=') == std::string::npos
-                               ? c.StrAt(0)
-                               : QuoteExact(c.StrAt(0));
-        add(TypeWord(c.NumAt(1)));
-        if (c.NumAt(3) != 0) add(PlacementWord(c.NumAt(3)));
+        using F = TComFields<ccVarNew>;
+        const std::string& stored = c.StrAt(F::Name);
+        std::string name = IsBareSafe(stored) && stored.find(' ') == std::string::npos &&
+                                   stored.find('=') == std::string::npos
+                               ? stored
+                               : QuoteExact(stored);
+        add(TypeWord(c.NumAt(F::Type)));
+        if (c.NumAt(F::Placement) != 0) add(PlacementWord(c.NumAt(F::Placement)));
         add(name);
-        if (!c.ExprAt(2).IsEmpty()) add("= " + ExpressionText(c.ExprAt(2)));
+        if (!c.ExprAt(F::Initial).IsEmpty()) add("= " + ExpressionText(c.ExprAt(F::Initial)));
         return text;
     }
     default:
@@ -495,9 +498,10 @@ std::string TDumper::CommandText(const TCommand& c, int position, std::vector<st
             break;
         }
         case TFieldKind::Props:
-            for (int id = 0; id < PropertyCount; ++id)
-                if (const auto& prop = c.Props[static_cast<size_t>(id)]; prop && !prop->IsEmpty())
-                    positional.push_back(std::string(PropertyNames[id]) + ": " + ExpressionText(*prop));
+            for (const TPropExpr& prop : c.Props)
+                if (!prop.Expr.IsEmpty())
+                    positional.push_back(std::string(PropertyNames[prop.Id]) + ": " +
+                                         ExpressionText(prop.Expr));
             break;
         }
     }
@@ -523,9 +527,8 @@ std::string TDumper::Run()
     TPage implied;
     for (int i = 0; i < page_.Commands.Count(); ++i) {
         const TCommand& c = page_.Commands[i];
-        for (int id = 0; id < static_cast<int>(c.Props.size()); ++id)
-            if (c.Props[static_cast<size_t>(id)] && !c.Props[static_cast<size_t>(id)]->IsEmpty())
-                implied.SetMask(c.GetCode(), id, true);
+        for (const TPropExpr& prop : c.Props)
+            if (!prop.Expr.IsEmpty()) implied.SetMask(c.GetCode(), prop.Id, true);
     }
     for (int code = 0; code < page_.MaskRecordCount; ++code) {
         auto begin = page_.Masks.begin() + code * MaskRecordSize;

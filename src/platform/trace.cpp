@@ -34,4 +34,10 @@ void TraceCommand(uint32_t time, std::string_view pageCp932, int line)
                  line);
 }
 
+void TraceNote(uint32_t time, std::string_view textCp932)
+{
+    if (!TraceFile) return;
+    std::fprintf(TraceFile, "%.8x : %.*s\n", time, static_cast<int>(textCp932.size()), textCp932.data());
+}
+
 } // namespace ruko

@@ -14,5 +14,7 @@ void CloseTrace();
 bool TraceEnabled();
 // Called by the call manager for each command it runs.
 void TraceCommand(uint32_t time, std::string_view pageCp932, int line);
+// A line of its own among the commands, "%.8x : %s" (time, text), for what the run noticed.
+void TraceNote(uint32_t time, std::string_view textCp932);
 
 } // namespace ruko

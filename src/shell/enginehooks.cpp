@@ -56,11 +56,22 @@ void InstallEngineHooks(TGameHooks& hooks)
             platform->WarningBox(caption, text);
         };
         options.SetTitle = [platform](const std::string& title) { platform->SetCaption(title); };
-        options.RequestClose = [] { TerminateRequested = true; };
+        std::function<void(bool)> closeWindow = context.CloseWindow;
+        options.RequestClose = [closeWindow] {
+            TerminateRequested = true;
+            if (closeWindow) closeWindow(false);
+        };
+        options.CloseAfterFailure = [closeWindow] {
+            if (closeWindow) closeWindow(true);
+        };
         if (TraceEnabled())
             options.Trace = [](uint32_t time, const std::string& page, int line) {
                 TraceCommand(time, page, line);
             };
+        options.Notice = [](uint32_t time, const std::string& message) {
+            std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
+            TraceNote(time, message);
+        };
         // The scenario stops silently; the reason still helps whoever runs the title.
         options.OnError = [](const std::string& message) {
             std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());

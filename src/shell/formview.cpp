@@ -43,6 +43,10 @@ TFormView::~TFormView()
 bool TFormView::FormCreate(TStartContext& context)
 {
     started_ = true;
+    context.CloseWindow = [this](bool failed) {
+        closeRequested_ = true;
+        closedOnFailure_ |= failed;
+    };
     try {
         // No code of ours writes this log; a stale one from the original player would mislead.
         std::remove((context.BaseFolder + "rukoplay.log").c_str());

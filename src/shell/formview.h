@@ -56,6 +56,8 @@ class TFormView
     const TProjectInfo& Project() const { return info_; }
     TScreenManager* ScreenMan() { return screen_.get(); }
     bool CloseRequested() const { return closeRequested_; }
+    // The window was closed because the title could not go on (an old page, say).
+    bool ClosedOnFailure() const { return closedOnFailure_; }
     bool Active() const { return active_; }
     int DrawSkip() const { return drawSkip_; }
 
@@ -77,6 +79,7 @@ class TFormView
     bool active_ = true;
     bool loopSuspended_ = false;
     bool closeRequested_ = false;
+    bool closedOnFailure_ = false;
     bool switchingScreen_ = false;
     int drawDivider_ = 0;
     int drawSkip_ = 0;

@@ -38,6 +38,9 @@ struct TStartContext
     uint32_t Seed = 0;                   // for every random source
     TTempFolder& Temp;                   // this run's private folder for temporary files
     std::string DumpVarsFile{};          // every global variable as JSON at the end (host path)
+    // Set by the window: closes it after the current frame; `failed` makes the run end with
+    // status 1, as a failed start-up does.
+    std::function<void(bool failed)> CloseWindow{};
 };
 
 // The result of drawing a frame: the changed rectangles of the active base window, the

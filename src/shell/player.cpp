@@ -142,9 +142,10 @@ int RunPlayer(int argc, char** argv)
         std::fprintf(stderr, "rukoplay: cannot capture the window into %s\n", line.ScreenshotWindow.c_str());
         snapshotsOk = false;
     }
+    const bool failed = view.ClosedOnFailure();
     view.FreeGame();
     CloseTrace();
-    return snapshotsOk ? 0 : 1;
+    return snapshotsOk && !failed ? 0 : 1;
 }
 
 } // namespace ruko

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "allocation_watch.h"
 #include "archive/fields.h"
 #include "base/error.h"
 #include "base/globals.h"
@@ -282,13 +283,23 @@ TEST_F(CallManTest, ADamagedOrOutOfRangeStateIsALoadErrorAndChangesNothing)
         patched(stateAt, 4),          patched(stateAt, 0xFFFFFFFF),
         patched(countAt, 0x7FFFFFFF), patched(depthAt, 1),
         patched(depthAt, 3),          std::vector<uint8_t>(bytes.begin(), bytes.end() - 3)};
+    // An argument count the bytes allow, over bytes that are no arguments.
+    const size_t argsAt = stateAt + 4 + 4;
+    std::vector<uint8_t> arguments(bytes.begin(), bytes.begin() + argsAt);
+    for (uint32_t v : {100000u, 0x7FFFFFFFu})
+        for (int shift = 0; shift < 32; shift += 8)
+            arguments.push_back(static_cast<uint8_t>(v >> shift));
+    arguments.resize(argsAt + 4 * 100000);
+    damaged.push_back(arguments);
     for (size_t i = 0; i < damaged.size(); ++i) {
         SCOPED_TRACE(i);
         TKwBigMemoryStream s(damaged[i]);
+        test::TAllocationWatch watch;
         EXPECT_THROW(cm->LoadFromStream(s, 140), ERukoError);
-        EXPECT_EQ(cm->State, 0);
+        EXPECT_LT(watch.Total(), size_t{65536});
+        EXPECT_EQ(cm->Point.State, TCallState::Main);
         EXPECT_EQ(cm->StackCount(), 0);
-        EXPECT_EQ(cm->EventDepth, 2);
+        EXPECT_EQ(cm->Point.Depth, 2);
     }
 }
 
@@ -299,7 +310,7 @@ TEST_F(CallManTest, TheResumePageRunsFirstAndTheInterruptedWaitThenGoesOn)
            {"resume.rsb", "calc log = log ++ \"resumed \"\n"}});
     Frames(11);
     cm->EnterResumePage("resume.rsb", 0);
-    EXPECT_FALSE(cm->Entered);
+    EXPECT_FALSE(cm->Point.Entered);
     Frames(1);
     EXPECT_EQ(Str("log"), "resumed ");
     // The resume frame ran no wait: 150 ms were left, now counted from the next frame.

@@ -1,3 +1,4 @@
+#include "allocation_watch.h"
 #include "archive/vrfiles.h"
 #include "base/error.h"
 #include "base/globals.h"
@@ -125,6 +126,23 @@ TEST(ProjectSettingTest, UnsupportedOrDamagedFilesRaiseClearErrors)
     std::vector<uint8_t> truncated = Encode(Sample(117));
     truncated.resize(truncated.size() - 3);
     EXPECT_EQ(message(truncated), "ruko.rpb:ファイルが破壊されています");
+    // A declaration count the bytes allow, over bytes that are no declarations.
+    TProjectSetting bare = Sample(117);
+    bare.Variables.clear();
+    bare.FolderDisks = TFolderDiskList();
+    std::vector<uint8_t> counted = Encode(bare);
+    counted.resize(counted.size() - 8);
+    for (uint32_t v : {100000u, 0x7FFFFFFFu})
+        for (uint8_t byte : U32(v))
+            counted.push_back(byte);
+    counted.resize(counted.size() + 5 * 100000);
+    {
+        TKwBigMemoryStream s(counted);
+        TProjectSetting setting;
+        test::TAllocationWatch watch;
+        EXPECT_THROW(setting.LoadFromStream(s), ERukoError);
+        EXPECT_LT(watch.Total(), counted.size());
+    }
     std::vector<uint8_t> hugeTitle = Encode(Sample(117));
     hugeTitle[4] = hugeTitle[5] = hugeTitle[6] = 0xFF;
     EXPECT_EQ(message(hugeTitle), "ruko.rpb:ファイルが破壊されています");

@@ -1,7 +1,9 @@
 # Titles built from sources by rukotool build and played headless: each folder here with a
 # "title.ini" is one test. The variables the run leaves (--dump-vars) must equal
 # expected/<name>.json, and when expected/<name>.trace exists, the command trace must equal it;
-# expected/<name>.input, when there, is the input script of the run.
+# expected/<name>.input, when there, is the input script of the run. The run must say nothing on
+# stderr, or exactly expected/<name>.err when that exists, and end with status 0, or the one in
+# expected/<name>.status. A title's prepare.cmake, when there, adds files to the built title.
 file(GLOB title_inis CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/*/title.ini")
 foreach(ini IN LISTS title_inis)
   get_filename_component(title_dir ${ini} DIRECTORY)
