@@ -72,6 +72,22 @@ std::string HanToZen(const std::string& text);
 std::string ZenToHan(const std::string& text);
 } // namespace ruko::builtins
 
+namespace ruko {
+class TVrFileManager;
+}
+
+namespace ruko::builtins {
+// Names that go to the file manager's memory ("mem:...", "save:...") and not to disk.
+bool StartsWithText(const std::string& text, std::string_view prefix);
+// A host path for a game name written under `hostFolder`; "" for names that would leave it
+// (absolute, drive letters, "..").
+std::string ConfinedHostPath(const std::string& hostFolder, const std::string& gameName);
+// Writes through a temporary file renamed over the target; creates the folders on the way.
+bool WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes);
+// Replaces (or adds to archive 0) the in-memory member `name`.
+void PutMemoryMember(TVrFileManager& files, const std::string& name, const std::vector<uint8_t>& bytes);
+} // namespace ruko::builtins
+
 namespace ruko::builtins {
 // Title file names against ExtractFile patterns ("*", "?", letters ignoring case).
 bool MatchesWildcard(std::string_view name, std::string_view pattern);

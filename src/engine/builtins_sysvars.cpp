@@ -170,10 +170,11 @@ class TServicesHost final : public TSystemHost
     {
         switch (row) {
         case rLClick:
-            s_.Input.LClick = b;
-            break;
         case rRClick:
-            s_.Input.RClick = b;
+            // The flag lives on the active base window, where components that take clicks
+            // during the update read it too; the copy keeps this frame's reads in step.
+            (row == rLClick ? s_.Input.LClick : s_.Input.RClick) = b;
+            if (s_.Components) s_.Components->SetClickFlag(row == rRClick, b);
             break;
         case rFullScr:
             if (s_.SetFullScreen) s_.SetFullScreen(b);

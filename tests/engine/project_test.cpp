@@ -134,13 +134,17 @@ TEST(ProjectSettingTest, UnsupportedOrDamagedFilesRaiseClearErrors)
         int32_t width, height;
         bool accepted;
     };
-    for (Size size : {Size{1, 1, true}, Size{8192, 8192, true}, Size{0, 480, false}, Size{640, 8193, false},
-                      Size{-640, 480, false}}) {
+    for (Size size : {Size{1, 1, true}, Size{4096, 4096, true}, Size{0, 480, false}, Size{640, 4097, false},
+                      Size{8192, 480, false}, Size{-640, 480, false}}) {
         TProjectSetting setting = Sample(117);
         setting.ScreenWidth = size.width;
         setting.ScreenHeight = size.height;
         EXPECT_EQ(message(Encode(setting)) == "accepted", size.accepted) << size.width << "x" << size.height;
     }
+    // The refusal names the size and the limit.
+    TProjectSetting wide = Sample(117);
+    wide.ScreenWidth = 5000;
+    EXPECT_EQ(message(Encode(wide)), "ruko.rpb:画面サイズ5000×600は扱えません（最大4096×4096）");
 }
 
 class ProjectTest : public ::testing::Test
