@@ -39,10 +39,14 @@ std::string MadeFolder(std::string path)
 
 std::string CurrentTempFolder;
 
+// $HOME without a trailing '/', so folders below it join with one.
 std::string Home()
 {
     const char* home = std::getenv("HOME");
-    return home && home[0] ? home : "/tmp";
+    std::string folder = home && home[0] ? home : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
 }
 
 // One value of user-dirs.dirs: "$HOME/..." or an absolute path, in double quotes; "" otherwise.

@@ -3,6 +3,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/project.h"
+#include "graphics/wipe.h"
 #include "params/paramcollection.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,11 @@ TEST_F(ProjectTest, CreateDeclaresVariablesAndStartsTheStartPage)
     EXPECT_FALSE(TerminateRequested);
     EXPECT_EQ(project.Title, "Sample");
     EXPECT_EQ(project.ScreenWidth, 800);
+    // The zoom-in transition now zooms into the screen's centre.
+    int32_t centreX = 0, centreY = 0;
+    GetWipeDefaults(WipeTypeByName("TWipeZoomin"), centreX, centreY);
+    EXPECT_EQ(centreX, 400);
+    EXPECT_EQ(centreY, 300);
     EXPECT_EQ(log, (std::vector<std::string>{"declare count", "declare ratio", "start start.rsb"}));
     log.clear();
     project.Destroy();
