@@ -59,6 +59,9 @@ std::vector<std::string> SplitLines(const std::string& text);
 
 // The zero value of the function's result kind (what a missing subsystem answers).
 void SetZeroResult(TFuncCall& call);
+// Says once per run on stderr that `what` (e.g. "tables") is not built yet, so a title's author
+// knows why it answers empty.
+void NoteMissing(const char* what);
 
 // Caps on text a script can make grow without bound (repetition, file reads).
 constexpr size_t MaxBuiltinText = size_t{1} << 26;

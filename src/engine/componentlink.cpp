@@ -37,7 +37,8 @@ void ListNames(std::vector<std::string>& names, int32_t kind, bool recursive, co
         const TRukoControl* control = obj->AsControl();
         if (parent && (!control || control->Parent != parent)) continue;
         if (Bases->IsPendingDelete(obj)) continue;
-        if (IsListed(obj, kind) && (!recursive || std::find(names.begin(), names.end(), obj->Name) == names.end()))
+        if (IsListed(obj, kind) &&
+            (!recursive || std::find(names.begin(), names.end(), obj->Name) == names.end()))
             names.push_back(obj->Name);
         if (recursive && parent && control) ListNames(names, kind, true, control);
     }

@@ -38,8 +38,10 @@ class TComponentLink final : public TBuiltinComponents
     bool Exists(const std::string& name) override;
     bool InPrimary(const std::string& name) override;
     bool InCabinet(const std::string& name) override;
-    std::optional<bool> GetItemState(const std::string& name, const TCustomParam& item, TItemState state) override;
-    bool SetItemState(const std::string& name, const TCustomParam& item, TItemState state, bool value) override;
+    std::optional<bool> GetItemState(const std::string& name, const TCustomParam& item,
+                                     TItemState state) override;
+    bool SetItemState(const std::string& name, const TCustomParam& item, TItemState state,
+                      bool value) override;
     std::optional<int32_t> GroupIndex(const std::string& name, const TCustomParam& item) override;
     std::optional<std::string> ItemText(const std::string& name, const TCustomParam& item) override;
     int32_t IndexOfMenu(const std::string& name, const std::string& text) override;

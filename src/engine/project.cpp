@@ -119,10 +119,11 @@ void TProjectSetting::LoadFromStream(TKwBigStream& s, const std::string& fileNam
     auto valid = [](int32_t size, int32_t low) { return size >= low && size <= MaxScreenSize; };
     // Named with the limit, so an author sees at once what to change.
     auto refuse = [&](int32_t width, int32_t height) {
-        RaiseError(FormatText(Utf8ToCp932("%s:画面サイズ%d×%dは扱えません（最大%d×%d）").c_str(), fileName.c_str(),
-                              width, height, MaxScreenSize, MaxScreenSize));
+        RaiseError(FormatText(Utf8ToCp932("%s:画面サイズ%d×%dは扱えません（最大%d×%d）").c_str(),
+                              fileName.c_str(), width, height, MaxScreenSize, MaxScreenSize));
     };
-    if (!valid(read.ScreenWidth, 1) || !valid(read.ScreenHeight, 1)) refuse(read.ScreenWidth, read.ScreenHeight);
+    if (!valid(read.ScreenWidth, 1) || !valid(read.ScreenHeight, 1))
+        refuse(read.ScreenWidth, read.ScreenHeight);
     if (!valid(read.FullScreenWidth, 0) || !valid(read.FullScreenHeight, 0))
         refuse(read.FullScreenWidth, read.FullScreenHeight);
     *this = std::move(read);

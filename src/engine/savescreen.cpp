@@ -53,8 +53,7 @@ bool SaveScreen(TBuiltinServices& services, const std::string& name, int32_t wid
 {
     using namespace builtins;
     TVrFileManager* files = services.Files ? services.Files : FileManager.get();
-    if (!files || !Bases || !HostFolderExists(files->BaseFolder()) ||
-        !SameText(GameExtension(name), ".brm"))
+    if (!files || !Bases || !HostFolderExists(files->BaseFolder()) || !SameText(GameExtension(name), ".brm"))
         return false;
     if (width == 0) width = Bases->Width();
     if (height == 0) height = Bases->Height();
@@ -67,8 +66,8 @@ bool SaveScreen(TBuiltinServices& services, const std::string& name, int32_t wid
     TDIBX resampled;
     if (width != screen.Width() || height != screen.Height()) {
         resampled.SetSize(width, height, 32);
-        resampled.StretchDraw(TRect(0, 0, width, height), screen, TRect(0, 0, screen.Width(), screen.Height()),
-                              false, false, false, 255);
+        resampled.StretchDraw(TRect(0, 0, width, height), screen,
+                              TRect(0, 0, screen.Width(), screen.Height()), false, false, false, 255);
         source = &resampled;
     }
     TBromFrameList image;
@@ -76,14 +75,16 @@ bool SaveScreen(TBuiltinServices& services, const std::string& name, int32_t wid
     frame.Picture = TPicture(width, height, 24);
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
-            frame.Picture.SetPixel(x, y, frame.Picture.ColorToPixel(source->PixelToColor(source->GetPixel(x, y))));
+            frame.Picture.SetPixel(x, y,
+                                   frame.Picture.ColorToPixel(source->PixelToColor(source->GetPixel(x, y))));
 
     if (StartsWithText(name, "mem:") || StartsWithText(name, "save:")) {
         TKwBigMemoryStream stream;
         image.SaveToStream(stream, bcNone, 70);
         std::vector<uint8_t> bytes = stream.TakeBytes();
         PutMemoryMember(*files, name, bytes);
-        if (StartsWithText(name, "save:") && services.StoreSaveMember && !services.StoreSaveMember(name, bytes))
+        if (StartsWithText(name, "save:") && services.StoreSaveMember &&
+            !services.StoreSaveMember(name, bytes))
             return false;
     } else {
         std::string path = ConfinedHostPath(files->BaseFolder(), name);

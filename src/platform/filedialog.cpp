@@ -99,7 +99,8 @@ std::vector<std::string> KdialogArguments(TFileDialogKind kind, const std::strin
     std::vector<std::string> parts = FilterParts(filterUtf8);
     for (size_t i = 0; i + 1 < parts.size(); i += 2)
         filter += (filter.empty() ? "" : "\n") + Patterns(parts[i + 1]) + "|" + parts[i];
-    std::vector<std::string> args = {kind == TFileDialogKind::Save ? "--getsavefilename" : "--getopenfilename", "."};
+    std::vector<std::string> args = {
+        kind == TFileDialogKind::Save ? "--getsavefilename" : "--getopenfilename", "."};
     if (!filter.empty()) args.push_back(filter);
     return args;
 }

@@ -97,8 +97,8 @@ class THeadlessPlatform final : public TPlatform
     std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) override
     {
         static const char* const Kinds[] = {"open file", "save file", "folder"};
-        std::fprintf(stderr, "rukoplay: dialog [%s]%s%s", Kinds[static_cast<int>(kind)], filterUtf8.empty() ? "" : " ",
-                     filterUtf8.c_str());
+        std::fprintf(stderr, "rukoplay: dialog [%s]%s%s", Kinds[static_cast<int>(kind)],
+                     filterUtf8.empty() ? "" : " ", filterUtf8.c_str());
         TakeDueEvents();
         std::optional<std::string> chosen;
         if (!choices_.empty()) {

@@ -54,7 +54,8 @@ std::string UserDirValue(std::string value)
 {
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
         value.pop_back();
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
     if (value.compare(0, 5, "$HOME") == 0) return Home() + value.substr(5);
     return value.empty() || value[0] != '/' ? std::string() : value;
 }
@@ -73,7 +74,8 @@ std::string UserDir(const std::string& key)
             size_t first = line.find_first_not_of(" \t");
             if (first == std::string::npos || line[first] == '#') continue;
             line = line.substr(first);
-            if (line.compare(0, key.size() + 1, key + "=") == 0) folder = UserDirValue(line.substr(key.size() + 1));
+            if (line.compare(0, key.size() + 1, key + "=") == 0)
+                folder = UserDirValue(line.substr(key.size() + 1));
         }
     }
     if (folder.empty())

@@ -112,7 +112,9 @@ void InstallEngineHooks(TGameHooks& hooks)
         services.Components = &ComponentLink();
         TBuiltinServices* all = &services;
         services.SaveScreen = [all](const std::string& name, int32_t width, int32_t height, bool back,
-                                    int32_t keep) { return SaveScreen(*all, name, width, height, back, keep); };
+                                    int32_t keep) {
+            return SaveScreen(*all, name, width, height, back, keep);
+        };
         services.DeleteAtExit = [](const std::string& hostPath) {
             if (std::find(DeletedAtExit.begin(), DeletedAtExit.end(), hostPath) == DeletedAtExit.end())
                 DeletedAtExit.push_back(hostPath);

@@ -19,7 +19,8 @@ TEST(FileDialog, ToolsGetTheTitlesFilterInTheirOwnForm)
     const std::string filter = "Text|*.txt;*.log|All|*.*";
     EXPECT_EQ(ZenityArguments(TFileDialogKind::Open, filter),
               (Args{"--file-selection", "--file-filter=Text | *.txt *.log", "--file-filter=All | *.*"}));
-    EXPECT_EQ(ZenityArguments(TFileDialogKind::Save, ""), (Args{"--file-selection", "--save", "--confirm-overwrite"}));
+    EXPECT_EQ(ZenityArguments(TFileDialogKind::Save, ""),
+              (Args{"--file-selection", "--save", "--confirm-overwrite"}));
     EXPECT_EQ(ZenityArguments(TFileDialogKind::Folder, filter), (Args{"--file-selection", "--directory"}));
     EXPECT_EQ(KdialogArguments(TFileDialogKind::Open, filter),
               (Args{"--getopenfilename", ".", "*.txt *.log|Text\n*.*|All"}));

@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ruko::tool {
 
