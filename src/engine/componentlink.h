@@ -55,6 +55,9 @@ class TComponentLink final : public TBuiltinComponents
     std::string FocusedName() override;
     void Focus(const std::string& name) override;
     void SetClickFlag(bool right, bool value) override;
+    // Kept here until the image cache and the media managers take them.
+    bool Dither() override { return dither_; }
+    void SetDither(bool on) override { dither_ = on; }
     bool SoundOn() override { return soundOn_; }
     void SetSoundOn(bool on) override { soundOn_ = on; }
 
@@ -65,6 +68,7 @@ class TComponentLink final : public TBuiltinComponents
     std::optional<int32_t> ItemNumber(TComponentItems& items, TRukoObject& obj, const TCustomParam& item);
 
     TComponentItems* items_[128] = {};
+    bool dither_ = false;
     bool soundOn_ = true;
 };
 
