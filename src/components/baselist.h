@@ -4,6 +4,7 @@
 // that turns mouse and keys into event calls, the update step with its deferred deletions, and
 // painting limited to dirty rectangles.
 #include "archive/cliplist.h"
+#include "base/screensize.h"
 #include "components/component.h"
 #include "graphics/wipe.h"
 
@@ -80,7 +81,7 @@ class TRukoBaseList
     static constexpr int32_t MaxLoadedItems = 100000;
     static constexpr int32_t MaxNesting = 64;
     // The screen size a project or a save may ask for.
-    static constexpr int32_t MaxScreenSize = 4096;
+    static constexpr int32_t MaxScreenSize = ruko::MaxScreenSize;
 
     // Without a queue the list keeps its own (TLocalEventQueue).
     explicit TRukoBaseList(TEventQueue* events = nullptr);

@@ -5,6 +5,9 @@
 #include "engine/builtins_support.h"
 #include "engine/callman.h"
 
+#include <cstdio>
+#include <set>
+
 namespace ruko {
 
 void TRandomSource::Seed(uint64_t seed)
@@ -171,6 +174,15 @@ void SetZeroResult(TFuncCall& call)
         result.SetInt(0);
         break;
     }
+}
+
+void NoteMissing(const char* what)
+{
+    static std::set<std::string> told;
+    if (told.insert(what).second)
+        std::fprintf(stderr,
+                     "rukoplay: %s are not available in this player yet; the title sees empty answers\n",
+                     what);
 }
 
 void RaiseTooLarge(const TFuncCall& call)

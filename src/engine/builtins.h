@@ -81,6 +81,8 @@ class TBuiltinComponents
     // "@ActiveCompo".
     virtual std::string FocusedName() { return std::string(); }
     virtual void Focus(const std::string&) {}
+    // Writing "@LClick" (right: "@RClick") changes the active base window's click of this frame.
+    virtual void SetClickFlag(bool, bool) {}
     // "@CGDither" and "@SoundON".
     virtual bool Dither() { return false; }
     virtual void SetDither(bool) {}
@@ -154,6 +156,10 @@ struct TBuiltinServices
     std::string ProgramFolder;       // host path, for ExtractFile
     // Host folder of "Desktop" / "MyDocuments"; "" when unknown.
     std::function<std::string(const std::string& name)> SpecialFolder;
+    // The image cache reads a rewritten picture again (after SaveScreen); unset: nothing cached.
+    std::function<void(const std::string& name)> ForgetPicture;
+    // Adds a host file to those removed when the player ends (SaveScreen's keep mode 1).
+    std::function<void(const std::string& hostPath)> DeleteAtExit;
     // Stores a member of the save file ("save:" targets); unset: only the in-memory copy is made.
     std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)> StoreSaveMember;
 

@@ -20,54 +20,6 @@ TVrFileManager* Files(TBuiltinServices& services)
     return services.Files ? services.Files : FileManager.get();
 }
 
-bool StartsWithText(const std::string& text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && SameText(std::string_view(text).substr(0, prefix.size()), prefix);
-}
-
-// A host path for a game name written under `hostFolder`; "" for names that would leave it
-// (absolute, drive letters, "..").
-std::string ConfinedHostPath(const std::string& hostFolder, const std::string& gameName)
-{
-    if (hostFolder.empty() || gameName.empty() || gameName[0] == '\\' || gameName[0] == '/')
-        return std::string();
-    std::string relative;
-    for (const std::string& part : SplitGamePath(gameName)) {
-        if (part.empty() || part == "." || part == ".." || FindChar(part, ':') != std::string::npos ||
-            part.find('/') != std::string::npos)
-            return std::string();
-        relative += (relative.empty() ? "" : "/") + Cp932ToUtf8(part);
-    }
-    return relative.empty() ? std::string() : JoinHostPath(hostFolder, relative);
-}
-
-bool WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes)
-{
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path(), ignored);
-    bool ok = WriteHostFileAtomic(
-        hostPath, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    ForgetHostListings();
-    return ok;
-}
-
-// Replaces (or adds to archive 0) the in-memory member `name`.
-void PutMemoryMember(TVrFileManager& files, const std::string& name, const std::vector<uint8_t>& bytes)
-{
-    if (files.ArchiveCount() == 0) files.AddArchive(std::string());
-    TVrFile* member = files.FindItem(name);
-    if (!member || !member->Data) {
-        TVrFileCollection& archive = files.Archive(0);
-        if (archive.FindFile(name)) archive.Remove(name);
-        member = &archive.AddMemoryFile(name);
-    }
-    member->Data->Clear();
-    member->Data->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
-    member->Data->SetPosition(0);
-    member->Size = static_cast<int64_t>(bytes.size());
-    member->Stored = true;
-}
-
 void FileExistsBody(TFuncCall& call, TBuiltinServices& services)
 {
     TVrFileManager* files = Files(services);
@@ -226,7 +178,8 @@ void SelectDirectoryBody(TFuncCall& call, TBuiltinServices& services)
     std::optional<std::string> chosen;
     if (services.SelectDirectory) chosen = services.SelectDirectory();
     if (chosen) {
-        if (!EndsWithSeparator(*chosen)) *chosen += '\\';
+        // Host folders from the desktop's dialog end in '/' already.
+        if (!EndsWithSeparator(*chosen) && (chosen->empty() || chosen->back() != '/')) *chosen += '\\';
         call.Arg(0).SetStr(*chosen);
     }
     call.Result.Value->SetFlag(chosen.has_value());
@@ -269,6 +222,51 @@ void SaveScreenBody(TFuncCall& call, TBuiltinServices& services)
 }
 
 } // namespace
+
+bool StartsWithText(const std::string& text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && SameText(std::string_view(text).substr(0, prefix.size()), prefix);
+}
+
+std::string ConfinedHostPath(const std::string& hostFolder, const std::string& gameName)
+{
+    if (hostFolder.empty() || gameName.empty() || gameName[0] == '\\' || gameName[0] == '/')
+        return std::string();
+    std::string relative;
+    for (const std::string& part : SplitGamePath(gameName)) {
+        if (part.empty() || part == "." || part == ".." || FindChar(part, ':') != std::string::npos ||
+            part.find('/') != std::string::npos)
+            return std::string();
+        relative += (relative.empty() ? "" : "/") + Cp932ToUtf8(part);
+    }
+    return relative.empty() ? std::string() : JoinHostPath(hostFolder, relative);
+}
+
+bool WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path(), ignored);
+    bool ok = WriteHostFileAtomic(
+        hostPath, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    ForgetHostListings();
+    return ok;
+}
+
+void PutMemoryMember(TVrFileManager& files, const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    if (files.ArchiveCount() == 0) files.AddArchive(std::string());
+    TVrFile* member = files.FindItem(name);
+    if (!member || !member->Data) {
+        TVrFileCollection& archive = files.Archive(0);
+        if (archive.FindFile(name)) archive.Remove(name);
+        member = &archive.AddMemoryFile(name);
+    }
+    member->Data->Clear();
+    member->Data->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+    member->Data->SetPosition(0);
+    member->Size = static_cast<int64_t>(bytes.size());
+    member->Stored = true;
+}
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern)
 {

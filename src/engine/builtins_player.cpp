@@ -107,14 +107,23 @@ void SetImeOpenedBody(TFuncCall& call, TBuiltinServices& services)
 
 void TableBody(TFuncCall& call, TBuiltinServices& services)
 {
-    if (services.Tables)
+    if (services.Tables) {
         services.Tables(call);
-    else
-        SetZeroResult(call);
+        return;
+    }
+    NoteMissing("tables");
+    SetZeroResult(call);
+}
+
+TBuiltinHistory* History(TBuiltinServices& services)
+{
+    if (!services.History) NoteMissing("message histories");
+    return services.History;
 }
 
 void GetHistoryCountBody(TFuncCall& call, TBuiltinServices& services)
 {
+    History(services);
     std::optional<int32_t> count;
     if (services.History) count = services.History->Count(Name(call));
     call.Result.Value->SetInt(count.value_or(-1));
@@ -122,6 +131,7 @@ void GetHistoryCountBody(TFuncCall& call, TBuiltinServices& services)
 
 void GetHistoryMaxCountBody(TFuncCall& call, TBuiltinServices& services)
 {
+    History(services);
     std::optional<int32_t> count;
     if (services.History) count = services.History->MaxCount(Name(call));
     call.Result.Value->SetInt(count.value_or(-1));
@@ -129,12 +139,13 @@ void GetHistoryMaxCountBody(TFuncCall& call, TBuiltinServices& services)
 
 void SetHistoryMaxCountBody(TFuncCall& call, TBuiltinServices& services)
 {
-    call.Result.Value->SetFlag(services.History &&
+    call.Result.Value->SetFlag(History(services) &&
                                services.History->SetMaxCount(Name(call), call.Arg(1).GetInt()));
 }
 
 void GetSaveCaptionBody(TFuncCall& call, TBuiltinServices& services)
 {
+    if (!services.SaveCaption) NoteMissing("saved games");
     call.Result.Value->SetStr(services.SaveCaption ? services.SaveCaption(call.Arg(0).GetInt())
                                                    : std::string());
 }
@@ -142,7 +153,10 @@ void GetSaveCaptionBody(TFuncCall& call, TBuiltinServices& services)
 void ListSaveCaptionBody(TFuncCall& call, TBuiltinServices& services)
 {
     std::vector<TSaveSlotCaption> saves;
-    if (services.SaveCaptions) saves = services.SaveCaptions();
+    if (services.SaveCaptions)
+        saves = services.SaveCaptions();
+    else
+        NoteMissing("saved games");
     if (call.ArgCount() >= 2) {
         TCustomParam& captions = RequireVariable(call, 0);
         TCustomParam& slots = RequireVariable(call, 1);

@@ -59,6 +59,9 @@ std::vector<std::string> SplitLines(const std::string& text);
 
 // The zero value of the function's result kind (what a missing subsystem answers).
 void SetZeroResult(TFuncCall& call);
+// Says once per run on stderr that `what` (e.g. "tables") is not built yet, so a title's author
+// knows why it answers empty.
+void NoteMissing(const char* what);
 
 // Caps on text a script can make grow without bound (repetition, file reads).
 constexpr size_t MaxBuiltinText = size_t{1} << 26;
@@ -70,6 +73,22 @@ namespace ruko::builtins {
 // Half-width ⇄ full-width CP932 text (HanToZen / ZenToHan).
 std::string HanToZen(const std::string& text);
 std::string ZenToHan(const std::string& text);
+} // namespace ruko::builtins
+
+namespace ruko {
+class TVrFileManager;
+}
+
+namespace ruko::builtins {
+// Names that go to the file manager's memory ("mem:...", "save:...") and not to disk.
+bool StartsWithText(const std::string& text, std::string_view prefix);
+// A host path for a game name written under `hostFolder`; "" for names that would leave it
+// (absolute, drive letters, "..").
+std::string ConfinedHostPath(const std::string& hostFolder, const std::string& gameName);
+// Writes through a temporary file renamed over the target; creates the folders on the way.
+bool WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes);
+// Replaces (or adds to archive 0) the in-memory member `name`.
+void PutMemoryMember(TVrFileManager& files, const std::string& name, const std::vector<uint8_t>& bytes);
 } // namespace ruko::builtins
 
 namespace ruko::builtins {

@@ -64,8 +64,10 @@ class TServicesHost final : public TSystemHost
             return row == rMouseX ? x : y;
         }
         case rHistoryCount:
+            if (!s_.History) builtins::NoteMissing("message histories");
             return s_.History ? s_.History->Count("").value_or(0) : 0;
         case rHistoryMaxCount:
+            if (!s_.History) builtins::NoteMissing("message histories");
             return s_.History ? s_.History->MaxCount("").value_or(0) : 0;
         case rParamCount:
             return s_.ArgCount ? s_.ArgCount() : 0;
@@ -127,7 +129,10 @@ class TServicesHost final : public TSystemHost
             return s_.SenderName ? s_.SenderName() : std::string();
         case rFonts:
         case rFixedFonts: {
-            if (!s_.FontNames) return std::string();
+            if (!s_.FontNames) {
+                builtins::NoteMissing("installed font lists");
+                return std::string();
+            }
             std::string joined;
             for (const std::string& name : s_.FontNames(row == rFixedFonts))
                 joined += (joined.empty() ? "" : "\r\n") + name;
@@ -138,6 +143,7 @@ class TServicesHost final : public TSystemHost
         case rActiveCompo:
             return s_.Components ? s_.Components->FocusedName() : std::string();
         case rMidiPort:
+            if (!s_.MidiPort) builtins::NoteMissing("MIDI ports");
             return s_.MidiPort ? s_.MidiPort() : std::string();
         default:
             return std::string();
@@ -170,10 +176,11 @@ class TServicesHost final : public TSystemHost
     {
         switch (row) {
         case rLClick:
-            s_.Input.LClick = b;
-            break;
         case rRClick:
-            s_.Input.RClick = b;
+            // The flag lives on the active base window, where components that take clicks
+            // during the update read it too; the copy keeps this frame's reads in step.
+            (row == rLClick ? s_.Input.LClick : s_.Input.RClick) = b;
+            if (s_.Components) s_.Components->SetClickFlag(row == rRClick, b);
             break;
         case rFullScr:
             if (s_.SetFullScreen) s_.SetFullScreen(b);
@@ -203,6 +210,7 @@ class TServicesHost final : public TSystemHost
         case rParamStr:
             return s_.ArgCount ? s_.ArgCount() : 0;
         case rMidiPorts:
+            if (!s_.MidiPorts) builtins::NoteMissing("MIDI ports");
             return s_.MidiPorts ? static_cast<int32_t>(s_.MidiPorts().size()) : 0;
         case rKeyPush:
         case rKeyClick:

@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
+#include "graphics/wipe.h"
 #include "params/paramcollection.h"
 
 namespace ruko {
@@ -117,10 +118,15 @@ void TProjectSetting::LoadFromStream(TKwBigStream& s, const std::string& fileNam
         RaiseError(FormatText(Utf8ToCp932("%s:ファイルが破壊されています").c_str(), fileName.c_str()));
     }
     auto valid = [](int32_t size, int32_t low) { return size >= low && size <= MaxScreenSize; };
-    if (!valid(read.ScreenWidth, 1) || !valid(read.ScreenHeight, 1) || !valid(read.FullScreenWidth, 0) ||
-        !valid(read.FullScreenHeight, 0))
-        RaiseError(FormatText(Utf8ToCp932("%s:画面サイズ%d×%dは扱えません").c_str(), fileName.c_str(),
-                              read.ScreenWidth, read.ScreenHeight));
+    // Named with the limit, so an author sees at once what to change.
+    auto refuse = [&](int32_t width, int32_t height) {
+        RaiseError(FormatText(Utf8ToCp932("%s:画面サイズ%d×%dは扱えません（最大%d×%d）").c_str(),
+                              fileName.c_str(), width, height, MaxScreenSize, MaxScreenSize));
+    };
+    if (!valid(read.ScreenWidth, 1) || !valid(read.ScreenHeight, 1))
+        refuse(read.ScreenWidth, read.ScreenHeight);
+    if (!valid(read.FullScreenWidth, 0) || !valid(read.FullScreenHeight, 0))
+        refuse(read.FullScreenWidth, read.FullScreenHeight);
     *this = std::move(read);
 }
 
@@ -201,6 +207,8 @@ void TProject::Create(bool configOnly)
     if (!setting.ExitPrompt.empty()) ExitPrompt = setting.ExitPrompt;
     FolderDisks = setting.FolderDisks;
     if (host_.SetTitle) host_.SetTitle(Title);
+    // The zoom-in transition zooms into the screen's centre unless a flip names a point.
+    SetWipeDefaults(WipeTypeByName("TWipeZoomin"), ScreenWidth / 2, ScreenHeight / 2);
     if (FileManager) FileManager->SetProjectPrompts(Title, DiskPrompt, ExitPrompt);
 
     if (host_.RestoreStatus) host_.RestoreStatus();

@@ -6,6 +6,7 @@
 #include "archive/bigstream.h"
 #include "archive/header.h"
 #include "base/numbers.h"
+#include "base/screensize.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,7 +35,7 @@ struct TGlobalVarDecl
 struct TProjectSetting
 {
     static constexpr uint32_t NewestVersion = 117;
-    static constexpr int32_t MaxScreenSize = 8192;
+    static constexpr int32_t MaxScreenSize = ruko::MaxScreenSize;
 
     uint32_t Version = NewestVersion;
     std::string Title;
@@ -55,7 +56,7 @@ struct TProjectSetting
     TFolderDiskList FolderDisks;
 
     // Reads every version up to the newest. A newer version raises "このバージョンには対応して
-    // いません"; damage (counts, strings, a screen size outside 1..8192) raises an error naming
+    // いません"; damage (counts, strings, a screen size outside 1..MaxScreenSize) raises an error naming
     // `fileName`. The object is unchanged on failure.
     void LoadFromStream(TKwBigStream& s, const std::string& fileName = "ruko.rpb");
     // Writes the fields of `Version` (the newest unless changed).

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <deque>
 #include <optional>
+#include <string>
 
 #include "base/text.h"
 #include "platform/platform.h"
@@ -93,6 +94,22 @@ class THeadlessPlatform final : public TPlatform
     }
     bool CaptureWindow(const std::string&) override { return false; }
 
+    std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) override
+    {
+        static const char* const Kinds[] = {"open file", "save file", "folder"};
+        std::fprintf(stderr, "rukoplay: dialog [%s]%s%s", Kinds[static_cast<int>(kind)],
+                     filterUtf8.empty() ? "" : " ", filterUtf8.c_str());
+        TakeDueEvents();
+        std::optional<std::string> chosen;
+        if (!choices_.empty()) {
+            if (!choices_.front().empty()) chosen = choices_.front();
+            choices_.pop_front();
+        }
+        if (chosen && kind == TFileDialogKind::Folder && chosen->back() != '/') *chosen += '/';
+        std::fprintf(stderr, " -> %s\n", chosen ? chosen->c_str() : "cancelled");
+        return chosen;
+    }
+
   private:
     void TakeDueEvents()
     {
@@ -131,6 +148,9 @@ class THeadlessPlatform final : public TPlatform
             case TScriptAction::Answer:
                 answers_.push_back(s.Answer);
                 continue;
+            case TScriptAction::Choose:
+                choices_.push_back(s.Path);
+                continue;
             }
             queue_.push_back(e);
         }
@@ -155,6 +175,7 @@ class THeadlessPlatform final : public TPlatform
     size_t next_ = 0;
     std::deque<TPlatformEvent> queue_;
     std::deque<TScriptAnswer> answers_;
+    std::deque<std::string> choices_; // "" = cancel
     int64_t clock_ = 0;
     int mouseX_ = 0, mouseY_ = 0;
     bool fullScreen_ = false;

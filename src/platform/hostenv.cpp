@@ -39,7 +39,64 @@ std::string MadeFolder(std::string path)
 
 std::string CurrentTempFolder;
 
+// $HOME without a trailing '/', so folders below it join with one.
+std::string Home()
+{
+    const char* home = std::getenv("HOME");
+    std::string folder = home && home[0] ? home : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+// One value of user-dirs.dirs: "$HOME/..." or an absolute path, in double quotes; "" otherwise.
+std::string UserDirValue(std::string value)
+{
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
+        value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    if (value.compare(0, 5, "$HOME") == 0) return Home() + value.substr(5);
+    return value.empty() || value[0] != '/' ? std::string() : value;
+}
+
+std::string UserDir(const std::string& key)
+{
+    std::string folder;
+    std::string text;
+    if (ReadHostFile(EnvFolder("XDG_CONFIG_HOME", ".config") + "user-dirs.dirs", text)) {
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            size_t first = line.find_first_not_of(" \t");
+            if (first == std::string::npos || line[first] == '#') continue;
+            line = line.substr(first);
+            if (line.compare(0, key.size() + 1, key + "=") == 0)
+                folder = UserDirValue(line.substr(key.size() + 1));
+        }
+    }
+    if (folder.empty())
+        if (const char* value = std::getenv(key.c_str())) folder = UserDirValue(value);
+    return folder;
+}
+
 } // namespace
+
+std::string UserSpecialFolder(const std::string& name)
+{
+    if (name == "Desktop") {
+        std::string folder = UserDir("XDG_DESKTOP_DIR");
+        return WithSlash(folder.empty() ? Home() + "/Desktop" : folder);
+    }
+    if (name == "MyDocuments") {
+        std::string folder = UserDir("XDG_DOCUMENTS_DIR");
+        return WithSlash(folder.empty() ? Home() : folder);
+    }
+    return std::string();
+}
 
 std::string ExecutableFolder()
 {

@@ -23,6 +23,11 @@ std::string UserTitleDataFolder(const std::string& titleUtf8);
 // The folder name UserTitleDataFolder uses for a title.
 std::string SafeFolderName(const std::string& titleUtf8);
 
+// The user's folder a title names as "{Desktop}" or "{MyDocuments}", by the rules of xdg-user-dir:
+// XDG_DESKTOP_DIR / XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs (else the environment),
+// falling back to $HOME/Desktop and $HOME. Trailing '/'; "" for any other name.
+std::string UserSpecialFolder(const std::string& name);
+
 // True when the user's language (LC_ALL, LC_MESSAGES, LANG, first one set) is Japanese: the
 // exit question and the box buttons follow it.
 bool UserLanguageIsJapanese();

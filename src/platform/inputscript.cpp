@@ -125,6 +125,12 @@ TInputScript ParseInputScript(std::string_view text)
                 event.Action = TScriptAction::WheelDown;
             else
                 Fail(lineNumber, line, "expected up or down");
+        } else if (what == "choose") {
+            if (argCount == 0) Fail(lineNumber, line, "expected a path or cancel");
+            event.Action = TScriptAction::Choose;
+            // The path is the rest of the line, blanks and all.
+            std::string_view rest = line.substr(static_cast<size_t>(words[2].data() - line.data()));
+            if (rest != "cancel") event.Path = std::string(rest);
         } else if (what == "answer") {
             need(1);
             event.Action = TScriptAction::Answer;

@@ -4,6 +4,8 @@
 //   <ms> click <x> <y>         (a move and a press at ms, the release one frame later)
 //   <ms> keydown <vk>          <ms> keyup <vk>            (Windows virtual-key numbers 0..255)
 //   <ms> wheel up|down         <ms> answer yes|no|ok|cancel (the next message box's answer)
+//   <ms> choose PATH           <ms> choose cancel       (the next file or folder dialog's answer;
+//                                                        PATH is the rest of the line)
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,7 +22,8 @@ enum class TScriptAction
     KeyUp,
     WheelUp,
     WheelDown,
-    Answer
+    Answer,
+    Choose
 };
 
 enum class TScriptButton
@@ -45,6 +48,7 @@ struct TScriptEvent
     TScriptButton Button = TScriptButton::Left;
     int Key = 0;
     TScriptAnswer Answer = TScriptAnswer::No;
+    std::string Path; // Choose: the host path chosen; empty for "cancel"
 };
 
 // Events in time order (lines with equal times keep their order).

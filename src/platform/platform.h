@@ -7,11 +7,13 @@
 // driven from the main thread only.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/rect.h"
 #include "platform/cursorfile.h"
+#include "platform/filedialog.h"
 #include "platform/inputscript.h"
 
 namespace ruko {
@@ -133,6 +135,10 @@ class TPlatform
 
     // --- Desktop services. Headless does nothing and answers false.
     virtual bool OpenUrl(const std::string& urlUtf8) = 0;
+    // A file or folder dialog: the chosen host path (a folder with a trailing '/'), nullopt when
+    // cancelled. `filterUtf8` is the title's "Description|*.ext;*.ext|..." list. Headless runs
+    // take the answer from the next "choose" line of the input script, else cancel.
+    virtual std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) = 0;
     // Writes the window's picture area as it is shown now to a PNG file; false when impossible.
     virtual bool CaptureWindow(const std::string& pngPath) = 0;
 };

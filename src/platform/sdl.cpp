@@ -255,6 +255,10 @@ class TSdlPlatform final : public TPlatform
     }
 
     bool OpenUrl(const std::string& urlUtf8) override { return SDL_OpenURL(urlUtf8.c_str()) == 0; }
+    std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) override
+    {
+        return RunDesktopFileDialog(kind, filterUtf8);
+    }
 
     bool CaptureWindow(const std::string& pngPath) override
     {

@@ -109,6 +109,7 @@ std::string UsageText()
            "                            <ms> move X Y | click X Y | press left|right | release left|right\n"
            "                            <ms> keydown VK | keyup VK | wheel up|down\n"
            "                            <ms> answer yes|no|ok|cancel   (the next message box)\n"
+           "                            <ms> choose PATH | choose cancel (the next file or folder dialog)\n"
            "                          '#' starts a comment\n"
            "  --snapshot FILE.png     write the last frame\n"
            "  --snapshot-at MS:FILE.png  write the frame at game time MS (repeatable)\n"

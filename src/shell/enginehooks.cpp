@@ -5,10 +5,13 @@
 #include "base/fileio.h"
 #include "base/globals.h"
 #include "base/text.h"
+#include "engine/componentlink.h"
 #include "engine/runtime.h"
+#include "engine/savescreen.h"
 #include "platform/hostenv.h"
 #include "platform/trace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -17,6 +20,18 @@ namespace {
 
 // 2000-01-01 00:00:00, the calendar of every headless run.
 constexpr std::time_t HeadlessEpoch = 946684800;
+
+// The window's display while the screen manager exists.
+TDisplayControl* Display = nullptr;
+// Files the title asked to remove when the player ends (host paths).
+std::vector<std::string> DeletedAtExit;
+
+// A dialog's answer as the title sees it: CP932 text of the host path.
+std::optional<std::string> Chosen(const std::optional<std::string>& hostPath)
+{
+    if (!hostPath) return std::nullopt;
+    return Utf8ToCp932(*hostPath);
+}
 
 // The in-memory archive first, then the base folder and the archives the command line names.
 void RegisterDataSources(TStartContext& context)
@@ -45,7 +60,12 @@ void InstallEngineHooks(TGameHooks& hooks)
     hooks.DeleteWorkFiles = [] {
         if (FileManager) FileManager->DeleteStaleWorkFiles();
     };
-    hooks.FreeDataSources = [] { FileManager.reset(); };
+    hooks.FreeDataSources = [] {
+        FileManager.reset();
+        for (const std::string& path : DeletedAtExit)
+            std::remove(path.c_str());
+        DeletedAtExit.clear();
+    };
     hooks.CreateVariableStore = [](TStartContext& context) {
         TEngineOptions options;
         options.Seed = context.Seed;
@@ -85,8 +105,31 @@ void InstallEngineHooks(TGameHooks& hooks)
             y = my;
         };
         services.WarpMouse = [platform](int32_t x, int32_t y) { platform->WarpMouse(x, y); };
-        services.IsFullScreen = [platform] { return platform->IsFullScreen(); };
-        services.SetFullScreen = [platform](bool full) { platform->SetFullScreen(full); };
+        services.IsFullScreen = [] { return Display && Display->IsFullScreen(); };
+        services.SetFullScreen = [](bool full) {
+            if (Display) Display->SetFullScreen(full);
+        };
+        services.DisplayModes = [] {
+            std::vector<std::array<int32_t, 4>> modes;
+            if (Display)
+                for (const TDisplayMode& m : Display->DisplayModes())
+                    modes.push_back({m.Width, m.Height, m.Bits, m.Refresh});
+            return modes;
+        };
+        services.DisplayModeIndex = [] { return Display ? Display->DisplayModeIndex() : -1; };
+        services.SetDisplayModeIndex = [](int32_t index) {
+            if (Display) Display->SetDisplayModeIndex(index);
+        };
+        services.Components = &ComponentLink();
+        TBuiltinServices* all = &services;
+        services.SaveScreen = [all](const std::string& name, int32_t width, int32_t height, bool back,
+                                    int32_t keep) {
+            return SaveScreen(*all, name, width, height, back, keep);
+        };
+        services.DeleteAtExit = [](const std::string& hostPath) {
+            if (std::find(DeletedAtExit.begin(), DeletedAtExit.end(), hostPath) == DeletedAtExit.end())
+                DeletedAtExit.push_back(hostPath);
+        };
         services.ShowInfo = [platform](const std::string& text, const std::string& caption) {
             platform->WarningBox(caption, text);
         };
@@ -94,6 +137,17 @@ void InstallEngineHooks(TGameHooks& hooks)
             return platform->AskYesNo(caption, text);
         };
         services.OpenUrl = [platform](const std::string& url) { return platform->OpenUrl(url); };
+        services.FolderExists = [](const std::string& folder) { return HostFolderExists(folder); };
+        services.SpecialFolder = [](const std::string& name) { return UserSpecialFolder(name); };
+        services.SelectOpenFile = [platform](const std::string& filter) {
+            return Chosen(platform->ChooseFile(TFileDialogKind::Open, Cp932ToUtf8(filter)));
+        };
+        services.SelectSaveFile = [platform](const std::string& filter) {
+            return Chosen(platform->ChooseFile(TFileDialogKind::Save, Cp932ToUtf8(filter)));
+        };
+        services.SelectDirectory = [platform] {
+            return Chosen(platform->ChooseFile(TFileDialogKind::Folder, std::string()));
+        };
         services.ProgramFolder = context.ExecutableFolder;
         services.PCTickCount = [platform] { return platform->Now(); };
         if (platform->IsHeadless()) {
@@ -121,6 +175,7 @@ void InstallEngineHooks(TGameHooks& hooks)
         info.FullScreenHeight = project.FullScreenHeight;
         return info;
     };
+    hooks.ConnectDisplay = [](TDisplayControl* display) { Display = display; };
     hooks.StepEngine = [] {
         if (Engine) Engine->Step();
     };

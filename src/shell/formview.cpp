@@ -97,6 +97,7 @@ void TFormView::InitializeGame(TStartContext& context)
     if (info_.ScreenWidth > 0 && info_.ScreenHeight > 0)
         screen_ = std::make_unique<TScreenManager>(platform_, info_.FullScreenWidth, info_.FullScreenHeight,
                                                    info_.ScreenWidth, info_.ScreenHeight);
+    if (screen_) Call(hooks_.ConnectDisplay, this);
     TWindowSetup setup;
     setup.CaptionCp932 = info_.TitleCp932;
     setup.ScreenWidth = std::max(info_.ScreenWidth, 1);
@@ -268,6 +269,18 @@ void TFormView::ApplyScreenMode()
     switchingScreen_ = false;
 }
 
+std::vector<TDisplayMode> TFormView::DisplayModes() const
+{
+    return screen_ ? screen_->Modes() : std::vector<TDisplayMode>();
+}
+
+void TFormView::SetDisplayModeIndex(int index)
+{
+    if (!screen_) return;
+    screen_->SetModeIndex(index);
+    ApplyScreenMode();
+}
+
 void TFormView::SetMouseX(int x)
 {
     int oldX, y;
@@ -291,6 +304,7 @@ void TFormView::FreeGame()
     project_.reset();
     CallQuietly(hooks_.FreeVariableStore);
     CallQuietly(hooks_.FinalizeComponents);
+    if (screen_ && hooks_.ConnectDisplay) CallQuietly([this] { hooks_.ConnectDisplay(nullptr); });
     screen_.reset();
     CallQuietly(hooks_.FinalizeMedia);
     CallQuietly(hooks_.FreeDataSources);

@@ -28,11 +28,11 @@ struct TRunLimits
     std::function<void()> AfterFrame; // after each frame, e.g. to take snapshots
 };
 
-class TFormView
+class TFormView final : public TDisplayControl
 {
   public:
     TFormView(TPlatform& platform, TGameHooks hooks);
-    ~TFormView();
+    ~TFormView() override;
 
     // The start-up: options, data sources, variables, then InitializeGame. False when it failed;
     // the failure has been shown in a warning box.
@@ -46,9 +46,13 @@ class TFormView
     void HandleEvent(const TPlatformEvent& event);
     // Asks whether to end; Yes closes, No leaves TerminateRequested as it was.
     void ConfirmExit();
-    void SetFullScreen(bool full);
+    void SetFullScreen(bool full) override;
     // Full screen again with the mode scripts chose.
     void ApplyScreenMode();
+    bool IsFullScreen() const override { return screen_ && screen_->FullScreen(); }
+    std::vector<TDisplayMode> DisplayModes() const override;
+    int DisplayModeIndex() const override { return screen_ ? screen_->ModeIndex() : -1; }
+    void SetDisplayModeIndex(int index) override;
     void SetMouseX(int x);
     void SetMouseY(int y);
 

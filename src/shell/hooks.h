@@ -52,6 +52,21 @@ struct TDrawResult
     int Zoom = 100;
 };
 
+// The window's display as scripts reach it: full screen, the display modes and the mode chosen
+// for full screen. The window implements it, so a script and the window's own button switch
+// through the same code.
+class TDisplayControl
+{
+  public:
+    virtual ~TDisplayControl() = default;
+    virtual bool IsFullScreen() const = 0;
+    virtual void SetFullScreen(bool full) = 0;
+    virtual std::vector<TDisplayMode> DisplayModes() const = 0;
+    // The mode chosen for full screen (-1 when none fits); choosing one in full screen applies it.
+    virtual int DisplayModeIndex() const = 0;
+    virtual void SetDisplayModeIndex(int index) = 0;
+};
+
 struct TGameHooks
 {
     // Start-up, in this order. An ERukoError from any of them ends the start-up with its message
@@ -64,6 +79,8 @@ struct TGameHooks
     // The project; nullopt when there is none (the shell then shows its diagnostic picture).
     std::function<std::optional<TProjectInfo>(TStartContext&)> CreateProject;
     std::function<void(TStartContext&, const TProjectInfo&)> InitializeMedia; // sound library, media managers
+    // The display, once the screen manager exists; null again before it goes.
+    std::function<void(TDisplayControl*)> ConnectDisplay;
 
     // One frame, in this order (DoFrame).
     std::function<void()> DeleteWorkFiles;

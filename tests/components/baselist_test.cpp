@@ -234,6 +234,45 @@ TEST_F(BaseListTest, FadeShowsTheOldScreenFirstAndTheNewOneLast)
     EXPECT_EQ(list.Transition(), nullptr);
 }
 
+TEST_F(BaseListTest, EveryTransitionEndsOnTheNewScreenItself)
+{
+    // The new picture as drawn without any transition.
+    TRukoBaseList plain{&queue};
+    plain.SetSize(100, 80);
+    for (TRukoBaseList* l : {&list, &plain}) {
+        auto* back = static_cast<TRukoBox*>(l->CreateComponent(LT_BOX));
+        back->SetBounds(0, 0, 100, 80);
+        back->SetColor(0x00FF00);
+        auto* spot = static_cast<TRukoBox*>(l->CreateComponent(LT_BOX));
+        spot->SetBounds(30, 20, 25, 15);
+        spot->SetColor(0x8040C0);
+        spot->SetParent(back);
+        if (l == &list) back->SetParent(&list.GetBackBase());
+    }
+    plain.Paint();
+    Box("old", 0, 0, 100, 80, 0x0000FF);
+    for (int32_t kind = 1; kind <= WipeTypeCount; ++kind) {
+        SCOPED_TRACE(WipeTypeName(kind));
+        list.Paint();
+        TCustomWipe* wipe = list.SetActiveBase(list.ActiveBase, kind, 100, 0, true, false);
+        ASSERT_NE(wipe, nullptr);
+        wipe->Prepare();
+        for (int32_t t = 0; t <= 100; t += 10) {
+            list.SetTransitionElapsed(t);
+            list.Paint();
+        }
+        list.SetActiveBase(list.ActiveBase ^ 1, 0, 0, 0, true, false);
+        list.Paint();
+        int32_t differing = 0;
+        for (int32_t y = 0; y < 80; ++y)
+            for (int32_t x = 0; x < 100; ++x)
+                differing += list.Surface().GetPixel(x, y) != plain.Surface().GetPixel(x, y);
+        EXPECT_EQ(differing, 0);
+        // Back to the old screen for the next kind.
+        list.SetActiveBase(list.ActiveBase ^ 1, 0, 0, 0, true, false);
+    }
+}
+
 TEST_F(BaseListTest, SaveRecordRoundTripsIntoAFreshList)
 {
     TRukoBox* parent = Box("p", 5, 6, 50, 40, 0x112233);

@@ -47,8 +47,32 @@ foreach(picture IN LISTS pictures)
 endforeach()
 run(${TITLE}/expected.err ${PLAYER} ${args} ${WORK}/title)
 
+# Pictures compare by pixels: exactly, unless "expected_<ms>.tolerance" gives the largest
+# difference allowed per colour channel (its first word) and why.
+function(expect_picture expected actual)
+  if(UPDATE)
+    file(COPY_FILE ${actual} ${expected})
+    return()
+  endif()
+  set(tolerance 0)
+  string(REGEX REPLACE "\\.png$" ".tolerance" tolerance_file ${expected})
+  if(EXISTS ${tolerance_file})
+    file(READ ${tolerance_file} text)
+    string(REGEX MATCH "^[0-9]+" tolerance "${text}")
+  endif()
+  execute_process(COMMAND ${TOOL} compare ${expected} ${actual} --tolerance ${tolerance}
+                  RESULT_VARIABLE differ OUTPUT_VARIABLE report ERROR_VARIABLE report)
+  if(differ)
+    message(FATAL_ERROR "the picture differs from ${expected} (this run: ${actual}): ${report}")
+  endif()
+endfunction()
+
 expect_same(${TITLE}/expected.json ${WORK}/vars.json "the variables")
 foreach(picture IN LISTS pictures)
   get_filename_component(base ${picture} NAME)
-  expect_same(${picture} ${WORK}/${base} "the picture")
+  expect_picture(${picture} ${WORK}/${base})
 endforeach()
+# Further checks of what the run left behind (files the title wrote).
+if(EXISTS ${TITLE}/check.cmake)
+  include(${TITLE}/check.cmake)
+endif()

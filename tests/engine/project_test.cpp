@@ -4,6 +4,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/project.h"
+#include "graphics/wipe.h"
 #include "params/paramcollection.h"
 
 #include <gtest/gtest.h>
@@ -152,13 +153,17 @@ TEST(ProjectSettingTest, UnsupportedOrDamagedFilesRaiseClearErrors)
         int32_t width, height;
         bool accepted;
     };
-    for (Size size : {Size{1, 1, true}, Size{8192, 8192, true}, Size{0, 480, false}, Size{640, 8193, false},
-                      Size{-640, 480, false}}) {
+    for (Size size : {Size{1, 1, true}, Size{4096, 4096, true}, Size{0, 480, false}, Size{640, 4097, false},
+                      Size{8192, 480, false}, Size{-640, 480, false}}) {
         TProjectSetting setting = Sample(117);
         setting.ScreenWidth = size.width;
         setting.ScreenHeight = size.height;
         EXPECT_EQ(message(Encode(setting)) == "accepted", size.accepted) << size.width << "x" << size.height;
     }
+    // The refusal names the size and the limit.
+    TProjectSetting wide = Sample(117);
+    wide.ScreenWidth = 5000;
+    EXPECT_EQ(message(Encode(wide)), "ruko.rpb:画面サイズ5000×600は扱えません（最大4096×4096）");
 }
 
 class ProjectTest : public ::testing::Test
@@ -202,6 +207,11 @@ TEST_F(ProjectTest, CreateDeclaresVariablesAndStartsTheStartPage)
     EXPECT_FALSE(TerminateRequested);
     EXPECT_EQ(project.Title, "Sample");
     EXPECT_EQ(project.ScreenWidth, 800);
+    // The zoom-in transition now zooms into the screen's centre.
+    int32_t centreX = 0, centreY = 0;
+    GetWipeDefaults(WipeTypeByName("TWipeZoomin"), centreX, centreY);
+    EXPECT_EQ(centreX, 400);
+    EXPECT_EQ(centreY, 300);
     EXPECT_EQ(log, (std::vector<std::string>{"declare count", "declare ratio", "start start.rsb"}));
     log.clear();
     project.Destroy();

@@ -117,6 +117,21 @@ TEST(Wipe, EveryTypeDrawsItsReviewedFramesAtTheQuarters)
     }
 }
 
+TEST(Wipe, TypesThatFinishBeforeTheEndShowTheNewPictureInTheirLastFrame)
+{
+    // Their rules leave nothing of the old picture in the last drawn frame: every row of the
+    // twists has turned past π, the shrinking old picture has zoom 0, and the zoom-in's window
+    // has grown back to the whole new picture.
+    for (const char* name : {"TWipeTwistH", "TWipeTwistV", "TWipeSmall", "TWipeZoomin"}) {
+        TPictures p;
+        auto wipe = Start(p, WipeTypeByName(name));
+        ASSERT_TRUE(wipe) << name;
+        wipe->Elapsed = Duration - 1;
+        EXPECT_FALSE(wipe->Step()) << name;
+        EXPECT_TRUE(Same(p.Target, p.To)) << name;
+    }
+}
+
 TEST(Wipe, UnknownTypesCreateNoWipe)
 {
     TPictures p;

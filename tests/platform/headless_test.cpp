@@ -48,3 +48,18 @@ TEST(HeadlessPlatform, WarningBoxesConsumeAnAnswer)
     EXPECT_TRUE(p->AskYesNo("t", "q"));
     EXPECT_FALSE(p->AskYesNo("t", "q"));
 }
+
+TEST(HeadlessPlatform, DialogsTakeTheNextScriptedChoiceElseCancel)
+{
+    auto p = CreateHeadlessPlatform(ParseInputScript("0 choose /home/me/my notes.txt\n"
+                                                     "0 choose cancel\n"
+                                                     "0 choose /home/me\n"));
+    EXPECT_EQ(p->ChooseFile(TFileDialogKind::Open, "Text|*.txt"), "/home/me/my notes.txt");
+    EXPECT_EQ(p->ChooseFile(TFileDialogKind::Save, ""), std::nullopt);
+    EXPECT_EQ(p->ChooseFile(TFileDialogKind::Folder, ""), "/home/me/"); // a folder ends in '/'
+    EXPECT_EQ(p->ChooseFile(TFileDialogKind::Open, ""), std::nullopt);  // nothing left: cancelled
+    // Message boxes and dialogs keep their own answers.
+    auto q = CreateHeadlessPlatform(ParseInputScript("0 choose /a\n0 answer yes\n"));
+    EXPECT_TRUE(q->AskYesNo("t", "q"));
+    EXPECT_EQ(q->ChooseFile(TFileDialogKind::Open, ""), "/a");
+}

@@ -70,6 +70,8 @@ TEST(InputScript, MalformedLinesAreRejectedWithTheirLineNumber)
         {"0 keydown x", "0..255"},
         {"0 wheel sideways", "up or down"},
         {"0 answer maybe", "yes, no"},
+        {"0 choose", "expected"},
+        {"0 choose   ", "expected"},
         {"\n\n0 jump", "line 3: unknown event"},
         {"0", "expected"},
         {"0 move 1 99999999999", "coordinate"},

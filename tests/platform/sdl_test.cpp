@@ -129,22 +129,38 @@ TEST_F(SdlPlatformTest, KeysArriveAsVirtualKeysWithoutRepeats)
     EXPECT_EQ(events[1].Kind, TEventKind::KeyUp);
 }
 
-namespace {
-
-TEST_F(SdlPlatformTest, CursorImagesComeAndGoWithoutLeaksOrCrashes)
+TEST_F(SdlPlatformTest, CursorImagesReplaceTheStandardPointerUntilCleared)
 {
+    SDL_Cursor* standard = SDL_GetCursor();
     TCursorImage image;
     image.Width = 2;
     image.Height = 2;
     image.HotX = 5; // outside the image: clamped
     image.HotY = -1;
     image.Argb = {0xFF000000, 0, 0, 0xFFFFFFFF};
-    platform->SetCursorImage(&image);
-    platform->SetCursorImage(&image);
-    platform->SetCursorImage(nullptr);
-    platform->SetCursorImage(&image);
-    TCursorImage empty;
-    platform->SetCursorImage(&empty);
-}
+    // Whether the video driver can make colour cursors at all decides what "shown" means.
+    SDL_Surface* probe = SDL_CreateRGBSurfaceWithFormat(0, 2, 2, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Cursor* probeCursor = probe ? SDL_CreateColorCursor(probe, 0, 0) : nullptr;
+    const bool driverMakesCursors = probeCursor != nullptr;
+    if (probeCursor) SDL_FreeCursor(probeCursor);
+    SDL_FreeSurface(probe);
 
-} // namespace
+    platform->SetCursorImage(&image);
+    SDL_Cursor* first = SDL_GetCursor();
+    if (driverMakesCursors) {
+        EXPECT_NE(first, standard);
+    } else {
+        EXPECT_EQ(first, standard);
+    }
+    // A second image replaces the first (which is freed, not left current).
+    platform->SetCursorImage(&image);
+    if (driverMakesCursors) {
+        EXPECT_NE(SDL_GetCursor(), standard);
+    }
+    platform->SetCursorImage(nullptr);
+    EXPECT_EQ(SDL_GetCursor(), SDL_GetDefaultCursor());
+    platform->SetCursorImage(&image);
+    TCursorImage empty; // nothing to show: the standard pointer
+    platform->SetCursorImage(&empty);
+    EXPECT_EQ(SDL_GetCursor(), SDL_GetDefaultCursor());
+}

@@ -10,8 +10,10 @@
 #include "graphics/jpeg.h"
 #include "graphics/png.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ruko::tool {
 
@@ -144,6 +146,56 @@ int Render(const std::vector<std::string>& args)
     return 0;
 }
 
+// Two pictures pixel by pixel: the largest difference of one colour channel must stay within the
+// tolerance (0: identical colours). Status 1 when it does not, or when the sizes differ.
+int Compare(const std::vector<std::string>& args)
+{
+    std::vector<std::string> paths;
+    int64_t tolerance = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--tolerance")
+            tolerance = NumberArgument(args, i, 0, 255);
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            throw EUsage{"unknown option " + args[i]};
+        else
+            paths.push_back(args[i]);
+    }
+    if (paths.size() != 2) throw EUsage{"expected A B"};
+    TBromFrameList pictures[2];
+    for (int k = 0; k < 2; ++k) {
+        std::vector<uint8_t> input = ReadInput(paths[k]);
+        NamingInput(paths[k], [&] {
+            pictures[k].LoadFromData(IsPngData(input.data(), input.size())   ? "in.png"
+                                     : IsBmpData(input.data(), input.size()) ? "in.bmp"
+                                                                             : "in.brm",
+                                     input, true);
+        });
+    }
+    const TPicture& a = pictures[0].Frames(0).Picture;
+    const TPicture& b = pictures[1].Frames(0).Picture;
+    if (a.Width() != b.Width() || a.Height() != b.Height()) {
+        std::printf("sizes differ: %dx%d and %dx%d\n", a.Width(), a.Height(), b.Width(), b.Height());
+        return 1;
+    }
+    int worst = 0;
+    int64_t differing = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x) {
+            uint32_t ca = a.PixelToColor(a.GetPixel(x, y)), cb = b.PixelToColor(b.GetPixel(x, y));
+            int d = 0;
+            for (int shift = 0; shift < 24; shift += 8)
+                d = std::max(d, std::abs(int((ca >> shift) & 0xFF) - int((cb >> shift) & 0xFF)));
+            worst = std::max(worst, d);
+            differing += d > 0;
+        }
+    std::printf("largest channel difference %d (%lld pixels differ), tolerance %lld\n", worst,
+                static_cast<long long>(differing), static_cast<long long>(tolerance));
+    return worst <= tolerance ? 0 : 1;
+}
+
+const TToolCommandRegistrar compareCommand({"compare", "compare A B [--tolerance N]",
+                                            "two pictures by pixels, within N per colour channel (default 0)",
+                                            Compare});
 const TToolCommandRegistrar
     imageCommand({"image", "image IN OUT.brm [--jpeg QUALITY | --raw] [--ident CODE]",
                   "PNG, JPEG or BMP to a layered image (an RGBA PNG keeps its alpha plane)", Image});

@@ -1,0 +1,246 @@
+// Writes the seed corpus of every fuzz target: small files made by our own writers, each shaped
+// as its target reads its input. Usage: make_fuzz_seeds CORPUS-FOLDER (fuzz/corpus). Findings are
+// added to the same folders by hand, under names beginning "finding-".
+#include "../tests/graphics/brom_test_support.h"
+#include "archive/header.h"
+#include "archive/standalone.h"
+#include "archive/vrarchive.h"
+#include "base/fileio.h"
+#include "components/baselist.h"
+#include "components/box.h"
+#include "engine/project.h"
+#include "engine/scenario.h"
+#include "graphics/bmp.h"
+#include "graphics/brom.h"
+#include "params/paramcollection.h"
+#include "params/rukoparser.h"
+#include "platform/hostenv.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+using namespace ruko;
+
+namespace {
+
+std::string Root;
+int Written = 0;
+
+void Seed(const std::string& target, const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    std::filesystem::create_directories(Root + "/" + target);
+    std::string path = Root + "/" + target + "/seed-" + name;
+    if (!WriteHostFileAtomic(path,
+                             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+        std::fprintf(stderr, "make_fuzz_seeds: cannot write %s\n", path.c_str());
+    ++Written;
+}
+
+std::vector<uint8_t> Prefixed(std::initializer_list<uint8_t> head, const std::vector<uint8_t>& body)
+{
+    std::vector<uint8_t> out(head);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+std::vector<uint8_t> Archive()
+{
+    TVrFileCollection archive;
+    const std::string text = "hello, archive";
+    for (const char* name : {"ruko.rpb", "pic\\a.brm", "main.rsb"}) {
+        TVrFile& file = archive.AddMemoryFile(name);
+        file.Data->Write(text.data(), int64_t(text.size()));
+        file.Data->SetPosition(0);
+        file.Size = int64_t(text.size());
+        file.Stored = true;
+    }
+    TKwBigMemoryStream stream;
+    archive.SaveToStream(stream);
+    return stream.TakeBytes();
+}
+
+void ArchiveSeeds()
+{
+    std::vector<uint8_t> archive = Archive();
+    Seed("fuzz_archive_directory", "three-members", archive);
+    // A "player" of a few bytes with the archive and its trailer behind it.
+    TTempFolder temp;
+    std::string folder = temp.Path();
+    WriteHostFileAtomic(folder + "/player", "#!/bin/sh\nexit 0\n");
+    WriteHostFileAtomic(folder + "/game.dat",
+                        std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size()));
+    WriteStandaloneTitle(folder + "/player", folder + "/game.dat", folder + "/standalone");
+    std::string standalone;
+    ReadHostFile(folder + "/standalone", standalone);
+    Seed("fuzz_archive_trailer", "standalone", std::vector<uint8_t>(standalone.begin(), standalone.end()));
+}
+
+TPicture Sample(int bits)
+{
+    TPicture picture(5, 3, bits);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            picture.SetPixel(x, y, picture.ColorToPixel(RgbColor(uint8_t(x * 50), uint8_t(y * 90), 200)));
+    return picture;
+}
+
+void PictureSeeds()
+{
+    Seed("fuzz_bmp", "24bit", EncodeBmp24(Sample(24)));
+
+    // The binary container: byte 0 the load options, byte 1 the version index, then what follows
+    // the magic.
+    const int versions[] = {0, 99, 100, 101, 102, 103, 104, 105};
+    test::TFrameSpec frame;
+    frame.Width = 4;
+    frame.Height = 2;
+    frame.Bits = 24;
+    test::TLayerSpec layer;
+    layer.Data = test::Rows24(4, {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 1, 2, 3, 4});
+    frame.Layers.push_back(layer);
+    for (int index : {2, 5, 7}) {
+        std::vector<uint8_t> file = test::BuildBinary(versions[index], test::THeaderSpec{}, {frame});
+        file.erase(file.begin(), file.begin() + 7);
+        Seed("fuzz_brom", "v" + std::to_string(versions[index]), Prefixed({0, uint8_t(index)}, file));
+        Seed("fuzz_brom", "v" + std::to_string(versions[index]) + "-converted",
+             Prefixed({4 | 16, uint8_t(index)}, file));
+    }
+
+    // The XML container as the target takes it: the document uncompressed behind its length.
+    for (int bits : {8, 24}) {
+        TBromFrameList list;
+        TBromFrame& f = list.AddFrame();
+        f.Picture = Sample(bits);
+        TKwBigMemoryStream stream;
+        list.SaveToStream(stream, bits == 8 ? bcNone : bcZlib, 70);
+        std::vector<uint8_t> saved = stream.TakeBytes();
+        uint32_t packed = saved[8] | saved[9] << 8 | saved[10] << 16 | uint32_t(saved[11]) << 24;
+        std::vector<uint8_t> document(1 << 16);
+        uLongf length = uLongf(document.size());
+        if (uncompress(document.data(), &length, saved.data() + 12, packed) != Z_OK || length > 0xFFFF)
+            continue;
+        std::vector<uint8_t> seed = {0, uint8_t(length), uint8_t(length >> 8)};
+        seed.insert(seed.end(), document.begin(), document.begin() + long(length));
+        seed.insert(seed.end(), saved.begin() + 12 + packed, saved.end());
+        Seed("fuzz_bromxml", std::to_string(bits) + "bit", seed);
+    }
+}
+
+void ComponentSeeds()
+{
+    TRukoBaseList list;
+    list.SetSize(16, 12);
+    auto* box = static_cast<TRukoBox*>(list.CreateComponent(LT_BOX));
+    box->SetName("box");
+    box->SetBounds(1, 2, 8, 6);
+    auto* child = static_cast<TRukoBox*>(list.CreateComponent(LT_BOX));
+    child->SetName("child");
+    child->SetParent(box);
+    TRukoObject* cabinet = list.CreateComponent(LT_CABINET);
+    cabinet->SetName("cab");
+    TKwBigMemoryStream stream;
+    list.SaveToStream(stream);
+    Seed("fuzz_components_save", "boxes-v150", Prefixed({50}, stream.TakeBytes()));
+}
+
+void ExpressionSeeds()
+{
+    const char* texts[] = {"a[1, 2] + i * 3", "s ++ \"x\" ++ IntToStr(i, 3)", "(x > 1) & Not(i == 2)",
+                           "Copy(s, 2, 2) == \"ex\"", "Sin(x) + Fmax(x, 1.5)"};
+    int n = 0;
+    for (const char* text : texts) {
+        std::string name = std::to_string(n++);
+        Seed("fuzz_expr_compile", name, std::vector<uint8_t>(text, text + std::strlen(text)));
+        TRukoParser program;
+        CompileText(text, program);
+        TKwBigMemoryStream stream;
+        program.SaveToStream(stream);
+        Seed("fuzz_expr_program", name, stream.TakeBytes());
+    }
+}
+
+void RecordSeeds()
+{
+    for (int version : {100, 105, 108}) {
+        TRukoInstallSet record = TRukoInstallSet::CompleteInstall("Tale", 1);
+        record.Version = version;
+        record.List1 = {"shot.brm"};
+        Seed("fuzz_install_record", "v" + std::to_string(version), record.SaveToBytes());
+    }
+    for (uint32_t version : {103u, 110u, 117u}) {
+        TProjectSetting setting;
+        setting.Version = version;
+        setting.Title = "Tale";
+        setting.StartPage = "main.rsb";
+        TGlobalVarDecl count;
+        count.Type = 1;
+        count.Name = "count";
+        count.IntValue = 3;
+        setting.Variables.push_back(count);
+        setting.FolderDisks.Add("movie", 2);
+        Seed("fuzz_project_file", "v" + std::to_string(version), setting.SaveToBytes());
+    }
+
+    TParamCollection store;
+    store.AddVariable(ptInt, "n").Value->SetInt(5);
+    store.AddVariable(ptStr, "s").Value->SetStr("text");
+    store.AddVariable(ptFloat, "x").Value->SetDims({2, 2});
+    TKwBigMemoryStream variables;
+    store.SaveVariables(variables);
+    // Selector 11 reads the newest version (140).
+    Seed("fuzz_params_records", "variables-v140", Prefixed({11}, variables.TakeBytes()));
+    TKwBigMemoryStream persistent;
+    store.SavePersistent(persistent);
+    Seed("fuzz_params_records", "persistent", Prefixed({0x80}, persistent.TakeBytes()));
+    TKwBigMemoryStream value;
+    store.Find("s")->Value->SaveToStream(value);
+    Seed("fuzz_params_records", "string-value", Prefixed({0xF0 | ptStr}, value.TakeBytes()));
+}
+
+void PageSeeds(const std::string& sourceFolder)
+{
+    std::string text;
+    if (!ReadHostFile(sourceFolder + "/tests/titles/every_command.rss", text)) {
+        std::fprintf(stderr, "make_fuzz_seeds: cannot read every_command.rss\n");
+        return;
+    }
+    std::vector<TCompiledPage> pages;
+    std::vector<TScenarioError> errors;
+    if (!CompileScenarios({{"every_command.rss", "main.rsb", text}}, pages, errors)) {
+        std::fprintf(stderr, "make_fuzz_seeds: %s\n", errors.front().Format().c_str());
+        return;
+    }
+    for (const char* target : {"fuzz_page", "fuzz_page_dump"})
+        Seed(target, "every-command", pages.front().Bytes);
+    const char* small = "var int global a = 1\nwhile a < 3\n  calc a = a + 1\nloop a = a\nterminate\n";
+    if (CompileScenarios({{"small.rss", "main.rsb", small}}, pages, errors))
+        for (const char* target : {"fuzz_page", "fuzz_page_dump"})
+            Seed(target, "small", pages.front().Bytes);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds CORPUS-FOLDER SOURCE-FOLDER\n");
+        return 2;
+    }
+    Root = argv[1];
+    try {
+        ArchiveSeeds();
+        PictureSeeds();
+        ComponentSeeds();
+        ExpressionSeeds();
+        RecordSeeds();
+        PageSeeds(argv[2]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
+        return 1;
+    }
+    std::printf("%d seeds written under %s\n", Written, Root.c_str());
+    return 0;
+}
