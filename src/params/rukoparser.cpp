@@ -133,17 +133,24 @@ void ValidateStep(const TOpeData& step)
     int fixed = FixedOperandCount(step.Op);
     if (fixed >= 0 && count != static_cast<size_t>(fixed)) RaiseDamaged();
     if (step.Op == ocDimTo && count < 2) RaiseDamaged();
-    if (step.Op == ocFunc) {
-        if (step.FuncIndex >= BuiltinFunctionCount) RaiseDamaged();
+    // A row outside the table and a constant property number GetProp does not know still load:
+    // they stop their own expression when it runs, so a page holding one in a branch never taken
+    // works as it did for its author.
+    if (step.Op == ocFunc && step.FuncIndex < BuiltinFunctionCount) {
         const TBuiltinFunction& function = BuiltinFunctions[step.FuncIndex];
         if (count < static_cast<size_t>(function.MinArgs) ||
             (function.MaxArgs >= 0 && count > static_cast<size_t>(function.MaxArgs)))
             RaiseDamaged();
-        if (step.FuncIndex == fnGetProp && !dynamic_cast<const TParamVar*>(step.Operands[1].get())) {
-            int32_t id = step.Operands[1]->GetInt();
-            if (id < 0 || id >= PropertyCount) RaiseDamaged();
-        }
     }
+}
+
+[[noreturn]] void RaiseBadStep(const TOpeData& step)
+{
+    std::string message = Utf8ToCp932("不正な式\r\n\r\n代入先:") + step.Target + Utf8ToCp932("演算タイプ:") +
+                          OpCodeName(step.Op);
+    for (const auto& operand : step.Operands)
+        message += "\r\n" + operand->GetStr();
+    RaiseError(message);
 }
 
 [[noreturn]] void RaiseMissing(const std::string& name)
@@ -204,7 +211,6 @@ std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& st
         return element;
     }
     case ocFunc: {
-        if (step.FuncIndex >= BuiltinFunctionCount) return std::make_unique<TParamInt>();
         if (step.FuncIndex == fnGetProp) {
             int32_t id = ops.size() > 1 ? ops[1]->GetInt() : -1;
             if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("GetPropの引数が違います"));
@@ -221,13 +227,8 @@ std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& st
         return std::make_unique<TParamFlag>();
     case ocComboStr:
         return std::make_unique<TParamStr>();
-    default: {
-        std::string message = Utf8ToCp932("不正な式\r\n\r\n代入先:") + step.Target +
-                              Utf8ToCp932("演算タイプ:") + OpCodeName(step.Op);
-        for (auto& operand : ops)
-            message += "\r\n" + operand->GetStr();
-        RaiseError(message);
-    }
+    default:
+        RaiseBadStep(step);
     }
 }
 
@@ -315,6 +316,8 @@ void RunStep(TParamCollection& store, TOpeData& step)
         auto* element = AsReference(item->Value.get());
         ref->Index = element ? element->Index : 0;
     }
+
+    if (step.Op == ocFunc && step.FuncIndex >= BuiltinFunctionCount) RaiseBadStep(step);
 
     TParamCollectionItem* targetItem = FindCached(store, step.Target, step.Lookups.back());
     if (!targetItem && IsTempName(step.Target))
