@@ -455,9 +455,11 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::SetStrAt(int32_t i
 
 template <typename T, uint8_t Code> void TParamData<T, Code>::AssignData(const TCustomParam& src)
 {
-    if (auto* same = dynamic_cast<const TParamData*>(&src)) {
-        Dims = same->Dims;
-        Data = same->Data;
+    // The storage kind names the class exactly (one final class per kind), without the type search.
+    if (src.StorageKind() == Code) {
+        const auto& same = static_cast<const TParamData&>(src);
+        Dims = same.Dims;
+        Data = same.Data;
     }
 }
 
@@ -480,8 +482,8 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::FillStr(const std:
 
 template <typename T, uint8_t Code> void TParamData<T, Code>::CopyMem(const TCustomParam& src)
 {
-    auto* same = dynamic_cast<const TParamData*>(&src);
-    if (!same) RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
+    if (src.StorageKind() != Code) RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
+    const auto* same = static_cast<const TParamData*>(&src);
     std::vector<int32_t> dims;
     for (int32_t d = 0; d < src.GetDimCount(); ++d)
         dims.push_back(src.GetDim(d));

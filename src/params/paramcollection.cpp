@@ -282,7 +282,7 @@ void TParamCollection::RemoveWhere(const std::function<bool(const TParamCollecti
     // Removing moves the generation on (UnindexName); a pass that removes nothing, as most call
     // returns do, leaves remembered lookups valid.
     std::erase_if(items_, [&](const TParamItemPtr& item) {
-        if (item->IsSystem() || !doomed(*item)) return false;
+        if (!doomed(*item) || item->IsSystem()) return false;
         UnindexName(*item);
         item->owner_ = nullptr;
         return true;
