@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <libdeflate.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -42,34 +44,27 @@ size_t InflateLimit(int64_t size)
 
 std::vector<uint8_t> InflateMember(const uint8_t* bytes, size_t size, size_t limit)
 {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) RaiseError(Utf8ToCp932("メモリが足りません"));
+    // The whole stream is in memory, so libdeflate inflates it in one call (about twice zlib's
+    // speed). The plain size is not stored: the output starts at a guess and grows until the
+    // stream fits or needs more than the limit.
+    std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    if (!inflater) RaiseError(Utf8ToCp932("メモリが足りません"));
     std::vector<uint8_t> out;
-    z.next_in = const_cast<Bytef*>(bytes);
-    int result = Z_OK;
-    size_t remainingIn = size;
-    while (result != Z_STREAM_END) {
-        if (out.size() == limit + 1) // produced more than allowed
-            break;
-        size_t grow = std::min<size_t>(std::max<size_t>(out.size(), 65536), limit + 1 - out.size());
-        size_t used = out.size();
-        out.resize(used + grow);
-        z.next_out = out.data() + used;
-        z.avail_out = static_cast<uInt>(std::min<size_t>(grow, 1u << 30));
-        if (z.avail_in == 0) {
-            z.avail_in = static_cast<uInt>(std::min<size_t>(remainingIn, 1u << 30));
-            remainingIn -= z.avail_in;
+    size_t capacity = std::min(limit + 1, std::max<size_t>(size * 4, 65536));
+    for (;;) {
+        out.resize(capacity);
+        size_t used = 0, produced = 0;
+        libdeflate_result result = libdeflate_zlib_decompress_ex(inflater.get(), bytes, size, out.data(),
+                                                                 capacity, &used, &produced);
+        if (result == LIBDEFLATE_SUCCESS && produced <= limit) {
+            out.resize(produced);
+            if (out.capacity() > 2 * produced + 65536) out.shrink_to_fit();
+            return out;
         }
-        uInt before = z.avail_out;
-        result = inflate(&z, Z_NO_FLUSH);
-        out.resize(used + (before - z.avail_out));
-        if (result == Z_BUF_ERROR && z.avail_in == 0 && remainingIn == 0)
-            break; // input ended before the stream did
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) break;
+        if (result != LIBDEFLATE_INSUFFICIENT_SPACE || capacity > limit) RaiseDamaged();
+        capacity = capacity > (limit + 1) / 4 ? limit + 1 : capacity * 4;
     }
-    inflateEnd(&z);
-    if (result != Z_STREAM_END || out.size() > limit) RaiseDamaged();
-    return out;
 }
 
 std::vector<uint8_t> DeflateMember(const uint8_t* bytes, size_t size)
