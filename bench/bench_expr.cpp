@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -165,6 +166,49 @@ void BM_Lua(benchmark::State& state, const TWorkload* work)
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(program.Steps.size()));
 }
 
+double ThreadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Both sides in one benchmark, alternating in short rounds of thread time, so a shared machine's
+// load falls on both alike; the ratio the table prints comes from here.
+void BM_Alternating(benchmark::State& state, const TWorkload* work)
+{
+    TParamCollection store;
+    FillStore(store);
+    TRukoParser program;
+    CompileText(work->ruko, program);
+    std::unique_ptr<lua_State, decltype(&lua_close)> L(luaL_newstate(), lua_close);
+    luaL_openlibs(L.get());
+    FillLua(L.get());
+    if (!program.Execute(store) || luaL_loadstring(L.get(), work->lua) != LUA_OK) {
+        state.SkipWithError("workload failed");
+        return;
+    }
+    constexpr int Round = 20000;
+    double rukoSeconds = 0, luaSeconds = 0;
+    for (auto _ : state) {
+        double t0 = ThreadSeconds();
+        for (int k = 0; k < Round; ++k)
+            benchmark::DoNotOptimize(program.Execute(store));
+        double t1 = ThreadSeconds();
+        for (int k = 0; k < Round; ++k) {
+            lua_pushvalue(L.get(), -1);
+            lua_pcall(L.get(), 0, 0, 0);
+        }
+        rukoSeconds += t1 - t0;
+        luaSeconds += ThreadSeconds() - t1;
+    }
+    double steps =
+        static_cast<double>(state.iterations()) * Round * static_cast<double>(program.Steps.size());
+    state.counters["ruko_steps_per_s"] = steps / rukoSeconds;
+    state.counters["lua_same_per_s"] = steps / luaSeconds;
+    state.counters["ratio"] = luaSeconds / rukoSeconds;
+}
+
 // A typical line of script text, about 100 characters.
 const char* const CompileSample =
     "result = IntToStr(Max(score[i, 2] * 10, best + 1), 3) ++ \"点\" ++ (total - bonus) / 2 <> \"\" & flag";
@@ -193,8 +237,16 @@ class TRatioReporter : public benchmark::ConsoleReporter
         for (const Run& run : runs) {
             auto rate = run.counters.find("items_per_second");
             if (rate != run.counters.end()) rates_[run.benchmark_name()] = rate->second;
+            auto ruko = run.counters.find("ruko_steps_per_s");
+            auto lua = run.counters.find("lua_same_per_s");
+            if (ruko != run.counters.end() && lua != run.counters.end()) {
+                std::string name = run.benchmark_name().substr(run.benchmark_name().find('/') + 1);
+                rates_["Ruko/" + name] = ruko->second;
+                rates_["Lua/" + name] = lua->second;
+            }
         }
     }
+    // Workloads measured alternately (Alternating/...) replace their separate rates.
     void Finalize() override
     {
         ConsoleReporter::Finalize();
@@ -220,6 +272,9 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark((std::string("Ruko/") + work.name).c_str(), BM_Ruko, &work);
         benchmark::RegisterBenchmark((std::string("Lua/") + work.name).c_str(), BM_Lua, &work);
     }
+    for (const TWorkload& work : Workloads)
+        benchmark::RegisterBenchmark((std::string("Alternating/") + work.name).c_str(), BM_Alternating, &work)
+            ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("RukoTitleLoop", BM_RukoTitleLoop)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("LuaTitleLoop", BM_LuaTitleLoop)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("CompilePer100Chars", BM_CompilePer100Chars);

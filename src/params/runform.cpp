@@ -179,7 +179,7 @@ template <typename P> void ResetData(P& value)
 // A temporary as new: one zero element, no shape (a reference: unbound).
 void ResetValue(TCustomParam& value)
 {
-    value.Dims.clear();
+    if (!value.Dims.empty()) value.Dims.clear();
     switch (value.StorageKind()) {
     case ptInt:
         ResetData(static_cast<TParamInt&>(value));
@@ -383,6 +383,23 @@ TParamCollectionItem& TRunForm::MakeElement(TParamCollection& store, const TStep
     return *slot.Item;
 }
 
+template <uint8_t Op> void TRunForm::RunArithmetic(TParamCollection& store, const TStep& step)
+{
+    const TOperand* ops = &operands_[step.First];
+    TView ab[2] = {Resolve(store, ops[0], nullptr), Resolve(store, ops[1], nullptr)};
+    TCustomParam& t = *Target(store, step, ab).Value;
+    constexpr bool mayBeReal = Op == ocPlus || Op == ocMinus || Op == ocMul || Op == ocDiv;
+    if (mayBeReal && TargetKind(t) == ptFloat) {
+        Extended x = ReadFloat(ab[0]);
+        Extended y = ReadFloat(ab[1]);
+        WriteFloat(t, FloatArithmetic(Op, x, y));
+    } else {
+        int32_t x = ReadInt(ab[0]);
+        int32_t y = ReadInt(ab[1]);
+        WriteInt(t, IntArithmetic(Op, x, y));
+    }
+}
+
 void TRunForm::RunStep(TParamCollection& store, const TStep& step)
 {
     const TOperand* ops = &operands_[step.First];
@@ -416,35 +433,25 @@ void TRunForm::RunStep(TParamCollection& store, const TStep& step)
         return;
     }
     case ocPlus:
+        return RunArithmetic<ocPlus>(store, step);
     case ocMinus:
+        return RunArithmetic<ocMinus>(store, step);
     case ocMul:
-    case ocDiv: {
-        TView ab[2] = {Resolve(store, ops[0], nullptr), Resolve(store, ops[1], nullptr)};
-        TCustomParam& t = *Target(store, step, ab).Value;
-        if (TargetKind(t) == ptFloat) {
-            Extended x = ReadFloat(ab[0]);
-            Extended y = ReadFloat(ab[1]);
-            WriteFloat(t, FloatArithmetic(step.Op, x, y));
-        } else {
-            int32_t x = ReadInt(ab[0]);
-            int32_t y = ReadInt(ab[1]);
-            WriteInt(t, IntArithmetic(step.Op, x, y));
-        }
-        return;
-    }
+        return RunArithmetic<ocMul>(store, step);
+    case ocDiv:
+        return RunArithmetic<ocDiv>(store, step);
     case ocMod:
+        return RunArithmetic<ocMod>(store, step);
     case ocOr:
+        return RunArithmetic<ocOr>(store, step);
     case ocAnd:
+        return RunArithmetic<ocAnd>(store, step);
     case ocXor:
+        return RunArithmetic<ocXor>(store, step);
     case ocShiftL:
-    case ocShiftR: {
-        TView ab[2] = {Resolve(store, ops[0], nullptr), Resolve(store, ops[1], nullptr)};
-        TCustomParam& t = *Target(store, step, ab).Value;
-        int32_t x = ReadInt(ab[0]);
-        int32_t y = ReadInt(ab[1]);
-        WriteInt(t, IntArithmetic(step.Op, x, y));
-        return;
-    }
+        return RunArithmetic<ocShiftL>(store, step);
+    case ocShiftR:
+        return RunArithmetic<ocShiftR>(store, step);
     case ocEqual:
     case ocBig:
     case ocSmall:

@@ -76,6 +76,8 @@ class TRunForm
         TOpeData* Source;
     };
     void RunStep(TParamCollection& store, const TStep& step);
+    // One instance per operator code, so the operation is fixed where the operands are read.
+    template <uint8_t Op> void RunArithmetic(TParamCollection& store, const TStep& step);
     void RunGeneral(TParamCollection& store, const TStep& step);
     TParamCollectionItem* Find(TParamCollection& store, TSlot& slot);
     TView Resolve(TParamCollection& store, const TOperand& operand, TParamCollectionItem** found);
