@@ -1,6 +1,6 @@
 // The run-time form of stored programs: any program the loader accepts translates and runs like
 // the step-by-step evaluator, run after run, in twin stores.
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 

@@ -3,9 +3,9 @@
 // stores, however often they run and whatever changes in the store between runs; and a warm
 // program allocates nothing per run.
 #include "allocation_watch.h"
-#include "archive/bigstream.h"
 #include "base/text.h"
 #include "engine/builtins.h"
+#include "io/bigstream.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 
