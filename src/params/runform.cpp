@@ -372,9 +372,13 @@ TParamCollectionItem& TRunForm::MakeElement(TParamCollection& store, const TStep
         slot.Item = store.MakeTemporary(std::make_unique<TParamVar>(), name);
         slot.ItemName = &name;
     }
+    // As a new reference named after the step; the binding replaces the target.
     auto& element = static_cast<TParamVar&>(*slot.Item->Value);
-    ResetValue(element);
-    element.Name = name;
+    if (!element.Dims.empty()) element.Dims.clear();
+    if (element.Name != name) element.Name = name;
+    element.Reserved = 0;
+    element.Index = 0;
+    element.LoadedTargetName.clear();
     element.BindElement(*found_[0], ops[0].Ref->Name, subscripts_);
     slot.BoundItem = found_[0];
     slot.BoundGeneration = store.Generation();
