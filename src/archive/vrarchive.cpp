@@ -4,13 +4,12 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "io/fields.h"
+#include "io/inflate.h"
 #include "io/kwrandom.h"
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <libdeflate.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -44,27 +43,7 @@ size_t InflateLimit(int64_t size)
 
 std::vector<uint8_t> InflateMember(const uint8_t* bytes, size_t size, size_t limit)
 {
-    // The whole stream is in memory, so libdeflate inflates it in one call (about twice zlib's
-    // speed). The plain size is not stored: the output starts at a guess and grows until the
-    // stream fits or needs more than the limit.
-    std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
-        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-    if (!inflater) RaiseError(Utf8ToCp932("メモリが足りません"));
-    std::vector<uint8_t> out;
-    size_t capacity = std::min(limit + 1, std::max<size_t>(size * 4, 65536));
-    for (;;) {
-        out.resize(capacity);
-        size_t used = 0, produced = 0;
-        libdeflate_result result = libdeflate_zlib_decompress_ex(inflater.get(), bytes, size, out.data(),
-                                                                 capacity, &used, &produced);
-        if (result == LIBDEFLATE_SUCCESS && produced <= limit) {
-            out.resize(produced);
-            if (out.capacity() > 2 * produced + 65536) out.shrink_to_fit();
-            return out;
-        }
-        if (result != LIBDEFLATE_INSUFFICIENT_SPACE || capacity > limit) RaiseDamaged();
-        capacity = capacity > (limit + 1) / 4 ? limit + 1 : capacity * 4;
-    }
+    return InflateWhole(bytes, size, limit, std::max<size_t>(size * 4, 65536));
 }
 
 std::vector<uint8_t> DeflateMember(const uint8_t* bytes, size_t size)
