@@ -158,7 +158,9 @@ void ExpressionSeeds()
         CompileText(text, program);
         TKwBigMemoryStream stream;
         program.SaveToStream(stream);
-        Seed("fuzz_expr_program", name, stream.TakeBytes());
+        std::vector<uint8_t> bytes = stream.TakeBytes();
+        Seed("fuzz_expr_program", name, bytes);
+        Seed("fuzz_expr_runform", name, bytes);
     }
 }
 

@@ -190,6 +190,7 @@ bool TCallMan::DeleteStack(int depth)
             TParamCollectionItem& item = ParamMan->Item(i);
             if (!item.IsSystem() && item.ScopeId > depth) --item.ScopeId;
         }
+    if (ParamMan) ParamMan->ScopesChanged();
     return true;
 }
 

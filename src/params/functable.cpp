@@ -245,7 +245,7 @@ TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
             try {
                 TRukoParser program;
                 CompileText(text, program);
-                ok = program.Execute(call.Store);
+                ok = program.ExecutePlain(call.Store); // run once: not worth a run-time form
             } catch (const std::exception&) {
                 ok = false;
             }
