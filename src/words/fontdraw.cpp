@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace ruko {
 
@@ -95,27 +96,54 @@ template <class F> class TPainter
     }
 
     // Every coverage pixel, in row order, onto the (2b + 1)² square around it except its own
-    // position (rows outer, columns inner), accumulating.
+    // position (rows outer, columns inner), accumulating. The stamps work on a copy of the mask
+    // with a flag per pixel telling that its colour already is `value`: blending that colour into
+    // itself changes nothing, so such pixels only accumulate coverage. Every pixel still receives
+    // its stamps in the same order, so the result is that of stamping one by one.
     void Stamp(const TDIBX& bitmap, int32_t x0, int32_t y0, int32_t b, uint32_t value)
     {
         const int32_t w = bitmap.Width(), h = bitmap.Height();
+        const int64_t left = std::max<int64_t>(int64_t(x0) - b, clip_.Left);
+        const int64_t top = std::max<int64_t>(int64_t(y0) - b, clip_.Top);
+        const int64_t right = std::min<int64_t>(int64_t(x0) + w + b, clip_.Right);
+        const int64_t bottom = std::min<int64_t>(int64_t(y0) + h + b, clip_.Bottom);
+        if (left >= right || top >= bottom) return;
+        const int64_t boxWidth = right - left, boxHeight = bottom - top;
+        std::vector<uint8_t> masks(size_t(boxWidth * boxHeight)), settled(masks.size());
+        for (int64_t y = top; y < bottom; ++y) {
+            const uint8_t* m = mask_ + y * maskPitch_ + left;
+            uint8_t* to = masks.data() + (y - top) * boxWidth;
+            uint8_t* same = settled.data() + (y - top) * boxWidth;
+            std::copy(m, m + boxWidth, to);
+            const uint8_t* row = colour_ ? colour_ + y * colourPitch_ : nullptr;
+            for (int64_t x = 0; x < boxWidth; ++x)
+                same[x] = !row || F::Load(row, intptr_t(left + x)) == value;
+        }
         for (int32_t gy = 0; gy < h; ++gy) {
             const uint8_t* row = bitmap.ScanLine(gy);
+            const int64_t cy = int64_t(y0) + gy;
+            const int64_t rowTop = std::max(cy - b, top), rowBottom = std::min(cy + b + 1, bottom);
             for (int32_t gx = 0; gx < w; ++gx) {
                 const uint32_t c = row[gx];
                 if (!c) continue;
-                const int64_t cx = int64_t(x0) + gx, cy = int64_t(y0) + gy;
-                // Most of the square lies inside the clip; the rest is skipped row by row.
-                const int64_t top = std::max<int64_t>(cy - b, clip_.Top),
-                              bottom = std::min<int64_t>(cy + b, clip_.Bottom - 1);
-                const int64_t left = std::max<int64_t>(cx - b, clip_.Left),
-                              right = std::min<int64_t>(cx + b, clip_.Right - 1);
-                for (int64_t y = top; y <= bottom; ++y) {
-                    uint8_t* m = mask_ + y * maskPitch_;
-                    for (int64_t x = left; x <= right; ++x)
-                        if (x != cx || y != cy) Accumulate(int32_t(x), int32_t(y), c, m + x, value);
+                const int64_t cx = int64_t(x0) + gx;
+                const int64_t from = std::max(cx - b, left), to = std::min(cx + b + 1, right);
+                for (int64_t y = rowTop; y < rowBottom; ++y) {
+                    uint8_t* m = masks.data() + (y - top) * boxWidth - left;
+                    const uint8_t* same = settled.data() + (y - top) * boxWidth - left;
+                    for (int64_t x = from; x < to; ++x) {
+                        if (x == cx && y == cy) continue;
+                        if (same[x])
+                            m[x] = uint8_t(m[x] + Div255(c * (255 - m[x])));
+                        else
+                            SlowStamp(x, y, c, m + x, const_cast<uint8_t*>(same) + x, value);
+                    }
                 }
             }
+        }
+        for (int64_t y = top; y < bottom; ++y) {
+            const uint8_t* from = masks.data() + (y - top) * boxWidth;
+            std::copy(from, from + boxWidth, mask_ + y * maskPitch_ + left);
         }
     }
 
@@ -159,6 +187,17 @@ template <class F> class TPainter
         const uint32_t d = F::Load(row, x);
         if (d == value) return;
         F::Store(row, x, Blend<F>(d, value, weights_[c << 8 | now]));
+    }
+
+    // A stamp on a pixel whose colour differs from the stamp's: blended on the surface.
+    void SlowStamp(int64_t x, int64_t y, uint32_t c, uint8_t* m, uint8_t* same, uint32_t value)
+    {
+        const uint32_t now = *m + Div255(c * (255 - *m));
+        *m = uint8_t(now);
+        uint8_t* row = colour_ + y * colourPitch_;
+        const uint32_t blended = Blend<F>(F::Load(row, intptr_t(x)), value, weights_[c << 8 | now]);
+        F::Store(row, intptr_t(x), blended);
+        *same = blended == value;
     }
 
     void SetColour(int32_t x, int32_t y, uint32_t value)

@@ -11,3 +11,8 @@ add_test(NAME words_player_fonts
   COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DPLAYER=$<TARGET_FILE:rukoplay>
           -DFIXTURES=${CMAKE_CURRENT_LIST_DIR}/fixtures -DWORK=${CMAKE_CURRENT_BINARY_DIR}/words/player
           -P ${CMAKE_CURRENT_LIST_DIR}/font_player.cmake)
+
+# rukotool font from an installed face: the player's glyph maker at each smoothing level.
+add_test(NAME words_font_from_face
+  COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DWORK=${CMAKE_CURRENT_BINARY_DIR}/words/face
+          -P ${CMAKE_CURRENT_LIST_DIR}/font_face.cmake)

@@ -77,6 +77,77 @@ TEST(DrawGlyph, BorderStampsTheSquareAroundEachPixelAndTheGlyphSitsInside)
     EXPECT_EQ(canvas.mask.GetPixel(7, 5), 0u);
 }
 
+// The outline as written: each coverage pixel in row order stamps the square around it, rows
+// outer and columns inner, on 32-bit pixels one at a time; then the glyph over the border colour.
+void ReferenceOutline(const TFontPixel& glyph, TDIBX& colour, TDIBX& mask, int x0, int y0, int b,
+                      uint32_t text, uint32_t border)
+{
+    auto blend = [](uint32_t d, uint32_t s, uint32_t w) {
+        uint32_t out = 0;
+        for (int shift : {0, 8, 16}) {
+            const uint32_t dc = (d >> shift) & 255, sc = (s >> shift) & 255;
+            out |= ((dc * (255 - w) + sc * w) / 255) << shift;
+        }
+        return out;
+    };
+    const TDIBX& bits = glyph.Bitmap;
+    for (int gy = 0; gy < bits.Height(); ++gy)
+        for (int gx = 0; gx < bits.Width(); ++gx) {
+            const uint32_t c = bits.GetPixel(gx, gy);
+            if (!c) continue;
+            for (int dy = -b; dy <= b; ++dy)
+                for (int dx = -b; dx <= b; ++dx) {
+                    const int x = x0 + b + gx + dx, y = y0 + b + gy + dy;
+                    if ((dx == 0 && dy == 0) || x < 0 || y < 0 || x >= mask.Width() || y >= mask.Height())
+                        continue;
+                    const uint32_t m = mask.GetPixel(x, y);
+                    const uint32_t now = m + c * (255 - m) / 255;
+                    mask.SetPixel(x, y, now);
+                    colour.SetPixel(x, y, blend(colour.GetPixel(x, y), border, c * 255 / now));
+                }
+        }
+    for (int gy = 0; gy < bits.Height(); ++gy)
+        for (int gx = 0; gx < bits.Width(); ++gx) {
+            const uint32_t c = bits.GetPixel(gx, gy);
+            const int x = x0 + b + gx, y = y0 + b + gy;
+            if (!c || x >= mask.Width() || y >= mask.Height()) continue;
+            mask.SetPixel(x, y, 255);
+            colour.SetPixel(x, y, blend(border, text, c));
+        }
+}
+
+TEST(DrawGlyph, OutlineEqualsStampingOnePixelAtATime)
+{
+    // Smooth coverage over a surface that already holds other colours and coverage.
+    const auto block = Block(7, 6);
+    TFontPixel& glyph = *block;
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245 + 12345, (seed >> 16) & 0xFF; };
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 7; ++x)
+            glyph.Bitmap.SetPixel(x, y, next() < 80 ? 0 : next());
+    for (int b : {1, 2, 3}) {
+        TCanvas canvas, reference;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const uint32_t m = next() < 128 ? 0 : next(), c = next() << 16 | next() << 8 | next();
+                for (TCanvas* each : {&canvas, &reference}) {
+                    each->mask.SetPixel(x, y, m);
+                    each->colour.SetPixel(x, y, c);
+                }
+            }
+        canvas.Draw(glyph, TRect(3, 2, 10, 8), b);
+        ReferenceOutline(glyph, reference.colour, reference.mask, 3, 2, b, White, Red);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                ASSERT_EQ(canvas.mask.GetPixel(x, y), reference.mask.GetPixel(x, y))
+                    << b << ": " << x << "," << y;
+                ASSERT_EQ(canvas.colour.GetPixel(x, y), reference.colour.GetPixel(x, y))
+                    << b << ": " << x << "," << y;
+            }
+    }
+}
+
 TEST(DrawGlyph, OverAccumulatesTheMaskAndWeightsTheColour)
 {
     const auto block = Block(1, 1, 128);

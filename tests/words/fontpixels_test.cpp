@@ -140,7 +140,7 @@ TEST(InstalledFonts, QualityZeroIsOnlyNoneOrFullAndKeepsTheBlackBox)
 {
     if (!HaveIpaFonts()) GTEST_SKIP() << "the IPA fonts are not installed";
     TFontPixelManager glyphs(nullptr);
-    const uint16_t code = 0x88A4; // 亜
+    const uint16_t code = 0x88A4; // 愛
     glyphs.SetQuality(3);
     const TFontPixelRef smooth = glyphs.GetGlyph(code, Gothic, 0, 24);
     glyphs.SetQuality(0);
