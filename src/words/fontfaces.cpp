@@ -138,6 +138,16 @@ FcObjectSet* FamilyObjects()
                             FC_OUTLINE, nullptr);
 }
 
+// fontconfig's best outline face for a pattern (null when none); the caller destroys it.
+FcPattern* BestOutlineMatch(FcPattern* pattern)
+{
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    return FcFontMatch(nullptr, pattern, &result);
+}
+
 int32_t Round26(FT_Pos value)
 {
     return int32_t((value + 32) >> 6);
@@ -265,11 +275,7 @@ TFaceFamily TFontFaces::BestJapanese(const std::string& genericFamily)
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(genericFamily.c_str()));
     FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = BestOutlineMatch(pattern);
     if (match) {
         family.Styles[0] = FileOf(match);
         size_t listed = 0;
@@ -289,11 +295,7 @@ TFaceFile TFontFaces::BestForChar(char32_t unicode)
     FcCharSet* chars = FcCharSetCreate();
     FcCharSetAddChar(chars, FcChar32(unicode));
     FcPatternAddCharSet(pattern, FC_CHARSET, chars);
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = BestOutlineMatch(pattern);
     if (match) {
         FcCharSet* has = nullptr;
         if (FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch &&

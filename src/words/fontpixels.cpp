@@ -46,6 +46,31 @@ bool NamesFamily(const TFaceFamily& family, std::string_view face)
                        [&](const std::string& name) { return SameText(name, face); });
 }
 
+// Where a glyph's bitmap sits and the font's bars, from a pixel font or a rendered face alike.
+struct TPlacement
+{
+    int32_t Left, Top, Advance;                                // bitmap left and top from the origin, advance
+    int32_t Ascent, UnderlineSize, StrikePosition, StrikeSize; // positions above the base line
+};
+
+void SetMetrics(TFontPixel& glyph, const TPlacement& p)
+{
+    const int32_t width = glyph.Bitmap.Width();
+    glyph.LeftBearing = std::max(0, p.Left);
+    glyph.TopOffset = std::max(0, int32_t(std::clamp<int64_t>(int64_t(p.Ascent) - p.Top, 0, INT32_MAX)));
+    glyph.RightSpace =
+        int32_t(std::clamp<int64_t>(int64_t(p.Advance) - width - glyph.LeftBearing, 0, INT32_MAX));
+    glyph.CharA = p.Left;
+    glyph.CharB = width;
+    glyph.CharC = int32_t(std::clamp<int64_t>(int64_t(p.Advance) - p.Left - width, INT32_MIN, INT32_MAX));
+    if (glyph.Style & FsUnderline) glyph.UnderlineSize = p.UnderlineSize;
+    if (glyph.Style & FsStrikeOut) {
+        glyph.StrikePosition =
+            int32_t(std::clamp<int64_t>(int64_t(p.Ascent) - p.StrikePosition, INT32_MIN, INT32_MAX));
+        glyph.StrikeSize = p.StrikeSize;
+    }
+}
+
 } // namespace
 
 TFontPixelManager::TFontPixelManager(TPixelFontManager* pixelFonts) : pixelFonts_(pixelFonts) {}
@@ -239,17 +264,8 @@ bool TFontPixelManager::FromPixelFont(TFontPixel& glyph, std::string_view face)
     }
     const TPixelGlyphRecord& r = info.Glyph;
     const TPixelFontHeader& h = *info.Header;
-    glyph.LeftBearing = std::max<int32_t>(0, r.OriginX);
-    glyph.TopOffset = std::max<int32_t>(0, h.Ascent - r.OriginY);
-    glyph.RightSpace = std::max<int32_t>(0, r.AdvanceX - r.Width - glyph.LeftBearing);
-    glyph.CharA = r.OriginX;
-    glyph.CharB = r.Width;
-    glyph.CharC = r.AdvanceX - r.OriginX - r.Width;
-    if (glyph.Style & FsUnderline) glyph.UnderlineSize = h.UnderscoreSize;
-    if (glyph.Style & FsStrikeOut) {
-        glyph.StrikePosition = h.Ascent - h.StrikePosition;
-        glyph.StrikeSize = h.StrikeSize;
-    }
+    SetMetrics(glyph, {r.OriginX, r.OriginY, r.AdvanceX, h.Ascent, h.UnderscoreSize, h.StrikePosition,
+                       h.StrikeSize});
     return true;
 }
 
@@ -285,17 +301,8 @@ void TFontPixelManager::FinishRendered(TFontPixel& glyph, const TRenderedGlyph& 
     for (int32_t y = 0; y < rendered.Height; ++y)
         std::memcpy(glyph.Bitmap.ScanLine(y), rendered.Coverage.data() + size_t(y) * size_t(rendered.Width),
                     size_t(rendered.Width));
-    glyph.LeftBearing = std::max(0, rendered.Left);
-    glyph.TopOffset = std::max(0, rendered.Ascent - rendered.Top);
-    glyph.RightSpace = std::max(0, rendered.Advance - rendered.Width - glyph.LeftBearing);
-    glyph.CharA = rendered.Left;
-    glyph.CharB = rendered.Width;
-    glyph.CharC = rendered.Advance - rendered.Left - rendered.Width;
-    if (glyph.Style & FsUnderline) glyph.UnderlineSize = rendered.UnderlineSize;
-    if (glyph.Style & FsStrikeOut) {
-        glyph.StrikePosition = rendered.Ascent - rendered.StrikePosition;
-        glyph.StrikeSize = rendered.StrikeSize;
-    }
+    SetMetrics(glyph, {rendered.Left, rendered.Top, rendered.Advance, rendered.Ascent, rendered.UnderlineSize,
+                       rendered.StrikePosition, rendered.StrikeSize});
 }
 
 } // namespace ruko

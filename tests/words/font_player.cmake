@@ -1,13 +1,7 @@
 # TOOL, PLAYER, FIXTURES and WORK are given.
 cmake_minimum_required(VERSION 3.25)
 
-function(run expect_status)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL expect_status)
-    message(FATAL_ERROR "${ARGN}\nstatus ${status}, expected ${expect_status}\n${out}\n${err}")
-  endif()
-  set(last_error "${err}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../titles/helpers.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
