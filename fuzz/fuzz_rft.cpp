@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     if (!section) std::abort();
-    TFontPixelManager glyphs(&fonts);
+    TFontPixelManager glyphs(&fonts, false);
     TDIBX colour(24, 24, 32), mask(24, 24, 8);
     bool drawn = false;
     for (uint32_t code = 0; code < 65536; ++code) {
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             TFontPixelManager::DrawGlyph(*glyph, colour, mask, false, TRect(2, 2, 20, 20), 0xFFFFFF, 0xFF0000,
                                          0xFF, 2, 2, true, false);
         } catch (const ERukoError&) {
-            // A face of an installed name on a machine without the default face.
+            // Without installed faces a glyph the font lacks has no default face to come from.
         }
     }
     return 0;

@@ -73,7 +73,10 @@ void SetMetrics(TFontPixel& glyph, const TPlacement& p)
 
 } // namespace
 
-TFontPixelManager::TFontPixelManager(TPixelFontManager* pixelFonts) : pixelFonts_(pixelFonts) {}
+TFontPixelManager::TFontPixelManager(TPixelFontManager* pixelFonts, bool installedFaces)
+    : pixelFonts_(pixelFonts), useInstalled_(installedFaces)
+{
+}
 
 TFontPixelManager::~TFontPixelManager() = default;
 
@@ -94,6 +97,7 @@ void TFontPixelManager::EnsureInstalled()
 {
     if (enumerated_) return;
     enumerated_ = true;
+    if (!useInstalled_) return;
     for (TFaceFamily& family : faces_.EnumerateJapanese())
         installed_.push_back(TInstalledFont{std::move(family), false});
     for (const TFaceFamily& family : commandLineFaces_)
@@ -249,7 +253,8 @@ void TFontPixelManager::MakeGlyph(TFontPixel& glyph)
     if (!SameText(face, standard) && FromPixelFont(glyph, standard)) return;
     const TInstalledFont* gothic = FindIn(installed_, standard);
     if (gothic && FromFamily(glyph, gothic->Family)) return;
-    const TFaceFile best = faces_.BestForChar(Cp932CodeToUnicode(glyph.CharCode));
+    const TFaceFile best =
+        useInstalled_ ? faces_.BestForChar(Cp932CodeToUnicode(glyph.CharCode)) : TFaceFile();
     if (!best.Empty() && FromFile(glyph, best)) return;
     if (!gothic) RaiseError(Utf8ToCp932("標準フォントがインストールされていません"));
 }

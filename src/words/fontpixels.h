@@ -65,8 +65,9 @@ class TFontPixelManager
   public:
     static constexpr size_t CacheLimit = 256;
 
-    // `pixelFonts` may be null (no pixel fonts). Installed faces are enumerated at first need.
-    explicit TFontPixelManager(TPixelFontManager* pixelFonts);
+    // `pixelFonts` may be null (no pixel fonts). Installed faces are enumerated at first need;
+    // without `installedFaces` there are none, and fontconfig is never asked (pixel fonts only).
+    explicit TFontPixelManager(TPixelFontManager* pixelFonts, bool installedFaces = true);
     ~TFontPixelManager();
 
     // 0..3; values outside are clamped so a stray setting never turns smoothing off for the run.
@@ -117,6 +118,7 @@ class TFontPixelManager
     TPixelFontManager* pixelFonts_;
     TFontFaces faces_;
     int32_t quality_ = 3;
+    bool useInstalled_;
     bool enumerated_ = false;
     bool keepDefaultOnly_ = false;
     std::vector<TInstalledFont> installed_; // sorted by name
