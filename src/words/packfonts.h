@@ -2,8 +2,8 @@
 // Pixel fonts: ".rft" files a title carries, holding ready 8-bit coverage bitmaps of one face at one
 // size and style. Every file is checked whole when it is loaded, so reading a glyph later never
 // leaves the file. One process-wide manager, `PixelFontMan`, created and freed by the shell.
-#include "archive/bigstream.h"
-#include "archive/hash.h"
+#include "io/bigstream.h"
+#include "io/hash.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 // Small pixel fonts for the font tests, made with our own writer.
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "words/packfonts.h"
 
 #include <memory>

@@ -181,6 +181,18 @@ TEST(InstalledFonts, AMissingCharacterFallsBackForThatCharacterOnly)
     EXPECT_EQ(unknown->Bitmap.Width(), kanji->Bitmap.Width());
 }
 
+TEST(InstalledFonts, AFaceInstalledUnderItsNameBeatsAPixelFont)
+{
+    if (!HaveIpaFonts()) GTEST_SKIP() << "the IPA fonts are not installed";
+    TPixelFontManager pixels;
+    pixels.LoadFontStream("ipa.rft", StreamOf(WritePixelFont(SmallFont("IPAGothic", 8))));
+    TFontPixelManager glyphs(&pixels);
+    // The pixel font's 'm' is 3 × 4 with coverage 40 at (1, 0); the face's own is drawn instead.
+    const TFontPixelRef m = glyphs.GetGlyph('m', "IPAGothic", 0, 8);
+    EXPECT_FALSE(m->Bitmap.Width() == 3 && m->Bitmap.Height() == 4 && m->Bitmap.GetPixel(1, 0) == 40);
+    EXPECT_GT(m->Bitmap.Width(), 0);
+}
+
 TEST(InstalledFonts, BoldWithoutABoldFaceIsMadeHeavier)
 {
     if (!HaveIpaFonts()) GTEST_SKIP() << "the IPA fonts are not installed";

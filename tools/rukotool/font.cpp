@@ -3,7 +3,7 @@
 #include "command.h"
 #include "fonttext.h"
 
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"

@@ -106,6 +106,7 @@ TPixelFontData ParseFontText(const std::string& text, const std::string& sourceN
     TLineReader reader{std::istringstream(text), sourceName};
     TPixelFontData font;
     TPixelFontHeader& h = font.Header;
+    h.Listed = true; // as fonts made from a face are
     bool haveFace = false;
     for (std::string line; reader.Next(line);) {
         const std::vector<std::string> words = Words(line);
