@@ -15,6 +15,7 @@
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 #include "platform/hostenv.h"
+#include "words/packfonts.h"
 
 #include <zlib.h>
 
@@ -225,6 +226,24 @@ void PageSeeds(const std::string& sourceFolder)
 
 } // namespace
 
+// Pixel fonts: two levels and smooth coverage, every row padding, a blank, bold and italic keys.
+void FontSeeds()
+{
+    for (uint8_t style : {0, 3}) {
+        TPixelFontData font;
+        font.Header = {"Seed", 8, style, 0, 7, 1, 3, 1, -1, true};
+        for (uint16_t w = 0; w <= 5; ++w) {
+            TPixelFontGlyph glyph;
+            glyph.Code = uint16_t(style ? 0x8140 + w : 'A' + w);
+            glyph.Record = {w, uint16_t(w ? 7 : 0), 1, 7, int16_t(w + 2), 0, 0};
+            for (int i = 0; i < w * glyph.Record.Height; ++i)
+                glyph.Coverage.push_back(uint8_t(i * 37));
+            font.Glyphs.push_back(glyph);
+        }
+        Seed("fuzz_rft", "style" + std::to_string(style), WritePixelFont(font));
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 3) {
@@ -239,6 +258,7 @@ int main(int argc, char** argv)
         ExpressionSeeds();
         RecordSeeds();
         PageSeeds(argv[2]);
+        FontSeeds();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;

@@ -51,5 +51,8 @@ std::string Utf8ToCp932(std::string_view utf8);
 // Strict forms: false when some character has no mapping.
 bool TryCp932ToUtf8(std::string_view cp932, std::string& utf8);
 bool TryUtf8ToCp932(std::string_view utf8, std::string& cp932);
+// The Unicode character of a character code (a single byte, or lead byte × 256 + trail byte);
+// 0 when CP932 has none. One table, built from iconv at first use.
+char32_t Cp932CodeToUnicode(uint16_t code);
 
 } // namespace ruko

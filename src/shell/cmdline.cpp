@@ -82,6 +82,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             line.ScreenshotWindow = value();
         } else if (name == "--dump-vars") {
             line.DumpVars = value();
+        } else if (name == "--font") {
+            line.FontFiles.push_back(value());
+        } else if (name == "--font-alias") {
+            std::string alias = value();
+            size_t eq = alias.find('=');
+            if (eq == 0 || eq == std::string::npos || eq + 1 == alias.size())
+                throw EUsageError{"--font-alias expects ASKED=FACE, not '" + alias + "'"};
+            line.FontAliases.push_back({alias.substr(0, eq), alias.substr(eq + 1)});
         } else {
             throw EUsageError{"unknown option " + name + " (see rukoplay --help)"};
         }
@@ -119,6 +127,10 @@ std::string UsageText()
            "  --test-pattern          show the built-in test picture instead of the title\n"
            "  --screenshot-window FILE.png  at the end, write the picture as the window shows it\n"
            "  --dump-vars FILE.json   at the end, write every global variable as JSON\n"
+           "  --font FILE             one more font (repeatable): a \".rft\" pixel font, or a TrueType or\n"
+           "                          OpenType file whose faces are installed for the run and are the\n"
+           "                          first tried for characters a face lacks\n"
+           "  --font-alias ASKED=FACE draw the face a title asks for with an installed face (repeatable)\n"
            "  --help                  show this text\n";
 }
 

@@ -10,6 +10,7 @@
 #include "engine/savescreen.h"
 #include "platform/hostenv.h"
 #include "platform/trace.h"
+#include "shell/titlefonts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,6 +49,9 @@ void RegisterDataSources(TStartContext& context)
     };
     FileManager->SetHost(std::move(host));
     FileManager->SetTempFolder(context.Temp.Path());
+    // Fonts first: every source registered from here on offers its ".rft" files.
+    StartFonts(context);
+    FileManager->OnAdd = OfferTitleFonts;
     FileManager->AddArchive("");
     FileManager->RegisterDataSources("/proc/self/exe", context.Parameters);
 }
@@ -62,6 +66,7 @@ void InstallEngineHooks(TGameHooks& hooks)
     };
     hooks.FreeDataSources = [] {
         FileManager.reset();
+        FreeFonts();
         for (const std::string& path : DeletedAtExit)
             std::remove(path.c_str());
         DeletedAtExit.clear();
@@ -148,6 +153,7 @@ void InstallEngineHooks(TGameHooks& hooks)
         services.SelectDirectory = [platform] {
             return Chosen(platform->ChooseFile(TFileDialogKind::Folder, std::string()));
         };
+        services.FontNames = InstalledFontNames;
         services.ProgramFolder = context.ExecutableFolder;
         services.PCTickCount = [platform] { return platform->Now(); };
         if (platform->IsHeadless()) {

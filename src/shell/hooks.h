@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -31,13 +32,15 @@ struct TProjectInfo
 struct TStartContext
 {
     TPlatform& Platform;
-    TGameOptions& Options;               // read from "game.ini" during start-up
-    std::vector<std::string> Parameters; // the title's command line (host paths as given)
-    std::string BaseFolder;              // host folder of the title, trailing '/'
-    std::string ExecutableFolder;        // trailing '/'
-    uint32_t Seed = 0;                   // for every random source
-    TTempFolder& Temp;                   // this run's private folder for temporary files
-    std::string DumpVarsFile{};          // every global variable as JSON at the end (host path)
+    TGameOptions& Options;                // read from "game.ini" during start-up
+    std::vector<std::string> Parameters;  // the title's command line (host paths as given)
+    std::string BaseFolder;               // host folder of the title, trailing '/'
+    std::string ExecutableFolder;         // trailing '/'
+    uint32_t Seed = 0;                    // for every random source
+    TTempFolder& Temp;                    // this run's private folder for temporary files
+    std::string DumpVarsFile{};           // every global variable as JSON at the end (host path)
+    std::vector<std::string> FontFiles{}; // --font: host paths of pixel fonts and font files
+    std::vector<std::pair<std::string, std::string>> FontAliases{}; // --font-alias (UTF-8)
     // Set by the window: closes it after the current frame; `failed` makes the run end with
     // status 1, as a failed start-up does.
     std::function<void(bool failed)> CloseWindow{};

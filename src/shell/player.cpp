@@ -100,7 +100,9 @@ int RunPlayer(int argc, char** argv)
                           executableFolder,
                           seed,
                           temp,
-                          line.DumpVars};
+                          line.DumpVars,
+                          line.FontFiles,
+                          line.FontAliases};
 
     TFormView view(*platform, std::move(hooks));
     if (!view.FormCreate(context)) {
