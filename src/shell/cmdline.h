@@ -30,6 +30,8 @@ struct TCommandLine
     bool TestPattern = false;     // show the built-in diagnostic picture instead of the title
     std::string ScreenshotWindow; // PNG of the window's picture area at the end of the run
     std::string DumpVars;         // JSON of every global variable at the end of the run
+    std::string AudioOut;         // WAV of every frame the audio output pulled
+    std::string SoundFont;        // the General-MIDI soundfont for MIDI songs
 };
 
 // Usage errors carry one line for stderr; the program ends with status 2.

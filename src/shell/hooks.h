@@ -38,6 +38,7 @@ struct TStartContext
     uint32_t Seed = 0;                   // for every random source
     TTempFolder& Temp;                   // this run's private folder for temporary files
     std::string DumpVarsFile{};          // every global variable as JSON at the end (host path)
+    std::string SoundFontFile{};         // --soundfont (host path), "" when not given
     // Set by the window: closes it after the current frame; `failed` makes the run end with
     // status 1, as a failed start-up does.
     std::function<void(bool failed)> CloseWindow{};
