@@ -19,7 +19,8 @@ namespace ruko {
 namespace {
 
 constexpr int IoBufferSize = 32768;
-constexpr const char* Containers = "wav,w64,asf,avi,mpeg,mp3,ogg,aiff,au,voc,flac,mov,mp4,m4a,3gp,matroska,webm";
+constexpr const char* Containers =
+    "wav,w64,asf,avi,mpeg,mp3,ogg,aiff,au,voc,flac,mov,mp4,m4a,3gp,matroska,webm";
 
 int ReadPacket(void* opaque, uint8_t* buffer, int size)
 {
@@ -224,8 +225,8 @@ class TFfmpegDecoder final : public TSourceDecoder
     int streamIndex_ = -1;
     AVRational timeBase_{1, 1};
     bool draining_ = false;
-    int64_t target_ = -1; // native frame the next pushed frames start at, after a seek
-    int64_t next_ = 0;    // native frame after the last decoded one, where timestamps are missing
+    int64_t target_ = -1;  // native frame the next pushed frames start at, after a seek
+    int64_t next_ = 0;     // native frame after the last decoded one, where timestamps are missing
     bool counting_ = true; // frames are counted from the start instead of read from stamps
     bool originKnown_ = false;
     bool seekByCounting_ = false;

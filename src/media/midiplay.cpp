@@ -12,7 +12,9 @@ namespace {
 
 bool IsFile(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -38,8 +40,9 @@ std::string ChooseSoundFont(const std::string& given, const std::string& fromIni
     return "";
 }
 
-TMidiPlayV::TMidiPlayV(const std::string& soundFontPath)
-    : left_(AudioMaxPullFrames), right_(AudioMaxPullFrames)
+TMidiPlayV::TMidiPlayV(const std::string& soundFontPath, bool warnWhenSilent)
+    : warnWhenSilent_(warnWhenSilent && soundFontPath.empty()), left_(AudioMaxPullFrames),
+      right_(AudioMaxPullFrames)
 {
     for (auto& channel : scales_)
         channel.fill(100);
@@ -66,6 +69,12 @@ TMidiPlayV::~TMidiPlayV()
 void TMidiPlayV::Load(std::span<const uint8_t> file)
 {
     TMidiSong song = ReadSmf(file);
+    if (warnWhenSilent_) {
+        warnWhenSilent_ = false;
+        std::fprintf(stderr,
+                     "rukoplay: no soundfont /usr/share/sounds/sf2/TimGM6mb.sf2 (give --soundfont FILE.sf2);"
+                     " MIDI music plays silently\n");
+    }
     std::lock_guard guard(lock_);
     if (enabled_) {
         enabled_ = false;

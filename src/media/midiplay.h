@@ -24,8 +24,9 @@ std::string ChooseSoundFont(const std::string& given, const std::string& fromIni
 class TMidiPlayV final : public TMixSynth
 {
   public:
-    // "" plays silently; a soundfont that does not load says so once on stderr.
-    explicit TMidiPlayV(const std::string& soundFontPath);
+    // "" plays silently (with `warnWhenSilent`, the first song says so on stderr); a soundfont
+    // that does not load says so at once.
+    explicit TMidiPlayV(const std::string& soundFontPath, bool warnWhenSilent = false);
     ~TMidiPlayV() override;
     TMidiPlayV(const TMidiPlayV&) = delete;
     TMidiPlayV& operator=(const TMidiPlayV&) = delete;
@@ -68,6 +69,7 @@ class TMidiPlayV final : public TMixSynth
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     int soundFont_ = -1;
+    bool warnWhenSilent_;
     std::vector<float> left_, right_;
 
     TMidiSong song_;

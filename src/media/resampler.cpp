@@ -18,13 +18,12 @@ TResampler::TResampler(AVSampleFormat format, int rate, const AVChannelLayout& l
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     AVChannelLayout input{};
     if (av_channel_layout_copy(&input, &layout) < 0) RaiseBadSoundData();
-    const int made =
-        rate > 0 && input.nb_channels > 0
-            ? swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_S16, AudioRate, &input, format, rate, 0, nullptr)
-            : -1;
+    const int made = rate > 0 && input.nb_channels > 0
+                         ? swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_S16, AudioRate, &input, format,
+                                               rate, 0, nullptr)
+                         : -1;
     av_channel_layout_uninit(&input);
-    if (made < 0 ||
-        swr_init(swr_) < 0) {
+    if (made < 0 || swr_init(swr_) < 0) {
         swr_free(&swr_);
         RaiseBadSoundData();
     }

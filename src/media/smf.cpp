@@ -64,8 +64,8 @@ class TSongBuilder
   public:
     explicit TSongBuilder(TMidiSong& song) : song_(song) {}
 
-    void Add(int32_t tick, int32_t delta, int32_t track, TMidiClass cls, TMidiKind kind, const uint8_t* prefix,
-             size_t prefixLength, const uint8_t* data, size_t length)
+    void Add(int32_t tick, int32_t delta, int32_t track, TMidiClass cls, TMidiKind kind,
+             const uint8_t* prefix, size_t prefixLength, const uint8_t* data, size_t length)
     {
         TMidiMsgEvent e;
         e.Tick = tick;
@@ -113,8 +113,8 @@ void ReadTrack(TReader r, int32_t track, TSongBuilder& out)
             running = status;
             prefix[0] = status;
             const uint8_t data2 = need == 2 ? r.data[r.pos + 1] : 0;
-            out.Add(at, static_cast<int32_t>(*delta), track, TMidiClass::Channel, ChannelKind(status, data2), prefix,
-                    1, r.data + r.pos, need);
+            out.Add(at, static_cast<int32_t>(*delta), track, TMidiClass::Channel, ChannelKind(status, data2),
+                    prefix, 1, r.data + r.pos, need);
             r.pos += need;
         } else if (status == 0xFF) {
             running = -1;
@@ -130,7 +130,8 @@ void ReadTrack(TReader r, int32_t track, TSongBuilder& out)
             if (*type == 0x2F) kind = TMidiKind::EndOfTrack;
             prefix[0] = 0xFF;
             prefix[1] = static_cast<uint8_t>(*type);
-            out.Add(at, static_cast<int32_t>(*delta), track, TMidiClass::Meta, kind, prefix, 2, data, *length);
+            out.Add(at, static_cast<int32_t>(*delta), track, TMidiClass::Meta, kind, prefix, 2, data,
+                    *length);
             r.pos += *length;
             lastTick = at;
             if (kind == TMidiKind::EndOfTrack) return;
@@ -141,7 +142,8 @@ void ReadTrack(TReader r, int32_t track, TSongBuilder& out)
             if (!length || !r.Has(*length)) break;
             prefix[0] = status;
             const uint8_t* data = r.data + r.pos;
-            bool gs = status == 0xF0 && *length + 1 == sizeof GsReset && std::memcmp(data, GsReset + 1, *length) == 0;
+            bool gs = status == 0xF0 && *length + 1 == sizeof GsReset &&
+                      std::memcmp(data, GsReset + 1, *length) == 0;
             out.Add(at, static_cast<int32_t>(*delta), track, TMidiClass::SysEx,
                     gs ? TMidiKind::GsReset : TMidiKind::OtherSysEx, prefix, 1, data, *length);
             r.pos += *length;
@@ -158,7 +160,7 @@ void ReadTrack(TReader r, int32_t track, TSongBuilder& out)
 struct TClock
 {
     bool smpte = false;
-    int64_t division = 0;   // ticks per quarter note
+    int64_t division = 0;     // ticks per quarter note
     int64_t unitsPerTick = 0; // SMPTE: fixed
     int64_t perMs = 1;
 };

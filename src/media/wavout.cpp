@@ -348,7 +348,8 @@ void TWavOut::DecodeLoop()
     for (;;) {
         {
             std::unique_lock wait(wakeLock_);
-            wake_.wait_for(wait, std::chrono::milliseconds(delayTime_ / 4), [this] { return stop_ || woken_; });
+            wake_.wait_for(wait, std::chrono::milliseconds(delayTime_ / 4),
+                           [this] { return stop_ || woken_; });
             if (stop_) return;
             woken_ = false;
         }

@@ -63,7 +63,8 @@ TEST_P(DecoderFormats, DecodesToOutputFramesWithTheClickInPlace)
     EXPECT_NEAR(decoder->Length(), AudioFramesAt(1500), AudioFramesAt(c.lengthSlackMs));
 
     std::vector<int16_t> all = ReadAll(*decoder);
-    EXPECT_NEAR(static_cast<double>(all.size() / 2), static_cast<double>(decoder->Length()), AudioFramesAt(c.lengthSlackMs) + 64);
+    EXPECT_NEAR(static_cast<double>(all.size() / 2), static_cast<double>(decoder->Length()),
+                AudioFramesAt(c.lengthSlackMs) + 64);
     // Within a millisecond of where the encoder was given it.
     const int64_t second = FirstClick(all, AudioFramesAt(500));
     EXPECT_NEAR(FirstClick(all), AudioFramesAt(250) + c.shift, 44) << c.name;
@@ -73,8 +74,8 @@ TEST_P(DecoderFormats, DecodesToOutputFramesWithTheClickInPlace)
     decoder->Seek(AudioFramesAt(900));
     std::vector<int16_t> after = ReadAll(*decoder);
     EXPECT_NEAR(FirstClick(after), second - AudioFramesAt(900), c.seekSlack) << c.name;
-    EXPECT_NEAR(static_cast<double>(after.size() / 2), static_cast<double>(all.size() / 2 - AudioFramesAt(900)),
-                c.seekSlack);
+    EXPECT_NEAR(static_cast<double>(after.size() / 2),
+                static_cast<double>(all.size() / 2 - AudioFramesAt(900)), c.seekSlack);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,7 +125,8 @@ TEST(Decoder, WhatIsNoSoundIsRefusedWithTheSystemsMessage)
             Open(bytes);
             ADD_FAILURE() << "opened " << bytes.size() << " bytes";
         } catch (const ERukoError& e) {
-            EXPECT_STREQ(e.what(), "\x83\x54\x83\x45\x83\x93\x83\x68\x83\x66\x81\x5B\x83\x5E\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7");
+            EXPECT_STREQ(e.what(), "\x83\x54\x83\x45\x83\x93\x83\x68\x83\x66\x81\x5B\x83\x5E\x82\xAA\x95\x73"
+                                   "\x90\xB3\x82\xC5\x82\xB7");
         }
     }
 }

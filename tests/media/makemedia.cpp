@@ -23,7 +23,9 @@ std::vector<float> ToneSamples(const TToneSpec& spec)
     std::vector<float> out(static_cast<size_t>(spec.Frames * spec.Channels));
     const int64_t clickFrames = spec.Rate / 500;
     for (int64_t f = 0; f < spec.Frames; ++f) {
-        double v = spec.Frequency > 0 ? spec.Level * std::sin(2 * std::numbers::pi * spec.Frequency * f / spec.Rate) : 0;
+        double v = spec.Frequency > 0
+                       ? spec.Level * std::sin(2 * std::numbers::pi * spec.Frequency * f / spec.Rate)
+                       : 0;
         for (int64_t ms : spec.ClicksAtMs) {
             int64_t at = ms * spec.Rate / 1000;
             if (f >= at && f < at + clickFrames) v = (f - at) % 8 < 4 ? 0.9 : -0.9;
@@ -196,14 +198,14 @@ std::vector<uint8_t> SampleSong()
     };
     std::vector<uint8_t> song = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0};
     // Tempo track: 500000 µs a quarter, then 250000 from tick 960.
-    auto tempo = chunk("MTrk", {0x00, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20, 0x87, 0x40, 0xFF, 0x51, 3, 0x03, 0xD0, 0x90,
-                                0x00, 0xFF, 0x2F, 0x00});
+    auto tempo = chunk("MTrk", {0x00, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20, 0x87, 0x40, 0xFF, 0x51, 3, 0x03, 0xD0,
+                                0x90, 0x00, 0xFF, 0x2F, 0x00});
     auto notes = chunk("MTrk", {0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7, // GM system on
-                                0x00, 0xC0, 0x00, 0x00, 0xB0, 0x40, 0x7F,     // piano, pedal down
+                                0x00, 0xC0, 0x00, 0x00, 0xB0, 0x40, 0x7F,       // piano, pedal down
                                 0x00, 0x90, 60,   100,  0x83, 0x60, 64,   100,  // running status
                                 0x83, 0x60, 67,   100,  0x00, 0xB0, 0x40, 0x00, // pedal up
-                                0x83, 0x60, 0x80, 60,   0,    0x00, 64,   0,    0x00, 67, 0,
-                                0x87, 0x40, 0xFF, 0x2F, 0x00});
+                                0x83, 0x60, 0x80, 60,   0,    0x00, 64,   0,
+                                0x00, 67,   0,    0x87, 0x40, 0xFF, 0x2F, 0x00});
     song.insert(song.end(), tempo.begin(), tempo.end());
     song.insert(song.end(), notes.begin(), notes.end());
     return song;

@@ -22,9 +22,9 @@ struct TToneSpec
     TTestSound Kind = TTestSound::WavS16;
     int Rate = 44100;
     int Channels = 2;
-    int64_t Frames = 44100;           // at Rate
-    double Frequency = 440;           // Hz; 0 = no tone
-    double Level = 0.25;              // of full scale
+    int64_t Frames = 44100;            // at Rate
+    double Frequency = 440;            // Hz; 0 = no tone
+    double Level = 0.25;               // of full scale
     std::vector<int64_t> ClicksAtMs{}; // 2 ms bursts at 0.9 of full scale
 };
 

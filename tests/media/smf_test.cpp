@@ -69,22 +69,28 @@ TEST(Smf, TimesFollowTheTempoSinceItsLastChange)
         Bytes events;
         std::vector<std::pair<int, int>> expected;
     } cases[] = {
-        {"480 ticks at the default tempo", 480,
+        {"480 ticks at the default tempo",
+         480,
          {0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0},
          {{0, 0x90}, {500, 0x80}}},
-        {"a faster tempo from tick 960", 480,
+        {"a faster tempo from tick 960",
+         480,
          {0x00, 0x90, 60, 100, 0x87, 0x40, 0xFF, 0x51, 3, 0x03, 0xD0, 0x90, 0x83, 0x60, 0x80, 60, 0},
          {{0, 0x90}, {1250, 0x80}}},
-        {"SMPTE 25 fps x 40 ticks: a millisecond a tick", static_cast<uint16_t>(0xE728),
+        {"SMPTE 25 fps x 40 ticks: a millisecond a tick",
+         static_cast<uint16_t>(0xE728),
          {0x87, 0x68, 0x90, 60, 100},
          {{1000, 0x90}}},
-        {"SMPTE 29 is 29.97 fps", static_cast<uint16_t>(0xE301),
+        {"SMPTE 29 is 29.97 fps",
+         static_cast<uint16_t>(0xE301),
          {0x97, 0x35, 0x90, 60, 100}, // 2997 frames
          {{100000, 0x90}}},
-        {"a tempo of two bytes is no tempo", 480,
+        {"a tempo of two bytes is no tempo",
+         480,
          {0x00, 0xFF, 0x51, 2, 0x03, 0xD0, 0x83, 0x60, 0x90, 60, 100},
          {{500, 0x90}}},
-        {"a tempo of 0 is no tempo", 480,
+        {"a tempo of 0 is no tempo",
+         480,
          {0x00, 0xFF, 0x51, 3, 0, 0, 0, 0x83, 0x60, 0x90, 60, 100},
          {{500, 0x90}}},
     };
@@ -113,7 +119,8 @@ TEST(Smf, ChunksAndHeadersOutOfTheOrdinary)
         Bytes file;
         size_t channelEvents;
     } cases[] = {
-        {"an unknown chunk is skipped and is no track", Smf(480, {Chunk("XFIH", {1, 2, 3}), Track(note)}, 1), 2},
+        {"an unknown chunk is skipped and is no track", Smf(480, {Chunk("XFIH", {1, 2, 3}), Track(note)}, 1),
+         2},
         {"division 0 is refused", Smf(0, {Track(note)}), 0},
         {"not a MIDI file", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
         {"a longer header is skipped by its length",
@@ -182,7 +189,8 @@ TEST(Smf, ASongWithoutVolumeGetsSixteenBeforeItsFirstNote)
     }
     EXPECT_EQ(song.Events[17].Kind, TMidiKind::NoteOn);
 
-    TMidiSong withVolume = ReadSmf(Smf(480, {Track(Join({{0x00, 0xB3, 7, 90, 0x00, 0x93, 60, 100}, EndOfTrack}))}));
+    TMidiSong withVolume =
+        ReadSmf(Smf(480, {Track(Join({{0x00, 0xB3, 7, 90, 0x00, 0x93, 60, 100}, EndOfTrack}))}));
     EXPECT_EQ(withVolume.Events.size(), 3u);
 }
 
@@ -228,8 +236,8 @@ struct TPlayerFixture : ::testing::Test
 };
 
 // Notes at 0, 500 and 1000 ms, the song ending at 1500 ms.
-const Bytes ThreeNotes = {0x00, 0xC0, 9,    0x00, 0x90, 60,   100,  0x83, 0x60, 0x90, 62, 100,
-                          0x83, 0x60, 0x90, 64,   100,  0x83, 0x60, 0xFF, 0x01, 0};
+const Bytes ThreeNotes = {0x00, 0xC0, 9,    0x00, 0x90, 60,  100,  0x83, 0x60, 0x90, 62,
+                          100,  0x83, 0x60, 0x90, 64,   100, 0x83, 0x60, 0xFF, 0x01, 0};
 
 TEST_F(TPlayerFixture, EventsGoOutAtTheirFrame)
 {
@@ -285,7 +293,8 @@ TEST_F(TPlayerFixture, ControllerSevenIsScaledAndClamped)
         player.SetControllerScale(7, percent);
         ASSERT_EQ(sent.size(), 16u);
         for (int ch = 0; ch < 16; ++ch)
-            EXPECT_EQ(sent[ch].second, (Bytes{static_cast<uint8_t>(0xB0 + ch), 7, static_cast<uint8_t>(value)}));
+            EXPECT_EQ(sent[ch].second,
+                      (Bytes{static_cast<uint8_t>(0xB0 + ch), 7, static_cast<uint8_t>(value)}));
     }
 }
 

@@ -156,6 +156,9 @@ wav_frames() {
 
 audio_out() {
   [[ -n $demo && -n $(ls -A "$demo" 2>/dev/null) ]] || { echo "no demo title" >&2; exit 77; }
+  # A copy of its own: the single-copy guard would end this run silently beside another case's.
+  cp -r "$demo" "$work/title"
+  demo=$work/title
   # Headless: exactly floor(virtual ms × 44.1) frames, the same bytes on every run.
   local run
   for run in 1 2; do

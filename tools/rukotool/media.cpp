@@ -37,8 +37,9 @@ int Media(const std::vector<std::string>& args)
 
 const char* KindName(TMidiKind kind)
 {
-    static const char* const Names[] = {"note-off",   "note-on", "key-pressure", "control", "program", "pressure",
-                                        "pitch-bend", "tempo",   "end-of-track", "meta",    "gs-reset", "sysex"};
+    static const char* const Names[] = {"note-off",     "note-on",  "key-pressure", "control",
+                                        "program",      "pressure", "pitch-bend",   "tempo",
+                                        "end-of-track", "meta",     "gs-reset",     "sysex"};
     return Names[static_cast<int>(kind)];
 }
 

@@ -19,7 +19,9 @@ int main(int argc, char** argv)
         return std::fclose(out) == 0 ? 0 : 1;
     }
     if (argc < 6) {
-        std::fprintf(stderr, "usage: makemedia wav-u8|wav-s16|wav-msadpcm|vorbis|wma RATE CHANNELS MS OUT [CLICK-MS...]\n");
+        std::fprintf(
+            stderr,
+            "usage: makemedia wav-u8|wav-s16|wav-msadpcm|vorbis|wma RATE CHANNELS MS OUT [CLICK-MS...]\n");
         return 2;
     }
     const std::string kind = argv[1];
