@@ -229,7 +229,7 @@ TEST(WavOutThreaded, TheDecodingThreadFillsAheadAndARunDryRingStaysUnmoved)
     b->Play();
     int16_t frames[2 * 1024];
     // Until the thread has decoded, pulls are silent and the position stays.
-    for (int i = 0; i < 200 && b->GetPlayPos() == 0; ++i) {
+    for (int i = 0; i < 2000 && b->GetPlayPos() == 0; ++i) {
         mixer.Pull(frames, 1024);
         if (b->GetPlayPos() == 0) {
             EXPECT_EQ(frames[0], 0);
