@@ -170,8 +170,8 @@ void SdlMixAudioFormat(benchmark::State& state)
             for (size_t s = 0; s < streams.size(); ++s) {
                 const auto& f = streams[s];
                 if (pos[s] + 2 * n > f.size()) pos[s] = 0;
-                SDL_MixAudioFormat(out.data(), reinterpret_cast<const uint8_t*>(f.data() + pos[s]), AUDIO_S16SYS,
-                                   static_cast<uint32_t>(4 * n), SDL_MIX_MAXVOLUME / 4);
+                SDL_MixAudioFormat(out.data(), reinterpret_cast<const uint8_t*>(f.data() + pos[s]),
+                                   AUDIO_S16SYS, static_cast<uint32_t>(4 * n), SDL_MIX_MAXVOLUME / 4);
                 pos[s] += 2 * n;
             }
         }
@@ -184,8 +184,8 @@ BENCHMARK(SdlMixAudioFormat)->Unit(benchmark::kMillisecond);
 std::string TempFile(const std::string& suffix, const std::vector<uint8_t>& bytes)
 {
     std::string path = "/tmp/rukobench-" + std::to_string(getpid()) + suffix;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -255,7 +255,8 @@ void FluidsynthProgram(benchmark::State& state)
 {
     const std::string font = ChooseSoundFont("", "");
     const std::string song = TempFile(".mid", DenseSong(20));
-    Program(state, "fluidsynth -ni -q -r 44100 -F /dev/null " + font + " " + song, "fluidsynth -ni -F, the same song");
+    Program(state, "fluidsynth -ni -q -r 44100 -F /dev/null " + font + " " + song,
+            "fluidsynth -ni -F, the same song");
     std::remove(song.c_str());
 }
 BENCHMARK(FluidsynthProgram)->Unit(benchmark::kMillisecond)->UseRealTime();

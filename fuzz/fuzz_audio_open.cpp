@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (length < 0) std::abort();
     std::vector<int16_t> frames(2 * 4096);
     // A bounded read, two seeks, then a few seconds looping through the mixer.
-    for (int i = 0; i < 20 && decoder->Read(frames.data(), 4096) > 0; ++i) {
+    for (int i = 0; i < 8 && decoder->Read(frames.data(), 4096) > 0; ++i) {
     }
     decoder->Seek(length / 2);
     decoder->Read(frames.data(), 4096);
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     buffer->Loop = true;
     buffer->LoopStart = WavMsToBytes(length * 1000 / AudioRate / 2);
     buffer->Play();
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 16; ++i)
         mixer.Pull(frames.data(), 4096);
     if (buffer->GetPlayPos() < 0 || buffer->GetPlayPos() > buffer->StreamSize()) std::abort();
     mixer.RemoveBuffer(buffer);

@@ -29,7 +29,7 @@ TWavBuffer::TWavBuffer(TWavOut& owner, std::unique_ptr<TSoundDecoder> decoder)
 void TWavBuffer::Restart(int64_t frame)
 {
     ++generation_;
-    seekTarget_ = playPos_ = std::clamp<int64_t>(frame, 0, length_);
+    seekTarget_ = playPos_ = std::clamp<int64_t>(frame, 0, length_.load());
     readOffset_ = 0;
     // What the ring holds now belongs to the old position: the consumer side lets it go.
     head_.store(tail_.load(std::memory_order_acquire), std::memory_order_release);
@@ -156,9 +156,12 @@ void TWavBuffer::Fill(int want, bool exact)
         chunk.Last = false;
         producePos_ += n;
         if (n > 0) progressSinceLoop_ = true;
+        if (producePos_ > length_.load()) length_ = producePos_;
         if (n < ChunkFrames) {
+            // Decoding from the start reached the true end: positions and loops go by it.
+            length_ = producePos_;
             int64_t loopStart = LoopStart.load() / WavBytesPerFrame;
-            if (loopStart < 0 || loopStart >= length_) loopStart = 0;
+            if (loopStart < 0 || loopStart >= length_.load()) loopStart = 0;
             if (Loop.load() && progressSinceLoop_) {
                 // A loop that yields nothing ends the sound instead of spinning here.
                 decoder_->Seek(loopStart);

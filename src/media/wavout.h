@@ -61,7 +61,8 @@ class TWavBuffer
     void SetPanScales(int left, int right);
     bool Started() const;
     bool Paused() const;
-    int64_t StreamSize() const { return length_ * WavBytesPerFrame; }
+    // The decoder's length until decoding finds the true end (a header may misstate it).
+    int64_t StreamSize() const { return length_.load() * WavBytesPerFrame; }
     const TSoundDecoder& Decoder() const { return *decoder_; }
 
     // Read on from LoopStart (bytes) at the end of the stream. A LoopStart at or past the end
@@ -91,7 +92,7 @@ class TWavBuffer
 
     TWavOut& owner_;
     std::unique_ptr<TSoundDecoder> decoder_;
-    int64_t length_;
+    std::atomic<int64_t> length_;
     std::vector<TChunk> ring_;
     std::atomic<uint64_t> head_{0}, tail_{0};
 

@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "makemedia.h"
 #include "media/decoder.h"
+#include "media/wavout.h"
 #include "platform/audio.h"
 
 namespace ruko {
@@ -143,6 +144,25 @@ TEST(Decoder, ACutOffSoundEndsWhereItsDataEnds)
     decoder->Seek(30000); // past the data: nothing, and no hang
     int16_t frame[2];
     EXPECT_EQ(decoder->Read(frame, 1), 0);
+}
+
+// Findings of the sound fuzzer: each plays through the mixer with its position inside its length.
+TEST(Decoder, FuzzFindingsPlayWithinTheirLength)
+{
+    const std::string folder = std::string(RUKO_SOURCE_DIR) + "/fuzz/corpus/fuzz_audio_open/";
+    for (const char* name : {"finding-wav-longer-than-its-header"}) {
+        auto stream = TRangeStream::OpenFile(folder + name);
+        ASSERT_TRUE(stream) << name;
+        TWavOut mixer(100);
+        TWavBuffer* b = mixer.AddBuffer(OpenSoundDecoder(std::move(stream)));
+        b->Loop = true;
+        b->Play();
+        std::vector<int16_t> frames(2 * 4096);
+        for (int i = 0; i < 8; ++i)
+            mixer.Pull(frames.data(), 4096);
+        EXPECT_GE(b->GetPlayPos(), 0) << name;
+        EXPECT_LE(b->GetPlayPos(), b->StreamSize()) << name;
+    }
 }
 
 } // namespace

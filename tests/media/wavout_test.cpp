@@ -191,6 +191,27 @@ TEST(WavMsToBytes, IsSixtyFourBitAndWholeFrames)
     EXPECT_EQ(WavMsToBytes(100'000'000), int64_t{4'410'000'000} * 4);
 }
 
+TEST_F(TMixerFixture, TheLengthFollowsWhatDecodingFinds)
+{
+    // A decoder that says 100 frames but holds 3000 (a header that misstates its data).
+    struct TShortLength final : public TSoundDecoder
+    {
+        TCountingDecoder inner{3000};
+        std::string FormatName() const override { return "short"; }
+        int SourceRate() const override { return AudioRate; }
+        int SourceChannels() const override { return 2; }
+        int64_t Length() const override { return 100; }
+        int Read(int16_t* out, int frames) override { return inner.Read(out, frames); }
+        void Seek(int64_t frame) override { inner.Seek(frame); }
+    };
+    TWavBuffer* b = mixer.AddBuffer(std::make_unique<TShortLength>());
+    b->Play();
+    Pull(4000);
+    EXPECT_TRUE(b->IsDone());
+    EXPECT_EQ(b->GetPlayPos(), 3000 * WavBytesPerFrame);
+    EXPECT_EQ(b->StreamSize(), 3000 * WavBytesPerFrame);
+}
+
 TEST_F(TMixerFixture, PlayAfterTheEndPlaysNothingMoreAndEndsAgain)
 {
     TWavBuffer* b = Add(10);
