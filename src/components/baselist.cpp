@@ -3,6 +3,7 @@
 #include "archive/fields.h"
 #include "base/numbers.h"
 #include "components/box.h"
+#include "graphics/bromcache.h"
 
 #include <algorithm>
 
@@ -422,6 +423,10 @@ TCustomWipe* TRukoBaseList::SetActiveBase(int index, int kind, int32_t duration,
             // one the back base window.
             transition_ = CreateWipe(kind, surface_, active.DrawSurface, back.DrawSurface);
             if (transition_) {
+                // Rule pictures come through the image cache; without one the rule is flat.
+                transition_->RuleLoader = [](const std::string& name) {
+                    return BromMan ? CachedRulePicture(*BromMan, name) : nullptr;
+                };
                 transition_->Duration = std::max(duration, 1);
                 transition_->SetReverse(reverse);
                 created = transition_.get();

@@ -5,7 +5,9 @@
 #include "base/globals.h"
 #include "components/frame.h"
 #include "engine/objcommands.h"
+#include "engine/project.h"
 #include "engine/runtime.h"
+#include "graphics/bromcache.h"
 #include "params/paramcollection.h"
 #include "platform/cursorfile.h"
 #include "shell/screenman.h"
@@ -44,12 +46,23 @@ void InstallComponentHooks(TGameHooks& hooks)
         CursorPlatform = &context.Platform;
         ShownCursor.clear();
         if (Engine) CreateComponentList(Engine->Events(), 8, 8);
+        TBromFileSource files;
+        files.Exists = [](const std::string& name) { return FileManager && FileManager->Exists(name); };
+        // The cache asks Exists first, so Load runs only while the file manager is there.
+        files.Load = [](const std::string& name) { return FileManager->LoadFile(name); };
+        // The identification code is the project's, known once the project is read.
+        BromMan = std::make_unique<TBromCollection>(std::move(files), 0);
+        if (Engine)
+            Engine->Services().ForgetPicture = [](const std::string& name) {
+                if (BromMan) BromMan->Forget(name);
+            };
     };
     auto createProject = hooks.CreateProject;
     if (createProject)
         hooks.CreateProject = [createProject](TStartContext& context) -> std::optional<TProjectInfo> {
             std::optional<TProjectInfo> info = createProject(context);
             if (info) ComponentsSetScreenSize(info->ScreenWidth, info->ScreenHeight);
+            if (BromMan && Engine && Engine->Project()) BromMan->IdentCode = Engine->Project()->IdentCode;
             return info;
         };
     hooks.TakeInputSnapshot = [] {
@@ -72,7 +85,10 @@ void InstallComponentHooks(TGameHooks& hooks)
     hooks.MouseMove = [](int x, int y) { ComponentsMouseMove(x, y); };
     hooks.Wheel = [](bool up) { ComponentsWheel(up); };
     hooks.ReleaseAllInput = [] { ComponentsReleaseInput(); };
-    hooks.FinalizeComponents = [] { FreeComponentList(); };
+    hooks.FinalizeComponents = [] {
+        FreeComponentList();
+        BromMan.reset();
+    };
 }
 
 } // namespace ruko
