@@ -2,7 +2,7 @@
 // stage alone beside SDL_MixAudioFormat over the same decoded frames; 60 s of 48 kHz Vorbis to
 // 44.1 kHz beside sox; a MIDI render beside the fluidsynth program; reading a 50,000-event song.
 #include "../tests/media/makemedia.h"
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "media/decoder.h"
 #include "media/midiplay.h"
 #include "media/wavout.h"

@@ -1,6 +1,6 @@
 // Sound files: whatever opens must read, seek and loop through the mixer without a fault or a hang.
-#include "archive/bigstream.h"
 #include "base/error.h"
+#include "io/bigstream.h"
 #include "media/decoder.h"
 #include "media/wavout.h"
 

@@ -11,8 +11,8 @@ extern "C" {
 #include <mutex>
 #include <span>
 
-#include "archive/bigstream.h"
 #include "base/error.h"
+#include "io/bigstream.h"
 #include "media/sourcedecoder.h"
 
 namespace ruko {

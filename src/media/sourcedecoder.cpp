@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 #include "platform/audio.h"
 
 namespace ruko {

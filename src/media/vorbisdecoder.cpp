@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/bigstream.h"
 #include "base/error.h"
+#include "io/bigstream.h"
 #include "media/decoder.h"
 #include "media/resampler.h"
 #include "media/sourcedecoder.h"

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "archive/bigstream.h"
 #include "base/error.h"
+#include "io/bigstream.h"
 #include "makemedia.h"
 #include "media/decoder.h"
 #include "media/wavout.h"

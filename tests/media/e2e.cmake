@@ -2,7 +2,7 @@
 # writes them for the titles and the benchmarks.
 pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 if(TARGET test_media)
-  target_link_libraries(test_media PRIVATE PkgConfig::VORBISENC)
+  target_link_libraries(test_media PRIVATE PkgConfig::VORBISENC PkgConfig::FFMPEG)
 endif()
 add_executable(makemedia ${CMAKE_CURRENT_LIST_DIR}/makemedia.cpp ${CMAKE_CURRENT_LIST_DIR}/tool/makemedia_main.cpp)
 target_include_directories(makemedia PRIVATE ${CMAKE_CURRENT_LIST_DIR})

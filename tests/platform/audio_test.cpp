@@ -66,7 +66,9 @@ TEST(HeadlessAudio, TheCaptureHoldsExactlyWhatWasPulled)
     ASSERT_EQ(wav.size(), 44u + 882 * 4);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
     EXPECT_EQ(wav[40] | wav[41] << 8, 882 * 4);
-    auto sample = [&](size_t frame, int ch) { return static_cast<int16_t>(wav[44 + 4 * frame + 2 * ch] | wav[45 + 4 * frame + 2 * ch] << 8); };
+    auto sample = [&](size_t frame, int ch) {
+        return static_cast<int16_t>(wav[44 + 4 * frame + 2 * ch] | wav[45 + 4 * frame + 2 * ch] << 8);
+    };
     EXPECT_EQ(sample(440, 0), 440);
     EXPECT_EQ(sample(440, 1), -440);
     EXPECT_EQ(sample(441, 0), 0);

@@ -1,10 +1,10 @@
 // rukotool media / midi: what a sound file holds, a MIDI song's events and its rendering.
 #include "command.h"
 
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 #include "media/decoder.h"
 #include "media/midiplay.h"
 #include "media/smf.h"
