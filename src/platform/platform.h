@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/rect.h"
+#include "platform/audio.h"
 #include "platform/cursorfile.h"
 #include "platform/filedialog.h"
 #include "platform/inputscript.h"
@@ -141,6 +142,9 @@ class TPlatform
     virtual std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) = 0;
     // Writes the window's picture area as it is shown now to a PNG file; false when impossible.
     virtual bool CaptureWindow(const std::string& pngPath) = 0;
+
+    // --- Sound. The one audio output; closed until the shell opens it at start-up.
+    virtual TAudioOutput& Audio() = 0;
 };
 
 // The SDL window back end. Raises ERukoError when SDL cannot start a video driver.

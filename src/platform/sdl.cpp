@@ -16,6 +16,7 @@
 #include "platform/keymap.h"
 #include "platform/platform.h"
 #include "platform/pngfile.h"
+#include "platform/sdlaudio.h"
 #include "platform/toolbar.h"
 
 namespace ruko {
@@ -41,10 +42,12 @@ class TSdlPlatform final : public TPlatform
             RaiseError(std::string("cannot open a window: ") + SDL_GetError());
         SDL_DisableScreenSaver();
         start_ = std::chrono::steady_clock::now();
+        audio_ = std::make_unique<TSdlAudioOutput>([this] { return Now(); });
     }
 
     ~TSdlPlatform() override
     {
+        audio_.reset();
         if (pictureTexture_) SDL_DestroyTexture(pictureTexture_);
         if (toolbarTexture_) SDL_DestroyTexture(toolbarTexture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -75,6 +78,7 @@ class TSdlPlatform final : public TPlatform
             if (left.count() <= 0) {
                 while (SDL_PollEvent(&event))
                     Translate(event);
+                audio_->AdvanceSink();
                 return;
             }
             if (SDL_WaitEventTimeout(&event, static_cast<int>(left.count()))) Translate(event);
@@ -274,6 +278,8 @@ class TSdlPlatform final : public TPlatform
             p &= 0x00FFFFFF;
         return WriteFramePng(pngPath, {pixels.data(), area.w, area.h, area.w * 4});
     }
+
+    TAudioOutput& Audio() override { return *audio_; }
 
   private:
     SDL_Cursor* cursor_ = nullptr;
@@ -481,6 +487,7 @@ class TSdlPlatform final : public TPlatform
 
     bool virtualClock_;
     int64_t virtualNow_ = 0;
+    std::unique_ptr<TSdlAudioOutput> audio_;
     std::chrono::steady_clock::time_point start_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;

@@ -90,6 +90,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             if (eq == 0 || eq == std::string::npos || eq + 1 == alias.size())
                 throw EUsageError{"--font-alias expects ASKED=FACE, not '" + alias + "'"};
             line.FontAliases.push_back({alias.substr(0, eq), alias.substr(eq + 1)});
+        } else if (name == "--audio-out") {
+            line.AudioOut = value();
+        } else if (name == "--soundfont") {
+            line.SoundFont = value();
         } else {
             throw EUsageError{"unknown option " + name + " (see rukoplay --help)"};
         }
@@ -108,7 +112,8 @@ std::string UsageText()
            "the settings only.\n"
            "\n"
            "Options:\n"
-           "  --headless              no window and no sound: a virtual clock of 15 ms a frame\n"
+           "  --headless              no window and no sound device: a virtual clock of 15 ms a frame,\n"
+           "                          sound consumed as the clock moves\n"
            "  --frames N              stop after N frames\n"
            "  --until MS              stop when the game time reaches MS milliseconds\n"
            "                          (headless runs stop at 60000 ms unless one of these is given;\n"
@@ -131,6 +136,9 @@ std::string UsageText()
            "                          OpenType file whose faces are installed for the run and are the\n"
            "                          first tried for characters a face lacks\n"
            "  --font-alias ASKED=FACE draw the face a title asks for with an installed face (repeatable)\n"
+           "  --audio-out FILE.wav    write every sound frame played (44100 Hz, 16-bit, stereo)\n"
+           "  --soundfont FILE.sf2    the soundfont for MIDI music (default: game.ini [Sound]\n"
+           "                          SoundFont, else the system's General-MIDI soundfont)\n"
            "  --help                  show this text\n";
 }
 

@@ -33,6 +33,8 @@ struct TCommandLine
     std::string DumpVars;               // JSON of every global variable at the end of the run
     std::vector<std::string> FontFiles; // --font: pixel fonts and TrueType/OpenType files
     std::vector<std::pair<std::string, std::string>> FontAliases; // --font-alias ASKED=FACE (UTF-8)
+    std::string AudioOut;  // WAV of every frame the audio output pulled
+    std::string SoundFont; // the General-MIDI soundfont for MIDI songs
 };
 
 // Usage errors carry one line for stderr; the program ends with status 2.

@@ -71,7 +71,8 @@ bool TFormView::FormCreate(TStartContext& context)
 
 void TFormView::InitializeGame(TStartContext& context)
 {
-    if (context.Options.UseDirectSound && hooks_.InitializeSound) {
+    // The audio output opens whatever "DirectSound" says: both sound paths play through it.
+    if (hooks_.InitializeSound) {
         try {
             hooks_.InitializeSound(context);
         } catch (const ERukoError&) {

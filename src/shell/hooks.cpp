@@ -2,6 +2,7 @@
 
 #include "shell/componenthooks.h"
 #include "shell/enginehooks.h"
+#include "shell/mediahooks.h"
 
 namespace ruko {
 
@@ -12,6 +13,7 @@ void InstallGameHooks(TGameHooks& hooks)
 {
     InstallEngineHooks(hooks);
     InstallComponentHooks(hooks);
+    InstallMediaHooks(hooks);
 }
 
 } // namespace ruko

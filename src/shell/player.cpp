@@ -85,6 +85,14 @@ int RunPlayer(int argc, char** argv)
         return 1;
     }
 
+    if (!line.AudioOut.empty()) {
+        try {
+            platform->Audio().SetCapture(line.AudioOut);
+        } catch (const ERukoError& e) {
+            return UsageFailure(Cp932ToUtf8(e.what()));
+        }
+    }
+
     TGameHooks hooks;
     // Without hooks nothing of the title is loaded and the shell shows its test picture.
     if (!line.TestPattern) InstallGameHooks(hooks);
@@ -102,7 +110,8 @@ int RunPlayer(int argc, char** argv)
                           temp,
                           line.DumpVars,
                           line.FontFiles,
-                          line.FontAliases};
+                          line.FontAliases,
+                          line.SoundFont};
 
     TFormView view(*platform, std::move(hooks));
     if (!view.FormCreate(context)) {

@@ -1,6 +1,6 @@
 # End-to-end runs of the player: the single-copy guard, the window under Xvfb against the
 # headless picture, repeatable headless frames, and the command line's answers.
-foreach(case second_copy window_matches_headless test_pattern_is_repeatable command_line)
+foreach(case second_copy window_matches_headless test_pattern_is_repeatable command_line audio_out)
   add_test(NAME rukoplay_${case}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/player_e2e.sh ${case} $<TARGET_FILE:rukoplay>
             ${CMAKE_CURRENT_BINARY_DIR}/player_e2e_${case} ${PROJECT_BINARY_DIR}/demo/title)
