@@ -13,8 +13,6 @@
 
 namespace ruko {
 
-std::unique_ptr<TEngine> Engine;
-
 TEngine::TEngine(TEngineOptions options) : options_(std::move(options)) {}
 
 TEngine::~TEngine()
@@ -25,8 +23,8 @@ TEngine::~TEngine()
 
 void TEngine::CreateVariableStore()
 {
-    ParamMan = std::make_unique<TParamCollection>();
-    SysFuncMan = std::make_unique<TSysFuncMan>();
+    paramMan_.Create();
+    sysFuncMan_.Create();
     services_.Random.Seed(options_.Seed);
     InstallBuiltins(*SysFuncMan, services_);
     systemHost_ = MakeSystemHost(services_);
@@ -116,9 +114,9 @@ void TEngine::FreeProject()
 
 void TEngine::FreeVariableStore()
 {
-    SysFuncMan.reset();
-    if (ParamMan) ParamMan->SetHost(nullptr);
-    ParamMan.reset();
+    sysFuncMan_.Reset();
+    if (paramMan_) paramMan_->SetHost(nullptr);
+    paramMan_.Reset();
     systemHost_.reset();
 }
 

@@ -8,6 +8,7 @@
 #include "engine/runtime.h"
 #include "params/paramcollection.h"
 #include "platform/cursorfile.h"
+#include "shell/runobjects.h"
 #include "shell/screenman.h"
 
 namespace ruko {
@@ -15,16 +16,15 @@ namespace ruko {
 namespace {
 
 TPlatform* CursorPlatform = nullptr;
-std::string ShownCursor;
 
 // The pointer follows the cursor file of the component under it, else the title's default
 // ("@Cursor"); a file that cannot be read or decoded shows the standard pointer.
-void ShowCursorFile()
+void ShowCursorFile(std::string& shown)
 {
     std::string wanted = ComponentsCursorName();
     if (wanted.empty() && ParamMan) wanted = ParamMan->Cursor;
-    if (!CursorPlatform || wanted == ShownCursor) return;
-    ShownCursor = wanted;
+    if (!CursorPlatform || wanted == shown) return;
+    shown = wanted;
     TCursorImage image;
     bool decoded = false;
     if (!wanted.empty() && FileManager) {
@@ -38,12 +38,13 @@ void ShowCursorFile()
 
 } // namespace
 
-void InstallComponentHooks(TGameHooks& hooks)
+void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects)
 {
-    hooks.InitializeComponents = [](TStartContext& context) {
+    TRunObjects* run = &objects;
+    hooks.InitializeComponents = [run](TStartContext& context) {
         CursorPlatform = &context.Platform;
-        ShownCursor.clear();
-        if (Engine) CreateComponentList(Engine->Events(), 8, 8);
+        run->ShownCursor.clear();
+        if (run->Engine) run->Components = std::make_unique<TComponentList>(run->Engine->Events(), 8, 8);
     };
     auto createProject = hooks.CreateProject;
     if (createProject)
@@ -52,10 +53,10 @@ void InstallComponentHooks(TGameHooks& hooks)
             if (info) ComponentsSetScreenSize(info->ScreenWidth, info->ScreenHeight);
             return info;
         };
-    hooks.TakeInputSnapshot = [] {
+    hooks.TakeInputSnapshot = [run] {
         ComponentsInputStep(FrameDelta);
-        if (Engine) Engine->Services().Input = ComponentsInputFlags();
-        ShowCursorFile();
+        if (run->Engine) run->Engine->Services().Input = ComponentsInputFlags();
+        ShowCursorFile(run->ShownCursor);
     };
     hooks.UpdateComponents = [] { ComponentsUpdateStep(); };
     hooks.DrawComponents = [](TFrameSurface& surface) {
@@ -72,7 +73,8 @@ void InstallComponentHooks(TGameHooks& hooks)
     hooks.MouseMove = [](int x, int y) { ComponentsMouseMove(x, y); };
     hooks.Wheel = [](bool up) { ComponentsWheel(up); };
     hooks.ReleaseAllInput = [] { ComponentsReleaseInput(); };
-    hooks.FinalizeComponents = [] { FreeComponentList(); };
+    // The image cache goes after the component list.
+    hooks.FinalizeComponents = [run] { run->FreeComponents(); };
 }
 
 } // namespace ruko

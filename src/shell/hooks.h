@@ -15,6 +15,7 @@ namespace ruko {
 
 class TTempFolder;
 struct TFrameSurface;
+struct TRunObjects;
 
 // What the shell needs to know of a running project.
 struct TProjectInfo
@@ -114,6 +115,7 @@ struct TGameHooks
     std::function<void()> FreeDataSources;    // the file manager, then its work files
 };
 
-void InstallGameHooks(TGameHooks& hooks);
+// The hooks create and free the process-wide objects in `objects`, which must outlive them.
+void InstallGameHooks(TGameHooks& hooks, TRunObjects& objects);
 
 } // namespace ruko

@@ -13,6 +13,7 @@
 #include "shell/cmdline.h"
 #include "shell/formview.h"
 #include "shell/options.h"
+#include "shell/runobjects.h"
 
 namespace ruko {
 namespace {
@@ -85,9 +86,12 @@ int RunPlayer(int argc, char** argv)
         return 1;
     }
 
+    // Declared after the platform and before the window: the teardown that frees them may still
+    // show a box, and the window's teardown reaches them through the hooks.
+    TRunObjects objects;
     TGameHooks hooks;
     // Without hooks nothing of the title is loaded and the shell shows its test picture.
-    if (!line.TestPattern) InstallGameHooks(hooks);
+    if (!line.TestPattern) InstallGameHooks(hooks, objects);
     TGameOptions options;
     uint32_t seed = line.Seed ? *line.Seed
                     : line.Headless || line.VirtualClock
