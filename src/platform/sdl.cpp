@@ -37,6 +37,9 @@ class TSdlPlatform final : public TPlatform
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        // The player's own handlers end the run in order (endsignals.h); SDL's would only ask to
+        // quit, and only for some signals.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
             RaiseError(std::string("cannot open a window: ") + SDL_GetError());
         SDL_DisableScreenSaver();

@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
+#include "platform/endsignals.h"
 #include "platform/hostenv.h"
 #include "platform/inputscript.h"
 #include "platform/pngfile.h"
@@ -76,6 +77,7 @@ int RunPlayer(int argc, char** argv)
     if (!line.Trace.empty() && !OpenTrace(line.Trace))
         return UsageFailure("cannot write the trace file " + line.Trace);
 
+    InstallEndSignals();
     TTempFolder temp;
     std::unique_ptr<TPlatform> platform;
     try {
@@ -108,6 +110,7 @@ int RunPlayer(int argc, char** argv)
 
     TFormView view(*platform, std::move(hooks));
     if (!view.FormCreate(context)) {
+        BeginOrderlyEnd();
         view.FreeGame();
         CloseTrace();
         return 1;
@@ -120,6 +123,7 @@ int RunPlayer(int argc, char** argv)
     limits.Until = line.Until;
     if (line.Headless && !line.Frames && !line.Until) limits.Until = DefaultHeadlessUntil;
     limits.EndOnTerminate = line.Headless;
+    limits.EndRequested = [] { return EndSignalReceived() != 0; };
     limits.AfterFrame = [&] {
         for (size_t i = 0; i < line.SnapshotsAt.size(); ++i) {
             if (taken[i] || GameTime < line.SnapshotsAt[i].Time) continue;
@@ -134,6 +138,7 @@ int RunPlayer(int argc, char** argv)
         std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(e.what()).c_str());
         snapshotsOk = false;
     }
+    BeginOrderlyEnd();
 
     for (size_t i = 0; i < line.SnapshotsAt.size(); ++i) {
         if (taken[i]) continue;

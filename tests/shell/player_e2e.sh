@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# End-to-end runs of rukoplay: player_e2e.sh CASE RUKOPLAY WORKDIR [DEMO-TITLE]
+# End-to-end runs of rukoplay: player_e2e.sh CASE RUKOPLAY WORKDIR [DEMO-TITLE [RUKOTOOL]]
 # Exit status 77 tells CTest the case was skipped.
 set -uo pipefail
 case_name=$1
 player=$2
 work=$3
 demo=${4:-}
+tool=${5:-}
+here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work"
 mkdir -p "$work/run" "$work/tmp" "$work/A" "$work/B"
@@ -147,8 +149,88 @@ command_line() {
   [[ -z $(ls -A "$work/tmp") ]] || fail "temporary folders left behind: $(ls -A "$work/tmp")"
 }
 
+# Builds the title in ending/ (its exit page sets "ended" to the frames played + 1) into
+# $work/ending, and a copy whose exit page never ends into $work/endless.
+build_ending_titles() {
+  "$tool" build "$here/ending" -o "$work/ending" >/dev/null || fail "cannot build the ending title"
+  cp -r "$here/ending" "$work/endless-src"
+  printf 'while 1 == 1\nloop\n' >"$work/endless-src/exit.rss"
+  "$tool" build "$work/endless-src" -o "$work/endless" >/dev/null || fail "cannot build the endless title"
+}
+
+# Starts the player in the background ($! is it) and waits until it has drawn its first frame.
+start_player() {
+  rm -f "$work/started.png"
+  "$player" --snapshot-at "0:$work/started.png" "$@" >"$work/run.out" 2>"$work/run.err" &
+  wait_for "$work/started.png" || fail "the player did not start: $*"
+}
+
+# Milliseconds since the epoch.
+now_ms() { date +%s%3N; }
+
+# Sends a signal after a random share of a second and waits for the end; sets `status` and
+# `took` (ms from the signal to the end).
+stop_with() {
+  local pid=$1 signal=$2
+  sleep "0.$((RANDOM % 10))"
+  local sent
+  sent=$(now_ms)
+  kill -"$signal" "$pid"
+  wait "$pid"
+  status=$?
+  took=$(($(now_ms) - sent))
+}
+
+# The folder is free again and no temporary folder was left.
+expect_released() {
+  local title=$1 what=$2
+  "$player" --headless --frames 2 --snapshot "$work/again.png" "$title" && [[ -e $work/again.png ]] ||
+    fail "$what: the title stayed locked"
+  rm -f "$work/again.png"
+  [[ -z $(ls -A "$work/tmp") ]] || fail "$what: temporary folders left behind: $(ls -A "$work/tmp")"
+}
+
+signals_end_in_order() {
+  build_ending_titles
+  local signal status took
+  for signal in INT TERM HUP; do
+    rm -f "$work/vars.json"
+    start_player --headless --until 100000000 --dump-vars "$work/vars.json" "$work/ending"
+    stop_with $! "$signal"
+    [[ $status == 0 ]] || fail "SIG$signal: status $status: $(cat "$work/run.err")"
+    ((took < 3000)) || fail "SIG$signal: the end took $took ms"
+    [[ ! -s $work/run.err ]] || fail "SIG$signal: said $(cat "$work/run.err")"
+    # The exit page ran after the frames: ended = frames + 1.
+    local frames ended
+    frames=$(sed -n 's/^ *"frames": \([0-9]*\).*/\1/p' "$work/vars.json")
+    ended=$(sed -n 's/^ *"ended": \([0-9]*\).*/\1/p' "$work/vars.json")
+    [[ -n $frames && $ended == $((frames + 1)) ]] || fail "SIG$signal: the exit page did not run: $(cat "$work/vars.json")"
+    expect_released "$work/ending" "SIG$signal"
+  done
+
+  # A second signal during the end stops at once with 128 + its number, writing nothing.
+  rm -f "$work/vars.json"
+  start_player --headless --until 100000000 --dump-vars "$work/vars.json" "$work/endless"
+  local pid=$!
+  kill -TERM $pid
+  sleep 0.3
+  stop_with $pid INT
+  [[ $status == $((128 + 2)) ]] || fail "a second signal: status $status"
+  ((took < 1000)) || fail "a second signal: the stop took $took ms"
+  [[ ! -e $work/vars.json ]] || fail "a second signal: the variables were still written"
+  rm -rf "${work:?}/tmp/"*
+
+  # An exit page that never ends is abandoned after 2 s, with a note.
+  start_player --headless --until 100000000 --dump-vars "$work/vars.json" "$work/endless"
+  stop_with $! TERM
+  [[ $status == 0 ]] || fail "endless exit page: status $status: $(cat "$work/run.err")"
+  ((took < 3000)) || fail "endless exit page: the end took $took ms"
+  grep -q "exit page did not end within 2 s" "$work/run.err" || fail "endless exit page: no note: $(cat "$work/run.err")"
+  expect_released "$work/endless" "endless exit page"
+}
+
 case $case_name in
-second_copy | window_matches_headless | test_pattern_is_repeatable | command_line) "$case_name" ;;
+second_copy | window_matches_headless | test_pattern_is_repeatable | command_line | signals_end_in_order) "$case_name" ;;
 *)
   echo "unknown case $case_name" >&2
   exit 2
