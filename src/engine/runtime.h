@@ -52,6 +52,11 @@ class TEngine
     void Step();
     // Exit page, persistent status, then the variable dump.
     void FreeProject();
+    // The persistent status alone, for an end that cannot run the teardown.
+    void WriteStatus()
+    {
+        if (project_) project_->WriteStatus();
+    }
     void FreeVariableStore();
 
     TProject* Project() { return project_.get(); }

@@ -2,16 +2,20 @@
 // one for the toolbar strip. Desktop full screen uses a logical size, so SDL centres and
 // letterboxes the picture and maps the mouse back for us.
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <thread>
 
 #include "base/error.h"
 #include "base/text.h"
+#include "platform/displaywatch.h"
 #include "platform/hostenv.h"
 #include "platform/keymap.h"
 #include "platform/platform.h"
@@ -20,6 +24,11 @@
 
 namespace ruko {
 namespace {
+
+class TSdlPlatform;
+// The window system's callbacks carry no context; there is one window.
+TSdlPlatform* LivePlatform = nullptr;
+[[noreturn]] void EndForLostDisplay();
 
 int ModeBits(uint32_t format)
 {
@@ -44,10 +53,12 @@ class TSdlPlatform final : public TPlatform
             RaiseError(std::string("cannot open a window: ") + SDL_GetError());
         SDL_DisableScreenSaver();
         start_ = std::chrono::steady_clock::now();
+        LivePlatform = this;
     }
 
     ~TSdlPlatform() override
     {
+        if (LivePlatform == this) LivePlatform = nullptr;
         if (pictureTexture_) SDL_DestroyTexture(pictureTexture_);
         if (toolbarTexture_) SDL_DestroyTexture(toolbarTexture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -97,6 +108,7 @@ class TSdlPlatform final : public TPlatform
             renderer_ = SDL_CreateRenderer(window_, -1, 0);
             if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
             if (!renderer_) RaiseError(std::string("cannot draw into the window: ") + SDL_GetError());
+            WatchDisplay(window_, EndForLostDisplay);
         } else {
             SDL_SetWindowTitle(window_, caption.c_str());
         }
@@ -278,6 +290,20 @@ class TSdlPlatform final : public TPlatform
         return WriteFramePng(pngPath, {pixels.data(), area.w, area.h, area.w * 4});
     }
 
+    void OnDisplayLost(std::function<void()> fileWork) override { displayLost_ = std::move(fileWork); }
+
+    // Runs the file work once; the caller ends the process.
+    void DisplayLostFileWork()
+    {
+        std::function<void()> work = std::move(displayLost_);
+        displayLost_ = nullptr;
+        try {
+            if (work) work();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(e.what()).c_str());
+        }
+    }
+
   private:
     SDL_Cursor* cursor_ = nullptr;
 
@@ -379,6 +405,7 @@ class TSdlPlatform final : public TPlatform
     {
         switch (event.type) {
         case SDL_QUIT:
+            if (DisplayConnectionFailed()) EndForLostDisplay();
             Push(TEventKind::Quit);
             break;
         case SDL_WINDOWEVENT:
@@ -496,7 +523,16 @@ class TSdlPlatform final : public TPlatform
     bool toolbarShown_ = false;
     TToolbarButton pressed_ = TToolbarButton::None;
     std::deque<TPlatformEvent> queue_;
+    std::function<void()> displayLost_;
 };
+
+// Called from inside the window system's library, which cannot go on: no SDL call, no teardown.
+[[noreturn]] void EndForLostDisplay()
+{
+    if (LivePlatform) LivePlatform->DisplayLostFileWork();
+    std::fputs("rukoplay: the display connection was lost\n", stderr);
+    _exit(1);
+}
 
 } // namespace
 

@@ -61,6 +61,10 @@ void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
         if (FileManager) FileManager->DeleteStaleWorkFiles();
     };
     hooks.FreeDataSources = [run] { run->FreeDataSources(); };
+    hooks.FinalFileWork = [run] {
+        if (run->Engine) run->Engine->WriteStatus();
+        run->RemoveFilesDeletedAtExit();
+    };
     hooks.CreateVariableStore = [run](TStartContext& context) {
         TEngineOptions options;
         options.Seed = context.Seed;

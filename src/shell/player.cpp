@@ -108,6 +108,15 @@ int RunPlayer(int argc, char** argv)
                           temp,
                           line.DumpVars};
 
+    std::function<void()> finalFileWork = hooks.FinalFileWork;
+    platform->OnDisplayLost([&, finalFileWork] {
+        BeginOrderlyEnd();
+        if (finalFileWork) finalFileWork();
+        CloseTrace();
+        temp.Remove();
+        runLock.Release();
+    });
+
     TFormView view(*platform, std::move(hooks));
     if (!view.FormCreate(context)) {
         BeginOrderlyEnd();

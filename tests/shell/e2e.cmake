@@ -1,8 +1,8 @@
 # End-to-end runs of the player: the single-copy guard, the window under Xvfb against the
-# headless picture, repeatable headless frames, the command line's answers and the end by a
-# signal.
+# headless picture, repeatable headless frames, the command line's answers, the end by a signal
+# and by a lost display.
 foreach(case second_copy window_matches_headless test_pattern_is_repeatable command_line
-             signals_end_in_order)
+             signals_end_in_order display_lost)
   add_test(NAME rukoplay_${case}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/player_e2e.sh ${case} $<TARGET_FILE:rukoplay>
             ${CMAKE_CURRENT_BINARY_DIR}/player_e2e_${case} ${PROJECT_BINARY_DIR}/demo/title

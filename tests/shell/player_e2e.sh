@@ -229,8 +229,52 @@ signals_end_in_order() {
   expect_released "$work/endless" "endless exit page"
 }
 
+# Under Xvfb: the X server goes away while the demo plays; and SIGTERM ends a window whose title
+# has an endless exit page.
+display_lost() {
+  command -v Xvfb >/dev/null || { echo "Xvfb is not installed" >&2; exit 77; }
+  [[ -n $demo && -n $(ls -A "$demo" 2>/dev/null) ]] || { echo "the demo title is not built" >&2; exit 77; }
+  build_ending_titles
+  local xpid display status took
+  start_x() {
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.out" 2>&1 &
+    xpid=$!
+    exec 3>&-
+    for _ in $(seq 100); do
+      [[ -s $work/display ]] && break
+      sleep 0.1
+    done
+    display=:$(head -n1 "$work/display")
+    rm -f "$work/display"
+  }
+
+  export SDL_VIDEODRIVER=x11
+  start_x
+  DISPLAY=$display ASAN_OPTIONS=$sdl_asan_options start_player "$demo"
+  local pid=$!
+  sleep 0.5
+  kill -TERM $xpid
+  wait $xpid 2>/dev/null
+  wait $pid
+  status=$?
+  [[ $status == 1 ]] || fail "lost display: status $status: $(cat "$work/run.err")"
+  [[ $(cat "$work/run.err") == "rukoplay: the display connection was lost" ]] ||
+    fail "lost display: stderr was: $(cat "$work/run.err")"
+  expect_released "$demo" "lost display"
+
+  start_x
+  DISPLAY=$display ASAN_OPTIONS=$sdl_asan_options start_player "$work/endless"
+  stop_with $! TERM
+  [[ $status == 0 ]] || fail "window, endless exit page: status $status: $(cat "$work/run.err")"
+  ((took < 3000)) || fail "window, endless exit page: the end took $took ms"
+  kill -TERM $xpid
+  wait $xpid 2>/dev/null
+  expect_released "$work/endless" "window, endless exit page"
+}
+
 case $case_name in
-second_copy | window_matches_headless | test_pattern_is_repeatable | command_line | signals_end_in_order) "$case_name" ;;
+second_copy | window_matches_headless | test_pattern_is_repeatable | command_line | signals_end_in_order | display_lost) "$case_name" ;;
 *)
   echo "unknown case $case_name" >&2
   exit 2
