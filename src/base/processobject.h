@@ -24,7 +24,10 @@ template <typename T> class TProcessObject
         global_ = owned_.get();
         return *owned_;
     }
-    template <typename... A> T& Create(A&&... args) { return Set(std::make_unique<T>(std::forward<A>(args)...)); }
+    template <typename... A> T& Create(A&&... args)
+    {
+        return Set(std::make_unique<T>(std::forward<A>(args)...));
+    }
     // The global is cleared before the object goes, so its destructor never finds itself there.
     void Reset()
     {

@@ -40,7 +40,8 @@ void WatchDisplay(SDL_Window* window, void (*lost)())
 #if defined(SDL_VIDEO_DRIVER_X11)
     if (info.subsystem == SDL_SYSWM_X11) {
         using Handler = int (*)(Display*);
-        if (auto set = reinterpret_cast<Handler (*)(Handler)>(LoadedSymbol("libX11.so.6", "XSetIOErrorHandler")))
+        if (auto set =
+                reinterpret_cast<Handler (*)(Handler)>(LoadedSymbol("libX11.so.6", "XSetIOErrorHandler")))
             set(OnXIoError);
     }
 #endif
