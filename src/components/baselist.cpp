@@ -1,8 +1,9 @@
 #include "components/baselist.h"
 
-#include "archive/fields.h"
 #include "base/numbers.h"
 #include "components/box.h"
+#include "graphics/bromcache.h"
+#include "io/fields.h"
 
 #include <algorithm>
 
@@ -27,11 +28,6 @@ uint32_t Accept(std::initializer_list<int> values)
     return mask;
 }
 
-void ToRect(const TClipRect& c, TRect& r)
-{
-    r = TRect(c.Left, c.Top, c.Right, c.Bottom);
-}
-
 } // namespace
 
 // --- TRukoBase --------------------------------------------------------------------------------
@@ -52,7 +48,7 @@ void TRukoBase::ResizeSurface()
 void TRukoBase::AddDirtyRect(const TRect& rect)
 {
     TRect r = IntersectRect(rect, TRect(0, 0, Width, Height));
-    if (!r.IsEmpty()) DirtyList.Add(TClipRect{r.Left, r.Top, r.Right, r.Bottom});
+    if (!r.IsEmpty()) DirtyList.Add(r);
 }
 
 TCustomDIBX& TRukoBase::GetDrawSurface()
@@ -67,9 +63,7 @@ void TRukoBase::PaintBase()
     TCustomDIBX& surface = GetDrawSurface();
     if (!Visible || surface.IsEmpty()) return;
     TRect saved = surface.ClipRect;
-    for (const TClipRect& c : DirtyList.Rects()) {
-        TRect r;
-        ToRect(c, r);
+    for (const TRect& r : DirtyList.Rects()) {
         surface.ClipRect = r;
         if (Color >= 0) {
             TRect fill = GetDrawRect();
@@ -422,6 +416,10 @@ TCustomWipe* TRukoBaseList::SetActiveBase(int index, int kind, int32_t duration,
             // one the back base window.
             transition_ = CreateWipe(kind, surface_, active.DrawSurface, back.DrawSurface);
             if (transition_) {
+                // Rule pictures come through the image cache; without one the rule is flat.
+                transition_->RuleLoader = [](const std::string& name) {
+                    return BromMan ? CachedRulePicture(*BromMan, name) : nullptr;
+                };
                 transition_->Duration = std::max(duration, 1);
                 transition_->SetReverse(reverse);
                 created = transition_.get();
@@ -533,8 +531,7 @@ std::vector<TRect> TRukoBaseList::TakeDirty()
     if (!FrameDirtyRect.IsEmpty())
         dirty.push_back(FrameDirtyRect);
     else if (!transition_)
-        for (const TClipRect& c : GetActiveBase().DirtyList.Rects())
-            dirty.push_back(TRect(c.Left, c.Top, c.Right, c.Bottom));
+        dirty = GetActiveBase().DirtyList.Rects();
     base0_->DirtyList.Clear();
     base1_->DirtyList.Clear();
     return dirty;

@@ -1,14 +1,14 @@
 // Reading and writing of the layered picture containers.
 #include "graphics/brom.h"
 
-#include "archive/fields.h"
-#include "archive/kwrandom.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "graphics/bmp.h"
 #include "graphics/bromxml.h"
 #include "graphics/jpeg.h"
 #include "graphics/png.h"
+#include "io/fields.h"
+#include "io/kwrandom.h"
 
 #include <zlib.h>
 
@@ -44,6 +44,21 @@ constexpr int64_t MinFrameRecord = 33;
 constexpr int64_t MinLayerRecord = 25;
 // The compressed XML document of a picture is small; anything beyond this is not one.
 constexpr size_t MaxXmlBytes = 64u << 20;
+// Deflate cannot expand data more than about 1032:1, and baseline JPEG needs at least a bit or
+// two per 8 x 8 block: a plane that claims more bytes per stored byte than this is not what its
+// block holds. The slack covers headers and tiny planes.
+constexpr int64_t MaxInflateRatio = 1032;
+constexpr int64_t MaxJpegRatio = 2048;
+constexpr int64_t PlaneSlack = 1024;
+// Pixels no stored byte backs (the background of a frame without layers) may take this much
+// beyond what the file's size could inflate to.
+constexpr int64_t UnbackedSlack = 1 << 20;
+
+// A plane of `planeBytes` cannot come from `storedBytes` at `ratio`: refuse before allocating.
+void RequirePlausible(size_t storedBytes, int64_t planeBytes, int64_t ratio)
+{
+    if (planeBytes > int64_t(storedBytes) * ratio + PlaneSlack) RaiseDamaged();
+}
 
 [[noreturn]] void RaiseBadFrame()
 {
@@ -137,31 +152,62 @@ class TBromReader
     std::vector<std::unique_ptr<TBromFrame>> Frames;
 
   private:
+    // The size and depth of the frame being read. Its picture is made only once a layer's data
+    // has been read (or at the frame's end when it has no layers), so a header alone costs nothing.
+    struct TShape
+    {
+        int Width = 0, Height = 0, Bits = 0;
+        bool Made = false;
+    };
+    // One block table entry (see ReadBlockTable).
+    using TBlockEntry = std::pair<int32_t, int32_t>;
+
     const TBromFrameList& settings_;
     bool firstFrameOnly_, keepLayers_, convert_;
     int64_t pixelBytes_ = 0;
+    int64_t unbackedBytes_ = 0;
+    int64_t fileBytes_ = 0;
+    TShape shape_;
 
     void ReadBinary(TKwBigStream& s, int32_t version);
     void ReadXml(TKwBigStream& s);
     TBromFrame& StartFrame(int width, int height, int bits);
+    void MakeFramePicture(TBromFrame& frame);
+    void FinishFrame(TBromFrame& frame);
     void ReadLayerData(TKwBigStream& s, TBromFrame& frame, TBromLayer& layer);
     void FinishLayer(TBromFrame& frame, std::unique_ptr<TBromLayer> layer);
     void Finish();
 
+    static void CheckShape(int width, int height, int bits);
+    void Charge(int width, int height, int bits);
     TPicture NewPicture(int width, int height, int bits);
     TPicture DecodePlane(const std::vector<uint8_t>& data, int width, int height, int bits, bool alphaPlane);
     void ReadRows(const uint8_t* data, size_t size, TPicture& picture, bool scrambled);
-    void ReadBlocks(const uint8_t* data, size_t size, TPicture& picture, bool alphaPlane);
-    const TPicture& Referenced(int32_t frameIndex, int32_t layerIndex, const TPicture& like, bool alphaPlane);
+    std::vector<TBlockEntry> ReadBlockTable(const uint8_t* data, size_t size, int width, int height, int bits,
+                                            bool alphaPlane);
+    void ReadBlocks(const uint8_t* data, const std::vector<TBlockEntry>& table, TPicture& picture,
+                    bool alphaPlane);
+    const TPicture& Referenced(int32_t frameIndex, int32_t layerIndex, int width, int height, int bits,
+                               bool alphaPlane);
     void RequireIdentCode() const;
 };
 
-TPicture TBromReader::NewPicture(int width, int height, int bits)
+void TBromReader::CheckShape(int width, int height, int bits)
 {
     if (!IsPictureDepth(bits) || width < 1 || height < 1 || width > MaxPictureSide || height > MaxPictureSide)
         RaiseDamaged();
+}
+
+void TBromReader::Charge(int width, int height, int bits)
+{
+    CheckShape(width, height, bits);
     pixelBytes_ += PaddedRowBytes(width, bits) * height;
     if (pixelBytes_ > MaxBromPixelBytes) RaiseDamaged();
+}
+
+TPicture TBromReader::NewPicture(int width, int height, int bits)
+{
+    Charge(width, height, bits);
     return TPicture(width, height, bits);
 }
 
@@ -173,6 +219,7 @@ void TBromReader::RequireIdentCode() const
 void TBromReader::Read(TKwBigStream& s)
 {
     int64_t start = s.GetPosition();
+    fileBytes_ = std::max<int64_t>(s.GetSize() - start, 0);
     char magic[8] = {};
     int64_t got = s.Read(magic, 8);
     if (got == 8 && !std::memcmp(magic, "BromX", 5)) {
@@ -257,7 +304,6 @@ void TBromReader::ReadBinary(TKwBigStream& s, int32_t version)
             }
         }
         frame.SetTransColor(transColor);
-        frame.Picture.Fill(frame.Picture.ColorToPixel(h.BGColor));
         for (int l = 0; l < layerCount; ++l) {
             auto layer = std::make_unique<TBromLayer>();
             int32_t position[2];
@@ -270,6 +316,7 @@ void TBromReader::ReadBinary(TKwBigStream& s, int32_t version)
             ReadLayerData(s, frame, *layer);
             FinishLayer(frame, std::move(layer));
         }
+        FinishFrame(frame);
         if (version >= 104)
             for (auto& list : frame.RectLists) {
                 int32_t n = ReadInt(s);
@@ -361,7 +408,6 @@ void TBromReader::ReadXml(TKwBigStream& s)
             }
         }
         frame.SetTransColor(int32Attr(*element, "TransColor", -1));
-        frame.Picture.Fill(frame.Picture.ColorToPixel(h.BGColor));
         if (layerCount < 0) RaiseDamaged();
         std::vector<const TKwXmlElement*> layerElements = ChildrenNamed(*layers, "Layer");
         if (size_t(layerCount) > layerElements.size()) RaiseDamaged();
@@ -376,39 +422,63 @@ void TBromReader::ReadXml(TKwBigStream& s)
             ReadLayerData(s, frame, *layer);
             FinishLayer(frame, std::move(layer));
         }
+        FinishFrame(frame);
     }
 }
 
 TBromFrame& TBromReader::StartFrame(int width, int height, int bits)
 {
+    CheckShape(width, height, bits);
+    shape_ = TShape{width, height, bits, false};
     auto frame = std::make_unique<TBromFrame>();
-    frame->Picture = NewPicture(width, height, bits);
+    // Until the picture is made, a one-pixel picture of the depth carries the colour table.
+    frame->Picture = TPicture(1, 1, bits);
     Frames.push_back(std::move(frame));
     return *Frames.back();
 }
 
+void TBromReader::MakeFramePicture(TBromFrame& frame)
+{
+    if (shape_.Made) return;
+    TPicture picture = NewPicture(shape_.Width, shape_.Height, shape_.Bits);
+    picture.Palette = std::move(frame.Picture.Palette);
+    picture.Fill(picture.ColorToPixel(Header.BGColor));
+    frame.Picture = std::move(picture);
+    shape_.Made = true;
+}
+
+void TBromReader::FinishFrame(TBromFrame& frame)
+{
+    if (!shape_.Made) {
+        // No layer data stands behind this picture: bound it by what the whole file could hold.
+        unbackedBytes_ += PaddedRowBytes(shape_.Width, shape_.Bits) * shape_.Height;
+        if (unbackedBytes_ > fileBytes_ * MaxInflateRatio + UnbackedSlack) RaiseDamaged();
+    }
+    MakeFramePicture(frame);
+}
+
 void TBromReader::ReadLayerData(TKwBigStream& s, TBromFrame& frame, TBromLayer& layer)
 {
-    const TPicture& like = frame.Picture;
     uint32_t size = ReadU32(s);
     CheckCount(s, size, 1);
     std::vector<uint8_t> data(size);
     ReadExact(s, data.data(), size);
-    layer.Picture = DecodePlane(data, like.Width(), like.Height(), like.Bits(), false);
-    layer.Picture.Palette = like.Palette;
+    layer.Picture = DecodePlane(data, shape_.Width, shape_.Height, shape_.Bits, false);
+    layer.Picture.Palette = frame.Picture.Palette;
     if (Version > 99) {
         uint32_t alphaSize = ReadU32(s);
         CheckCount(s, alphaSize, 1);
         if (alphaSize > 0) {
             data.resize(alphaSize);
             ReadExact(s, data.data(), alphaSize);
-            layer.AlphaPlane = DecodePlane(data, like.Width(), like.Height(), 8, true);
+            layer.AlphaPlane = DecodePlane(data, shape_.Width, shape_.Height, 8, true);
         }
     }
 }
 
 void TBromReader::FinishLayer(TBromFrame& frame, std::unique_ptr<TBromLayer> layer)
 {
+    MakeFramePicture(frame);
     if (layer->Visible) {
         bool firstVisible = std::none_of(frame.Layers.begin(), frame.Layers.end(),
                                          [](const auto& earlier) { return earlier->Visible; });
@@ -421,44 +491,58 @@ void TBromReader::FinishLayer(TBromFrame& frame, std::unique_ptr<TBromLayer> lay
 TPicture TBromReader::DecodePlane(const std::vector<uint8_t>& data, int width, int height, int bits,
                                   bool alphaPlane)
 {
-    TPicture picture = NewPicture(width, height, bits);
-    size_t planeBytes = size_t(picture.Pitch()) * size_t(height);
+    CheckShape(width, height, bits);
+    int64_t planeBytes = PaddedRowBytes(width, bits) * height;
     if (Version <= 102) {
-        if (data.size() == planeBytes)
+        if (int64_t(data.size()) == planeBytes) {
+            TPicture picture = NewPicture(width, height, bits);
             ReadRows(data.data(), data.size(), picture, true);
-        else {
-            std::vector<uint8_t> rows = Inflate(data.data(), data.size(), planeBytes);
-            ReadRows(rows.data(), rows.size(), picture, false);
+            return picture;
         }
+        RequirePlausible(data.size(), planeBytes, MaxInflateRatio);
+        std::vector<uint8_t> rows = Inflate(data.data(), data.size(), size_t(planeBytes));
+        if (int64_t(rows.size()) < planeBytes) RaiseDamaged();
+        TPicture picture = NewPicture(width, height, bits);
+        ReadRows(rows.data(), rows.size(), picture, false);
         return picture;
     }
     uint8_t type = Header.CompType;
     if (type > bcJpeg) RaiseUnreadable();
     if (type == bcJpeg && !alphaPlane) {
         if (bits <= 8) RaiseDamaged();
+        RequirePlausible(data.size(), PaddedRowBytes(width, 24) * height, MaxJpegRatio);
+        Charge(width, height, 24);
         TPicture decoded = DecodeJpeg(data.data(), data.size(), width, height);
         return bits == 24 ? decoded : decoded.ConvertTo(bits);
     }
     bool blocks = Header.BlockWidth > 0 && Header.BlockHeight > 0 && type != bcJpeg;
+    int64_t columns = 0, rows = 0;
+    if (blocks) {
+        columns = (width + int64_t(Header.BlockWidth) - 1) / Header.BlockWidth;
+        rows = (height + int64_t(Header.BlockHeight) - 1) / Header.BlockHeight;
+    }
     const uint8_t* bytes = data.data();
     size_t size = data.size();
     std::vector<uint8_t> inflated;
     if (type == bcZlib || type == bcJpeg) {
-        size_t limit = planeBytes;
-        if (blocks) {
-            int64_t columns = (width + int64_t(Header.BlockWidth) - 1) / Header.BlockWidth;
-            int64_t rows = (height + int64_t(Header.BlockHeight) - 1) / Header.BlockHeight;
-            limit = size_t(columns * rows * 8 + (PackedRowBytes(width, bits) + columns) * height);
-        }
-        inflated = Inflate(bytes, size, std::min<size_t>(limit, size_t(MaxBromPixelBytes)));
+        // Blocks may repeat earlier ones, so only the table is sure to be stored.
+        RequirePlausible(size, blocks ? columns * rows * 8 : planeBytes, MaxInflateRatio);
+        int64_t limit = planeBytes;
+        if (blocks) limit = columns * rows * 8 + (PackedRowBytes(width, bits) + columns) * height;
+        inflated = Inflate(bytes, size, size_t(std::min(limit, MaxBromPixelBytes)));
         bytes = inflated.data();
         size = inflated.size();
     }
     if (Header.Randomized) RequireIdentCode();
-    if (blocks)
-        ReadBlocks(bytes, size, picture, alphaPlane);
-    else
-        ReadRows(bytes, size, picture, Header.Randomized);
+    if (blocks) {
+        std::vector<TBlockEntry> table = ReadBlockTable(bytes, size, width, height, bits, alphaPlane);
+        TPicture picture = NewPicture(width, height, bits);
+        ReadBlocks(bytes, table, picture, alphaPlane);
+        return picture;
+    }
+    if (int64_t(size) < planeBytes) RaiseDamaged();
+    TPicture picture = NewPicture(width, height, bits);
+    ReadRows(bytes, size, picture, Header.Randomized);
     return picture;
 }
 
@@ -478,21 +562,24 @@ void TBromReader::ReadRows(const uint8_t* data, size_t size, TPicture& picture, 
         std::memcpy(picture.Row(random.NextIndex()), data + pitch * size_t(i), pitch);
 }
 
-void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture, bool alphaPlane)
+// Reads and checks the block table and the bytes it asks for, before the plane is allocated:
+// first value -1 = the block's bytes follow, -2 = repeat an earlier block of this plane, any
+// other = the same area of a layer (second value) of an earlier frame (first value).
+std::vector<TBromReader::TBlockEntry> TBromReader::ReadBlockTable(const uint8_t* data, size_t size, int width,
+                                                                  int height, int bits, bool alphaPlane)
 {
-    int width = picture.Width(), height = picture.Height(), bits = picture.Bits();
     int64_t blockWidth = Header.BlockWidth, blockHeight = Header.BlockHeight;
     int64_t columns = (width + blockWidth - 1) / blockWidth;
     int64_t rows = (height + blockHeight - 1) / blockHeight;
     int64_t count = columns * rows;
     if (uint64_t(count) * 8 > size) RaiseDamaged();
-    std::vector<std::pair<int32_t, int32_t>> table(size_t(count), {0, 0});
+    std::vector<TBlockEntry> table(size_t(count), {0, 0});
     auto entryAt = [&](int64_t i) {
         const uint8_t* p = data + i * 8;
         auto i32 = [](const uint8_t* q) {
             return int32_t(q[0] | (q[1] << 8) | (q[2] << 16) | (uint32_t(q[3]) << 24));
         };
-        return std::pair<int32_t, int32_t>(i32(p), i32(p + 4));
+        return TBlockEntry(i32(p), i32(p + 4));
     };
     if (Header.Randomized) {
         TKwRandom random{uint32_t(settings_.IdentCode)};
@@ -503,6 +590,32 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
         for (int64_t i = 0; i < count; ++i)
             table[size_t(i)] = entryAt(i);
     }
+    uint64_t stored = 0;
+    for (int64_t index = 0; index < count; ++index) {
+        auto [kind, reference] = table[size_t(index)];
+        if (kind == -1) {
+            int64_t left = (index % columns) * blockWidth, top = (index / columns) * blockHeight;
+            int64_t w = std::min<int64_t>(width - left, blockWidth),
+                    h = std::min<int64_t>(height - top, blockHeight);
+            stored += uint64_t(PackedRowBytes(int(w), bits)) * uint64_t(h);
+        } else if (kind == -2) {
+            // Only a block decoded before this one may be repeated.
+            if (reference < 0 || reference >= index) RaiseDamaged();
+        } else {
+            Referenced(kind, reference, width, height, bits, alphaPlane);
+        }
+    }
+    if (stored > size - size_t(count) * 8) RaiseDamaged();
+    return table;
+}
+
+void TBromReader::ReadBlocks(const uint8_t* data, const std::vector<TBlockEntry>& table, TPicture& picture,
+                             bool alphaPlane)
+{
+    int width = picture.Width(), height = picture.Height(), bits = picture.Bits();
+    int64_t blockWidth = Header.BlockWidth, blockHeight = Header.BlockHeight;
+    int64_t columns = (width + blockWidth - 1) / blockWidth;
+    int64_t count = int64_t(table.size());
     size_t position = size_t(count) * 8;
     auto blockRect = [&](int64_t index) {
         int left = int((index % columns) * blockWidth), top = int((index / columns) * blockHeight);
@@ -514,7 +627,6 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
         auto [kind, reference] = table[size_t(index)];
         if (kind == -1) {
             size_t rowBytes = size_t(PackedRowBytes(block.Width(), bits));
-            if (size - position < rowBytes * size_t(block.Height())) RaiseDamaged();
             for (int y = block.Top; y < block.Bottom; ++y, position += rowBytes) {
                 if (bits >= 8)
                     std::memcpy(picture.Row(y) + size_t(block.Left) * (StorageBits(bits) / 8),
@@ -524,8 +636,6 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
                         picture.SetPixel(block.Left + x, y, PackedPixel(data + position, x, bits));
             }
         } else if (kind == -2) {
-            // Only a block decoded before this one may be repeated.
-            if (reference < 0 || reference >= index) RaiseDamaged();
             TRect source = blockRect(reference);
             int w = std::min(block.Width(), source.Width()), h = std::min(block.Height(), source.Height());
             for (int y = 0; y < h; ++y)
@@ -533,24 +643,23 @@ void TBromReader::ReadBlocks(const uint8_t* data, size_t size, TPicture& picture
                     picture.SetPixel(block.Left + x, block.Top + y,
                                      picture.GetPixel(source.Left + x, source.Top + y));
         } else {
-            const TPicture& source = Referenced(kind, reference, picture, alphaPlane);
+            const TPicture& source = Referenced(kind, reference, width, height, bits, alphaPlane);
             CopyArea(picture, source, block.Left, block.Top, block.Width(), block.Height());
         }
     }
 }
 
-// A plane of an already-read layer with the geometry of `like`: a layer of an earlier frame, or
+// A plane of an already-read layer of the given size and depth: a layer of an earlier frame, or
 // an earlier layer of the frame being read.
-const TPicture& TBromReader::Referenced(int32_t frameIndex, int32_t layerIndex, const TPicture& like,
-                                        bool alphaPlane)
+const TPicture& TBromReader::Referenced(int32_t frameIndex, int32_t layerIndex, int width, int height,
+                                        int bits, bool alphaPlane)
 {
     if (frameIndex < 0 || size_t(frameIndex) >= Frames.size()) RaiseBadFrame();
     const TBromFrame& frame = *Frames[size_t(frameIndex)];
     if (layerIndex < 0 || size_t(layerIndex) >= frame.Layers.size()) RaiseDamaged();
     const TBromLayer& layer = *frame.Layers[size_t(layerIndex)];
     const TPicture* plane = alphaPlane ? (layer.AlphaPlane ? &*layer.AlphaPlane : nullptr) : &layer.Picture;
-    if (!plane || plane->Width() != like.Width() || plane->Height() != like.Height() ||
-        plane->Bits() != like.Bits())
+    if (!plane || plane->Width() != width || plane->Height() != height || plane->Bits() != bits)
         RaiseDamaged();
     return *plane;
 }

@@ -2,9 +2,9 @@
 // Layered pictures (".brm"): frames of layers, read from the binary container ("Brom" + three
 // version digits) and the XML container ("BromX200"), composed in their stored depth, and written
 // as the XML container. PNG and BMP files load as one-frame lists through the same interface.
-#include "archive/bigstream.h"
 #include "base/rect.h"
 #include "graphics/picture.h"
+#include "io/bigstream.h"
 
 #include <array>
 #include <cstdint>
@@ -102,7 +102,8 @@ class TBromFrameList
 };
 
 // Loading never lets the pictures of one list (frames and the layers kept while reading) take
-// more than this many bytes: a tiny damaged header cannot make us allocate without bound.
-constexpr int64_t MaxBromPixelBytes = int64_t(1) << 30;
+// more than this many bytes. Each plane is also made only once the bytes that hold it have been
+// read and could inflate to it, so a tiny damaged header costs next to nothing.
+constexpr int64_t MaxBromPixelBytes = int64_t(256) << 20;
 
 } // namespace ruko

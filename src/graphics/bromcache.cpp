@@ -10,6 +10,8 @@
 
 namespace ruko {
 
+TBromCollection* BromMan = nullptr;
+
 namespace {
 
 // The file name without the cache's "?m" / "?t" suffixes, and which of them it had.
@@ -70,6 +72,16 @@ void TBromItem::Release(const void* user)
     users_.erase(found);
     if (users_.empty())
         if (auto* owner = static_cast<TBromCollection*>(Collection())) owner->Released(*this);
+}
+
+int64_t TBromItem::SurfaceBytes() const
+{
+    int64_t bytes = 0;
+    for (const TBromItemFrame& frame : Frames) {
+        if (frame.Surface) bytes += int64_t(frame.Surface->Pitch()) * frame.Surface->Height();
+        if (frame.Mask) bytes += int64_t(frame.Mask->Pitch()) * frame.Mask->Height();
+    }
+    return bytes;
 }
 
 void TBromItem::Load(const TBromCollection& owner)
@@ -139,6 +151,9 @@ TBromItem& TBromCollection::Acquire(const void* user, const std::string& name, b
     if (!item) {
         auto created = std::make_unique<TBromItem>(key);
         created->Load(*this); // raises for a damaged file before anything is added
+        int64_t bytes = created->SurfaceBytes();
+        Reserve(*created, bytes);
+        bytes_ += bytes;
         item = &static_cast<TBromItem&>(Append(std::move(created)));
     }
     released_.erase(std::remove(released_.begin(), released_.end(), item), released_.end());
@@ -160,7 +175,15 @@ void TBromCollection::Released(TBromItem& item)
 void TBromCollection::Free(TBromItem* item)
 {
     released_.erase(std::remove(released_.begin(), released_.end(), item), released_.end());
+    bytes_ -= item->SurfaceBytes();
     Delete(item->Index());
+}
+
+void TBromCollection::Reserve(const TBromItem& item, int64_t bytes)
+{
+    while (bytes_ + bytes > MaxBytes && !released_.empty())
+        Free(released_.front());
+    if (bytes_ + bytes > MaxBytes) RaiseError(item.Name() + Utf8ToCp932(":画像が大きすぎます"));
 }
 
 void TBromCollection::Forget(const std::string& name)
@@ -183,7 +206,9 @@ void TBromCollection::ReloadAll(bool)
         std::string file = BaseName(item.Name(), makeMask, trim);
         if (source_.Exists && source_.Exists(file)) {
             try {
+                int64_t before = item.SurfaceBytes();
                 item.Load(*this);
+                bytes_ += item.SurfaceBytes() - before;
             } catch (const ERukoError& error) {
                 if (!failure) failure = error;
             }
@@ -197,6 +222,22 @@ void TBromCollection::SetOption(uint8_t flag)
     if (flag == option_) return;
     option_ = flag;
     ReloadAll(false);
+}
+
+std::unique_ptr<TCustomDIBX> CachedRulePicture(TBromCollection& cache, const std::string& name)
+{
+    // The cache would answer a missing file with an invisible picture, which reads as a black rule.
+    if (!cache.Exists(name)) return nullptr;
+    static const char user = 0;
+    TBromItem& item = cache.Acquire(&user, name, false, false);
+    std::unique_ptr<TDIBX> rule;
+    if (!item.Frames.empty()) {
+        rule = std::make_unique<TDIBX>();
+        // Shares the pixels: they outlive the item once it is released and later freed.
+        rule->ShareStore(*item.Frames.front().Surface);
+    }
+    cache.Release(item, &user);
+    return rule;
 }
 
 void DrawCached(const TBromItemFrame& frame, TCustomDIBX& dest, int32_t x, int32_t y, int32_t alpha,

@@ -2,9 +2,9 @@
 // The image cache shared by all components: pictures by game file name, converted once to the
 // screen's format. A name followed by "?m" asks for a mask built from the transparent colour, by
 // "?t" for pictures trimmed to their visible pixels ("?m?t" both).
-#include "archive/hash.h"
 #include "graphics/dibsfc.h"
 #include "graphics/picture.h"
+#include "io/hash.h"
 
 #include <array>
 #include <cstdint>
@@ -57,6 +57,8 @@ class TBromItem : public THashCollectionItem
     std::vector<const void*> users_;
     bool loaded_ = false;
 
+    int64_t SurfaceBytes() const;
+
     // Loads from the file the name gives; a missing file gives an invisible 8 × 8 picture, a
     // damaged one raises and leaves the frames as they were.
     void Load(const TBromCollection& owner);
@@ -71,6 +73,9 @@ class TBromCollection : public THashCollection
     int32_t ScreenBits;
     // Items without users kept for reuse; the oldest beyond this many are freed.
     size_t MaxReleased = 64;
+    // The cached surfaces of all items together never take more: released items go first, and a
+    // picture that still does not fit is refused.
+    int64_t MaxBytes = int64_t(1) << 30;
 
     // The item for name (+ "?m" when makeMask, then "?t" when trim), loaded on first use;
     // registers `user`.
@@ -78,6 +83,8 @@ class TBromCollection : public THashCollection
     void Release(TBromItem& item, const void* user) { item.Release(user); }
     // Frees released items of the name and its variants so the next Acquire reads the file again.
     void Forget(const std::string& name);
+    // True when the picture file can be read (the name without the "?m" / "?t" suffixes).
+    bool Exists(const std::string& name) const { return source_.Exists && source_.Exists(name); }
     // Reads every item again whose file still exists.
     void ReloadAll(bool recreateSurfaces);
     // Nothing to release: our surfaces hold no device resources.
@@ -87,14 +94,18 @@ class TBromCollection : public THashCollection
     void SetOption(uint8_t flag);
 
     int ReleasedCount() const { return int(released_.size()); }
+    int64_t Bytes() const { return bytes_; }
 
   private:
     friend class TBromItem;
     TBromFileSource source_;
     uint8_t option_ = 0;
     std::vector<TBromItem*> released_; // oldest first
+    int64_t bytes_ = 0;                // of the surfaces of all items
 
     void Released(TBromItem& item);
+    // Makes room for `bytes` more, freeing released items oldest first; raises when it cannot.
+    void Reserve(const TBromItem& item, int64_t bytes);
     void Free(TBromItem* item);
 };
 
@@ -105,6 +116,14 @@ void DrawCached(const TBromItemFrame& frame, TCustomDIBX& dest, int32_t x, int32
 // Repeats srcRect over destRect, starting (offsetX, offsetY) into the pattern.
 void DrawCachedTiled(const TBromItemFrame& frame, TCustomDIBX& dest, const TRect& destRect, int32_t offsetX,
                      int32_t offsetY, int32_t alpha, bool flipH, bool flipV, const TRect& srcRect);
+
+// The process-wide cache: created at start-up over the file manager before the project, freed
+// after the component lists.
+extern TBromCollection* BromMan;
+
+// The first frame of a picture read through `cache`, for a transition's rule; nullptr when there
+// is no such file. A damaged file raises.
+std::unique_ptr<TCustomDIBX> CachedRulePicture(TBromCollection& cache, const std::string& name);
 
 // Converts a frame's picture to a surface of `format` (24-bit and 32-bit pictures straight into
 // 32-bit surfaces, others through their colours).

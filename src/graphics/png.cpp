@@ -1,7 +1,7 @@
 #include "graphics/png.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
+#include "io/fields.h"
 
 #include <png.h>
 
@@ -31,6 +31,30 @@ std::vector<uint8_t> WriteImage(TPngImage& png, const void* pixels, png_int_32 r
     return bytes;
 }
 
+uint32_t BigEndian32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// True when the image data chunks could inflate to the rows the header promises (deflate expands
+// at most about 1032:1): a tiny file claiming a huge picture is refused before it is allocated.
+bool RowsFitTheData(const uint8_t* data, size_t size)
+{
+    if (size < 33) return false;
+    int64_t width = BigEndian32(data + 16), height = BigEndian32(data + 20);
+    int depth = data[24], colourType = data[25];
+    int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    // Filter bytes left out, so that interlaced rows are not over-counted either.
+    int64_t rowBytes = height * (width * channels * depth / 8);
+    int64_t stored = 0;
+    for (size_t at = 8; at + 12 <= size;) {
+        uint32_t length = BigEndian32(data + at);
+        if (!std::memcmp(data + at + 4, "IDAT", 4)) stored += length;
+        at += 12 + size_t(length);
+    }
+    return rowBytes <= stored * 1032 + 1024;
+}
+
 } // namespace
 
 bool IsPngData(const uint8_t* data, size_t size)
@@ -43,7 +67,7 @@ TDecodedPicture DecodePng(const uint8_t* data, size_t size)
     TPngImage png;
     if (!png_image_begin_read_from_memory(&png.image, data, size)) RaiseDamaged();
     if (png.image.width < 1 || png.image.height < 1 || png.image.width > MaxPictureSide ||
-        png.image.height > MaxPictureSide)
+        png.image.height > MaxPictureSide || !RowsFitTheData(data, size))
         RaiseDamaged();
     int width = int(png.image.width), height = int(png.image.height);
     TDecodedPicture result;

@@ -5,7 +5,9 @@
 #include "base/globals.h"
 #include "components/frame.h"
 #include "engine/objcommands.h"
+#include "engine/project.h"
 #include "engine/runtime.h"
+#include "graphics/bromcache.h"
 #include "params/paramcollection.h"
 #include "platform/cursorfile.h"
 #include "shell/runobjects.h"
@@ -45,12 +47,24 @@ void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects)
         CursorPlatform = &context.Platform;
         run->ShownCursor.clear();
         if (run->Engine) run->Components = std::make_unique<TComponentList>(run->Engine->Events(), 8, 8);
+        TBromFileSource files;
+        files.Exists = [](const std::string& name) { return FileManager && FileManager->Exists(name); };
+        // The cache asks Exists first, so Load runs only while the file manager is there.
+        files.Load = [](const std::string& name) { return FileManager->LoadFile(name); };
+        // The identification code is the project's, known once the project is read.
+        run->Pictures.Create(std::move(files), 0);
+        if (run->Engine)
+            run->Engine->Services().ForgetPicture = [](const std::string& name) {
+                if (BromMan) BromMan->Forget(name);
+            };
     };
     auto createProject = hooks.CreateProject;
     if (createProject)
-        hooks.CreateProject = [createProject](TStartContext& context) -> std::optional<TProjectInfo> {
+        hooks.CreateProject = [createProject, run](TStartContext& context) -> std::optional<TProjectInfo> {
             std::optional<TProjectInfo> info = createProject(context);
             if (info) ComponentsSetScreenSize(info->ScreenWidth, info->ScreenHeight);
+            if (run->Pictures && run->Engine && run->Engine->Project())
+                run->Pictures->IdentCode = run->Engine->Project()->IdentCode;
             return info;
         };
     hooks.TakeInputSnapshot = [run] {
@@ -73,7 +87,6 @@ void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects)
     hooks.MouseMove = [](int x, int y) { ComponentsMouseMove(x, y); };
     hooks.Wheel = [](bool up) { ComponentsWheel(up); };
     hooks.ReleaseAllInput = [] { ComponentsReleaseInput(); };
-    // The image cache goes after the component list.
     hooks.FinalizeComponents = [run] { run->FreeComponents(); };
 }
 

@@ -5,10 +5,11 @@
 #include "archive/vrfiles.h"
 #include "engine/objcommands.h"
 #include "engine/runtime.h"
+#include "graphics/bromcache.h"
 
 namespace ruko {
 
-TRunObjects::TRunObjects() : Files(FileManager) {}
+TRunObjects::TRunObjects() : Files(FileManager), Pictures(BromMan) {}
 
 TRunObjects::~TRunObjects()
 {
@@ -31,6 +32,7 @@ void TRunObjects::FreeVariableStore()
 void TRunObjects::FreeComponents()
 {
     Components.reset();
+    Pictures.Reset();
 }
 
 void TRunObjects::FreeDataSources()

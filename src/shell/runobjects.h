@@ -10,6 +10,7 @@
 
 namespace ruko {
 
+class TBromCollection;
 class TComponentList;
 class TEngine;
 class TVrFileManager;
@@ -24,13 +25,14 @@ struct TRunObjects
     // Teardown, in this order; each is a no-op once done.
     void FreeProject();       // exit page, persistent status
     void FreeVariableStore(); // built-in functions, then variables
-    void FreeComponents();    // the component list (the image cache goes after it)
+    void FreeComponents();    // the component list, then the image cache
     void FreeDataSources();   // the engine's event queue, the file manager, the files removed at exit
     void RemoveFilesDeletedAtExit();
 
     TProcessObject<TVrFileManager> Files;       // FileManager
     std::unique_ptr<TEngine> Engine;            // the event queue, ParamMan, SysFuncMan, Project
     std::unique_ptr<TComponentList> Components; // Bases
+    TProcessObject<TBromCollection> Pictures;   // BromMan, the image cache
     std::vector<std::string> DeletedAtExit;     // host files the title asked to remove at the end
     std::string ShownCursor;                    // the cursor file the pointer shows
 };

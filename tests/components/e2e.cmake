@@ -3,7 +3,8 @@
 # built, played with its "input.txt" when present, and checked against "expected.json" (the
 # variables), every "expected_<ms>.png" (the picture at that game time, by pixels; a tolerance
 # in "expected_<ms>.tolerance"), "expected.err" (what the player reports on stderr; nothing when
-# absent) and the title's own "check.cmake" when it has one.
+# absent) and the title's own "check.cmake" when it has one; its "prepare.cmake" adds files to
+# the built title before the run.
 file(GLOB component_titles CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/titles/components_*/title.cfg")
 foreach(cfg IN LISTS component_titles)
   get_filename_component(title_dir ${cfg} DIRECTORY)

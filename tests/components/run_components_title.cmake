@@ -34,6 +34,10 @@ file(GLOB sources ${TITLE}/*.rss)
 file(COPY ${sources} DESTINATION ${WORK}/src)
 file(COPY_FILE ${TITLE}/title.cfg ${WORK}/src/title.ini)
 run("" ${TOOL} build ${WORK}/src -o ${WORK}/title)
+# Files no source makes (the title's "prepare.cmake", run with TOOL, TITLE and WORK).
+if(EXISTS ${TITLE}/prepare.cmake)
+  include(${TITLE}/prepare.cmake)
+endif()
 
 set(args --headless --until 3000 --dump-vars ${WORK}/vars.json)
 if(EXISTS ${TITLE}/input.txt)

@@ -114,6 +114,38 @@ TEST(BromCache, HeldItemsSurviveForget)
     EXPECT_EQ(cache.Count(), 1);
 }
 
+TEST(BromCache, TheCachedTotalStaysWithinItsCapByFreeingReleasedItemsFirst)
+{
+    TMemoryFiles files;
+    files.Files["A.BRM"] = KeyedPicture(10);
+    files.Files["B.BRM"] = KeyedPicture(10);
+    TBromCollection cache(files.Source(), 0);
+    int user = 0;
+    TBromItem& a = cache.Acquire(&user, "a.brm", false, false);
+    int64_t one = cache.Bytes();
+    ASSERT_GT(one, 0);
+    cache.MaxBytes = one * 3 / 2;
+    EXPECT_EQ(ErrorOf([&] { cache.Acquire(&user, "b.brm", false, false); }), "b.brm:画像が大きすぎます");
+    EXPECT_EQ(cache.Count(), 1);
+    a.Release(&user);
+    cache.Acquire(&user, "b.brm", false, false);
+    EXPECT_EQ(cache.Count(), 1) << "the released picture made room";
+    EXPECT_EQ(cache.Bytes(), one);
+}
+
+TEST(BromCache, ARulePictureIsTheFirstFrameAndNothingForAMissingFile)
+{
+    TMemoryFiles files;
+    files.Files["RULE.BRM"] = KeyedPicture(10);
+    TBromCollection cache(files.Source(), 0);
+    EXPECT_EQ(CachedRulePicture(cache, "none.brm"), nullptr) << "not the cache's invisible stand-in";
+    std::unique_ptr<TCustomDIBX> rule = CachedRulePicture(cache, "rule.brm");
+    ASSERT_NE(rule, nullptr);
+    EXPECT_EQ(rule->Width(), 4);
+    EXPECT_EQ(rule->GetPixel(2, 1), 0x123456u);
+    EXPECT_EQ(cache.ReleasedCount(), 1) << "kept for the next flip, with no user";
+}
+
 TEST(BromCache, AMissingFileIsAnInvisibleEightByEightPicture)
 {
     TMemoryFiles files;

@@ -1,9 +1,11 @@
 // Reading the binary and XML containers: every version's layout, row and block storage,
 // scrambling, and the checks that reject damaged files.
+#include "allocation_watch.h"
 #include "brom_test_support.h"
 
 #include "graphics/bromxml.h"
 #include "graphics/jpeg.h"
+#include "graphics/png.h"
 
 #include <gtest/gtest.h>
 
@@ -482,6 +484,85 @@ TEST(BromXml, EscapedNamesAndCaseInsensitiveAttributesAreRead)
     TBromFrameList list = LoadBytes(XmlFile(document, data), 0, true);
     EXPECT_EQ(list.Frames(0).Name, "a&b\x82\xa0");
     EXPECT_EQ(list.Frames(0).Layers[0]->Name, "<x>");
+}
+
+// A header may claim any size; what a load costs is bounded by the bytes that hold the pixels.
+TEST(BromLimits, AHeaderClaimingAHugePictureIsRefusedBeforeAnythingLarge)
+{
+    auto huge = [](std::vector<TLayerSpec> layers = {}) {
+        TFrameSpec frame;
+        frame.Width = frame.Height = 16384;
+        frame.Bits = 32;
+        frame.Layers = std::move(layers);
+        return frame;
+    };
+    auto layerOf = [](std::vector<uint8_t> data) {
+        TLayerSpec layer;
+        layer.Data = std::move(data);
+        return layer;
+    };
+    THeaderSpec raw, zlib, blocks;
+    zlib.CompType = 0;
+    blocks.BlockWidth = blocks.BlockHeight = 16384;
+    TBlockFile oneBlock;
+    oneBlock.Entry(-1, 0);
+    oneBlock.Data.resize(oneBlock.Data.size() + 64);
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"a frame without layers", BuildBinary(103, raw, {huge()})},
+        {"four frames without layers", BuildBinary(103, raw, {huge(), huge(), huge(), huge()})},
+        {"raw rows of a few bytes", BuildBinary(103, raw, {huge({layerOf(std::vector<uint8_t>(8, 1))})})},
+        {"zlib rows of a few bytes",
+         BuildBinary(103, zlib, {huge({layerOf(Zlib(std::vector<uint8_t>(64)))})})},
+        {"old zlib rows of a few bytes",
+         BuildBinary(100, raw, {huge({layerOf(Zlib(std::vector<uint8_t>(64)))})})},
+        {"one stored block without its bytes", BuildBinary(103, blocks, {huge({layerOf(oneBlock.Data)})})},
+        {"an XML frame without layers",
+         XmlFile(std::string(Declaration) +
+                 "<Frames Count=\"1\" CompType=\"1\"><Frame><Layers Count=\"0\" "
+                 "Width=\"16384\" Height=\"16384\" Bpp=\"32\"/></Frame></Frames>")},
+    };
+    // A PNG read through the same interface, its header patched to the same size.
+    std::vector<uint8_t> png = EncodePng(TPicture(1, 1, 24), nullptr);
+    for (int at : {16, 20}) {
+        png[size_t(at) + 2] = 0x40;
+        png[size_t(at) + 3] = 0;
+    }
+    uint32_t crc = uint32_t(crc32(0, png.data() + 12, 17));
+    for (int i = 0; i < 4; ++i)
+        png[size_t(29 + i)] = uint8_t(crc >> (24 - 8 * i));
+    for (const Case& c : cases) {
+        TAllocationWatch watch;
+        EXPECT_EQ(ErrorOf([&] { LoadBytes(c.bytes); }), Damaged) << c.name;
+        EXPECT_LT(watch.Largest(), size_t(1) << 20) << c.name;
+        EXPECT_LT(watch.Total(), size_t(4) << 20) << c.name;
+    }
+    TAllocationWatch watch;
+    EXPECT_EQ(ErrorOf([&] { TBromFrameList().LoadFromData("huge.png", png); }), Damaged);
+    EXPECT_LT(watch.Total(), size_t(4) << 20);
+}
+
+TEST(BromLimits, PicturesTheirBytesCanHoldStillLoad)
+{
+    // A flat plane compresses about as far as zlib goes: the ratio bound must let it through.
+    TFrameSpec flat;
+    flat.Width = flat.Height = 1024;
+    flat.Layers.push_back({});
+    flat.Layers[0].Data = Zlib(std::vector<uint8_t>(size_t(1024) * 1024 * 3));
+    THeaderSpec zlib;
+    zlib.CompType = 0;
+    EXPECT_EQ(LoadBytes(BuildBinary(103, zlib, {flat})).Frames(0).Picture.Width(), 1024);
+    // A small frame without layers is its background.
+    TFrameSpec empty;
+    empty.Width = empty.Height = 256;
+    THeaderSpec background;
+    background.BGColor = RgbColor(1, 2, 3);
+    TBromFrameList list = LoadBytes(BuildBinary(103, background, {empty}));
+    EXPECT_EQ(list.Frames(0).Picture.PixelToColor(list.Frames(0).Picture.GetPixel(255, 255)),
+              RgbColor(1, 2, 3));
 }
 
 } // namespace
