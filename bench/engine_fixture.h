@@ -3,6 +3,7 @@
 // the engine benchmarks run titles on.
 #include "base/error.h"
 #include "base/globals.h"
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "engine/callman.h"
@@ -36,6 +37,8 @@ CompilePages(const std::map<std::string, std::string>& sources)
 // A variable store, the built-ins and a call manager over compiled pages.
 struct TEngineFixture
 {
+    TProcessObject<TParamCollection> paramMan{ParamMan};
+    TProcessObject<TSysFuncMan> sysFuncMan{SysFuncMan};
     TBuiltinServices services;
     TTimerList events;
     std::map<std::string, std::vector<uint8_t>> pages;
@@ -46,9 +49,8 @@ struct TEngineFixture
     {
         TerminateRequested = false;
         FrameDelta = 15;
-        ParamMan = std::make_unique<TParamCollection>();
-        SysFuncMan = std::make_unique<TSysFuncMan>();
-        InstallBuiltins(*SysFuncMan, services);
+        paramMan.Create();
+        InstallBuiltins(sysFuncMan.Create(), services);
         TCallManHost host;
         host.LoadFile = [this](const std::string& name) { return pages.at(name); };
         host.FileAvailable = [this](const std::string& name) { return pages.count(name) != 0; };
@@ -62,8 +64,8 @@ struct TEngineFixture
         ParamMan->SetHost(nullptr);
         calls.reset();
         systemHost.reset();
-        SysFuncMan.reset();
-        ParamMan.reset();
+        sysFuncMan.Reset();
+        paramMan.Reset();
     }
     int32_t Int(const char* name) const { return ParamMan->Find(name)->Value->GetInt(); }
 };

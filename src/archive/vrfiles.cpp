@@ -18,7 +18,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TVrFileManager> FileManager;
+TVrFileManager* FileManager = nullptr;
 
 namespace {
 

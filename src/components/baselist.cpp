@@ -10,7 +10,7 @@
 namespace ruko {
 
 TComponentFactory ComponentFactory = nullptr;
-std::unique_ptr<TRukoBaseList> Bases;
+TRukoBaseList* Bases = nullptr;
 
 namespace {
 

@@ -178,7 +178,7 @@ void SetZeroResult(TFuncCall& call)
 
 void NoteMissing(const char* what)
 {
-    static std::set<std::string> told;
+    static std::set<std::string>& told = *new std::set<std::string>; // never destroyed
     if (told.insert(what).second)
         std::fprintf(stderr,
                      "rukoplay: %s are not available in this player yet; the title sees empty answers\n",

@@ -188,11 +188,12 @@ int FindBuiltinFunction(std::string_view name)
     return -1;
 }
 
-std::unique_ptr<TSysFuncMan> SysFuncMan;
+TSysFuncMan* SysFuncMan = nullptr;
 
 TSysFuncMan& CurrentSysFuncs()
 {
-    static TSysFuncMan fallback;
+    // Never destroyed: a destructor in static storage could run after the run's own teardown.
+    static TSysFuncMan& fallback = *new TSysFuncMan;
     return SysFuncMan ? *SysFuncMan : fallback;
 }
 

@@ -10,7 +10,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TParamCollection> ParamMan;
+TParamCollection* ParamMan = nullptr;
 
 namespace {
 

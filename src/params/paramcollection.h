@@ -183,7 +183,7 @@ class TParamCollection
     mutable TSystemHost defaultHost_;
 };
 
-// The process-wide store.
-extern std::unique_ptr<TParamCollection> ParamMan;
+// The process-wide store (not owned; the engine holds it).
+extern TParamCollection* ParamMan;
 
 } // namespace ruko

@@ -6,6 +6,7 @@
 // (CreateHeadlessPlatform), which has no window, a virtual clock and scripted input. Both are
 // driven from the main thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -145,6 +146,11 @@ class TPlatform
 
     // --- Sound. The one audio output; closed until the shell opens it at start-up.
     virtual TAudioOutput& Audio() = 0;
+
+    // --- Losing the display. When the window system goes away, `fileWork` runs once, from inside
+    // the call that found it out, and then the process ends with status 1 and one line on stderr;
+    // nothing is drawn after. The teardown cannot run: its libraries have lost their connection.
+    virtual void OnDisplayLost(std::function<void()> fileWork) { (void)fileWork; }
 };
 
 // The SDL window back end. Raises ERukoError when SDL cannot start a video driver.

@@ -10,6 +10,7 @@
 #include "engine/savescreen.h"
 #include "platform/hostenv.h"
 #include "platform/trace.h"
+#include "shell/runobjects.h"
 #include "shell/titlefonts.h"
 
 #include <algorithm>
@@ -24,8 +25,6 @@ constexpr std::time_t HeadlessEpoch = 946684800;
 
 // The window's display while the screen manager exists.
 TDisplayControl* Display = nullptr;
-// Files the title asked to remove when the player ends (host paths).
-std::vector<std::string> DeletedAtExit;
 
 // A dialog's answer as the title sees it: CP932 text of the host path.
 std::optional<std::string> Chosen(const std::optional<std::string>& hostPath)
@@ -35,9 +34,9 @@ std::optional<std::string> Chosen(const std::optional<std::string>& hostPath)
 }
 
 // The in-memory archive first, then the base folder and the archives the command line names.
-void RegisterDataSources(TStartContext& context)
+void RegisterDataSources(TRunObjects& run, TStartContext& context)
 {
-    FileManager = std::make_unique<TVrFileManager>();
+    run.Files.Create();
     TPlatform* platform = &context.Platform;
     TFileManagerHost host;
     host.AskOkCancel = [platform](const std::string& text, const std::string& caption) {
@@ -58,20 +57,22 @@ void RegisterDataSources(TStartContext& context)
 
 } // namespace
 
-void InstallEngineHooks(TGameHooks& hooks)
+void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
 {
-    hooks.RegisterDataSources = RegisterDataSources;
+    TRunObjects* run = &objects;
+    hooks.RegisterDataSources = [run](TStartContext& context) { RegisterDataSources(*run, context); };
     hooks.DeleteWorkFiles = [] {
         if (FileManager) FileManager->DeleteStaleWorkFiles();
     };
-    hooks.FreeDataSources = [] {
-        FileManager.reset();
+    hooks.FreeDataSources = [run] {
+        run->FreeDataSources();
         FreeFonts();
-        for (const std::string& path : DeletedAtExit)
-            std::remove(path.c_str());
-        DeletedAtExit.clear();
     };
-    hooks.CreateVariableStore = [](TStartContext& context) {
+    hooks.FinalFileWork = [run] {
+        if (run->Engine) run->Engine->WriteStatus();
+        run->RemoveFilesDeletedAtExit();
+    };
+    hooks.CreateVariableStore = [run](TStartContext& context) {
         TEngineOptions options;
         options.Seed = context.Seed;
         options.DumpVarsFile = context.DumpVarsFile;
@@ -101,8 +102,9 @@ void InstallEngineHooks(TGameHooks& hooks)
         options.OnError = [](const std::string& message) {
             std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
         };
-        Engine = std::make_unique<TEngine>(std::move(options));
-        TBuiltinServices& services = Engine->Services();
+        run->Engine = std::make_unique<TEngine>(std::move(options));
+        TEngine& engine = *run->Engine;
+        TBuiltinServices& services = engine.Services();
         services.GetMouse = [platform](int32_t& x, int32_t& y) {
             int mx = 0, my = 0;
             platform->GetMouse(mx, my);
@@ -131,9 +133,9 @@ void InstallEngineHooks(TGameHooks& hooks)
                                     int32_t keep) {
             return SaveScreen(*all, name, width, height, back, keep);
         };
-        services.DeleteAtExit = [](const std::string& hostPath) {
-            if (std::find(DeletedAtExit.begin(), DeletedAtExit.end(), hostPath) == DeletedAtExit.end())
-                DeletedAtExit.push_back(hostPath);
+        services.DeleteAtExit = [run](const std::string& hostPath) {
+            std::vector<std::string>& files = run->DeletedAtExit;
+            if (std::find(files.begin(), files.end(), hostPath) == files.end()) files.push_back(hostPath);
         };
         services.ShowInfo = [platform](const std::string& text, const std::string& caption) {
             platform->WarningBox(caption, text);
@@ -166,11 +168,11 @@ void InstallEngineHooks(TGameHooks& hooks)
                 return local;
             };
         }
-        Engine->CreateVariableStore();
+        engine.CreateVariableStore();
     };
-    hooks.CreateProject = [](TStartContext&) -> std::optional<TProjectInfo> {
-        Engine->CreateProject();
-        const TProject& project = *Engine->Project();
+    hooks.CreateProject = [run](TStartContext&) -> std::optional<TProjectInfo> {
+        run->Engine->CreateProject();
+        const TProject& project = *run->Engine->Project();
         TProjectInfo info;
         info.TitleCp932 = project.Title;
         info.ScreenWidth = project.ScreenWidth;
@@ -182,16 +184,11 @@ void InstallEngineHooks(TGameHooks& hooks)
         return info;
     };
     hooks.ConnectDisplay = [](TDisplayControl* display) { Display = display; };
-    hooks.StepEngine = [] {
-        if (Engine) Engine->Step();
+    hooks.StepEngine = [run] {
+        if (run->Engine) run->Engine->Step();
     };
-    hooks.FreeProject = [] {
-        if (Engine) Engine->FreeProject();
-    };
-    hooks.FreeVariableStore = [] {
-        if (Engine) Engine->FreeVariableStore();
-        Engine.reset();
-    };
+    hooks.FreeProject = [run] { run->FreeProject(); };
+    hooks.FreeVariableStore = [run] { run->FreeVariableStore(); };
 }
 
 } // namespace ruko

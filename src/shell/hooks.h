@@ -16,6 +16,7 @@ namespace ruko {
 
 class TTempFolder;
 struct TFrameSurface;
+struct TRunObjects;
 
 // What the shell needs to know of a running project.
 struct TProjectInfo
@@ -116,8 +117,12 @@ struct TGameHooks
     std::function<void()> FinalizeComponents; // read marks, history formats, component lists, image cache
     std::function<void()> FinalizeMedia;      // media managers, then the sound library
     std::function<void()> FreeDataSources;    // the file manager, then its work files
+    // The file work of an end that cannot tear down (the display was lost): the persistent
+    // status and the files the title asked to remove at exit.
+    std::function<void()> FinalFileWork;
 };
 
-void InstallGameHooks(TGameHooks& hooks);
+// The hooks create and free the process-wide objects in `objects`, which must outlive them.
+void InstallGameHooks(TGameHooks& hooks, TRunObjects& objects);
 
 } // namespace ruko

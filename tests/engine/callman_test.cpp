@@ -5,6 +5,7 @@
 #include "allocation_watch.h"
 #include "base/error.h"
 #include "base/globals.h"
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "engine/scenario.h"
@@ -29,9 +30,8 @@ class CallManTest : public testing::Test
         TerminateRequested = false;
         GameTime = 0;
         FrameDelta = 15;
-        ParamMan = std::make_unique<TParamCollection>();
-        SysFuncMan = std::make_unique<TSysFuncMan>();
-        InstallBuiltins(*SysFuncMan, services);
+        paramMan.Create();
+        InstallBuiltins(sysFuncMan.Create(), services);
     }
 
     void TearDown() override
@@ -39,10 +39,13 @@ class CallManTest : public testing::Test
         if (ParamMan) ParamMan->SetHost(nullptr);
         cm.reset();
         systemHost.reset();
-        SysFuncMan.reset();
-        ParamMan.reset();
+        sysFuncMan.Reset();
+        paramMan.Reset();
         TerminateRequested = false;
     }
+
+    TProcessObject<TParamCollection> paramMan{ParamMan};
+    TProcessObject<TSysFuncMan> sysFuncMan{SysFuncMan};
 
     // Sources by page name ("main.rsb" → text); every page must compile.
     void Compile(const std::map<std::string, std::string>& sources)

@@ -3,6 +3,7 @@
 // stores, however often they run and whatever changes in the store between runs; and a warm
 // program allocates nothing per run.
 #include "allocation_watch.h"
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "io/bigstream.h"
@@ -136,8 +137,7 @@ class TTwinStores
   public:
     TTwinStores()
     {
-        SysFuncMan = std::make_unique<TSysFuncMan>();
-        InstallBuiltins(*SysFuncMan, services_);
+        InstallBuiltins(sysFuncMan_.Create(), services_);
         for (auto& store : stores_) {
             store = std::make_unique<TParamCollection>();
             hosts_.push_back(MakeSystemHost(services_));
@@ -149,7 +149,7 @@ class TTwinStores
     {
         for (auto& store : stores_)
             store->SetHost(nullptr);
-        SysFuncMan.reset();
+        sysFuncMan_.Reset();
     }
 
     TParamCollection& Plain() { return *stores_[0]; }
@@ -194,6 +194,7 @@ class TTwinStores
         store.AddVariable(ptFloat, "fa").Value->SetDims({2, 2});
     }
 
+    TProcessObject<TSysFuncMan> sysFuncMan_{SysFuncMan};
     TBuiltinServices services_;
     std::unique_ptr<TParamCollection> stores_[2];
     std::vector<std::unique_ptr<TSystemHost>> hosts_;
