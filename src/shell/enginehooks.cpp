@@ -10,6 +10,7 @@
 #include "engine/savescreen.h"
 #include "platform/hostenv.h"
 #include "platform/trace.h"
+#include "records/dbfunctions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,6 +51,19 @@ void RegisterDataSources(TStartContext& context)
     FileManager->SetTempFolder(context.Temp.Path());
     FileManager->AddArchive("");
     FileManager->RegisterDataSources("/proc/self/exe", context.Parameters);
+    // Tables outlive every project of the run and the persistent status written at its end.
+    DBManager = std::make_unique<TDBManager>();
+}
+
+void CallTables(TFuncCall& call)
+{
+    TTableFiles files;
+    files.Files = FileManager.get();
+    files.Available = [](const std::string& name) {
+        TProject* project = Engine ? Engine->Project() : nullptr;
+        return project ? project->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
+    };
+    if (DBManager) CallTableFunction(*DBManager, call, files);
 }
 
 } // namespace
@@ -62,6 +76,7 @@ void InstallEngineHooks(TGameHooks& hooks)
     };
     hooks.FreeDataSources = [] {
         FileManager.reset();
+        DBManager.reset();
         for (const std::string& path : DeletedAtExit)
             std::remove(path.c_str());
         DeletedAtExit.clear();
@@ -121,6 +136,7 @@ void InstallEngineHooks(TGameHooks& hooks)
             if (Display) Display->SetDisplayModeIndex(index);
         };
         services.Components = &ComponentLink();
+        services.Tables = CallTables;
         TBuiltinServices* all = &services;
         services.SaveScreen = [all](const std::string& name, int32_t width, int32_t height, bool back,
                                     int32_t keep) {
