@@ -1,7 +1,7 @@
 // Loading a 1280×720 layered picture of three 24-bit layers, the top one with an alpha plane,
 // stored with zlib and with JPEG. The file is made with our own writer.
-#include "archive/bigstream.h"
 #include "graphics/brom.h"
+#include "io/bigstream.h"
 
 #include <benchmark/benchmark.h>
 

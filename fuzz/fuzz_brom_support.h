@@ -1,9 +1,9 @@
 #pragma once
 // Shared checks of the layered-picture fuzz targets: whatever loads must survive masks and
 // trimming, and what we write from it must load back to the same pictures.
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "graphics/brom.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // The component list's save record: any bytes either load completely or raise, never crash, hang
 // or leave a half-loaded list; what loads saves and loads again to the same bytes.
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "components/baselist.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Stored expression programs: load, save, reload and run against a small store.
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 

@@ -1,7 +1,7 @@
 // Save data of the variable store: the ordinary section of any accepted version, the persistent
 // section, single value records of each kind and the pushed sets that ride along.
-#include "archive/bigstream.h"
 #include "base/error.h"
+#include "io/bigstream.h"
 #include "params/paramcollection.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "archive/header.h"
 
-#include "archive/fields.h"
 #include "base/text.h"
+#include "io/fields.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 // The install layout: the "install.dat" record the installer writes, and the table of which disc
 // holds which folder.
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 
 #include <array>
 #include <cstdint>

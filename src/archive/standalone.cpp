@@ -1,9 +1,9 @@
 #include "archive/standalone.h"
 
-#include "archive/bigstream.h"
 #include "archive/vrarchive.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "archive/vrarchive.h"
 
-#include "archive/fields.h"
 #include "archive/hostpath.h"
-#include "archive/kwrandom.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "io/fields.h"
+#include "io/kwrandom.h"
 
 #include <algorithm>
 #include <cstring>

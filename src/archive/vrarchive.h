@@ -2,8 +2,8 @@
 // The archive container "vf": a directory of named members followed by their bytes, each member a
 // zlib stream or stored as is. Versions 0, 100, 101 and 102 are read; 102 is written. The same
 // container is the save file.
-#include "archive/bigstream.h"
-#include "archive/hash.h"
+#include "io/bigstream.h"
+#include "io/hash.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,12 +1,12 @@
 #include "archive/vrfiles.h"
 
-#include "archive/fields.h"
 #include "archive/header.h"
 #include "archive/hostpath.h"
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/inifile.h"
 #include "base/text.h"
+#include "io/fields.h"
 
 #include <cstdio>
 #include <cstdlib>

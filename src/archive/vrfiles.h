@@ -3,8 +3,8 @@
 // separators) and found in a base folder of loose files, the registered archives, or the disc
 // roots, in a fixed order per operation. It also extracts members to work files and searches for
 // discs. One process-wide instance, `FileManager`, created and freed by the shell.
-#include "archive/bigstream.h"
 #include "archive/vrarchive.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
 #include "components/baselist.h"
 
-#include "archive/fields.h"
 #include "base/numbers.h"
 #include "components/box.h"
 #include "graphics/bromcache.h"
+#include "io/fields.h"
 
 #include <algorithm>
 
@@ -28,11 +28,6 @@ uint32_t Accept(std::initializer_list<int> values)
     return mask;
 }
 
-void ToRect(const TClipRect& c, TRect& r)
-{
-    r = TRect(c.Left, c.Top, c.Right, c.Bottom);
-}
-
 } // namespace
 
 // --- TRukoBase --------------------------------------------------------------------------------
@@ -53,7 +48,7 @@ void TRukoBase::ResizeSurface()
 void TRukoBase::AddDirtyRect(const TRect& rect)
 {
     TRect r = IntersectRect(rect, TRect(0, 0, Width, Height));
-    if (!r.IsEmpty()) DirtyList.Add(TClipRect{r.Left, r.Top, r.Right, r.Bottom});
+    if (!r.IsEmpty()) DirtyList.Add(r);
 }
 
 TCustomDIBX& TRukoBase::GetDrawSurface()
@@ -68,9 +63,7 @@ void TRukoBase::PaintBase()
     TCustomDIBX& surface = GetDrawSurface();
     if (!Visible || surface.IsEmpty()) return;
     TRect saved = surface.ClipRect;
-    for (const TClipRect& c : DirtyList.Rects()) {
-        TRect r;
-        ToRect(c, r);
+    for (const TRect& r : DirtyList.Rects()) {
         surface.ClipRect = r;
         if (Color >= 0) {
             TRect fill = GetDrawRect();
@@ -538,8 +531,7 @@ std::vector<TRect> TRukoBaseList::TakeDirty()
     if (!FrameDirtyRect.IsEmpty())
         dirty.push_back(FrameDirtyRect);
     else if (!transition_)
-        for (const TClipRect& c : GetActiveBase().DirtyList.Rects())
-            dirty.push_back(TRect(c.Left, c.Top, c.Right, c.Bottom));
+        dirty = GetActiveBase().DirtyList.Rects();
     base0_->DirtyList.Clear();
     base1_->DirtyList.Clear();
     return dirty;

@@ -3,8 +3,8 @@
 // prepared behind it and swapped in by a flip), the keyboard state and focus, the input step
 // that turns mouse and keys into event calls, the update step with its deferred deletions, and
 // painting limited to dirty rectangles.
-#include "archive/cliplist.h"
 #include "base/screensize.h"
+#include "components/cliplist.h"
 #include "components/component.h"
 #include "graphics/wipe.h"
 

@@ -1,9 +1,9 @@
 #include "components/box.h"
 
-#include "archive/fields.h"
 #include "base/numbers.h"
 #include "base/text.h"
 #include "components/baselist.h"
+#include "io/fields.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #include "components/component.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/numbers.h"
 #include "base/text.h"
 #include "components/baselist.h"
+#include "io/fields.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -7,9 +7,9 @@
 // Properties: GetProperty/SetProperty handle the rows every object shares and ask the class for
 // the rest (GetOwn/SetOwn, each class answering the ids it implements and passing the others to
 // its base). An id nobody answers reads the table's value when absent and ignores writes.
-#include "archive/bigstream.h"
 #include "components/eventqueue.h"
 #include "graphics/dibsfc.h"
+#include "io/bigstream.h"
 #include "params/param.h"
 #include "params/proptable.h"
 

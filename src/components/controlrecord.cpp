@@ -1,7 +1,7 @@
 // The save record of a control: its fields and its children, each child after its type code.
-#include "archive/fields.h"
 #include "components/baselist.h"
 #include "components/component.h"
+#include "io/fields.h"
 
 namespace ruko {
 

@@ -1,9 +1,9 @@
 #include "engine/callman.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
+#include "io/fields.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 

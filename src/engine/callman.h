@@ -3,10 +3,10 @@
 // them yields (its Continue flag is off, or it waits); calls push frames; component events
 // taken from the queue run as handler pages on top of the flow, at increasing depths while a
 // command waits for events.
-#include "archive/bigstream.h"
 #include "engine/page.h"
 #include "engine/runpoint.h"
 #include "engine/timerlist.h"
+#include "io/bigstream.h"
 
 #include <bitset>
 #include <cstdint>

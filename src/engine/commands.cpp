@@ -1,11 +1,11 @@
 #include "engine/commands.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/callman.h"
 #include "engine/comfactory.h"
+#include "io/fields.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
 

@@ -1,6 +1,6 @@
 #include "engine/expr.h"
 
-#include "archive/fields.h"
+#include "io/fields.h"
 #include "params/buildparser.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"

@@ -2,7 +2,7 @@
 // A command's compiled expression as the engine uses it: loaded from and saved to page records,
 // run, and read as a value of the kind the command needs. "Yields nothing" (an empty program, or
 // one whose evaluation failed) is distinct from every value.
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,5 @@
 #include "engine/objcommands.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
@@ -8,6 +7,7 @@
 #include "engine/callman.h"
 #include "engine/comfactory.h"
 #include "engine/commands.h"
+#include "io/fields.h"
 #include "params/functable.h"
 
 namespace ruko {

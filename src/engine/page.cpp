@@ -1,10 +1,10 @@
 #include "engine/page.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "engine/comfactory.h"
 #include "engine/propnames.h"
+#include "io/fields.h"
 
 #include <algorithm>
 #include <utility>

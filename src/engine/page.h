@@ -2,10 +2,10 @@
 // Pages: the compiled command lists of a scenario (".rsb" files) and the command records in
 // them. Every command is described by the command table (comschema.h); the reader and the
 // writer walk that table, so a page read and written again gives the same bytes.
-#include "archive/bigstream.h"
 #include "engine/comschema.h"
 #include "engine/expr.h"
 #include "engine/runpoint.h"
+#include "io/bigstream.h"
 
 #include <array>
 #include <cstdint>

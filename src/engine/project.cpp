@@ -1,11 +1,11 @@
 #include "engine/project.h"
 
-#include "archive/fields.h"
 #include "archive/vrfiles.h"
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
 #include "graphics/wipe.h"
+#include "io/fields.h"
 #include "params/paramcollection.h"
 
 namespace ruko {

@@ -3,10 +3,10 @@
 // folder-to-disc table, and the start and exit of the scenario. The scenario engine, the variable
 // store and the save data plug in through TProjectHost, so the project reads and validates its
 // file on its own.
-#include "archive/bigstream.h"
 #include "archive/header.h"
 #include "base/numbers.h"
 #include "base/screensize.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,10 @@
 // The scenario source compiler: lines → command protos → pages.
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "engine/propnames.h"
 #include "engine/scenario.h"
 #include "engine/scenariotext.h"
+#include "io/fields.h"
 #include "params/rukoparser.h"
 
 #include <map>

@@ -1,10 +1,10 @@
 // Pages back to source text, and expression programs back to expression text.
-#include "archive/fields.h"
 #include "base/numtext.h"
 #include "base/text.h"
 #include "engine/propnames.h"
 #include "engine/scenario.h"
 #include "engine/scenariotext.h"
+#include "io/fields.h"
 #include "params/functable.h"
 #include "params/rukoparser.h"
 

@@ -1,7 +1,7 @@
 #include "engine/scenariotext.h"
 
-#include "archive/bigstream.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 #include "params/rukoparser.h"
 
 namespace ruko {

@@ -1,14 +1,14 @@
 // Reading and writing of the layered picture containers.
 #include "graphics/brom.h"
 
-#include "archive/fields.h"
-#include "archive/kwrandom.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "graphics/bmp.h"
 #include "graphics/bromxml.h"
 #include "graphics/jpeg.h"
 #include "graphics/png.h"
+#include "io/fields.h"
+#include "io/kwrandom.h"
 
 #include <zlib.h>
 

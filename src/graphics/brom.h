@@ -2,9 +2,9 @@
 // Layered pictures (".brm"): frames of layers, read from the binary container ("Brom" + three
 // version digits) and the XML container ("BromX200"), composed in their stored depth, and written
 // as the XML container. PNG and BMP files load as one-frame lists through the same interface.
-#include "archive/bigstream.h"
 #include "base/rect.h"
 #include "graphics/picture.h"
+#include "io/bigstream.h"
 
 #include <array>
 #include <cstdint>

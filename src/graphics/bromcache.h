@@ -2,9 +2,9 @@
 // The image cache shared by all components: pictures by game file name, converted once to the
 // screen's format. A name followed by "?m" asks for a mask built from the transparent colour, by
 // "?t" for pictures trimmed to their visible pixels ("?m?t" both).
-#include "archive/hash.h"
 #include "graphics/dibsfc.h"
 #include "graphics/picture.h"
+#include "io/hash.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "graphics/jpeg.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
+#include "io/fields.h"
 
 #include <csetjmp>
 #include <cstdio>

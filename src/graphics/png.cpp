@@ -1,7 +1,7 @@
 #include "graphics/png.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
+#include "io/fields.h"
 
 #include <png.h>
 

@@ -2,7 +2,7 @@
 // value changes) and the target becomes From where the mask is 0 and To where it is 255.
 #include "graphics/wipetypes.h"
 
-#include "archive/kwrandom.h"
+#include "io/kwrandom.h"
 
 #include <climits>
 #include <cmath>

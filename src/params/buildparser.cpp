@@ -1,9 +1,9 @@
 #include "params/buildparser.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
+#include "io/fields.h"
 #include "params/functable.h"
 #include "params/param.h"
 #include "params/rukoparser.h"

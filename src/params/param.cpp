@@ -1,9 +1,9 @@
 #include "params/param.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
+#include "io/fields.h"
 #include "params/paramcollection.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "params/paramcollection.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "io/fields.h"
 
 #include <algorithm>
 #include <atomic>

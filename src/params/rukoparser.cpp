@@ -1,9 +1,9 @@
 #include "params/rukoparser.h"
 
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
+#include "io/fields.h"
 #include "params/buildparser.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"

@@ -1,9 +1,9 @@
 #pragma once
 // Small builders shared by the archive tests: a scratch folder, host files, and a directory
 // encoder for every stored version written independently of the reader.
-#include "archive/bigstream.h"
-#include "archive/fields.h"
-#include "archive/kwrandom.h"
+#include "io/bigstream.h"
+#include "io/fields.h"
+#include "io/kwrandom.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,5 +1,5 @@
-#include "archive/hash.h"
-#include "archive/kwrandom.h"
+#include "io/hash.h"
+#include "io/kwrandom.h"
 
 #include <gtest/gtest.h>
 

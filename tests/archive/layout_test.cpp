@@ -1,9 +1,7 @@
-#include "archive/cliplist.h"
 #include "archive/header.h"
 #include "archive/vrfiles.h"
 #include "base/error.h"
 
-#include <climits>
 #include <gtest/gtest.h>
 
 namespace ruko {
@@ -129,43 +127,6 @@ TEST(InstallSetTest, DamagedRecordsRaise)
         TRukoInstallSet read;
         EXPECT_THROW(read.LoadFromStream(in), ERukoError);
     }
-}
-
-TEST(ClipListTest, NearRectanglesMergeAndDistantOnesStaySeparate)
-{
-    TClipList list;
-    list.Add({0, 0, 100, 100});
-    list.Add({110, 0, 150, 100}); // 10 to the right: merged
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list[0], (TClipRect{0, 0, 150, 100}));
-
-    list.Changed = false;
-    list.Add({10, 10, 20, 20}); // inside: nothing changes
-    list.Add({5, 5, 5, 50});    // empty: ignored
-    EXPECT_EQ(list.Count(), 1);
-    EXPECT_FALSE(list.Changed);
-
-    list.Add({180, 0, 200, 100}); // 30 apart: separate
-    EXPECT_EQ(list.Count(), 2);
-    EXPECT_TRUE(list.Changed);
-}
-
-TEST(ClipListTest, AUnionMayReachFurtherRectangles)
-{
-    TClipList list;
-    list.Add({0, 0, 10, 10});
-    list.Add({100, 0, 110, 10});
-    list.Add({25, 0, 90, 10}); // near the first; their union is near the second
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list[0], (TClipRect{0, 0, 110, 10}));
-}
-
-TEST(ClipListTest, EdgesAtTheIntegerLimitsDoNotWrap)
-{
-    TClipList list;
-    list.Add({INT_MAX - 10, INT_MAX - 10, INT_MAX, INT_MAX});
-    list.Add({INT_MIN, INT_MIN, INT_MIN + 10, INT_MIN + 10});
-    EXPECT_EQ(list.Count(), 2);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "fixtures.h"
+#include "io/bigstream.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

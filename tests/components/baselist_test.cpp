@@ -1,7 +1,7 @@
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "components/baselist.h"
 #include "components/box.h"
+#include "io/bigstream.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "allocation_watch.h"
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "engine/scenario.h"
+#include "io/fields.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
 

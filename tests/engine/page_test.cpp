@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "allocation_watch.h"
-#include "archive/fields.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "engine/comfactory.h"
 #include "engine/propnames.h"
 #include "engine/scenario.h"
 #include "engine/scenariotext.h"
+#include "io/fields.h"
 
 using namespace ruko;
 

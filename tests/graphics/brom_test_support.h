@@ -1,12 +1,12 @@
 #pragma once
 // Builders of binary layered-picture files for the tests: every version's layout, written field
 // by field so the reader is checked against the stored format, not against our own writer.
-#include "archive/bigstream.h"
-#include "archive/fields.h"
-#include "archive/kwrandom.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "graphics/brom.h"
+#include "io/bigstream.h"
+#include "io/fields.h"
+#include "io/kwrandom.h"
 
 #include <zlib.h>
 

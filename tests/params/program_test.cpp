@@ -1,7 +1,7 @@
 // Stored step programs: their record form, validation on load, and how they run.
 #include "support.h"
 
-#include "archive/fields.h"
+#include "io/fields.h"
 #include "params/functable.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The store's save data: round trips, every accepted older layout, and damaged input.
 #include "support.h"
 
-#include "archive/fields.h"
+#include "io/fields.h"
 
 #include <gtest/gtest.h>
 

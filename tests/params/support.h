@@ -1,9 +1,9 @@
 #pragma once
 // Helpers shared by the variable-store and expression tests.
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 

@@ -2,13 +2,13 @@
 // container code.
 #include "command.h"
 
-#include "archive/bigstream.h"
 #include "archive/standalone.h"
 #include "archive/vrarchive.h"
 #include "archive/vrfiles.h"
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,7 +6,6 @@
 // with --exe appended to a copy of the player.
 #include "command.h"
 
-#include "archive/bigstream.h"
 #include "archive/header.h"
 #include "archive/standalone.h"
 #include "archive/vrarchive.h"
@@ -18,6 +17,7 @@
 #include "engine/project.h"
 #include "engine/scenario.h"
 #include "engine/scenariotext.h"
+#include "io/bigstream.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // rukotool expr: compile an expression, run it against a fresh variable store, print the Result.
 #include "command.h"
 
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
 #include "engine/builtins.h"
+#include "io/bigstream.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"

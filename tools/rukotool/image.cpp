@@ -1,7 +1,6 @@
 // rukotool image / render: pictures to layered images and composed frames back to PNG.
 #include "command.h"
 
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"
@@ -9,6 +8,7 @@
 #include "graphics/brom.h"
 #include "graphics/jpeg.h"
 #include "graphics/png.h"
+#include "io/bigstream.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,12 +1,12 @@
 // rukotool compile / dump: scenario sources to pages and back.
 #include "command.h"
 
-#include "archive/bigstream.h"
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"
 #include "engine/page.h"
 #include "engine/scenario.h"
+#include "io/bigstream.h"
 
 #include <cstdio>
 #include <filesystem>

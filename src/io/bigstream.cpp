@@ -1,10 +1,10 @@
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"
 
-#include "archive/fields.h"
+#include "io/fields.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "archive/cliplist.h"
+#include "components/cliplist.h"
 
 #include <algorithm>
 
@@ -8,14 +8,14 @@ namespace {
 
 // Overlapping or within the merge distance on both axes; 64-bit so edges near the int range
 // cannot wrap.
-bool Near(const TClipRect& r, const TClipRect& rect)
+bool Near(const TRect& r, const TRect& rect)
 {
     constexpr int64_t d = TClipList::MergeDistance;
     return !(int64_t{r.Right} + d < rect.Left || int64_t{r.Bottom} + d < rect.Top ||
              int64_t{rect.Right} < int64_t{r.Left} - d || int64_t{rect.Bottom} < int64_t{r.Top} - d);
 }
 
-bool Inside(const TClipRect& inner, const TClipRect& outer)
+bool Inside(const TRect& inner, const TRect& outer)
 {
     return inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
            inner.Bottom <= outer.Bottom;
@@ -23,21 +23,19 @@ bool Inside(const TClipRect& inner, const TClipRect& outer)
 
 } // namespace
 
-void TClipList::Add(const TClipRect& rect)
+void TClipList::Add(const TRect& rect)
 {
     if (rect.IsEmpty()) return;
-    TClipRect merged = rect;
+    TRect merged = rect;
     // Merging may reach further rectangles; loop instead of recursing.
     for (;;) {
         auto near =
-            std::find_if(rects_.begin(), rects_.end(), [&](const TClipRect& r) { return Near(r, merged); });
+            std::find_if(rects_.begin(), rects_.end(), [&](const TRect& r) { return Near(r, merged); });
         if (near == rects_.end()) break;
         if (Inside(merged, *near)) return;
-        TClipRect r = *near;
+        merged = UnionRect(*near, merged);
         rects_.erase(near);
         Changed = true;
-        merged = {std::min(r.Left, merged.Left), std::min(r.Top, merged.Top), std::max(r.Right, merged.Right),
-                  std::max(r.Bottom, merged.Bottom)};
     }
     rects_.push_back(merged);
     Changed = true;

@@ -2,8 +2,8 @@
 // Little-endian field routines shared by every stored format. Readers throw ERukoError with the
 // text "ファイルが破壊されています" when the stream ends early or a length exceeds what remains,
 // so a damaged file never yields short data or a huge allocation.
-#include "archive/bigstream.h"
 #include "base/numbers.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "archive/hash.h"
+#include "io/hash.h"
 
 #include "base/text.h"
 

@@ -1,4 +1,4 @@
-#include "archive/kwrandom.h"
+#include "io/kwrandom.h"
 
 namespace ruko {
 
