@@ -1,6 +1,6 @@
 #include "records/dbmanager.h"
 
-#include "archive/fields.h"
+#include "io/fields.h"
 #include "base/text.h"
 
 #include <algorithm>

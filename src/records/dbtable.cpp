@@ -1,6 +1,6 @@
 #include "records/dbtable.h"
 
-#include "archive/fields.h"
+#include "io/fields.h"
 #include "base/numtext.h"
 #include "base/text.h"
 #include "params/param.h"

@@ -4,7 +4,7 @@
 // extended values, bools as one byte, strings zero-terminated in their declared length + 1), so a
 // save writes and a load reads the records as they are. No table operation raises: every failure
 // is a false, 0, -1 or empty answer. Only the stream loaders raise, on damaged bytes.
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "base/numbers.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "archive/fields.h"
+#include "io/fields.h"
 #include "base/error.h"
 #include "base/numbers.h"
 #include "params/param.h"

@@ -1,7 +1,7 @@
 // rukotool table: a table file (tab-separated, CP932) as DBLoadTsvFile reads it into a table.
 #include "command.h"
 
-#include "archive/bigstream.h"
+#include "io/bigstream.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
