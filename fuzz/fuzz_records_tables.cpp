@@ -1,9 +1,9 @@
 // Tables from untrusted bytes: the two stream forms of the table manager and table files. A
 // stream either loads completely or raises and leaves the manager as it was; what loads saves and
 // loads again to the same bytes, and survives a sort, a search and reading every field.
-#include "io/bigstream.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 #include "params/param.h"
 #include "records/dbmanager.h"
 

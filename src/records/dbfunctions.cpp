@@ -126,8 +126,8 @@ void AddFieldBody(TDBManager& db, TFuncCall& call, const TTableFiles&)
     TDBTable* table = db.ActiveTable();
     if (!table) return SetZero(call);
     const TCustomParam* length = OptionalArg(call, 2);
-    Result(call).SetFlag(
-        table->Fields.AddField(call.Arg(0).GetStr(), call.Arg(1).GetInt(), length ? length->GetInt() : 0) >= 0);
+    Result(call).SetFlag(table->Fields.AddField(call.Arg(0).GetStr(), call.Arg(1).GetInt(),
+                                                length ? length->GetInt() : 0) >= 0);
 }
 
 void SetRecNoBody(TDBManager& db, TFuncCall& call, const TTableFiles&)
@@ -158,8 +158,8 @@ void DeleteBody(TDBManager& db, TFuncCall& call, const TTableFiles&)
 template <uint8_t Kind> void GetBody(TDBManager& db, TFuncCall& call, const TTableFiles&)
 {
     TDBTable* table = db.ActiveTable();
-    if (!table || !ReadField(*table, table->RecNo, table->Fields.IndexOf(call.Arg(0).GetStr()), Kind,
-                             Result(call)))
+    if (!table ||
+        !ReadField(*table, table->RecNo, table->Fields.IndexOf(call.Arg(0).GetStr()), Kind, Result(call)))
         SetZero(call);
 }
 

@@ -1,7 +1,7 @@
 #include "records/dbmanager.h"
 
-#include "io/fields.h"
 #include "base/text.h"
+#include "io/fields.h"
 
 #include <algorithm>
 
@@ -91,7 +91,8 @@ bool TDBManager::DeleteTable(const std::string& name)
     return true;
 }
 
-std::optional<TDBManager::TFound> TDBManager::FindDirect(std::string_view tableName, const TCustomParam* names,
+std::optional<TDBManager::TFound> TDBManager::FindDirect(std::string_view tableName,
+                                                         const TCustomParam* names,
                                                          const TCustomParam* values, bool ignoreCase,
                                                          bool partial, std::string_view fieldName) const
 {
@@ -149,8 +150,9 @@ void TDBManager::SaveToStream(TKwBigStream& s, bool persistent) const
 {
     const uint8_t flag = persistent ? 1 : 0;
     WriteU32(s, StreamVersion);
-    const auto count = std::count_if(tables_.begin(), tables_.end(),
-                                     [flag](const std::unique_ptr<TDBTable>& t) { return t->Persistent == flag; });
+    const auto count =
+        std::count_if(tables_.begin(), tables_.end(),
+                      [flag](const std::unique_ptr<TDBTable>& t) { return t->Persistent == flag; });
     WriteU32(s, static_cast<uint32_t>(count));
     for (const std::unique_ptr<TDBTable>& t : tables_) {
         if (t->Persistent != flag) continue;

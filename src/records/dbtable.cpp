@@ -1,8 +1,8 @@
 #include "records/dbtable.h"
 
-#include "io/fields.h"
 #include "base/numtext.h"
 #include "base/text.h"
+#include "io/fields.h"
 #include "params/param.h"
 
 #include <algorithm>
@@ -401,7 +401,8 @@ bool TDBTable::SetInt(int32_t record, int32_t field, int32_t value)
 
 bool TDBTable::SetFloat(int32_t record, int32_t field, Extended value)
 {
-    return StoreNumber(record, field, RealToInt(value), value, value != 0, [value] { return FloatToStr(value); });
+    return StoreNumber(record, field, RealToInt(value), value, value != 0,
+                       [value] { return FloatToStr(value); });
 }
 
 bool TDBTable::SetBool(int32_t record, int32_t field, bool value)
@@ -561,9 +562,8 @@ void TDBTable::LoadFromStream(TKwBigStream& s, uint32_t)
         f.Name = ReadStr(s);
         f.FieldType = ReadByte(s);
         if (f.FieldType < ftInt || f.FieldType > ftString) RaiseDamaged();
-        const bool sized = f.FieldType == ftString
-                               ? f.Size >= 1 && f.Size <= uint32_t{MaxDBStringLength} + 1
-                               : f.Size == FieldSize(f.FieldType, 0);
+        const bool sized = f.FieldType == ftString ? f.Size >= 1 && f.Size <= uint32_t{MaxDBStringLength} + 1
+                                                   : f.Size == FieldSize(f.FieldType, 0);
         if (!sized || fields.IndexOf(f.Name) >= 0) RaiseDamaged();
         if (uint64_t{fields.RecordSize()} + f.Size > MaxDBRecordSize) RaiseDamaged();
         fields.Append(std::move(f));

@@ -4,8 +4,8 @@
 // extended values, bools as one byte, strings zero-terminated in their declared length + 1), so a
 // save writes and a load reads the records as they are. No table operation raises: every failure
 // is a false, 0, -1 or empty answer. Only the stream loaders raise, on damaged bytes.
-#include "io/bigstream.h"
 #include "base/numbers.h"
+#include "io/bigstream.h"
 
 #include <cstdint>
 #include <memory>
@@ -175,7 +175,8 @@ class TDBTable final : public TDBCustomTable
     uint8_t* FieldAt(int32_t record, int32_t field);
     // Writes a number given in the form each numeric field type takes; a string field gets text().
     template <typename MakeText>
-    bool StoreNumber(int32_t record, int32_t field, int32_t asInt, Extended asFloat, bool asBool, MakeText text);
+    bool StoreNumber(int32_t record, int32_t field, int32_t asInt, Extended asFloat, bool asBool,
+                     MakeText text);
 
     std::vector<uint8_t> records_; // count_ records of RecordSize bytes, one after the other
     int32_t count_ = 0;

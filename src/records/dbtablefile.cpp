@@ -109,8 +109,8 @@ bool TDBTable::LoadFromStrings(const std::vector<std::string>& lines)
         if (lines[i].empty()) continue;
         const std::vector<std::string> cells = SplitCells(UnescapeRow(lines[i]));
         if (!Append()) break;
-        const int32_t n = std::min(static_cast<int32_t>(std::min<size_t>(cells.size(), INT32_MAX)),
-                                   Fields.Count());
+        const int32_t n =
+            std::min(static_cast<int32_t>(std::min<size_t>(cells.size(), INT32_MAX)), Fields.Count());
         for (int32_t c = 0; c < n; ++c)
             SetStr(RecNo, c, cells[static_cast<size_t>(c)]);
     }

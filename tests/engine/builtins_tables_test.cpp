@@ -19,11 +19,21 @@ class TablesTest : public BuiltinsTest
 TEST_F(TablesTest, WithoutAnActiveTableEachAnswersTheZeroOfItsKind)
 {
     const EvalCase cases[] = {
-        {"DBAddField(\"a\", 1)", "FALSE"}, {"DBInsert(1)", "FALSE"},       {"DBGetInt(\"a\")", "0"},
-        {"DBGetFloat(\"a\")", "0"},        {"DBGetStr(\"a\")", ""},         {"DBSetInt(\"a\", 1)", "FALSE"},
-        {"DBFindFirst()", "FALSE"},        {"DBLocate(\"a\", 1)", "FALSE"}, {"DBRecordCount()", "-1"},
-        {"DBGetRecNo(5)", "-1"},           {"DBGetActive()", ""},           {"DBDeleteTable()", "FALSE"},
-        {"DBClearRecord()", "FALSE"},      {"DBSort(\"a\", 1)", "FALSE"},   {"DBCopy(\"a\")", "FALSE"},
+        {"DBAddField(\"a\", 1)", "FALSE"},
+        {"DBInsert(1)", "FALSE"},
+        {"DBGetInt(\"a\")", "0"},
+        {"DBGetFloat(\"a\")", "0"},
+        {"DBGetStr(\"a\")", ""},
+        {"DBSetInt(\"a\", 1)", "FALSE"},
+        {"DBFindFirst()", "FALSE"},
+        {"DBLocate(\"a\", 1)", "FALSE"},
+        {"DBRecordCount()", "-1"},
+        {"DBGetRecNo(5)", "-1"},
+        {"DBGetActive()", ""},
+        {"DBDeleteTable()", "FALSE"},
+        {"DBClearRecord()", "FALSE"},
+        {"DBSort(\"a\", 1)", "FALSE"},
+        {"DBCopy(\"a\")", "FALSE"},
         {"DBDirectGetFloat(\"t\", \"a\", 1, 0, 0, \"a\", 1.5)", "1.5"},
     };
     for (const EvalCase& c : cases)

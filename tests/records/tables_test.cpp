@@ -1,6 +1,6 @@
-#include "io/fields.h"
 #include "base/error.h"
 #include "base/numbers.h"
+#include "io/fields.h"
 #include "params/param.h"
 #include "records/dbmanager.h"
 
@@ -182,7 +182,8 @@ TEST(TableValues, ConversionsBetweenFieldTypesAndKinds)
         {"int from 2.5", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 2.5L); }, 0, 2, 2, true, "2"},
         {"int from 3.5", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 3.5L); }, 0, 4, 4, true, "4"},
         {"int from -2.5", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, -2.5L); }, 0, -2, -2, true, "-2"},
-        {"int from NaN", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, std::nanl("")); }, 0, 0, 0, false, "0"},
+        {"int from NaN", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, std::nanl("")); }, 0, 0, 0, false,
+         "0"},
         {"int from inf", [inf](TDBTable& t, int32_t f) { t.SetFloat(0, f, inf); }, 0, 0, 0, false, "0"},
         {"int from 1e30", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 1e30L); }, 0, 0, 0, false, "0"},
         {"int from text", [](TDBTable& t, int32_t f) { t.SetStr(0, f, " 12 "); }, 0, 12, 12, true, "12"},
@@ -190,15 +191,18 @@ TEST(TableValues, ConversionsBetweenFieldTypesAndKinds)
         {"int from flag", [](TDBTable& t, int32_t f) { t.SetBool(0, f, true); }, 0, 1, 1, true, "1"},
         {"float keeps", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 2.5L); }, 1, 2, 2.5L, true, "2.5"},
         {"float 3.5 to int", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 3.5L); }, 1, 4, 3.5L, true, "3.5"},
-        {"float from text", [](TDBTable& t, int32_t f) { t.SetStr(0, f, "1E3"); }, 1, 1000, 1000, true, "1000"},
+        {"float from text", [](TDBTable& t, int32_t f) { t.SetStr(0, f, "1E3"); }, 1, 1000, 1000, true,
+         "1000"},
         {"float from inf text", [](TDBTable& t, int32_t f) { t.SetStr(0, f, "inf"); }, 1, 0, 0, false, "0"},
-        {"float 1e30 to int", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 1e30L); }, 1, 0, 1e30L, true, "1E30"},
+        {"float 1e30 to int", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 1e30L); }, 1, 0, 1e30L, true,
+         "1E30"},
         {"bool from 7", [](TDBTable& t, int32_t f) { t.SetInt(0, f, 7); }, 2, 1, 1, true, "TRUE"},
         {"bool from 0.0", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 0); }, 2, 0, 0, false, "FALSE"},
         {"bool from TRUE", [](TDBTable& t, int32_t f) { t.SetStr(0, f, "TRUE"); }, 2, 1, 1, true, "TRUE"},
         {"bool from True", [](TDBTable& t, int32_t f) { t.SetStr(0, f, "True"); }, 2, 0, 0, false, "FALSE"},
         {"text from int", [](TDBTable& t, int32_t f) { t.SetInt(0, f, -5); }, 3, -5, -5, false, "-5"},
-        {"text from real", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 0.25L); }, 3, 0, 0.25L, false, "0.25"},
+        {"text from real", [](TDBTable& t, int32_t f) { t.SetFloat(0, f, 0.25L); }, 3, 0, 0.25L, false,
+         "0.25"},
         {"text from flag", [](TDBTable& t, int32_t f) { t.SetBool(0, f, true); }, 3, 0, 0, true, "TRUE"},
         {"text 2.5 to int", [](TDBTable& t, int32_t f) { t.SetStr(0, f, "2.5"); }, 3, 0, 2.5L, false, "2.5"},
     };
@@ -341,10 +345,11 @@ TEST(TableSort, KeysInOrderStringsByUnsignedBytesAndUnknownNamesSkipped)
 TEST(TableFiles, HeaderCellsGiveNamesTypesAndLengths)
 {
     TDBTable t;
-    ASSERT_TRUE(t.LoadFromStrings({"id int\tname\trate  float \tmemo str 4\tlong x 70000\tID bool\tflag bool\t"}));
+    ASSERT_TRUE(
+        t.LoadFromStrings({"id int\tname\trate  float \tmemo str 4\tlong x 70000\tID bool\tflag bool\t"}));
     ASSERT_EQ(t.Fields.Count(), 6);
-    const std::vector<std::pair<uint8_t, uint32_t>> expected = {
-        {ftInt, 4}, {ftString, 81}, {ftFloat, 10}, {ftString, 5}, {ftString, 81}, {ftBool, 1}};
+    const std::vector<std::pair<uint8_t, uint32_t>> expected = {{ftInt, 4},    {ftString, 81}, {ftFloat, 10},
+                                                                {ftString, 5}, {ftString, 81}, {ftBool, 1}};
     for (int32_t i = 0; i < 6; ++i) {
         EXPECT_EQ(t.Fields[i].FieldType, expected[static_cast<size_t>(i)].first) << i;
         EXPECT_EQ(t.Fields[i].Size, expected[static_cast<size_t>(i)].second) << i;
@@ -369,7 +374,8 @@ TEST(TableFiles, RowsUnescapeAndSplitWithoutTakingTrailBytesApart)
     TDBTable t;
     // "表" ends in the byte '\\'; a lead byte 0x82 before a tab is a byte of its own.
     const std::string hyo = "\x95\x5c";
-    ASSERT_TRUE(t.LoadFromStrings({"a\tb\tc", "x\\\"y\\\\z\\n\\q\t" + hyo + "n\t\x82\t", "", "1", "1\t2\t3\t4"}));
+    ASSERT_TRUE(
+        t.LoadFromStrings({"a\tb\tc", "x\\\"y\\\\z\\n\\q\t" + hyo + "n\t\x82\t", "", "1", "1\t2\t3\t4"}));
     ASSERT_EQ(t.RecordCount(), 3);
     EXPECT_EQ(Str(t, 0, 0), "x\"y\\z\r\n\\q");
     EXPECT_EQ(Str(t, 0, 1), hyo + "n");

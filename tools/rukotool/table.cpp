@@ -1,11 +1,11 @@
 // rukotool table: a table file (tab-separated, CP932) as DBLoadTsvFile reads it into a table.
 #include "command.h"
 
-#include "io/bigstream.h"
 #include "base/error.h"
 #include "base/numtext.h"
 #include "base/text.h"
 #include "engine/dumpvars.h"
+#include "io/bigstream.h"
 #include "params/param.h"
 #include "records/dbtable.h"
 
@@ -111,7 +111,8 @@ int Table(const std::vector<std::string>& args)
     const std::string text(bytes.Bytes().begin(), bytes.Bytes().end());
     if (text.empty()) RaiseError(Utf8ToCp932(file + ": an empty file loads no table"));
     TDBTable table;
-    if (!table.LoadFromStrings(SplitLines(text))) RaiseError(Utf8ToCp932(file + ": a header cell has no field name"));
+    if (!table.LoadFromStrings(SplitLines(text)))
+        RaiseError(Utf8ToCp932(file + ": a header cell has no field name"));
     if (json)
         PrintJson(table);
     else
