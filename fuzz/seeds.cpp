@@ -15,6 +15,7 @@
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 #include "platform/hostenv.h"
+#include "records/dbmanager.h"
 #include "words/packfonts.h"
 
 #include <zlib.h>
@@ -203,6 +204,30 @@ void RecordSeeds()
     Seed("fuzz_params_records", "string-value", Prefixed({0xF0 | ptStr}, value.TakeBytes()));
 }
 
+void TableSeeds()
+{
+    TDBManager db;
+    db.CreateTable("status", true);
+    TDBTable& status = *db.ActiveTable();
+    status.Fields.AddField("clicks", ftInt, 0);
+    status.Append();
+    status.SetInt(0, 0, 12);
+    db.CreateTable("game", false);
+    TDBTable& game = *db.ActiveTable();
+    game.LoadFromStrings(
+        {"id int\tname str 6\trate float\tdone bool", "1\tann\t2.5\tTRUE", "2\tbob\t-1\tFALSE"});
+    game.SetRecNo(1);
+    for (bool persistent : {false, true}) {
+        TKwBigMemoryStream s;
+        db.SaveToStream(s, persistent);
+        Seed("fuzz_records_tables", persistent ? "status-form" : "game-form",
+             Prefixed({uint8_t(persistent ? 1 : 0)}, s.TakeBytes()));
+    }
+    const std::string file = "id int\tname str 6\trate float\tdone bool\r\n1\ta\\\"b\\n\t2.5E1\tTRUE\r\n\r\n"
+                             "2\t\x95\x5c\x82\t\tFALSE\t\n";
+    Seed("fuzz_records_tables", "table-file", Prefixed({2}, std::vector<uint8_t>(file.begin(), file.end())));
+}
+
 void PageSeeds(const std::string& sourceFolder)
 {
     std::string text;
@@ -257,6 +282,7 @@ int main(int argc, char** argv)
         ComponentSeeds();
         ExpressionSeeds();
         RecordSeeds();
+        TableSeeds();
         PageSeeds(argv[2]);
         FontSeeds();
     } catch (const std::exception& e) {

@@ -38,6 +38,9 @@ size_t FindLastChar(std::string_view text, char ch);
 // Splits at single-byte `separator` characters (never inside a double-byte character).
 std::vector<std::string> SplitText(std::string_view text, char separator);
 
+// Lines as a string list splits text: at CR LF, CR or LF; a final line break ends the last line.
+std::vector<std::string> SplitLines(std::string_view text);
+
 // Game paths use '\\' as separator.
 std::vector<std::string> SplitGamePath(std::string_view path);
 std::string GameFileName(std::string_view path);  // after the last separator

@@ -8,6 +8,7 @@
 #include "engine/objcommands.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
+#include "records/dbmanager.h"
 
 #include <chrono>
 #include <cstdio>
@@ -51,7 +52,10 @@ void TEngine::CreateProject()
     };
     calls.ComponentName = ComponentNameOf;
     calls.FindComponent = ComponentHandleOf;
-    calls.ResetWorld = ResetComponents;
+    calls.ResetWorld = [] {
+        ResetComponents();
+        if (DBManager) DBManager->RemoveGameTables();
+    };
     calls.Trace = options_.Trace;
     calls.Notice = options_.Notice;
     calls.OnError = options_.OnError;

@@ -10,6 +10,7 @@
 #include "engine/savescreen.h"
 #include "platform/hostenv.h"
 #include "platform/trace.h"
+#include "records/dbfunctions.h"
 #include "shell/runobjects.h"
 #include "shell/titlefonts.h"
 
@@ -53,6 +54,19 @@ void RegisterDataSources(TRunObjects& run, TStartContext& context)
     FileManager->OnAdd = OfferTitleFonts;
     FileManager->AddArchive("");
     FileManager->RegisterDataSources("/proc/self/exe", context.Parameters);
+    // Tables outlive every project of the run and the persistent status written at its end.
+    DBManager = std::make_unique<TDBManager>();
+}
+
+void CallTables(TRunObjects& run, TFuncCall& call)
+{
+    TTableFiles files;
+    files.Files = FileManager;
+    files.Available = [&run](const std::string& name) {
+        TProject* project = run.Engine ? run.Engine->Project() : nullptr;
+        return project ? project->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
+    };
+    if (DBManager) CallTableFunction(*DBManager, call, files);
 }
 
 } // namespace
@@ -67,6 +81,7 @@ void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
     hooks.FreeDataSources = [run] {
         run->FreeDataSources();
         FreeFonts();
+        DBManager.reset();
     };
     hooks.FinalFileWork = [run] {
         if (run->Engine) run->Engine->WriteStatus();
@@ -128,6 +143,7 @@ void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
             if (Display) Display->SetDisplayModeIndex(index);
         };
         services.Components = &ComponentLink();
+        services.Tables = [run](TFuncCall& call) { CallTables(*run, call); };
         TBuiltinServices* all = &services;
         services.SaveScreen = [all](const std::string& name, int32_t width, int32_t height, bool back,
                                     int32_t keep) {
