@@ -3,10 +3,10 @@
 #include "command.h"
 #include "fonttext.h"
 
-#include "io/bigstream.h"
 #include "base/error.h"
 #include "base/fileio.h"
 #include "base/text.h"
+#include "io/bigstream.h"
 #include "words/fontmaker.h"
 #include "words/packfonts.h"
 
