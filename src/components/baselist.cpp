@@ -1,7 +1,7 @@
 #include "components/baselist.h"
 
 #include "base/numbers.h"
-#include "components/box.h"
+#include "components/componentkind.h"
 #include "graphics/bromcache.h"
 #include "io/fields.h"
 
@@ -9,7 +9,6 @@
 
 namespace ruko {
 
-TComponentFactory ComponentFactory = nullptr;
 std::unique_ptr<TRukoBaseList> Bases;
 
 namespace {
@@ -259,19 +258,9 @@ std::string TRukoBaseList::ComponentName(TComponentHandle handle) const
 
 TRukoObject* TRukoBaseList::CreateComponent(int code)
 {
-    std::unique_ptr<TRukoObject> obj;
-    switch (code & 0x7F) {
-    case LT_BOX:
-        obj = std::make_unique<TRukoBox>(this);
-        break;
-    case LT_CABINET:
-        obj = std::make_unique<TRukoCabinet>(this);
-        break;
-    default:
-        // Kinds that come with their own subsystems are made by the factory hook.
-        if (ComponentFactory) obj = ComponentFactory(*this, code & 0x7F);
-        break;
-    }
+    TMakeComponent make = FindComponentKind(code);
+    if (!make) return nullptr;
+    std::unique_ptr<TRukoObject> obj = make(*this);
     if (!obj) return nullptr;
     TRukoObject* raw = obj.get();
     if (raw->WantsAutoName()) raw->Name = MakeUniqueName("object");
