@@ -16,6 +16,10 @@
 
 namespace ruko {
 
+// The system names of the two base windows, kept whatever a save record says.
+inline const std::string Base0Name = std::string(1, SOH) + "BASE0";
+inline const std::string Base1Name = std::string(1, SOH) + "BASE1";
+
 // One of the two full-screen root windows.
 class TRukoBase : public TRukoControl
 {
