@@ -15,6 +15,8 @@
 #include "params/paramcollection.h"
 #include "params/rukoparser.h"
 #include "platform/hostenv.h"
+#include "records/dbmanager.h"
+#include "words/packfonts.h"
 
 #include <zlib.h>
 
@@ -158,7 +160,9 @@ void ExpressionSeeds()
         CompileText(text, program);
         TKwBigMemoryStream stream;
         program.SaveToStream(stream);
-        Seed("fuzz_expr_program", name, stream.TakeBytes());
+        std::vector<uint8_t> bytes = stream.TakeBytes();
+        Seed("fuzz_expr_program", name, bytes);
+        Seed("fuzz_expr_runform", name, bytes);
     }
 }
 
@@ -200,6 +204,30 @@ void RecordSeeds()
     Seed("fuzz_params_records", "string-value", Prefixed({0xF0 | ptStr}, value.TakeBytes()));
 }
 
+void TableSeeds()
+{
+    TDBManager db;
+    db.CreateTable("status", true);
+    TDBTable& status = *db.ActiveTable();
+    status.Fields.AddField("clicks", ftInt, 0);
+    status.Append();
+    status.SetInt(0, 0, 12);
+    db.CreateTable("game", false);
+    TDBTable& game = *db.ActiveTable();
+    game.LoadFromStrings(
+        {"id int\tname str 6\trate float\tdone bool", "1\tann\t2.5\tTRUE", "2\tbob\t-1\tFALSE"});
+    game.SetRecNo(1);
+    for (bool persistent : {false, true}) {
+        TKwBigMemoryStream s;
+        db.SaveToStream(s, persistent);
+        Seed("fuzz_records_tables", persistent ? "status-form" : "game-form",
+             Prefixed({uint8_t(persistent ? 1 : 0)}, s.TakeBytes()));
+    }
+    const std::string file = "id int\tname str 6\trate float\tdone bool\r\n1\ta\\\"b\\n\t2.5E1\tTRUE\r\n\r\n"
+                             "2\t\x95\x5c\x82\t\tFALSE\t\n";
+    Seed("fuzz_records_tables", "table-file", Prefixed({2}, std::vector<uint8_t>(file.begin(), file.end())));
+}
+
 void PageSeeds(const std::string& sourceFolder)
 {
     std::string text;
@@ -223,6 +251,24 @@ void PageSeeds(const std::string& sourceFolder)
 
 } // namespace
 
+// Pixel fonts: two levels and smooth coverage, every row padding, a blank, bold and italic keys.
+void FontSeeds()
+{
+    for (uint8_t style : {0, 3}) {
+        TPixelFontData font;
+        font.Header = {"Seed", 8, style, 0, 7, 1, 3, 1, -1, true};
+        for (uint16_t w = 0; w <= 5; ++w) {
+            TPixelFontGlyph glyph;
+            glyph.Code = uint16_t(style ? 0x8140 + w : 'A' + w);
+            glyph.Record = {w, uint16_t(w ? 7 : 0), 1, 7, int16_t(w + 2), 0, 0};
+            for (int i = 0; i < w * glyph.Record.Height; ++i)
+                glyph.Coverage.push_back(uint8_t(i * 37));
+            font.Glyphs.push_back(glyph);
+        }
+        Seed("fuzz_rft", "style" + std::to_string(style), WritePixelFont(font));
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 3) {
@@ -236,7 +282,9 @@ int main(int argc, char** argv)
         ComponentSeeds();
         ExpressionSeeds();
         RecordSeeds();
+        TableSeeds();
         PageSeeds(argv[2]);
+        FontSeeds();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;

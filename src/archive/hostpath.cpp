@@ -19,8 +19,10 @@ struct TListing
     std::unordered_map<std::string, std::vector<std::string>> entries;
 };
 
-std::mutex ListingLock;
-std::map<std::string, TListing> Listings;
+// Never destroyed: a static destructor could run while another thread still resolves a name, or
+// after an exit() from inside a library.
+std::mutex& ListingLock = *new std::mutex;
+std::map<std::string, TListing>& Listings = *new std::map<std::string, TListing>;
 
 std::string FoldAscii(std::string_view name)
 {

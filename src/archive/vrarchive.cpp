@@ -5,6 +5,7 @@
 #include "base/fileio.h"
 #include "base/text.h"
 #include "io/fields.h"
+#include "io/inflate.h"
 #include "io/kwrandom.h"
 
 #include <algorithm>
@@ -43,34 +44,7 @@ size_t InflateLimit(int64_t size)
 
 std::vector<uint8_t> InflateMember(const uint8_t* bytes, size_t size, size_t limit)
 {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) RaiseError(Utf8ToCp932("メモリが足りません"));
-    std::vector<uint8_t> out;
-    z.next_in = const_cast<Bytef*>(bytes);
-    int result = Z_OK;
-    size_t remainingIn = size;
-    while (result != Z_STREAM_END) {
-        if (out.size() == limit + 1) // produced more than allowed
-            break;
-        size_t grow = std::min<size_t>(std::max<size_t>(out.size(), 65536), limit + 1 - out.size());
-        size_t used = out.size();
-        out.resize(used + grow);
-        z.next_out = out.data() + used;
-        z.avail_out = static_cast<uInt>(std::min<size_t>(grow, 1u << 30));
-        if (z.avail_in == 0) {
-            z.avail_in = static_cast<uInt>(std::min<size_t>(remainingIn, 1u << 30));
-            remainingIn -= z.avail_in;
-        }
-        uInt before = z.avail_out;
-        result = inflate(&z, Z_NO_FLUSH);
-        out.resize(used + (before - z.avail_out));
-        if (result == Z_BUF_ERROR && z.avail_in == 0 && remainingIn == 0)
-            break; // input ended before the stream did
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) break;
-    }
-    inflateEnd(&z);
-    if (result != Z_STREAM_END || out.size() > limit) RaiseDamaged();
-    return out;
+    return InflateWhole(bytes, size, limit, std::max<size_t>(size * 4, 65536));
 }
 
 std::vector<uint8_t> DeflateMember(const uint8_t* bytes, size_t size)

@@ -19,7 +19,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TVrFileManager> FileManager;
+TVrFileManager* FileManager = nullptr;
 
 namespace {
 

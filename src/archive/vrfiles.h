@@ -154,8 +154,8 @@ class TVrFileManager
     std::string exitPrompt_;
 };
 
-// The process-wide file manager; the shell creates it first and frees it last.
-extern std::unique_ptr<TVrFileManager> FileManager;
+// The process-wide file manager (not owned); the shell creates it first and frees it last.
+extern TVrFileManager* FileManager;
 
 // Resolves a relative game path against a base folder: a leading "..\" drops the last folder of
 // the base (the base part of the result is upper-cased); other paths are base + path, and paths

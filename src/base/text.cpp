@@ -229,4 +229,55 @@ std::string Utf8ToCp932(std::string_view utf8)
     return result;
 }
 
+char32_t Cp932CodeToUnicode(uint16_t code)
+{
+    static const std::vector<char32_t> table = [] {
+        std::vector<char32_t> codes(65536, 0);
+        std::lock_guard<std::mutex> guard(ConversionLock);
+        iconv_t cd = iconv_open("UTF-32LE", "CP932");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return codes;
+        auto convert = [&](const char* bytes, size_t length) -> char32_t {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            char* in = const_cast<char*>(bytes);
+            unsigned char out[8];
+            char* to = reinterpret_cast<char*>(out);
+            size_t inLeft = length, outLeft = sizeof out;
+            if (iconv(cd, &in, &inLeft, &to, &outLeft) == static_cast<size_t>(-1) || inLeft != 0 ||
+                outLeft != sizeof out - 4)
+                return 0;
+            return char32_t(out[0] | out[1] << 8 | out[2] << 16 | uint32_t(out[3]) << 24);
+        };
+        for (unsigned lead = 0; lead < 256; ++lead) {
+            if (!IsLeadByte(static_cast<unsigned char>(lead))) {
+                const char single = static_cast<char>(lead);
+                codes[lead] = lead == 0 ? 0 : convert(&single, 1);
+                continue;
+            }
+            for (unsigned trail = 0x40; trail < 0x100; ++trail) {
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                codes[lead << 8 | trail] = convert(pair, 2);
+            }
+        }
+        iconv_close(cd);
+        return codes;
+    }();
+    return table[code];
+}
+
+std::vector<std::string> SplitLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
 } // namespace ruko

@@ -38,6 +38,9 @@ size_t FindLastChar(std::string_view text, char ch);
 // Splits at single-byte `separator` characters (never inside a double-byte character).
 std::vector<std::string> SplitText(std::string_view text, char separator);
 
+// Lines as a string list splits text: at CR LF, CR or LF; a final line break ends the last line.
+std::vector<std::string> SplitLines(std::string_view text);
+
 // Game paths use '\\' as separator.
 std::vector<std::string> SplitGamePath(std::string_view path);
 std::string GameFileName(std::string_view path);  // after the last separator
@@ -51,5 +54,8 @@ std::string Utf8ToCp932(std::string_view utf8);
 // Strict forms: false when some character has no mapping.
 bool TryCp932ToUtf8(std::string_view cp932, std::string& utf8);
 bool TryUtf8ToCp932(std::string_view utf8, std::string& cp932);
+// The Unicode character of a character code (a single byte, or lead byte × 256 + trail byte);
+// 0 when CP932 has none. One table, built from iconv at first use.
+char32_t Cp932CodeToUnicode(uint16_t code);
 
 } // namespace ruko

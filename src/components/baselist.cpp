@@ -6,7 +6,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TRukoBaseList> Bases;
+TRukoBaseList* Bases = nullptr;
 
 namespace {
 

@@ -215,7 +215,7 @@ class TRukoBaseList
     friend class TRukoBase;
 };
 
-// The component list of the running title (created by the shell, freed at shutdown).
-extern std::unique_ptr<TRukoBaseList> Bases;
+// The component list of the running title (not owned; created by the shell, freed at shutdown).
+extern TRukoBaseList* Bases;
 
 } // namespace ruko

@@ -141,22 +141,6 @@ void StoreStringArray(TCustomParam& target, const std::vector<std::string>& piec
         target.SetStrAt(static_cast<int32_t>(i), pieces[i]);
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
-}
-
 void SetZeroResult(TFuncCall& call)
 {
     TCustomParam& result = *call.Result.Value;
@@ -178,7 +162,7 @@ void SetZeroResult(TFuncCall& call)
 
 void NoteMissing(const char* what)
 {
-    static std::set<std::string> told;
+    static std::set<std::string>& told = *new std::set<std::string>; // never destroyed
     if (told.insert(what).second)
         std::fprintf(stderr,
                      "rukoplay: %s are not available in this player yet; the title sees empty answers\n",

@@ -17,7 +17,7 @@ namespace {
 
 TVrFileManager* Files(TBuiltinServices& services)
 {
-    return services.Files ? services.Files : FileManager.get();
+    return services.Files ? services.Files : FileManager;
 }
 
 void FileExistsBody(TFuncCall& call, TBuiltinServices& services)

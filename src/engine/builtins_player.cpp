@@ -11,7 +11,7 @@ namespace {
 
 TBuiltinComponents& Components(TBuiltinServices& services)
 {
-    static TBuiltinComponents none;
+    static TBuiltinComponents& none = *new TBuiltinComponents; // never destroyed
     return services.Components ? *services.Components : none;
 }
 

@@ -54,8 +54,6 @@ TCustomParam* Storage(TCustomParam& value);
 
 // Writes text lines into a variable as a one-dimensional array (a scalar "" when there are none).
 void StoreStringArray(TCustomParam& target, const std::vector<std::string>& pieces);
-// Lines as a string list splits text: at CR LF, CR or LF; a final line break ends the last line.
-std::vector<std::string> SplitLines(const std::string& text);
 
 // The zero value of the function's result kind (what a missing subsystem answers).
 void SetZeroResult(TFuncCall& call);

@@ -121,7 +121,7 @@ std::string HanToZen(const std::string& text)
 
 std::string ZenToHan(const std::string& text)
 {
-    static const THanTable table;
+    static const THanTable& table = *new THanTable; // never destroyed
     std::string out;
     for (size_t pos = 0; pos < text.size();) {
         size_t length = CharLength(text, pos);

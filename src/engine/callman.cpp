@@ -190,6 +190,7 @@ bool TCallMan::DeleteStack(int depth)
             TParamCollectionItem& item = ParamMan->Item(i);
             if (!item.IsSystem() && item.ScopeId > depth) --item.ScopeId;
         }
+    if (ParamMan) ParamMan->ScopesChanged();
     return true;
 }
 
@@ -323,13 +324,20 @@ bool TCallMan::InHandler() const
 
 bool TCallMan::Step()
 {
+    stepTimedOut_ = false;
     if (TerminateRequested) return true;
     int64_t budget = MaxCommandsPerStep;
+    // The clock is read once every so many commands: reading it costs more than a command.
+    constexpr int64_t ClockEvery = 1024;
     // At least one command runs each frame: a flow that rested (Running off) goes on here.
     using S = TCallState;
     using R = TExecResult;
     do {
         if (--budget < 0) return true;
+        if (StepDeadline && budget % ClockEvery == 0 && std::chrono::steady_clock::now() >= *StepDeadline) {
+            stepTimedOut_ = true;
+            return true;
+        }
         switch (Point.State) {
         case S::Main: {
             if (CheckEvent(1)) continue;

@@ -9,9 +9,11 @@
 #include "io/bigstream.h"
 
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,10 @@ class TCallMan
     // A flow that never yields (a jump to itself) would freeze the window: past this many commands
     // the step ends and the flow goes on in the next frame.
     int64_t MaxCommandsPerStep = int64_t{1} << 24;
+    // Steps also end at this moment when set (the exit page must not hold up the end of a run).
+    std::optional<std::chrono::steady_clock::time_point> StepDeadline;
+    // The last step ended at StepDeadline with the flow unfinished.
+    bool StepTimedOut() const { return stepTimedOut_; }
 
     TCallMan(TCallManHost host, TTimerList& events);
     ~TCallMan();
@@ -152,6 +158,7 @@ class TCallMan
     std::vector<std::unique_ptr<TPage>> pages_; // most recently used first
     const TCommand* lastTraced_ = nullptr;
     bool lastWaits_ = false;
+    bool stepTimedOut_ = false;
     std::bitset<CommandCodeCount> missingNoted_;
 };
 

@@ -48,7 +48,7 @@ void ListNames(std::vector<std::string>& names, int32_t kind, bool recursive, co
 
 TComponentLink& ComponentLink()
 {
-    static TComponentLink link;
+    static TComponentLink& link = *new TComponentLink; // never destroyed
     return link;
 }
 

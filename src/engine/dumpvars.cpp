@@ -10,8 +10,6 @@
 
 namespace ruko {
 
-namespace {
-
 std::string JsonString(const std::string& cp932)
 {
     std::string utf8 = Cp932ToUtf8(cp932);
@@ -46,6 +44,8 @@ std::string JsonString(const std::string& cp932)
     return out + "\"";
 }
 
+namespace {
+
 std::string Element(const TCustomParam& value, int32_t i)
 {
     switch (value.GetVarType()) {
@@ -78,6 +78,8 @@ std::string Nested(const TCustomParam& value, const std::vector<int32_t>& dims, 
     return out + "]";
 }
 
+} // namespace
+
 std::string ValueJson(const TCustomParam& value)
 {
     // A value converted into a plain variable carries the extents {1}: it is still a scalar.
@@ -88,8 +90,6 @@ std::string ValueJson(const TCustomParam& value)
     std::vector<int32_t> dims{value.GetCount()};
     return Nested(value, dims, 0, 0);
 }
-
-} // namespace
 
 std::string VariablesAsJson(const TParamCollection& store)
 {

@@ -6,7 +6,13 @@
 
 namespace ruko {
 
+class TCustomParam;
 class TParamCollection;
+
+// A CP932 text as a JSON string of UTF-8.
+std::string JsonString(const std::string& cp932);
+// One value: a number (non-finite reals: null), true/false, a string or nested lists.
+std::string ValueJson(const TCustomParam& value);
 
 std::string VariablesAsJson(const TParamCollection& store);
 bool WriteVariablesJson(const TParamCollection& store, const std::string& hostPath);

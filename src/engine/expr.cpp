@@ -47,7 +47,7 @@ TRukoParser& TExpr::Program()
 
 const TRukoParser& TExpr::Program() const
 {
-    static const TRukoParser empty;
+    static const TRukoParser& empty = *new TRukoParser; // never destroyed
     return parser_ ? *parser_ : empty;
 }
 

@@ -68,7 +68,6 @@ class TComponentProperties final : public TPropertyAccess
     }
 };
 
-std::unique_ptr<TTimerListQueue> EngineQueue;
 TComponentProperties PropertyAccess;
 
 TRukoBaseList& List()
@@ -294,11 +293,10 @@ void RegisterObjectCommands()
     RegisterCommand<TComFlip>(ccFlip);
 }
 
-void CreateComponentList(TTimerList& events, int32_t width, int32_t height)
+TComponentList::TComponentList(TTimerList& events, int32_t width, int32_t height)
+    : queue_(std::make_unique<TTimerListQueue>(events)), list_(Bases)
 {
-    EngineQueue = std::make_unique<TTimerListQueue>(events);
-    Bases = std::make_unique<TRukoBaseList>(EngineQueue.get());
-    Bases->SetSize(width, height);
+    list_.Create(queue_.get()).SetSize(width, height);
     CurrentSysFuncs().Properties = &PropertyAccess;
 }
 
@@ -318,11 +316,10 @@ void ResetComponents()
     if (Bases) Bases->Reset();
 }
 
-void FreeComponentList()
+TComponentList::~TComponentList()
 {
     if (CurrentSysFuncs().Properties == &PropertyAccess) CurrentSysFuncs().Properties = nullptr;
-    Bases.reset();
-    EngineQueue.reset();
+    list_.Reset();
 }
 
 } // namespace ruko

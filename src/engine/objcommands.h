@@ -3,6 +3,7 @@
 // RegisterObjectCommands, comfactory.h), and the link
 // between the component list and the engine: the event queue the list posts into and the
 // property access of GetProp/SetProp.
+#include "base/processobject.h"
 #include "engine/page.h"
 #include "engine/timerlist.h"
 
@@ -11,12 +12,24 @@
 
 namespace ruko {
 
+class TEventQueue;
 class TRukoBaseList;
 class TRukoObject;
 
-// Creates `Bases` posting into `events`, sized to the screen, and lets GetProp/SetProp reach it.
-void CreateComponentList(TTimerList& events, int32_t width, int32_t height);
-void FreeComponentList();
+// The running title's component list, named by `Bases` while it lives: it posts into `events`,
+// is sized to the screen, and GetProp/SetProp reach it. `events` must outlive it.
+class TComponentList
+{
+  public:
+    TComponentList(TTimerList& events, int32_t width, int32_t height);
+    ~TComponentList();
+    TComponentList(const TComponentList&) = delete;
+    TComponentList& operator=(const TComponentList&) = delete;
+
+  private:
+    std::unique_ptr<TEventQueue> queue_;
+    TProcessObject<TRukoBaseList> list_;
+};
 
 // For the call manager's host: a component's name by handle ("" when gone), the handle of a
 // name (0 when none), and the reset command's clearing of every component.

@@ -252,7 +252,12 @@ void TProject::Destroy()
         }
         TerminateRequested = true;
     }
-    if (SaveStatus && host_.SaveStatus) host_.SaveStatus();
+    WriteStatus();
+}
+
+void TProject::WriteStatus()
+{
+    if (created_ && SaveStatus && host_.SaveStatus) host_.SaveStatus();
 }
 
 bool TProject::EnsureFileAvailable(std::string_view name)

@@ -109,6 +109,9 @@ class TProject
     // Runs the exit page and saves the status, once, and only for a project that was fully created.
     void Destroy();
     bool Created() const { return created_; }
+    // Writes the persistent status when the title keeps one; Destroy does it after the exit page,
+    // an end that cannot run the exit page (the display was lost) calls it alone.
+    void WriteStatus();
 
     // True when the file can be had: it exists, or it is on a disc the user inserts when asked.
     bool EnsureFileAvailable(std::string_view name);

@@ -8,12 +8,18 @@
 #include "engine/objcommands.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
+#include "records/dbmanager.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace ruko {
+namespace {
 
-std::unique_ptr<TEngine> Engine;
+// The exit page's share of the end of a run: besides the one step it gets, at most this long.
+constexpr std::chrono::seconds ExitPageTime{2};
+
+} // namespace
 
 TEngine::TEngine(TEngineOptions options) : options_(std::move(options)) {}
 
@@ -25,8 +31,8 @@ TEngine::~TEngine()
 
 void TEngine::CreateVariableStore()
 {
-    ParamMan = std::make_unique<TParamCollection>();
-    SysFuncMan = std::make_unique<TSysFuncMan>();
+    paramMan_.Create();
+    sysFuncMan_.Create();
     services_.Random.Seed(options_.Seed);
     InstallBuiltins(*SysFuncMan, services_);
     systemHost_ = MakeSystemHost(services_);
@@ -46,7 +52,10 @@ void TEngine::CreateProject()
     };
     calls.ComponentName = ComponentNameOf;
     calls.FindComponent = ComponentHandleOf;
-    calls.ResetWorld = ResetComponents;
+    calls.ResetWorld = [] {
+        ResetComponents();
+        if (DBManager) DBManager->RemoveGameTables();
+    };
     calls.Trace = options_.Trace;
     calls.Notice = options_.Notice;
     calls.OnError = options_.OnError;
@@ -75,7 +84,12 @@ void TEngine::CreateProject()
     host.StartPage = [this](const std::string& page) { callMan_->Start(page); };
     host.RunExitPage = [this](const std::string& page) {
         callMan_->Start(page);
+        callMan_->StepDeadline = std::chrono::steady_clock::now() + ExitPageTime;
         callMan_->Step();
+        callMan_->StepDeadline.reset();
+        if (callMan_->StepTimedOut() && options_.Notice)
+            options_.Notice(static_cast<uint32_t>(GameTime),
+                            "the exit page did not end within 2 s; it was abandoned");
     };
     host.ShowWarning = options_.ShowWarning;
     host.SetTitle = [this](const std::string& title) {
@@ -116,9 +130,9 @@ void TEngine::FreeProject()
 
 void TEngine::FreeVariableStore()
 {
-    SysFuncMan.reset();
-    if (ParamMan) ParamMan->SetHost(nullptr);
-    ParamMan.reset();
+    sysFuncMan_.Reset();
+    if (paramMan_) paramMan_->SetHost(nullptr);
+    paramMan_.Reset();
     systemHost_.reset();
 }
 

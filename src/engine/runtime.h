@@ -2,10 +2,13 @@
 // The scenario engine as the shell drives it: the variable store with the built-in functions,
 // the project, the event queue and the call manager, created and freed in the player's order.
 // The shell wires these calls into its start-up, frame and teardown hooks.
+#include "base/processobject.h"
 #include "engine/builtins.h"
 #include "engine/callman.h"
 #include "engine/project.h"
 #include "engine/timerlist.h"
+#include "params/functable.h"
+#include "params/paramcollection.h"
 
 #include <cstdint>
 #include <functional>
@@ -41,7 +44,7 @@ class TEngine
     TEngine(const TEngine&) = delete;
     TEngine& operator=(const TEngine&) = delete;
 
-    // ParamMan and SysFuncMan with every built-in body.
+    // ParamMan and SysFuncMan with every built-in body; the engine owns both.
     void CreateVariableStore();
     // Reads the project and starts its first page. Raises "プロジェクトがありません" when the
     // title has no project; other failures leave TerminateRequested set.
@@ -49,6 +52,11 @@ class TEngine
     void Step();
     // Exit page, persistent status, then the variable dump.
     void FreeProject();
+    // The persistent status alone, for an end that cannot run the teardown.
+    void WriteStatus()
+    {
+        if (project_) project_->WriteStatus();
+    }
     void FreeVariableStore();
 
     TProject* Project() { return project_.get(); }
@@ -62,11 +70,10 @@ class TEngine
     TBuiltinServices services_;
     TTimerList events_;
     std::unique_ptr<TSystemHost> systemHost_;
+    TProcessObject<TParamCollection> paramMan_{ParamMan};
+    TProcessObject<TSysFuncMan> sysFuncMan_{SysFuncMan};
     std::unique_ptr<TCallMan> callMan_;
     std::unique_ptr<TProject> project_;
 };
-
-// The process-wide engine; the shell creates it before the variable store and frees it last.
-extern std::unique_ptr<TEngine> Engine;
 
 } // namespace ruko

@@ -52,7 +52,7 @@ bool SaveScreen(TBuiltinServices& services, const std::string& name, int32_t wid
                 int32_t keep)
 {
     using namespace builtins;
-    TVrFileManager* files = services.Files ? services.Files : FileManager.get();
+    TVrFileManager* files = services.Files ? services.Files : FileManager;
     if (!files || !Bases || !HostFolderExists(files->BaseFolder()) || !SameText(GameExtension(name), ".brm"))
         return false;
     if (width == 0) width = Bases->Width();

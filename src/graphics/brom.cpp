@@ -8,6 +8,7 @@
 #include "graphics/jpeg.h"
 #include "graphics/png.h"
 #include "io/fields.h"
+#include "io/inflate.h"
 #include "io/kwrandom.h"
 
 #include <zlib.h>
@@ -72,30 +73,7 @@ void RequirePlausible(size_t storedBytes, int64_t planeBytes, int64_t ratio)
 // Inflates a zlib stream; more output than `limit` or a broken stream is damage.
 std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit)
 {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) RaiseDamaged();
-    std::vector<uint8_t> out(std::min(limit + 1, std::max<size_t>(size * 4, 4096)));
-    z.next_in = const_cast<Bytef*>(data);
-    z.avail_in = uInt(size);
-    int status;
-    for (;;) {
-        z.next_out = out.data() + z.total_out;
-        z.avail_out = uInt(std::min<size_t>(out.size() - z.total_out, 1u << 30));
-        status = inflate(&z, Z_NO_FLUSH);
-        if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR)) break;
-        if (z.total_out == out.size()) {
-            if (out.size() > limit) break; // one byte more than allowed
-            out.resize(std::min(out.size() * 2, limit + 1));
-        } else if (z.avail_in == 0 || status == Z_BUF_ERROR) {
-            status = Z_DATA_ERROR; // the stream ends early
-            break;
-        }
-    }
-    size_t produced = z.total_out;
-    inflateEnd(&z);
-    if (status != Z_STREAM_END || produced > limit) RaiseDamaged();
-    out.resize(produced);
-    return out;
+    return InflateWhole(data, size, limit, std::max<size_t>(size * 4, 4096));
 }
 
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data)

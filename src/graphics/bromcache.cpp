@@ -10,7 +10,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TBromCollection> BromMan;
+TBromCollection* BromMan = nullptr;
 
 namespace {
 

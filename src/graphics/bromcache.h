@@ -119,7 +119,7 @@ void DrawCachedTiled(const TBromItemFrame& frame, TCustomDIBX& dest, const TRect
 
 // The process-wide cache: created at start-up over the file manager before the project, freed
 // after the component lists.
-extern std::unique_ptr<TBromCollection> BromMan;
+extern TBromCollection* BromMan;
 
 // The first frame of a picture read through `cache`, for a transition's rule; nullptr when there
 // is no such file. A damaged file raises.

@@ -188,11 +188,12 @@ int FindBuiltinFunction(std::string_view name)
     return -1;
 }
 
-std::unique_ptr<TSysFuncMan> SysFuncMan;
+TSysFuncMan* SysFuncMan = nullptr;
 
 TSysFuncMan& CurrentSysFuncs()
 {
-    static TSysFuncMan fallback;
+    // Never destroyed: a destructor in static storage could run after the run's own teardown.
+    static TSysFuncMan& fallback = *new TSysFuncMan;
     return SysFuncMan ? *SysFuncMan : fallback;
 }
 
@@ -245,7 +246,7 @@ TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
             try {
                 TRukoParser program;
                 CompileText(text, program);
-                ok = program.Execute(call.Store);
+                ok = program.ExecutePlain(call.Store); // run once: not worth a run-time form
             } catch (const std::exception&) {
                 ok = false;
             }

@@ -90,8 +90,9 @@ class TSysFuncMan
     std::vector<TBuiltinBody> bodies_;
 };
 
-// The process-wide dispatcher; CurrentSysFuncs() falls back to a default one when none is set.
-extern std::unique_ptr<TSysFuncMan> SysFuncMan;
+// The process-wide dispatcher (not owned; the engine holds it); CurrentSysFuncs() falls back to a
+// default one when none is set.
+extern TSysFuncMan* SysFuncMan;
 TSysFuncMan& CurrentSysFuncs();
 
 } // namespace ruko

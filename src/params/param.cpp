@@ -373,13 +373,6 @@ template <typename T, uint8_t Code> T& TParamData<T, Code>::At(int32_t i)
     return Data[static_cast<size_t>(i)];
 }
 
-template <typename T, uint8_t Code> T& TParamData<T, Code>::Scalar()
-{
-    ResetScalar();
-    if (Data.empty()) Data.resize(1);
-    return Data[0];
-}
-
 template <typename T, uint8_t Code> void TParamData<T, Code>::SetCount(int64_t n)
 {
     CheckElementCount(n);
@@ -462,9 +455,11 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::SetStrAt(int32_t i
 
 template <typename T, uint8_t Code> void TParamData<T, Code>::AssignData(const TCustomParam& src)
 {
-    if (auto* same = dynamic_cast<const TParamData*>(&src)) {
-        Dims = same->Dims;
-        Data = same->Data;
+    // The storage kind names the class exactly (one final class per kind), without the type search.
+    if (src.StorageKind() == Code) {
+        const auto& same = static_cast<const TParamData&>(src);
+        Dims = same.Dims;
+        Data = same.Data;
     }
 }
 
@@ -487,8 +482,8 @@ template <typename T, uint8_t Code> void TParamData<T, Code>::FillStr(const std:
 
 template <typename T, uint8_t Code> void TParamData<T, Code>::CopyMem(const TCustomParam& src)
 {
-    auto* same = dynamic_cast<const TParamData*>(&src);
-    if (!same) RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
+    if (src.StorageKind() != Code) RaiseError(Utf8ToCp932("CopyMem:変数の型があいません"));
+    const auto* same = static_cast<const TParamData*>(&src);
     std::vector<int32_t> dims;
     for (int32_t d = 0; d < src.GetDimCount(); ++d)
         dims.push_back(src.GetDim(d));
@@ -570,14 +565,23 @@ void TParamVar::BindElement(TParamCollection& store, const std::string& arrayNam
 {
     TParamCollectionItem* item = store.Find(arrayName);
     if (!item) RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), arrayName.c_str()));
-    Target = store.Shared(*item);
-    const TCustomParam& array = *item->Value;
-    std::string prefix = arrayName + "[";
-    for (size_t i = 0; i < subscripts.size(); ++i)
-        prefix += (i ? "," : "") + IntToStr(subscripts[i]);
-    prefix += "]\r\n";
-    if (static_cast<int32_t>(subscripts.size()) != array.GetDimCount())
-        RaiseError(prefix + Utf8ToCp932("添え字が不正です"));
+    BindElement(*item, arrayName, subscripts);
+}
+
+void TParamVar::BindElement(TParamCollectionItem& item, const std::string& arrayName,
+                            const std::vector<int32_t>& subscripts)
+{
+    Target = item.shared_from_this();
+    const TCustomParam& array = *item.Value;
+    // The message prefix is made only for an error: binding runs for every element an
+    // expression touches.
+    auto raise = [&](const char* what) {
+        std::string prefix = arrayName + "[";
+        for (size_t i = 0; i < subscripts.size(); ++i)
+            prefix += (i ? "," : "") + IntToStr(subscripts[i]);
+        RaiseError(prefix + "]\r\n" + Utf8ToCp932(what));
+    };
+    if (static_cast<int32_t>(subscripts.size()) != array.GetDimCount()) raise("添え字が不正です");
     int64_t index = 0, weight = 1;
     for (size_t k = subscripts.size(); k-- > 0;) {
         index += int64_t{subscripts[k]} * weight;
@@ -586,7 +590,7 @@ void TParamVar::BindElement(TParamCollection& store, const std::string& arrayNam
         if (weight > MaxParamElements * 2 || index > MaxParamElements * 4 || index < -MaxParamElements * 4)
             break;
     }
-    if (index >= array.GetCount()) RaiseError(prefix + Utf8ToCp932("要素数を超えています"));
+    if (index >= array.GetCount()) raise("要素数を超えています");
     // A negative index is kept; the next element access raises the index error.
     Index = index < INT32_MIN ? INT32_MIN : static_cast<int32_t>(index);
 }

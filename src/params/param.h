@@ -35,6 +35,11 @@ class TCustomParam
   public:
     virtual ~TCustomParam() = default;
 
+    // The class behind the value: ptInt..ptStr for plain elements, ptVar for a reference,
+    // OtherStorage for anything else. Lets the evaluator's hot paths skip virtual calls.
+    static constexpr uint8_t OtherStorage = 0xFF;
+    uint8_t StorageKind() const { return storage_; }
+
     // Extents of a shaped value; empty for a scalar or an unshaped vector.
     std::vector<int32_t> Dims;
 
@@ -91,7 +96,13 @@ class TCustomParam
     virtual std::unique_ptr<TCustomParam> Clone() const = 0;
 
   protected:
+    explicit TCustomParam(uint8_t storage = OtherStorage) : storage_(storage) {}
+    TCustomParam(const TCustomParam&) = default;
+    TCustomParam& operator=(const TCustomParam&) = default;
     void LoadDims(TKwBigStream& s, std::vector<int32_t>& dims) const;
+
+  private:
+    uint8_t storage_;
 };
 
 // Forwarding (a reference to a reference, "@Temp", "@Result") is followed this deep at most, so a
@@ -123,7 +134,21 @@ std::unique_ptr<TCustomParam> CreateParamByType(uint8_t code);
 template <typename T, uint8_t Code> class TParamData : public TCustomParam
 {
   public:
+    TParamData() : TCustomParam(Code) {}
+
     std::vector<T> Data{T()};
+
+    // Element 0 as every scalar setter writes it: the shape dropped first, an empty value grown
+    // to one element.
+    T& Scalar()
+    {
+        if (!Dims.empty()) {
+            Dims.clear();
+            Data.resize(1);
+        }
+        if (Data.empty()) Data.resize(1);
+        return Data[0];
+    }
 
     int32_t GetCount() const override { return static_cast<int32_t>(Data.size()); }
     void SetCount(int64_t n) override;
@@ -163,7 +188,6 @@ template <typename T, uint8_t Code> class TParamData : public TCustomParam
   protected:
     const T& At(int32_t i) const;
     T& At(int32_t i);
-    T& Scalar();
 };
 
 class TParamInt final : public TParamData<int32_t, ptInt>
@@ -190,6 +214,8 @@ extern template class TParamData<std::string, ptStr>;
 class TParamVar final : public TCustomParam
 {
   public:
+    TParamVar() : TCustomParam(ptVar) {}
+
     std::string Name; // the name the reference was written under in an expression operand
     std::weak_ptr<TParamCollectionItem> Target;
     uint8_t Reserved = 0; // carried through saves, not interpreted
@@ -202,6 +228,9 @@ class TParamVar final : public TCustomParam
     // Errors: name[subs] + "\r\n" + "添え字が不正です" / "要素数を超えています"; "\"%s\" 変数がありません"
     // when the array does not exist.
     void BindElement(TParamCollection& store, const std::string& arrayName,
+                     const std::vector<int32_t>& subscripts);
+    // The same with the array's item already found.
+    void BindElement(TParamCollectionItem& array, const std::string& arrayName,
                      const std::vector<int32_t>& subscripts);
 
     int32_t GetCount() const override;

@@ -10,7 +10,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TParamCollection> ParamMan;
+TParamCollection* ParamMan = nullptr;
 
 namespace {
 
@@ -59,7 +59,7 @@ bool IsTempName(std::string_view name)
 // (their forwarded type code would make the loader read their record as elements).
 uint8_t ClassCode(const TCustomParam& value)
 {
-    return dynamic_cast<const TParamVar*>(&value) ? uint8_t{ptVar} : value.GetVarType();
+    return value.StorageKind() == ptVar ? uint8_t{ptVar} : value.GetVarType();
 }
 
 std::unique_ptr<TCustomParam> CreateForLoad(uint8_t code)
@@ -101,7 +101,10 @@ void TParamCollectionItem::CreateValue(uint8_t code)
 
 bool TParamCollectionItem::IsSystem() const
 {
-    return dynamic_cast<const TParamSystem*>(Value.get()) != nullptr;
+    // Plain values and references answer without the type search: this runs for every variable
+    // whenever a call returns.
+    return Value->StorageKind() == TCustomParam::OtherStorage &&
+           dynamic_cast<const TParamSystem*>(Value.get()) != nullptr;
 }
 
 void TParamCollectionItem::SaveItem(TKwBigStream& s) const
@@ -159,7 +162,7 @@ void TParamCollectionItem::ConvertFrom(const TCustomParam& src)
 
 // --- TParamCollection ---
 
-TParamCollection::TParamCollection()
+TParamCollection::TParamCollection() : id_(NextGeneration())
 {
     for (int row = 0; row < SystemVariableCount; ++row) {
         auto item = std::make_shared<TParamCollectionItem>(
@@ -189,20 +192,31 @@ void TParamCollection::UnindexName(TParamCollectionItem& item)
     auto found = index_.find(FoldName(item.name_));
     if (found == index_.end()) return;
     std::erase(found->second, &item);
-    if (found->second.empty()) index_.erase(found);
 }
 
 TParamCollectionItem* TParamCollection::Find(std::string_view name) const
 {
     if (!frames_.empty() && IsTempName(name)) {
-        const std::vector<TParamItemPtr>& temps = frames_.back()->items_;
+        const std::vector<TParamCollectionItem*>& temps = frames_.back()->items_;
         for (auto it = temps.rbegin(); it != temps.rend(); ++it)
-            if (SameTempName((*it)->name_, name)) return it->get();
+            if (SameTempName((*it)->name_, name)) return *it;
     }
     auto found = index_.find(FoldForLookup(name));
-    if (found == index_.end()) return nullptr;
+    return found == index_.end() ? nullptr : Visible(found->second);
+}
+
+TParamCollectionItem* TParamCollection::FindIndexed(std::string_view name, TNameRef& place) const
+{
+    if (place.Store != id_) {
+        place.Named = &index_[FoldName(name)];
+        place.Store = id_;
+    }
+    return Visible(*place.Named);
+}
+
+TParamCollectionItem* TParamCollection::Visible(const std::vector<TParamCollectionItem*>& named) const
+{
     // The newest local of the current depth wins; otherwise the oldest global.
-    const std::vector<TParamCollectionItem*>& named = found->second;
     TParamCollectionItem* global = nullptr;
     for (auto it = named.rbegin(); it != named.rend(); ++it) {
         TParamCollectionItem* item = *it;
@@ -265,18 +279,14 @@ void TParamCollection::Remove(TParamCollectionItem& item)
 
 void TParamCollection::RemoveWhere(const std::function<bool(const TParamCollectionItem&)>& doomed)
 {
-    generation_ = NextGeneration();
-    std::vector<TParamItemPtr> kept;
-    kept.reserve(items_.size());
-    for (TParamItemPtr& item : items_) {
-        if (!item->IsSystem() && doomed(*item)) {
-            UnindexName(*item);
-            item->owner_ = nullptr;
-        } else {
-            kept.push_back(std::move(item));
-        }
-    }
-    items_ = std::move(kept);
+    // Removing moves the generation on (UnindexName); a pass that removes nothing, as most call
+    // returns do, leaves remembered lookups valid.
+    std::erase_if(items_, [&](const TParamItemPtr& item) {
+        if (!doomed(*item) || item->IsSystem()) return false;
+        UnindexName(*item);
+        item->owner_ = nullptr;
+        return true;
+    });
 }
 
 std::unique_ptr<TCustomParam> TParamCollection::Snapshot(std::string_view name) const
@@ -541,24 +551,42 @@ void TParamCollection::ScopesChanged()
 
 // --- temporaries ---
 
-TParamCollection::TTempFrame::TTempFrame(TParamCollection& store) : store_(store)
+TParamCollection::TTempFrame::TTempFrame(TParamCollection& store) : TTempFrame(store, own_) {}
+
+TParamCollection::TTempFrame::TTempFrame(TParamCollection& store, std::vector<TParamCollectionItem*>& items)
+    : store_(store), items_(items)
 {
+    items_.clear();
     store_.frames_.push_back(this);
 }
 
 TParamCollection::TTempFrame::~TTempFrame()
 {
     store_.frames_.pop_back();
+    items_.clear();
 }
 
 TParamCollectionItem& TParamCollection::AddTemporary(std::unique_ptr<TCustomParam> value,
                                                      const std::string& name)
 {
-    if (frames_.empty()) RaiseError(Utf8ToCp932("内部エラー"));
+    TParamItemPtr item = MakeTemporary(std::move(value), name);
+    AddTemporary(*item);
+    frames_.back()->owned_.push_back(item);
+    return *item;
+}
+
+TParamItemPtr TParamCollection::MakeTemporary(std::unique_ptr<TCustomParam> value,
+                                              const std::string& name) const
+{
     auto item = std::make_shared<TParamCollectionItem>(std::move(value));
     item->name_ = name;
-    frames_.back()->items_.push_back(item);
-    return *item;
+    return item;
+}
+
+void TParamCollection::AddTemporary(TParamCollectionItem& item)
+{
+    if (frames_.empty()) RaiseError(Utf8ToCp932("内部エラー"));
+    frames_.back()->items_.push_back(&item);
 }
 
 } // namespace ruko

@@ -56,6 +56,13 @@ class TParamCollectionItem : public std::enable_shared_from_this<TParamCollectio
 
 using TParamItemPtr = std::shared_ptr<TParamCollectionItem>;
 
+// Where a name sits in one store's index, remembered by a caller that looks it up again and again.
+struct TNameRef
+{
+    uint64_t Store = 0;
+    const std::vector<TParamCollectionItem*>* Named = nullptr;
+};
+
 // Values loaded from save data that belong to other subsystems: the six metrics of the default
 // history format that versions 113..134 kept with the variables.
 struct TLegacyHistoryMetrics
@@ -74,6 +81,9 @@ class TParamCollection
 
     // The visible variable of that name, or null (see the class comment).
     TParamCollectionItem* Find(std::string_view name) const;
+    // Find without the temporaries of the running expression, through a remembered place: the
+    // name is hashed once per store, later calls only walk the items of that name.
+    TParamCollectionItem* FindIndexed(std::string_view name, TNameRef& place) const;
     // The exact item a declaration would create: local of the current scope, or a non-local.
     TParamCollectionItem* FindDeclared(std::string_view name, bool local) const;
     // Appends a variable holding a new value of `code`; the name is set afterwards.
@@ -123,6 +133,9 @@ class TParamCollection
     {
       public:
         explicit TTempFrame(TParamCollection& store);
+        // The frame's list of temporaries lives in `items`, which a program keeps from run to run
+        // with the temporaries themselves; it is emptied when the frame ends.
+        TTempFrame(TParamCollection& store, std::vector<TParamCollectionItem*>& items);
         ~TTempFrame();
         TTempFrame(const TTempFrame&) = delete;
         TTempFrame& operator=(const TTempFrame&) = delete;
@@ -130,10 +143,16 @@ class TParamCollection
       private:
         friend class TParamCollection;
         TParamCollection& store_;
-        std::vector<TParamItemPtr> items_;
+        std::vector<TParamItemPtr> owned_; // what AddTemporary made for this frame
+        std::vector<TParamCollectionItem*> own_;
+        std::vector<TParamCollectionItem*>& items_;
     };
     // A temporary in the innermost frame (one must be open).
     TParamCollectionItem& AddTemporary(std::unique_ptr<TCustomParam> value, const std::string& name);
+    // A temporary item not yet in any frame, and putting one into the innermost frame (the caller
+    // keeps it alive until the frame ends).
+    TParamItemPtr MakeTemporary(std::unique_ptr<TCustomParam> value, const std::string& name) const;
+    void AddTemporary(TParamCollectionItem& item);
     int TempDepth() const { return static_cast<int>(frames_.size()); }
 
     // Changes whenever the set of named variables changes (add, remove, rename, load); unique
@@ -143,6 +162,7 @@ class TParamCollection
 
   private:
     friend class TParamCollectionItem;
+    TParamCollectionItem* Visible(const std::vector<TParamCollectionItem*>& named) const;
     void IndexName(TParamCollectionItem& item);
     void UnindexName(TParamCollectionItem& item);
     void RemoveWhere(const std::function<bool(const TParamCollectionItem&)>& doomed);
@@ -153,15 +173,17 @@ class TParamCollection
     void BindLoaded(const std::vector<TParamItemPtr>& loaded);
 
     std::vector<TParamItemPtr> items_;
-    // Folded name -> items of that name in naming order (oldest first).
-    std::unordered_map<std::string, std::vector<TParamCollectionItem*>> index_;
+    // Folded name -> items of that name in naming order (oldest first). Entries are never erased,
+    // so a remembered place stays valid for the store's life (the map's nodes do not move).
+    mutable std::unordered_map<std::string, std::vector<TParamCollectionItem*>> index_;
+    const uint64_t id_;
     std::vector<TTempFrame*> frames_;
     uint64_t generation_ = 0;
     TSystemHost* host_ = nullptr;
     mutable TSystemHost defaultHost_;
 };
 
-// The process-wide store.
-extern std::unique_ptr<TParamCollection> ParamMan;
+// The process-wide store (not owned; the engine holds it).
+extern TParamCollection* ParamMan;
 
 } // namespace ruko

@@ -7,13 +7,16 @@
 #include "params/buildparser.h"
 #include "params/functable.h"
 #include "params/paramcollection.h"
+#include "params/runform.h"
+#include "params/steprules.h"
 
 #include <cmath>
-#include <typeinfo>
 
 namespace ruko {
 
 namespace {
+
+using namespace steprules;
 
 const char* const OpCodeNames[] = {
     "ocNone",  "ocTo",   "ocPlus",   "ocMinus",  "ocMul",    "ocDiv",      "ocMod",
@@ -21,16 +24,9 @@ const char* const OpCodeNames[] = {
     "ocSmall", "ocEBig", "ocESmall", "ocShiftL", "ocShiftR", "ocComboStr", "ocNEqual",
 };
 
-bool IsTempName(std::string_view name)
-{
-    return name.size() >= 4 && name.substr(0, 4) == "____";
-}
-
-// TParamVar is final, so an exact type test answers what dynamic_cast would, without its search
-// (this runs for every operand of every step).
 TParamVar* AsReference(TCustomParam* value)
 {
-    return value && typeid(*value) == typeid(TParamVar) ? static_cast<TParamVar*>(value) : nullptr;
+    return value && value->StorageKind() == ptVar ? static_cast<TParamVar*>(value) : nullptr;
 }
 
 // Operand count a stored step must carry; -1 when any count is accepted.
@@ -133,27 +129,15 @@ void ValidateStep(const TOpeData& step)
     int fixed = FixedOperandCount(step.Op);
     if (fixed >= 0 && count != static_cast<size_t>(fixed)) RaiseDamaged();
     if (step.Op == ocDimTo && count < 2) RaiseDamaged();
-    if (step.Op == ocFunc) {
-        if (step.FuncIndex >= BuiltinFunctionCount) RaiseDamaged();
+    // A row outside the table and a constant property number GetProp does not know still load:
+    // they stop their own expression when it runs, so a page holding one in a branch never taken
+    // works as it did for its author.
+    if (step.Op == ocFunc && step.FuncIndex < BuiltinFunctionCount) {
         const TBuiltinFunction& function = BuiltinFunctions[step.FuncIndex];
         if (count < static_cast<size_t>(function.MinArgs) ||
             (function.MaxArgs >= 0 && count > static_cast<size_t>(function.MaxArgs)))
             RaiseDamaged();
-        if (step.FuncIndex == fnGetProp && !dynamic_cast<const TParamVar*>(step.Operands[1].get())) {
-            int32_t id = step.Operands[1]->GetInt();
-            if (id < 0 || id >= PropertyCount) RaiseDamaged();
-        }
     }
-}
-
-[[noreturn]] void RaiseMissing(const std::string& name)
-{
-    RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), name.c_str()));
-}
-
-[[noreturn]] void RaiseZeroDivide()
-{
-    RaiseError(Utf8ToCp932("0で除算しました"));
 }
 
 // Clears the operands' bindings however the step ends, so no reference outlives its step.
@@ -167,126 +151,34 @@ struct TOperandBindings
     }
 };
 
-uint8_t ArithmeticKind(const TCustomParam& a, const TCustomParam& b)
-{
-    return a.GetVarType() == ptFloat || b.GetVarType() == ptFloat ? ptFloat : ptInt;
-}
-
 std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& step)
 {
     auto& ops = step.Operands;
-    switch (step.Op) {
-    case ocTo:
-        return CreateParamByType(ops[0]->GetVarType());
-    case ocPlus:
-        if (ops[0]->GetVarType() == ptStr) return std::make_unique<TParamStr>();
-        return CreateParamByType(ArithmeticKind(*ops[0], *ops[1]));
-    case ocMinus:
-    case ocMul:
-    case ocDiv:
-        return CreateParamByType(ArithmeticKind(*ops[0], *ops[1]));
-    case ocMod:
-    case ocOr:
-    case ocAnd:
-    case ocXor:
-    case ocShiftL:
-    case ocShiftR:
-        return std::make_unique<TParamInt>();
-    case ocDimTo: {
-        auto* array = dynamic_cast<TParamVar*>(ops[0].get());
-        if (!array) RaiseMissing(ops[0]->GetStr());
-        std::vector<int32_t> subscripts;
-        for (size_t i = 1; i < ops.size(); ++i)
-            subscripts.push_back(ops[i]->GetInt());
-        auto element = std::make_unique<TParamVar>();
-        element->Name = step.Target;
-        element->BindElement(store, array->Name, subscripts);
-        return element;
-    }
-    case ocFunc: {
-        if (step.FuncIndex >= BuiltinFunctionCount) return std::make_unique<TParamInt>();
-        if (step.FuncIndex == fnGetProp) {
-            int32_t id = ops.size() > 1 ? ops[1]->GetInt() : -1;
-            if (id < 0 || id >= PropertyCount) RaiseError(Utf8ToCp932("GetPropの引数が違います"));
-            return CreateParamByType(PropertyKinds[id]);
-        }
-        return CreateParamByType(BuiltinFunctions[step.FuncIndex].ResultKind);
-    }
-    case ocEqual:
-    case ocBig:
-    case ocSmall:
-    case ocEBig:
-    case ocESmall:
-    case ocNEqual:
-        return std::make_unique<TParamFlag>();
-    case ocComboStr:
-        return std::make_unique<TParamStr>();
-    default: {
-        std::string message = Utf8ToCp932("不正な式\r\n\r\n代入先:") + step.Target +
-                              Utf8ToCp932("演算タイプ:") + OpCodeName(step.Op);
-        for (auto& operand : ops)
-            message += "\r\n" + operand->GetStr();
-        RaiseError(message);
-    }
-    }
-}
-
-template <typename V> bool Compare(uint8_t op, const V& a, const V& b)
-{
-    switch (op) {
-    case ocEqual:
-        return a == b;
-    case ocBig:
-        return a > b;
-    case ocSmall:
-        return a < b;
-    case ocEBig:
-        return a >= b;
-    case ocESmall:
-        return a <= b;
-    default:
-        return a != b;
-    }
+    uint8_t kind = TemporaryKind(
+        step.Op, step.FuncIndex, [&](size_t k) { return ops[k]->GetVarType(); },
+        [&] { return ops.size() > 1 ? ops[1]->GetInt() : -1; }, [&] { RaiseBadStep(step); });
+    if (kind != ptVar || step.Op != ocDimTo) return CreateParamByType(kind);
+    auto* array = AsReference(ops[0].get());
+    if (!array) RaiseMissing(ops[0]->GetStr());
+    std::vector<int32_t> subscripts;
+    for (size_t i = 1; i < ops.size(); ++i)
+        subscripts.push_back(ops[i]->GetInt());
+    auto element = std::make_unique<TParamVar>();
+    element->Name = step.Target;
+    element->BindElement(store, array->Name, subscripts);
+    return element;
 }
 
 void ApplyArithmetic(uint8_t op, TCustomParam& target, const TCustomParam& a, const TCustomParam& b)
 {
     if (target.GetVarType() == ptFloat) {
-        Extended x = a.GetFloat(), y = b.GetFloat();
-        switch (op) {
-        case ocPlus:
-            target.SetFloat(x + y);
-            break;
-        case ocMinus:
-            target.SetFloat(x - y);
-            break;
-        case ocMul:
-            target.SetFloat(x * y);
-            break;
-        default:
-            if (y == 0) RaiseZeroDivide();
-            target.SetFloat(x / y);
-            break;
-        }
-        return;
-    }
-    // Script integers wrap; the one quotient that does not fit stays INT_MIN.
-    int32_t x = a.GetInt(), y = b.GetInt();
-    uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
-    switch (op) {
-    case ocPlus:
-        target.SetInt(static_cast<int32_t>(ux + uy));
-        break;
-    case ocMinus:
-        target.SetInt(static_cast<int32_t>(ux - uy));
-        break;
-    case ocMul:
-        target.SetInt(static_cast<int32_t>(ux * uy));
-        break;
-    default:
-        if (y == 0) RaiseZeroDivide();
-        target.SetInt(y == -1 ? static_cast<int32_t>(0u - ux) : x / y);
-        break;
+        Extended x = a.GetFloat();
+        Extended y = b.GetFloat();
+        target.SetFloat(FloatArithmetic(op, x, y));
+    } else {
+        int32_t x = a.GetInt();
+        int32_t y = b.GetInt();
+        target.SetInt(IntArithmetic(op, x, y));
     }
 }
 
@@ -315,6 +207,8 @@ void RunStep(TParamCollection& store, TOpeData& step)
         auto* element = AsReference(item->Value.get());
         ref->Index = element ? element->Index : 0;
     }
+
+    if (step.Op == ocFunc && step.FuncIndex >= BuiltinFunctionCount) RaiseBadStep(step);
 
     TParamCollectionItem* targetItem = FindCached(store, step.Target, step.Lookups.back());
     if (!targetItem && IsTempName(step.Target))
@@ -352,32 +246,23 @@ void RunStep(TParamCollection& store, TOpeData& step)
     case ocDiv:
         ApplyArithmetic(step.Op, target, *ops[0], *ops[1]);
         break;
-    case ocMod: {
-        int32_t x = ops[0]->GetInt(), y = ops[1]->GetInt();
-        if (y == 0) RaiseZeroDivide();
-        target.SetInt(y == -1 ? 0 : x % y);
+    case ocMod:
+    case ocOr:
+    case ocAnd:
+    case ocXor:
+    case ocShiftL:
+    case ocShiftR: {
+        // Operands are read first to last, so of two failing reads the first one reports.
+        int32_t x = ops[0]->GetInt();
+        int32_t y = ops[1]->GetInt();
+        target.SetInt(IntArithmetic(step.Op, x, y));
         break;
     }
-    case ocOr:
-        target.SetInt(ops[0]->GetInt() | ops[1]->GetInt());
+    case ocComboStr: {
+        std::string x = ops[0]->GetStr();
+        target.SetStr(x + ops[1]->GetStr());
         break;
-    case ocAnd:
-        target.SetInt(ops[0]->GetInt() & ops[1]->GetInt());
-        break;
-    case ocXor:
-        target.SetInt(ops[0]->GetInt() ^ ops[1]->GetInt());
-        break;
-    case ocShiftL:
-        target.SetInt(
-            static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) << (ops[1]->GetInt() & 31)));
-        break;
-    case ocShiftR:
-        target.SetInt(
-            static_cast<int32_t>(static_cast<uint32_t>(ops[0]->GetInt()) >> (ops[1]->GetInt() & 31)));
-        break;
-    case ocComboStr:
-        target.SetStr(ops[0]->GetStr() + ops[1]->GetStr());
-        break;
+    }
     case ocEqual:
     case ocBig:
     case ocSmall:
@@ -388,19 +273,27 @@ void RunStep(TParamCollection& store, TOpeData& step)
         const TCustomParam& b = *ops[1];
         bool outcome;
         switch (a.GetVarType()) {
-        case ptStr:
+        case ptStr: {
             // Ordinal, byte for byte (char_traits<char> compares as unsigned bytes).
-            outcome = Compare(step.Op, a.GetStr(), b.GetStr());
+            std::string x = a.GetStr();
+            outcome = Compare(step.Op, x, b.GetStr());
             break;
-        case ptFloat:
-            outcome = Compare(step.Op, a.GetFloat(), b.GetFloat());
+        }
+        case ptFloat: {
+            Extended x = a.GetFloat();
+            outcome = Compare(step.Op, x, b.GetFloat());
             break;
-        case ptFlag:
-            outcome = Compare(step.Op, a.GetFlag(), b.GetFlag());
+        }
+        case ptFlag: {
+            bool x = a.GetFlag();
+            outcome = Compare(step.Op, x, b.GetFlag());
             break;
-        default:
-            outcome = Compare(step.Op, a.GetInt(), b.GetInt());
+        }
+        default: {
+            int32_t x = a.GetInt();
+            outcome = Compare(step.Op, x, b.GetInt());
             break;
+        }
         }
         target.SetFlag(outcome);
         break;
@@ -466,6 +359,17 @@ const char* OpCodeName(uint8_t op)
     return op <= ocNEqual ? OpCodeNames[op] : "";
 }
 
+TRukoParser::TRukoParser() = default;
+TRukoParser::~TRukoParser() = default;
+TRukoParser::TRukoParser(TRukoParser&&) noexcept = default;
+TRukoParser& TRukoParser::operator=(TRukoParser&&) noexcept = default;
+
+void TRukoParser::Clear()
+{
+    form_.reset();
+    Steps.clear();
+}
+
 void TRukoParser::LoadFromStream(TKwBigStream& s)
 {
     uint32_t count = ReadU32(s);
@@ -481,6 +385,7 @@ void TRukoParser::LoadFromStream(TKwBigStream& s)
             step.Operands.push_back(ReadOperand(s));
         ValidateStep(step);
     }
+    form_.reset();
     Steps = std::move(steps);
 }
 
@@ -511,10 +416,20 @@ void TRukoParser::Assign(const TRukoParser& other)
             if (auto* ref = dynamic_cast<TParamVar*>(step.Operands.back().get())) ref->Target.reset();
         }
     }
+    form_.reset();
     Steps = std::move(steps);
 }
 
 bool TRukoParser::Execute(TParamCollection& store)
+{
+    // A function running this same program again takes the plain path: the form's temporaries
+    // belong to the outer run.
+    if (form_ && form_->Running()) return ExecutePlain(store);
+    if (!form_ || !form_->Matches(Steps)) form_ = std::make_unique<TRunForm>(Steps);
+    return form_->Run(store, *this);
+}
+
+bool TRukoParser::ExecutePlain(TParamCollection& store)
 {
     Result.reset();
     LastError.clear();
@@ -571,7 +486,7 @@ bool EvalText(std::string_view text, TParamCollection& store)
     } catch (const std::exception&) {
         return false;
     }
-    program.Execute(store);
+    program.ExecutePlain(store); // run once: not worth a run-time form
     return true;
 }
 

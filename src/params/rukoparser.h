@@ -65,9 +65,18 @@ struct TOpeData
 // Nesting limit of programs running inside programs (Calc within Calc).
 constexpr int MaxEvalNesting = 16;
 
+class TRunForm;
+
 class TRukoParser
 {
   public:
+    TRukoParser();
+    ~TRukoParser();
+    TRukoParser(TRukoParser&&) noexcept;
+    TRukoParser& operator=(TRukoParser&&) noexcept;
+
+    // Read while running; replaced only through LoadFromStream, Assign and Clear (or grown before
+    // the first run), since the run-time form refers into them.
     std::vector<TOpeData> Steps;
     // Snapshot of "____arg" after the last Execute, or null.
     std::unique_ptr<TCustomParam> Result;
@@ -78,12 +87,18 @@ class TRukoParser
     void LoadFromStream(TKwBigStream& s);
     void SaveToStream(TKwBigStream& s) const;
     void Assign(const TRukoParser& other);
-    void Clear() { Steps.clear(); }
+    void Clear();
 
     // Runs every step against the store. A failing step ends the run silently (the rest are
-    // skipped); Result is still taken. Returns false when a step failed.
+    // skipped); Result is still taken. Returns false when a step failed. Runs through the
+    // program's run-time form, made at the first run.
     bool Execute(TParamCollection& store);
     bool Execute(); // against ParamMan
+    // The same, step by step over the stored form: the reference the run-time form agrees with.
+    bool ExecutePlain(TParamCollection& store);
+
+  private:
+    std::unique_ptr<TRunForm> form_;
 };
 
 // Compiles text into a program (parse, write, load); throws ERukoError with the compile error.

@@ -22,6 +22,7 @@ class THeadlessPlatform final : public TPlatform
     void Wait(int ms) override
     {
         if (ms > 0) clock_ += ms;
+        audio_.Sink().Advance(clock_);
     }
 
     void OpenWindow(const TWindowSetup& setup) override { setup_ = setup; }
@@ -110,7 +111,31 @@ class THeadlessPlatform final : public TPlatform
         return chosen;
     }
 
+    TAudioOutput& Audio() override { return audio_; }
+
   private:
+    // Headless sound is always the sink: the frames due are pulled as the virtual clock moves.
+    class THeadlessAudio final : public TAudioOutput
+    {
+      public:
+        explicit THeadlessAudio(THeadlessPlatform& owner) : owner_(owner) {}
+        bool Open() override
+        {
+            sink_.Start(owner_.clock_);
+            return false;
+        }
+        bool IsOpen() const override { return sink_.IsStarted(); }
+        bool PullsOnMainThread() const override { return true; }
+        void SetSource(TAudioSource* source) override { sink_.SetSource(source); }
+        int64_t FramesPulled() const override { return sink_.FramesPulled(); }
+        void SetCapture(const std::string& wavPath) override { sink_.SetCapture(wavPath); }
+        TClockedAudioSink& Sink() { return sink_; }
+
+      private:
+        THeadlessPlatform& owner_;
+        TClockedAudioSink sink_;
+    };
+
     void TakeDueEvents()
     {
         while (next_ < script_.size() && script_[next_].Time <= clock_) {
@@ -180,6 +205,7 @@ class THeadlessPlatform final : public TPlatform
     int mouseX_ = 0, mouseY_ = 0;
     bool fullScreen_ = false;
     TWindowSetup setup_;
+    THeadlessAudio audio_{*this};
 };
 
 } // namespace

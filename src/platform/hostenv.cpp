@@ -37,7 +37,7 @@ std::string MadeFolder(std::string path)
     return path;
 }
 
-std::string CurrentTempFolder;
+const TTempFolder* CurrentTempFolder = nullptr;
 
 // $HOME without a trailing '/', so folders below it join with one.
 std::string Home()
@@ -234,16 +234,22 @@ TTempFolder::TTempFolder()
     std::string pattern = base + "rukoplay-XXXXXX";
     if (::mkdtemp(pattern.data())) {
         path_ = WithSlash(pattern);
-        CurrentTempFolder = path_;
+        CurrentTempFolder = this;
     }
 }
 
 TTempFolder::~TTempFolder()
 {
+    Remove();
+}
+
+void TTempFolder::Remove()
+{
     if (path_.empty()) return;
     std::error_code ec;
     fs::remove_all(path_, ec);
-    if (CurrentTempFolder == path_) CurrentTempFolder.clear();
+    if (CurrentTempFolder == this) CurrentTempFolder = nullptr;
+    path_.clear();
 }
 
 std::string TTempFolder::CreateFile(const std::string& prefix)
@@ -256,9 +262,9 @@ std::string TTempFolder::CreateFile(const std::string& prefix)
     return pattern;
 }
 
-const std::string& RunTempFolder()
+std::string RunTempFolder()
 {
-    return CurrentTempFolder;
+    return CurrentTempFolder ? CurrentTempFolder->Path() : std::string();
 }
 
 } // namespace ruko

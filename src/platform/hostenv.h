@@ -67,12 +67,14 @@ class TTempFolder
     const std::string& Path() const { return path_; } // trailing '/'; empty when it could not be made
     // A new empty file in the folder named prefix + a unique suffix; empty on failure.
     std::string CreateFile(const std::string& prefix);
+    // Removes the folder now, for an end that skips the destructors.
+    void Remove();
 
   private:
     std::string path_;
 };
 
 // The folder of TTempFolder for this run, once one exists; empty before.
-const std::string& RunTempFolder();
+std::string RunTempFolder();
 
 } // namespace ruko

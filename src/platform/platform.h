@@ -6,12 +6,14 @@
 // (CreateHeadlessPlatform), which has no window, a virtual clock and scripted input. Both are
 // driven from the main thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/rect.h"
+#include "platform/audio.h"
 #include "platform/cursorfile.h"
 #include "platform/filedialog.h"
 #include "platform/inputscript.h"
@@ -142,6 +144,14 @@ class TPlatform
     // The window's picture area as it is shown now, as rows of XRGB pixels without padding; false
     // when impossible.
     virtual bool CaptureWindow(std::vector<uint32_t>& pixels, int& width, int& height) = 0;
+
+    // --- Sound. The one audio output; closed until the shell opens it at start-up.
+    virtual TAudioOutput& Audio() = 0;
+
+    // --- Losing the display. When the window system goes away, `fileWork` runs once, from inside
+    // the call that found it out, and then the process ends with status 1 and one line on stderr;
+    // nothing is drawn after. The teardown cannot run: its libraries have lost their connection.
+    virtual void OnDisplayLost(std::function<void()> fileWork) { (void)fileWork; }
 };
 
 // The SDL window back end. Raises ERukoError when SDL cannot start a video driver.

@@ -2,23 +2,33 @@
 // one for the toolbar strip. Desktop full screen uses a logical size, so SDL centres and
 // letterboxes the picture and maps the mouse back for us.
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <thread>
 
 #include "base/error.h"
 #include "base/text.h"
+#include "platform/displaywatch.h"
 #include "platform/hostenv.h"
 #include "platform/keymap.h"
 #include "platform/platform.h"
+#include "platform/sdlaudio.h"
 #include "platform/toolbar.h"
 
 namespace ruko {
 namespace {
+
+class TSdlPlatform;
+// The window system's callbacks carry no context; there is one window.
+TSdlPlatform* LivePlatform = nullptr;
+[[noreturn]] void EndForLostDisplay();
 
 int ModeBits(uint32_t format)
 {
@@ -36,14 +46,21 @@ class TSdlPlatform final : public TPlatform
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        // The player's own handlers end the run in order (endsignals.h); SDL's would only ask to
+        // quit, and only for some signals.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
             RaiseError(std::string("cannot open a window: ") + SDL_GetError());
         SDL_DisableScreenSaver();
         start_ = std::chrono::steady_clock::now();
+        audio_ = std::make_unique<TSdlAudioOutput>([this] { return Now(); });
+        LivePlatform = this;
     }
 
     ~TSdlPlatform() override
     {
+        audio_.reset();
+        if (LivePlatform == this) LivePlatform = nullptr;
         if (pictureTexture_) SDL_DestroyTexture(pictureTexture_);
         if (toolbarTexture_) SDL_DestroyTexture(toolbarTexture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -74,6 +91,7 @@ class TSdlPlatform final : public TPlatform
             if (left.count() <= 0) {
                 while (SDL_PollEvent(&event))
                     Translate(event);
+                audio_->AdvanceSink();
                 return;
             }
             if (SDL_WaitEventTimeout(&event, static_cast<int>(left.count()))) Translate(event);
@@ -93,6 +111,7 @@ class TSdlPlatform final : public TPlatform
             renderer_ = SDL_CreateRenderer(window_, -1, 0);
             if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
             if (!renderer_) RaiseError(std::string("cannot draw into the window: ") + SDL_GetError());
+            WatchDisplay(window_, EndForLostDisplay);
         } else {
             SDL_SetWindowTitle(window_, caption.c_str());
         }
@@ -276,6 +295,21 @@ class TSdlPlatform final : public TPlatform
         return true;
     }
 
+    TAudioOutput& Audio() override { return *audio_; }
+    void OnDisplayLost(std::function<void()> fileWork) override { displayLost_ = std::move(fileWork); }
+
+    // Runs the file work once; the caller ends the process.
+    void DisplayLostFileWork()
+    {
+        std::function<void()> work = std::move(displayLost_);
+        displayLost_ = nullptr;
+        try {
+            if (work) work();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(e.what()).c_str());
+        }
+    }
+
   private:
     SDL_Cursor* cursor_ = nullptr;
 
@@ -377,6 +411,7 @@ class TSdlPlatform final : public TPlatform
     {
         switch (event.type) {
         case SDL_QUIT:
+            if (DisplayConnectionFailed()) EndForLostDisplay();
             Push(TEventKind::Quit);
             break;
         case SDL_WINDOWEVENT:
@@ -482,6 +517,7 @@ class TSdlPlatform final : public TPlatform
 
     bool virtualClock_;
     int64_t virtualNow_ = 0;
+    std::unique_ptr<TSdlAudioOutput> audio_;
     std::chrono::steady_clock::time_point start_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
@@ -494,7 +530,16 @@ class TSdlPlatform final : public TPlatform
     bool toolbarShown_ = false;
     TToolbarButton pressed_ = TToolbarButton::None;
     std::deque<TPlatformEvent> queue_;
+    std::function<void()> displayLost_;
 };
+
+// Called from inside the window system's library, which cannot go on: no SDL call, no teardown.
+[[noreturn]] void EndForLostDisplay()
+{
+    if (LivePlatform) LivePlatform->DisplayLostFileWork();
+    std::fputs("rukoplay: the display connection was lost\n", stderr);
+    _exit(1);
+}
 
 } // namespace
 

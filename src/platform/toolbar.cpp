@@ -139,7 +139,8 @@ std::vector<uint32_t> DrawToolbarStrip(int width, TToolbarButton pressed)
 {
     width = std::max(width, 1);
     std::vector<uint32_t> strip(static_cast<size_t>(width) * DockHeight, Face);
-    static TLabelPainter painter;
+    // Never destroyed: its FreeType face must not be freed by a static destructor.
+    static TLabelPainter& painter = *new TLabelPainter;
     for (int i = 0; i < 2; ++i) {
         int left = i * ToolbarButtonWidth, top = ButtonTop;
         int w = ToolbarButtonWidth, h = ToolbarButtonHeight;

@@ -82,6 +82,18 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             line.ScreenshotWindow = value();
         } else if (name == "--dump-vars") {
             line.DumpVars = value();
+        } else if (name == "--font") {
+            line.FontFiles.push_back(value());
+        } else if (name == "--font-alias") {
+            std::string alias = value();
+            size_t eq = alias.find('=');
+            if (eq == 0 || eq == std::string::npos || eq + 1 == alias.size())
+                throw EUsageError{"--font-alias expects ASKED=FACE, not '" + alias + "'"};
+            line.FontAliases.push_back({alias.substr(0, eq), alias.substr(eq + 1)});
+        } else if (name == "--audio-out") {
+            line.AudioOut = value();
+        } else if (name == "--soundfont") {
+            line.SoundFont = value();
         } else {
             throw EUsageError{"unknown option " + name + " (see rukoplay --help)"};
         }
@@ -100,7 +112,8 @@ std::string UsageText()
            "the settings only.\n"
            "\n"
            "Options:\n"
-           "  --headless              no window and no sound: a virtual clock of 15 ms a frame\n"
+           "  --headless              no window and no sound device: a virtual clock of 15 ms a frame,\n"
+           "                          sound consumed as the clock moves\n"
            "  --frames N              stop after N frames\n"
            "  --until MS              stop when the game time reaches MS milliseconds\n"
            "                          (headless runs stop at 60000 ms unless one of these is given;\n"
@@ -119,6 +132,13 @@ std::string UsageText()
            "  --test-pattern          show the built-in test picture instead of the title\n"
            "  --screenshot-window FILE.png  at the end, write the picture as the window shows it\n"
            "  --dump-vars FILE.json   at the end, write every global variable as JSON\n"
+           "  --font FILE             one more font (repeatable): a \".rft\" pixel font, or a TrueType or\n"
+           "                          OpenType file whose faces are installed for the run and are the\n"
+           "                          first tried for characters a face lacks\n"
+           "  --font-alias ASKED=FACE draw the face a title asks for with an installed face (repeatable)\n"
+           "  --audio-out FILE.wav    write every sound frame played (44100 Hz, 16-bit, stereo)\n"
+           "  --soundfont FILE.sf2    the soundfont for MIDI music (default: game.ini [Sound]\n"
+           "                          SoundFont, else the system's General-MIDI soundfont)\n"
            "  --help                  show this text\n";
 }
 

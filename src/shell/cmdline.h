@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ruko {
@@ -26,10 +27,14 @@ struct TCommandLine
     std::vector<TSnapshotAt> SnapshotsAt;
     std::string Trace;
     std::optional<uint32_t> Seed;
-    bool VirtualClock = false;    // a window whose clock moves 15 ms a frame, like headless runs
-    bool TestPattern = false;     // show the built-in diagnostic picture instead of the title
-    std::string ScreenshotWindow; // PNG of the window's picture area at the end of the run
-    std::string DumpVars;         // JSON of every global variable at the end of the run
+    bool VirtualClock = false;          // a window whose clock moves 15 ms a frame, like headless runs
+    bool TestPattern = false;           // show the built-in diagnostic picture instead of the title
+    std::string ScreenshotWindow;       // PNG of the window's picture area at the end of the run
+    std::string DumpVars;               // JSON of every global variable at the end of the run
+    std::vector<std::string> FontFiles; // --font: pixel fonts and TrueType/OpenType files
+    std::vector<std::pair<std::string, std::string>> FontAliases; // --font-alias ASKED=FACE (UTF-8)
+    std::string AudioOut;  // WAV of every frame the audio output pulled
+    std::string SoundFont; // the General-MIDI soundfont for MIDI songs
 };
 
 // Usage errors carry one line for stderr; the program ends with status 2.

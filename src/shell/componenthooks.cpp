@@ -10,6 +10,7 @@
 #include "graphics/bromcache.h"
 #include "params/paramcollection.h"
 #include "platform/cursorfile.h"
+#include "shell/runobjects.h"
 #include "shell/screenman.h"
 
 namespace ruko {
@@ -17,16 +18,15 @@ namespace ruko {
 namespace {
 
 TPlatform* CursorPlatform = nullptr;
-std::string ShownCursor;
 
 // The pointer follows the cursor file of the component under it, else the title's default
 // ("@Cursor"); a file that cannot be read or decoded shows the standard pointer.
-void ShowCursorFile()
+void ShowCursorFile(std::string& shown)
 {
     std::string wanted = ComponentsCursorName();
     if (wanted.empty() && ParamMan) wanted = ParamMan->Cursor;
-    if (!CursorPlatform || wanted == ShownCursor) return;
-    ShownCursor = wanted;
+    if (!CursorPlatform || wanted == shown) return;
+    shown = wanted;
     TCursorImage image;
     bool decoded = false;
     if (!wanted.empty() && FileManager) {
@@ -40,35 +40,37 @@ void ShowCursorFile()
 
 } // namespace
 
-void InstallComponentHooks(TGameHooks& hooks)
+void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects)
 {
-    hooks.InitializeComponents = [](TStartContext& context) {
+    TRunObjects* run = &objects;
+    hooks.InitializeComponents = [run](TStartContext& context) {
         CursorPlatform = &context.Platform;
-        ShownCursor.clear();
-        if (Engine) CreateComponentList(Engine->Events(), 8, 8);
+        run->ShownCursor.clear();
+        if (run->Engine) run->Components = std::make_unique<TComponentList>(run->Engine->Events(), 8, 8);
         TBromFileSource files;
         files.Exists = [](const std::string& name) { return FileManager && FileManager->Exists(name); };
         // The cache asks Exists first, so Load runs only while the file manager is there.
         files.Load = [](const std::string& name) { return FileManager->LoadFile(name); };
         // The identification code is the project's, known once the project is read.
-        BromMan = std::make_unique<TBromCollection>(std::move(files), 0);
-        if (Engine)
-            Engine->Services().ForgetPicture = [](const std::string& name) {
+        run->Pictures.Create(std::move(files), 0);
+        if (run->Engine)
+            run->Engine->Services().ForgetPicture = [](const std::string& name) {
                 if (BromMan) BromMan->Forget(name);
             };
     };
     auto createProject = hooks.CreateProject;
     if (createProject)
-        hooks.CreateProject = [createProject](TStartContext& context) -> std::optional<TProjectInfo> {
+        hooks.CreateProject = [createProject, run](TStartContext& context) -> std::optional<TProjectInfo> {
             std::optional<TProjectInfo> info = createProject(context);
             if (info) ComponentsSetScreenSize(info->ScreenWidth, info->ScreenHeight);
-            if (BromMan && Engine && Engine->Project()) BromMan->IdentCode = Engine->Project()->IdentCode;
+            if (run->Pictures && run->Engine && run->Engine->Project())
+                run->Pictures->IdentCode = run->Engine->Project()->IdentCode;
             return info;
         };
-    hooks.TakeInputSnapshot = [] {
+    hooks.TakeInputSnapshot = [run] {
         ComponentsInputStep(FrameDelta);
-        if (Engine) Engine->Services().Input = ComponentsInputFlags();
-        ShowCursorFile();
+        if (run->Engine) run->Engine->Services().Input = ComponentsInputFlags();
+        ShowCursorFile(run->ShownCursor);
     };
     hooks.UpdateComponents = [] { ComponentsUpdateStep(); };
     hooks.DrawComponents = [](TFrameSurface& surface) {
@@ -85,10 +87,7 @@ void InstallComponentHooks(TGameHooks& hooks)
     hooks.MouseMove = [](int x, int y) { ComponentsMouseMove(x, y); };
     hooks.Wheel = [](bool up) { ComponentsWheel(up); };
     hooks.ReleaseAllInput = [] { ComponentsReleaseInput(); };
-    hooks.FinalizeComponents = [] {
-        FreeComponentList();
-        BromMan.reset();
-    };
+    hooks.FinalizeComponents = [run] { run->FreeComponents(); };
 }
 
 } // namespace ruko

@@ -5,6 +5,6 @@
 namespace ruko {
 
 // Call after InstallEngineHooks: it wraps the project creation to size the screen.
-void InstallComponentHooks(TGameHooks& hooks);
+void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects);
 
 } // namespace ruko

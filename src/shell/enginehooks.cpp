@@ -10,6 +10,9 @@
 #include "engine/savescreen.h"
 #include "platform/hostenv.h"
 #include "platform/trace.h"
+#include "records/dbfunctions.h"
+#include "shell/runobjects.h"
+#include "shell/titlefonts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,8 +26,6 @@ constexpr std::time_t HeadlessEpoch = 946684800;
 
 // The window's display while the screen manager exists.
 TDisplayControl* Display = nullptr;
-// Files the title asked to remove when the player ends (host paths).
-std::vector<std::string> DeletedAtExit;
 
 // A dialog's answer as the title sees it: CP932 text of the host path.
 std::optional<std::string> Chosen(const std::optional<std::string>& hostPath)
@@ -34,9 +35,9 @@ std::optional<std::string> Chosen(const std::optional<std::string>& hostPath)
 }
 
 // The in-memory archive first, then the base folder and the archives the command line names.
-void RegisterDataSources(TStartContext& context)
+void RegisterDataSources(TRunObjects& run, TStartContext& context)
 {
-    FileManager = std::make_unique<TVrFileManager>();
+    run.Files.Create();
     TPlatform* platform = &context.Platform;
     TFileManagerHost host;
     host.AskOkCancel = [platform](const std::string& text, const std::string& caption) {
@@ -48,25 +49,45 @@ void RegisterDataSources(TStartContext& context)
     };
     FileManager->SetHost(std::move(host));
     FileManager->SetTempFolder(context.Temp.Path());
+    // Fonts first: every source registered from here on offers its ".rft" files.
+    StartFonts(context);
+    FileManager->OnAdd = OfferTitleFonts;
     FileManager->AddArchive("");
     FileManager->RegisterDataSources("/proc/self/exe", context.Parameters);
+    // Tables outlive every project of the run and the persistent status written at its end.
+    DBManager = std::make_unique<TDBManager>();
+}
+
+void CallTables(TRunObjects& run, TFuncCall& call)
+{
+    TTableFiles files;
+    files.Files = FileManager;
+    files.Available = [&run](const std::string& name) {
+        TProject* project = run.Engine ? run.Engine->Project() : nullptr;
+        return project ? project->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
+    };
+    if (DBManager) CallTableFunction(*DBManager, call, files);
 }
 
 } // namespace
 
-void InstallEngineHooks(TGameHooks& hooks)
+void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
 {
-    hooks.RegisterDataSources = RegisterDataSources;
+    TRunObjects* run = &objects;
+    hooks.RegisterDataSources = [run](TStartContext& context) { RegisterDataSources(*run, context); };
     hooks.DeleteWorkFiles = [] {
         if (FileManager) FileManager->DeleteStaleWorkFiles();
     };
-    hooks.FreeDataSources = [] {
-        FileManager.reset();
-        for (const std::string& path : DeletedAtExit)
-            std::remove(path.c_str());
-        DeletedAtExit.clear();
+    hooks.FreeDataSources = [run] {
+        run->FreeDataSources();
+        FreeFonts();
+        DBManager.reset();
     };
-    hooks.CreateVariableStore = [](TStartContext& context) {
+    hooks.FinalFileWork = [run] {
+        if (run->Engine) run->Engine->WriteStatus();
+        run->RemoveFilesDeletedAtExit();
+    };
+    hooks.CreateVariableStore = [run](TStartContext& context) {
         TEngineOptions options;
         options.Seed = context.Seed;
         options.DumpVarsFile = context.DumpVarsFile;
@@ -96,8 +117,9 @@ void InstallEngineHooks(TGameHooks& hooks)
         options.OnError = [](const std::string& message) {
             std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
         };
-        Engine = std::make_unique<TEngine>(std::move(options));
-        TBuiltinServices& services = Engine->Services();
+        run->Engine = std::make_unique<TEngine>(std::move(options));
+        TEngine& engine = *run->Engine;
+        TBuiltinServices& services = engine.Services();
         services.GetMouse = [platform](int32_t& x, int32_t& y) {
             int mx = 0, my = 0;
             platform->GetMouse(mx, my);
@@ -121,14 +143,15 @@ void InstallEngineHooks(TGameHooks& hooks)
             if (Display) Display->SetDisplayModeIndex(index);
         };
         services.Components = &ComponentLink();
+        services.Tables = [run](TFuncCall& call) { CallTables(*run, call); };
         TBuiltinServices* all = &services;
         services.SaveScreen = [all](const std::string& name, int32_t width, int32_t height, bool back,
                                     int32_t keep) {
             return SaveScreen(*all, name, width, height, back, keep);
         };
-        services.DeleteAtExit = [](const std::string& hostPath) {
-            if (std::find(DeletedAtExit.begin(), DeletedAtExit.end(), hostPath) == DeletedAtExit.end())
-                DeletedAtExit.push_back(hostPath);
+        services.DeleteAtExit = [run](const std::string& hostPath) {
+            std::vector<std::string>& files = run->DeletedAtExit;
+            if (std::find(files.begin(), files.end(), hostPath) == files.end()) files.push_back(hostPath);
         };
         services.ShowInfo = [platform](const std::string& text, const std::string& caption) {
             platform->WarningBox(caption, text);
@@ -148,6 +171,7 @@ void InstallEngineHooks(TGameHooks& hooks)
         services.SelectDirectory = [platform] {
             return Chosen(platform->ChooseFile(TFileDialogKind::Folder, std::string()));
         };
+        services.FontNames = InstalledFontNames;
         services.ProgramFolder = context.ExecutableFolder;
         services.PCTickCount = [platform] { return platform->Now(); };
         if (platform->IsHeadless()) {
@@ -160,11 +184,11 @@ void InstallEngineHooks(TGameHooks& hooks)
                 return local;
             };
         }
-        Engine->CreateVariableStore();
+        engine.CreateVariableStore();
     };
-    hooks.CreateProject = [](TStartContext&) -> std::optional<TProjectInfo> {
-        Engine->CreateProject();
-        const TProject& project = *Engine->Project();
+    hooks.CreateProject = [run](TStartContext&) -> std::optional<TProjectInfo> {
+        run->Engine->CreateProject();
+        const TProject& project = *run->Engine->Project();
         TProjectInfo info;
         info.TitleCp932 = project.Title;
         info.ScreenWidth = project.ScreenWidth;
@@ -176,16 +200,11 @@ void InstallEngineHooks(TGameHooks& hooks)
         return info;
     };
     hooks.ConnectDisplay = [](TDisplayControl* display) { Display = display; };
-    hooks.StepEngine = [] {
-        if (Engine) Engine->Step();
+    hooks.StepEngine = [run] {
+        if (run->Engine) run->Engine->Step();
     };
-    hooks.FreeProject = [] {
-        if (Engine) Engine->FreeProject();
-    };
-    hooks.FreeVariableStore = [] {
-        if (Engine) Engine->FreeVariableStore();
-        Engine.reset();
-    };
+    hooks.FreeProject = [run] { run->FreeProject(); };
+    hooks.FreeVariableStore = [run] { run->FreeVariableStore(); };
 }
 
 } // namespace ruko

@@ -5,6 +5,6 @@
 
 namespace ruko {
 
-void InstallEngineHooks(TGameHooks& hooks);
+void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects);
 
 } // namespace ruko

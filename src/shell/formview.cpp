@@ -71,7 +71,8 @@ bool TFormView::FormCreate(TStartContext& context)
 
 void TFormView::InitializeGame(TStartContext& context)
 {
-    if (context.Options.UseDirectSound && hooks_.InitializeSound) {
+    // The audio output opens whatever "DirectSound" says: both sound paths play through it.
+    if (hooks_.InitializeSound) {
         try {
             hooks_.InitializeSound(context);
         } catch (const ERukoError&) {
@@ -115,14 +116,15 @@ void TFormView::ShowStartupFailure(const std::string& messageCp932)
 void TFormView::Run(const TRunLimits& limits)
 {
     int64_t frames = 0;
+    auto ending = [&] { return closeRequested_ || (limits.EndRequested && limits.EndRequested()); };
     pacer_.Start(platform_.Now());
-    while (!closeRequested_) {
+    while (!ending()) {
         // While suspended the frames stop; the next interval after resuming is a stall.
         platform_.Wait(loopSuspended_ ? 50 : pacer_.WaitMs(platform_.Now()));
         TPlatformEvent event;
         while (!closeRequested_ && platform_.PollEvent(event))
             HandleEvent(event);
-        if (closeRequested_ || loopSuspended_) continue;
+        if (ending() || loopSuspended_) continue;
         int64_t now = platform_.Now();
         std::optional<int> interval = pacer_.Tick(now);
         if (!interval) continue;

@@ -26,6 +26,8 @@ struct TRunLimits
     std::optional<int64_t> Until;     // when GameTime reaches this
     bool EndOnTerminate = false;      // when the scenario ends (headless runs)
     std::function<void()> AfterFrame; // after each frame, e.g. to take snapshots
+    // Asked between frames: true ends the run as closing the window does, without the question.
+    std::function<bool()> EndRequested;
 };
 
 class TFormView final : public TDisplayControl

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -15,6 +16,7 @@ namespace ruko {
 
 class TTempFolder;
 struct TFrameSurface;
+struct TRunObjects;
 
 // What the shell needs to know of a running project.
 struct TProjectInfo
@@ -31,13 +33,16 @@ struct TProjectInfo
 struct TStartContext
 {
     TPlatform& Platform;
-    TGameOptions& Options;               // read from "game.ini" during start-up
-    std::vector<std::string> Parameters; // the title's command line (host paths as given)
-    std::string BaseFolder;              // host folder of the title, trailing '/'
-    std::string ExecutableFolder;        // trailing '/'
-    uint32_t Seed = 0;                   // for every random source
-    TTempFolder& Temp;                   // this run's private folder for temporary files
-    std::string DumpVarsFile{};          // every global variable as JSON at the end (host path)
+    TGameOptions& Options;                // read from "game.ini" during start-up
+    std::vector<std::string> Parameters;  // the title's command line (host paths as given)
+    std::string BaseFolder;               // host folder of the title, trailing '/'
+    std::string ExecutableFolder;         // trailing '/'
+    uint32_t Seed = 0;                    // for every random source
+    TTempFolder& Temp;                    // this run's private folder for temporary files
+    std::string DumpVarsFile{};           // every global variable as JSON at the end (host path)
+    std::vector<std::string> FontFiles{}; // --font: host paths of pixel fonts and font files
+    std::vector<std::pair<std::string, std::string>> FontAliases{}; // --font-alias (UTF-8)
+    std::string SoundFontFile{}; // --soundfont (host path), "" when not given
     // Set by the window: closes it after the current frame; `failed` makes the run end with
     // status 1, as a failed start-up does.
     std::function<void(bool failed)> CloseWindow{};
@@ -112,8 +117,12 @@ struct TGameHooks
     std::function<void()> FinalizeComponents; // read marks, history formats, component lists, image cache
     std::function<void()> FinalizeMedia;      // media managers, then the sound library
     std::function<void()> FreeDataSources;    // the file manager, then its work files
+    // The file work of an end that cannot tear down (the display was lost): the persistent
+    // status and the files the title asked to remove at exit.
+    std::function<void()> FinalFileWork;
 };
 
-void InstallGameHooks(TGameHooks& hooks);
+// The hooks create and free the process-wide objects in `objects`, which must outlive them.
+void InstallGameHooks(TGameHooks& hooks, TRunObjects& objects);
 
 } // namespace ruko

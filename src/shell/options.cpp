@@ -18,6 +18,7 @@ void ReadGameOptions(const TIniFile& ini, TGameOptions& options)
 {
     options.UseDirectSound = ini.ReadBool("Sound", "DirectSound", true);
     options.SoundDelayTime = ClampDelayTime(ini.ReadInteger("Sound", "DelayTime", options.SoundDelayTime));
+    options.SoundFontCp932 = ini.ReadString("Sound", "SoundFont", options.SoundFontCp932);
     options.UseWMP = ini.ReadBool("Video", "UseWMP", options.UseWMP);
     options.FontDefaultOnly = ini.ReadBool("Font", "DefaultOnly", false);
 }

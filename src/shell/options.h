@@ -11,6 +11,7 @@ struct TGameOptions
 {
     bool UseDirectSound = true;   // false sends sound to the wave-out path
     int SoundDelayTime = 500;     // ms of wave-out buffering: a multiple of 100 in 100..500
+    std::string SoundFontCp932;   // [Sound] SoundFont: the MIDI soundfont, "" for the default
     bool UseWMP = false;          // videos through the media-player item
     bool FontDefaultOnly = false; // the installed-font list keeps only the four default faces
 };
@@ -18,7 +19,7 @@ struct TGameOptions
 // "DelayTime" rounded down to a multiple of 100, then clamped to 100..500.
 int ClampDelayTime(int value);
 
-// Reads [Sound] DirectSound, DelayTime, [Video] UseWMP and [Font] DefaultOnly over the current
+// Reads [Sound] DirectSound, DelayTime, SoundFont, [Video] UseWMP and [Font] DefaultOnly over the current
 // values; missing or unreadable values keep them.
 void ReadGameOptions(const TIniFile& ini, TGameOptions& options);
 

@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/globals.h"
 #include "base/text.h"
+#include "platform/endsignals.h"
 #include "platform/hostenv.h"
 #include "platform/inputscript.h"
 #include "platform/trace.h"
@@ -13,6 +14,7 @@
 #include "shell/formview.h"
 #include "shell/framepng.h"
 #include "shell/options.h"
+#include "shell/runobjects.h"
 
 namespace ruko {
 namespace {
@@ -83,6 +85,7 @@ int RunPlayer(int argc, char** argv)
     if (!line.Trace.empty() && !OpenTrace(line.Trace))
         return UsageFailure("cannot write the trace file " + line.Trace);
 
+    InstallEndSignals();
     TTempFolder temp;
     std::unique_ptr<TPlatform> platform;
     try {
@@ -93,9 +96,20 @@ int RunPlayer(int argc, char** argv)
         return 1;
     }
 
+    if (!line.AudioOut.empty()) {
+        try {
+            platform->Audio().SetCapture(line.AudioOut);
+        } catch (const ERukoError& e) {
+            return UsageFailure(Cp932ToUtf8(e.what()));
+        }
+    }
+
+    // Declared after the platform and before the window: the teardown that frees them may still
+    // show a box, and the window's teardown reaches them through the hooks.
+    TRunObjects objects;
     TGameHooks hooks;
     // Without hooks nothing of the title is loaded and the shell shows its test picture.
-    if (!line.TestPattern) InstallGameHooks(hooks);
+    if (!line.TestPattern) InstallGameHooks(hooks, objects);
     TGameOptions options;
     uint32_t seed = line.Seed ? *line.Seed
                     : line.Headless || line.VirtualClock
@@ -108,10 +122,23 @@ int RunPlayer(int argc, char** argv)
                           executableFolder,
                           seed,
                           temp,
-                          line.DumpVars};
+                          line.DumpVars,
+                          line.FontFiles,
+                          line.FontAliases,
+                          line.SoundFont};
+
+    std::function<void()> finalFileWork = hooks.FinalFileWork;
+    platform->OnDisplayLost([&, finalFileWork] {
+        BeginOrderlyEnd();
+        if (finalFileWork) finalFileWork();
+        CloseTrace();
+        temp.Remove();
+        runLock.Release();
+    });
 
     TFormView view(*platform, std::move(hooks));
     if (!view.FormCreate(context)) {
+        BeginOrderlyEnd();
         view.FreeGame();
         CloseTrace();
         return 1;
@@ -124,6 +151,7 @@ int RunPlayer(int argc, char** argv)
     limits.Until = line.Until;
     if (line.Headless && !line.Frames && !line.Until) limits.Until = DefaultHeadlessUntil;
     limits.EndOnTerminate = line.Headless;
+    limits.EndRequested = [] { return EndSignalReceived() != 0; };
     limits.AfterFrame = [&] {
         for (size_t i = 0; i < line.SnapshotsAt.size(); ++i) {
             if (taken[i] || GameTime < line.SnapshotsAt[i].Time) continue;
@@ -138,6 +166,7 @@ int RunPlayer(int argc, char** argv)
         std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(e.what()).c_str());
         snapshotsOk = false;
     }
+    BeginOrderlyEnd();
 
     for (size_t i = 0; i < line.SnapshotsAt.size(); ++i) {
         if (taken[i]) continue;

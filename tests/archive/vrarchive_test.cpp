@@ -122,6 +122,21 @@ TEST(ArchiveReadTest, TruncatedOrOversizedMembersAreErrorsNotShortData)
               1000u);
 }
 
+// Whole members inflate in one pass into a buffer that starts at a guess: one that inflates far
+// beyond the guess still comes out whole, and bytes after the stream's end are ignored as before.
+TEST(ArchiveReadTest, WholeMembersInflateExactlyWhateverTheirRatio)
+{
+    std::string plain;
+    for (int k = 0; plain.size() < (8u << 20); ++k)
+        plain += "line " + std::to_string(k % 97) + "\n";
+    const std::string packed = Deflate(plain) + "trailing";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(packed.data());
+    std::vector<uint8_t> out =
+        InflateMember(bytes, packed.size(), InflateLimit(static_cast<int64_t>(packed.size())));
+    EXPECT_EQ(std::string(out.begin(), out.end()), plain);
+    EXPECT_THROW(InflateMember(bytes, packed.size(), plain.size() - 1), ERukoError);
+}
+
 TEST(ArchiveRangeTest, StoredMembersAreWindowsAndCompressedOnesAreInflated)
 {
     TVrFileCollection archive;

@@ -1,6 +1,7 @@
 #pragma once
 // A variable store wired to the built-in functions and the system-variable host, with fake
 // services; expressions are written in UTF-8 and run as CP932.
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "params/paramcollection.h"
@@ -18,12 +19,13 @@ class BuiltinsTest : public ::testing::Test
   protected:
     BuiltinsTest()
     {
-        SysFuncMan = std::make_unique<TSysFuncMan>();
-        InstallBuiltins(*SysFuncMan, services);
+        InstallBuiltins(sysFuncMan.Create(), services);
         host = MakeSystemHost(services);
         store.SetHost(host.get());
     }
-    ~BuiltinsTest() override { SysFuncMan.reset(); }
+    ~BuiltinsTest() override { sysFuncMan.Reset(); }
+
+    TProcessObject<TSysFuncMan> sysFuncMan{SysFuncMan};
 
     // Runs `text`; the value of a bare expression as UTF-8 text, "<none>" when there is none.
     std::string Eval(const std::string& text)

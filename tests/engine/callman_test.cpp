@@ -5,6 +5,7 @@
 #include "allocation_watch.h"
 #include "base/error.h"
 #include "base/globals.h"
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "engine/scenario.h"
@@ -12,6 +13,7 @@
 #include "params/functable.h"
 #include "params/paramcollection.h"
 
+#include <algorithm>
 #include <map>
 
 using namespace ruko;
@@ -28,9 +30,8 @@ class CallManTest : public testing::Test
         TerminateRequested = false;
         GameTime = 0;
         FrameDelta = 15;
-        ParamMan = std::make_unique<TParamCollection>();
-        SysFuncMan = std::make_unique<TSysFuncMan>();
-        InstallBuiltins(*SysFuncMan, services);
+        paramMan.Create();
+        InstallBuiltins(sysFuncMan.Create(), services);
     }
 
     void TearDown() override
@@ -38,10 +39,13 @@ class CallManTest : public testing::Test
         if (ParamMan) ParamMan->SetHost(nullptr);
         cm.reset();
         systemHost.reset();
-        SysFuncMan.reset();
-        ParamMan.reset();
+        sysFuncMan.Reset();
+        paramMan.Reset();
         TerminateRequested = false;
     }
+
+    TProcessObject<TParamCollection> paramMan{ParamMan};
+    TProcessObject<TSysFuncMan> sysFuncMan{SysFuncMan};
 
     // Sources by page name ("main.rsb" → text); every page must compile.
     void Compile(const std::map<std::string, std::string>& sources)
@@ -230,6 +234,34 @@ TEST_F(CallManTest, RefusedCommandsStopTheRun)
         EXPECT_NE(errors[0].find(c.error), std::string::npos) << errors[0];
         EXPECT_EQ(Int("a"), 0);
     }
+}
+
+// A stored GetProp with a property number the table lacks (the compiler refuses to write one, so
+// the page is patched): the page loads, the branch never taken costs nothing, and where it runs it
+// stops only its own expression.
+TEST_F(CallManTest, AnExpressionTheTablesCannotRunStopsOnlyItself)
+{
+    Compile({{"main.rsb", "var int a = 1\nvar int x = 5\nvar int y = 0\n"
+                          "if a > 5\n  calc x = GetProp(\"b\", 170)\n"
+                          "calc y = 1\ncalc x = GetProp(\"b\", 170)\ncalc y = y + 1\n"}});
+    // The literal reaches the call as the temporary "____0".
+    const std::vector<uint8_t> stored = {fnGetProp, ptVar, 5,   0,     0,   0, '_', '_',
+                                         '_',       '_',   '0', ptInt, 170, 0, 0,   0};
+    std::vector<uint8_t>& bytes = pages["main.rsb"];
+    int patched = 0;
+    for (auto at = bytes.begin();
+         (at = std::search(at, bytes.end(), stored.begin(), stored.end())) != bytes.end(); ++patched)
+        at[12] = 200;
+    ASSERT_EQ(patched, 2);
+    cm = MakeCallMan();
+    systemHost = MakeSystemHost(services);
+    ParamMan->SetHost(systemHost.get());
+    cm->Start("main.rsb");
+    Frames(2);
+    EXPECT_FALSE(TerminateRequested);
+    EXPECT_TRUE(errors.empty()) << errors[0];
+    EXPECT_EQ(Int("x"), 5);
+    EXPECT_EQ(Int("y"), 2);
 }
 
 TEST_F(CallManTest, VarDelFreesScenarioVariablesButNeverSystemOnes)

@@ -1,4 +1,5 @@
 // The built-ins' link to the component list, on a list of its own.
+#include "base/processobject.h"
 #include "components/baselist.h"
 #include "components/box.h"
 #include "engine/componentlink.h"
@@ -11,12 +12,10 @@ namespace {
 class ComponentLinkTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        Bases = std::make_unique<TRukoBaseList>();
-        Bases->SetSize(100, 80);
-    }
-    void TearDown() override { Bases.reset(); }
+    void SetUp() override { bases.Create().SetSize(100, 80); }
+    void TearDown() override { bases.Reset(); }
+
+    TProcessObject<TRukoBaseList> bases{Bases};
 
     TRukoBox* Box(const std::string& name, TRukoControl* parent = nullptr)
     {

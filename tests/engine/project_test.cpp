@@ -2,6 +2,7 @@
 #include "archive/vrfiles.h"
 #include "base/error.h"
 #include "base/globals.h"
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/project.h"
 #include "graphics/wipe.h"
@@ -171,8 +172,7 @@ class ProjectTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        FileManager = std::make_unique<TVrFileManager>();
-        FileManager->AddArchive("");
+        files.Create().AddArchive("");
         TerminateRequested = false;
         host.StartPage = [this](const std::string& page) { log.push_back("start " + page); };
         host.RunExitPage = [this](const std::string& page) {
@@ -184,7 +184,9 @@ class ProjectTest : public ::testing::Test
             log.push_back("warn " + Cp932ToUtf8(text));
         };
     }
-    void TearDown() override { FileManager.reset(); }
+    void TearDown() override { files.Reset(); }
+
+    TProcessObject<TVrFileManager> files{FileManager};
 
     void AddFile(const std::string& name, const std::vector<uint8_t>& bytes)
     {
@@ -287,8 +289,8 @@ TEST_F(ProjectTest, MediaFilesOnADiscNeverPrompt)
 
 TEST_F(ProjectTest, GlobalsGoToTheVariableStoreAndRestoredValuesWin)
 {
-    ParamMan = std::make_unique<TParamCollection>();
-    ParamMan->AddVariable(ptInt, "count").Value->SetInt(42); // as restored from the status
+    TProcessObject<TParamCollection> store{ParamMan};
+    store.Create().AddVariable(ptInt, "count").Value->SetInt(42); // as restored from the status
     host.DeclareGlobal = nullptr;
     AddFile("ruko.rpb", Encode(Sample(117)));
     AddFile("start.rsb", {1});
@@ -300,7 +302,6 @@ TEST_F(ProjectTest, GlobalsGoToTheVariableStoreAndRestoredValuesWin)
     EXPECT_EQ(ParamMan->Find("name")->Value->GetStr(), "x");
     EXPECT_EQ(ParamMan->Find("name")->Persistent, 1);
     EXPECT_EQ(ParamMan->Find("odd"), nullptr); // a type without a value declares nothing
-    ParamMan.reset();
 }
 
 } // namespace

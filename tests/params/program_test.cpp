@@ -142,14 +142,8 @@ TEST(Program, DamagedProgramsAreRejectedAndLeaveTheParserAlone)
         {"assignment with two", OneStep(ocTo, "x", 2, -1, [](auto& s) { IntOperands(s, 2, 1); })},
         {"element without subscript",
          OneStep(ocDimTo, "____d_0", 1, -1, [](auto& s) { IntOperands(s, 1, 1); })},
-        {"function row outside the table",
-         OneStep(ocFunc, "____0", 1, 169, [](auto& s) { IntOperands(s, 1, 1); })},
         {"too few arguments", OneStep(ocFunc, "____0", 1, 126, [](auto& s) { IntOperands(s, 1, 1); })},
         {"too many arguments", OneStep(ocFunc, "____0", 3, 126, [](auto& s) { IntOperands(s, 3, 1); })},
-        {"property number 171",
-         OneStep(ocFunc, "____0", 2, fnGetProp, [](auto& s) { IntOperands(s, 2, 171); })},
-        {"property number -1",
-         OneStep(ocFunc, "____0", 2, fnGetProp, [](auto& s) { IntOperands(s, 2, -1); })},
         {"operand count beyond the data",
          OneStep(ocPlus, "x", 0x40000000, -1, [](auto& s) { IntOperands(s, 2, 1); })},
         {"truncated operand", OneStep(ocTo, "x", 1, -1, [](auto& s) { WriteByte(s, ptFloat); })},
@@ -172,6 +166,56 @@ TEST(Program, DamagedProgramsAreRejectedAndLeaveTheParserAlone)
         TKwBigMemoryStream stream(OneStep(op, "x", 1, -1, [](auto& s) { IntOperands(s, 1, 1); }));
         TRukoParser loaded;
         EXPECT_EQ(ErrorOf([&] { loaded.LoadFromStream(stream); }), "");
+    }
+}
+
+// A function step the tables cannot run: it loads, and running it stops only its own expression.
+TEST(Program, UnknownFunctionRowOrPropertyStopsItsExpressionWhenRun)
+{
+    auto stepThenAssign = [](const std::string& target, int row, int32_t property) {
+        TKwBigMemoryStream s;
+        WriteU32(s, 2);
+        WriteByte(s, ocFunc);
+        WriteStr(s, target);
+        WriteU32(s, 2);
+        WriteByte(s, static_cast<uint8_t>(row));
+        WriteByte(s, ptStr);
+        WriteStr(s, "btn");
+        IntOperands(s, 1, property);
+        WriteByte(s, ocTo);
+        WriteStr(s, "z");
+        WriteU32(s, 1);
+        IntOperands(s, 1, 7);
+        return s.TakeBytes();
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        const char* error;
+    } cases[] = {
+        {"row 169", stepThenAssign("____0", 169, 1),
+         "不正な式\r\n\r\n代入先:____0演算タイプ:ocFunc\r\nbtn\r\n1"},
+        {"row 255 into a variable", stepThenAssign("x", 255, 1),
+         "不正な式\r\n\r\n代入先:x演算タイプ:ocFunc\r\nbtn\r\n1"},
+        {"property 171", stepThenAssign("____0", fnGetProp, 171), "GetPropの引数が違います"},
+        {"property -1", stepThenAssign("____0", fnGetProp, -1), "GetPropの引数が違います"},
+        {"property 200 into a variable", stepThenAssign("x", fnGetProp, 200), "GetPropの引数が違います"},
+    };
+    for (Case& c : cases) {
+        TKwBigMemoryStream stream(c.bytes);
+        TRukoParser program;
+        ASSERT_EQ(ErrorOf([&] { program.LoadFromStream(stream); }), "") << c.what;
+        TParamCollection store;
+        store.AddVariable(ptInt, "x").Value->SetInt(3);
+        store.AddVariable(ptInt, "z");
+        EXPECT_FALSE(program.Execute(store)) << c.what;
+        EXPECT_EQ(Cp932ToUtf8(program.LastError), c.error) << c.what;
+        EXPECT_EQ(store.Find("x")->Value->GetInt(), 3) << c.what;
+        EXPECT_EQ(store.Find("z")->Value->GetInt(), 0) << c.what; // the later step was skipped
+        // The same program runs again, and saves as it was stored.
+        EXPECT_FALSE(program.Execute(store)) << c.what;
+        EXPECT_EQ(Saved(program), c.bytes) << c.what;
     }
 }
 

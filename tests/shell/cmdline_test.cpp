@@ -23,6 +23,15 @@ TEST(CommandLine, OptionsAndParametersInAnyOrder)
     EXPECT_FALSE(line.Until.has_value());
 }
 
+TEST(CommandLine, FontsAndAliasesRepeat)
+{
+    TCommandLine line = ParseCommandLine(
+        {"--font", "a.rft", "--font=b.ttf", "--font-alias", "MS UI Gothic=IPAGothic", "--font-alias=X=Y=Z"});
+    EXPECT_EQ(line.FontFiles, (std::vector<std::string>{"a.rft", "b.ttf"}));
+    using TAlias = std::pair<std::string, std::string>;
+    EXPECT_EQ(line.FontAliases, (std::vector<TAlias>{{"MS UI Gothic", "IPAGothic"}, {"X", "Y=Z"}}));
+}
+
 TEST(CommandLine, SingleDashWordsAreParameters)
 {
     TCommandLine line = ParseCommandLine({"-x", "-", "/CONFIG"});
@@ -43,6 +52,10 @@ TEST(CommandLine, BadOptionsGiveOneLineErrors)
         {"--snapshot-at", "5:"},
         {"--headless=1"},
         {"--frames", "5", "--until", "5"},
+        {"--font"},
+        {"--font-alias", "NoFace"},
+        {"--font-alias", "=Face"},
+        {"--font-alias", "Asked="},
     };
     for (const auto& args : cases) {
         try {
@@ -60,6 +73,6 @@ TEST(CommandLine, HelpListsEveryOption)
     std::string usage = UsageText();
     for (const char* option :
          {"--headless", "--frames", "--until", "--input", "--snapshot ", "--snapshot-at", "--trace", "--seed",
-          "--help", "--virtual-clock", "--screenshot-window", "--test-pattern"})
+          "--help", "--virtual-clock", "--screenshot-window", "--test-pattern", "--font ", "--font-alias"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }

@@ -21,14 +21,16 @@ TEST(GameOptions, DelayTimeIsRoundedDownToHundredsAndClamped)
         EXPECT_EQ(ClampDelayTime(c.in), c.out) << c.in;
 }
 
-TEST(GameOptions, ReadsTheFourKeysAndKeepsDefaultsForGarbage)
+TEST(GameOptions, ReadsTheFiveKeysAndKeepsDefaultsForGarbage)
 {
     TIniFile ini;
-    ini.Parse("[Sound]\nDirectSound=0\nDelayTime=250\n[Video]\nUseWMP=1\n[Font]\nDefaultOnly=1\n");
+    ini.Parse("[Sound]\nDirectSound=0\nDelayTime=250\nSoundFont=sf\\gm.sf2\n[Video]\nUseWMP=1\n[Font]"
+              "\nDefaultOnly=1\n");
     TGameOptions options;
     ReadGameOptions(ini, options);
     EXPECT_FALSE(options.UseDirectSound);
     EXPECT_EQ(options.SoundDelayTime, 200);
+    EXPECT_EQ(options.SoundFontCp932, "sf\\gm.sf2");
     EXPECT_TRUE(options.UseWMP);
     EXPECT_TRUE(options.FontDefaultOnly);
 
@@ -38,6 +40,7 @@ TEST(GameOptions, ReadsTheFourKeysAndKeepsDefaultsForGarbage)
     ReadGameOptions(garbled, defaults);
     EXPECT_TRUE(defaults.UseDirectSound);
     EXPECT_EQ(defaults.SoundDelayTime, 500);
+    EXPECT_EQ(defaults.SoundFontCp932, "");
     EXPECT_FALSE(defaults.UseWMP);
     EXPECT_FALSE(defaults.FontDefaultOnly);
 }

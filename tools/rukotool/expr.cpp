@@ -3,6 +3,7 @@
 
 #include "base/error.h"
 #include "base/numtext.h"
+#include "base/processobject.h"
 #include "base/text.h"
 #include "engine/builtins.h"
 #include "io/bigstream.h"
@@ -109,15 +110,15 @@ int RunExpr(const std::vector<std::string>& args)
     // The built-in functions as a player without a title has them: string, array and number
     // functions work; components, files and dialogs answer their documented fallbacks.
     TBuiltinServices services;
-    SysFuncMan = std::make_unique<TSysFuncMan>();
-    InstallBuiltins(*SysFuncMan, services);
+    TProcessObject<TSysFuncMan> builtins(SysFuncMan);
+    InstallBuiltins(builtins.Create(), services);
     TParamCollection store;
     for (const std::string& variable : variables)
         DeclareVariable(store, variable);
     if (!program.Execute(store))
         std::fprintf(stderr, "rukotool expr: stopped: %s\n", Cp932ToUtf8(program.LastError).c_str());
     std::printf("%s\n", DescribeValue(program.Result.get()).c_str());
-    SysFuncMan.reset(); // its bodies refer to `services`
+    builtins.Reset(); // its bodies refer to `services`
     return 0;
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+// The process-wide objects of one run. They live here, on the player's stack, and never in static
+// storage: the start-up hooks create them, the teardown hooks free them in the player's order, and
+// the destructor frees whatever a failed start-up left, in the same order.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/processobject.h"
+
+namespace ruko {
+
+class TBromCollection;
+class TComponentList;
+class TEngine;
+class TVrFileManager;
+
+struct TRunObjects
+{
+    TRunObjects();
+    ~TRunObjects();
+    TRunObjects(const TRunObjects&) = delete;
+    TRunObjects& operator=(const TRunObjects&) = delete;
+
+    // Teardown, in this order; each is a no-op once done.
+    void FreeProject();       // exit page, persistent status
+    void FreeVariableStore(); // built-in functions, then variables
+    void FreeComponents();    // the component list, then the image cache
+    void FreeDataSources();   // the engine's event queue, the file manager, the files removed at exit
+    void RemoveFilesDeletedAtExit();
+
+    TProcessObject<TVrFileManager> Files;       // FileManager
+    std::unique_ptr<TEngine> Engine;            // the event queue, ParamMan, SysFuncMan, Project
+    std::unique_ptr<TComponentList> Components; // Bases
+    TProcessObject<TBromCollection> Pictures;   // BromMan, the image cache
+    std::vector<std::string> DeletedAtExit;     // host files the title asked to remove at the end
+    std::string ShownCursor;                    // the cursor file the pointer shows
+};
+
+} // namespace ruko

@@ -1,0 +1,16 @@
+# Fonts made with rukotool font --from: two in the data folder (one unlisted), one packed into
+# "game.dat", and a damaged one; "game.ini" keeps the default installed faces only.
+foreach(font loose hidden)
+  execute_process(COMMAND ${TOOL} font --from ${TITLE}/${font}.txt -o ${WORK}/title/${font}.rft RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "cannot make ${font}.rft")
+  endif()
+endforeach()
+file(MAKE_DIRECTORY ${WORK}/pack)
+execute_process(COMMAND ${TOOL} font --from ${TITLE}/packed.txt -o ${WORK}/pack/packed.rft RESULT_VARIABLE failed)
+execute_process(COMMAND ${TOOL} pack ${WORK}/pack ${WORK}/title/game.dat RESULT_VARIABLE failed2)
+if(failed OR failed2)
+  message(FATAL_ERROR "cannot make game.dat")
+endif()
+file(WRITE ${WORK}/title/broken.rft "RukoPixelFont")
+file(WRITE ${WORK}/title/game.ini "[Font]\nDefaultOnly=1\n")

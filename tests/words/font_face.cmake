@@ -1,0 +1,31 @@
+# TOOL and WORK are given. Needs the IPA fonts (scripts/setup installs them).
+cmake_minimum_required(VERSION 3.25)
+
+include(${CMAKE_CURRENT_LIST_DIR}/../titles/helpers.cmake)
+
+execute_process(COMMAND fc-list IPAGothic OUTPUT_VARIABLE ipa)
+if(ipa STREQUAL "")
+  message(STATUS "the IPA fonts are not installed: skipped")
+  return()
+endif()
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+# "ＭＳ ゴシック" is IPAGothic; Quality 0 has only empty and full pixels, so every row dumps as
+# '.' and '#'; Quality 3 has levels between.
+run(0 ${TOOL} font --face "ＭＳ ゴシック" --size 16 --quality 0 --chars "A亜" -o ${WORK}/mono.rft)
+run(0 ${TOOL} font --dump ${WORK}/mono.rft)
+string(REGEX MATCHALL "\nglyph " glyphs "${last_output}")
+list(LENGTH glyphs count)
+if(NOT count EQUAL 2 OR last_output MATCHES "\n[0-9A-F][0-9A-F]+\n")
+  message(FATAL_ERROR "Quality 0 gave levels between empty and full:\n${last_output}")
+endif()
+if(NOT last_output MATCHES "^face ＭＳ ゴシック\nsize 16\nstyle 0\nlisted 1\n")
+  message(FATAL_ERROR "the header differs:\n${last_output}")
+endif()
+run(0 ${TOOL} font --face-hex 495041476F74686963 --size 16 --style 1 --chars "A" --unlisted -o ${WORK}/smooth.rft)
+run(0 ${TOOL} font --dump ${WORK}/smooth.rft)
+if(NOT last_output MATCHES "\n[0-9A-F]+\n" OR NOT last_output MATCHES "style 1\nlisted 0\n")
+  message(FATAL_ERROR "Quality 3 bold gave no smooth rows:\n${last_output}")
+endif()
+run(1 ${TOOL} font --face "No Such Face" --size 16 --chars "A" -o ${WORK}/none.rft)
+run(2 ${TOOL} font --face IPAGothic --size 16 -o ${WORK}/none.rft)

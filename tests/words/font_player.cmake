@@ -1,0 +1,26 @@
+# TOOL, PLAYER, FIXTURES and WORK are given.
+cmake_minimum_required(VERSION 3.25)
+
+include(${CMAKE_CURRENT_LIST_DIR}/../titles/helpers.cmake)
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+run(0 ${TOOL} build ${FIXTURES}/cmdline_title -o ${WORK}/title)
+execute_process(COMMAND fc-match -f "%{file}" "DejaVu Sans" OUTPUT_VARIABLE truetype RESULT_VARIABLE failed)
+if(failed OR NOT truetype MATCHES "DejaVuSans\\.ttf$")
+  message(STATUS "no DejaVu Sans: the TrueType case is skipped")
+  return()
+endif()
+file(WRITE ${WORK}/pix.txt "face Pix\nsize 8\nlisted 1\nglyph 0x41 1 1 0 1 2 0\n#\n")
+run(0 ${TOOL} font --from ${WORK}/pix.txt -o ${WORK}/pix.rft)
+run(0 ${PLAYER} --headless --font ${WORK}/pix.rft --font ${truetype} --font ${WORK}/missing.ttf
+    --font-alias "Asked=No Such Face" --dump-vars ${WORK}/vars.json ${WORK}/title)
+file(READ ${WORK}/vars.json vars)
+set(wanted "{\n  \"pixel_listed\": true,\n  \"truetype_listed\": true,\n  \"truetype_not_fixed\": true\n}\n")
+if(NOT vars STREQUAL wanted)
+  message(FATAL_ERROR "the title saw other lists:\n${vars}")
+endif()
+set(said "rukoplay: --font ${WORK}/missing.ttf: no usable face in it\nrukoplay: --font-alias Asked=No Such Face: no installed face No Such Face\n")
+if(NOT last_error STREQUAL said)
+  message(FATAL_ERROR "stderr differs:\n${last_error}")
+endif()
