@@ -2,14 +2,12 @@
 
 #include "archive/vrarchive.h"
 #include "base/error.h"
+#include "base/fileio.h"
 #include "base/text.h"
 #include "io/bigstream.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace ruko {
@@ -21,26 +19,14 @@ namespace {
     RaiseError(FormatText(Utf8ToCp932(utf8Format).c_str(), Utf8ToCp932(hostPath).c_str()));
 }
 
-bool WriteAll(int fd, const uint8_t* bytes, size_t count)
-{
-    while (count > 0) {
-        ssize_t wrote = write(fd, bytes, count);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        bytes += wrote;
-        count -= static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
-// Copies a whole big file (every part) to `fd`; false on a read or write failure.
-bool CopyFile(TKwBigFileStream& source, int fd)
+// Copies a whole big file (every part) to `target`; false on a read or write failure.
+bool CopyFile(TKwBigFileStream& source, THostFile& target)
 {
     std::vector<uint8_t> block(1 << 20);
     int64_t position = 0, size = source.SourceSize();
     while (position < size) {
         int64_t got = source.ReadAt(position, block.data(), static_cast<int64_t>(block.size()));
-        if (got <= 0 || !WriteAll(fd, block.data(), static_cast<size_t>(got))) return false;
+        if (got <= 0 || !target.WriteAll(block.data(), got)) return false;
         position += got;
     }
     return true;
@@ -64,9 +50,6 @@ void WriteStandaloneTitle(const std::string& playerPath, const std::string& arch
 
     struct stat info;
     mode_t mode = stat(playerPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0755;
-    std::string temporary = outPath + ".~writing";
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) RaiseFor("%s:ファイルを作成できません", outPath);
     auto offset = static_cast<uint32_t>(player.SourceSize());
     const uint8_t trailer[TrailerSize] = {static_cast<uint8_t>(offset),
                                           static_cast<uint8_t>(offset >> 8),
@@ -74,23 +57,20 @@ void WriteStandaloneTitle(const std::string& playerPath, const std::string& arch
                                           static_cast<uint8_t>(offset >> 24),
                                           'r',
                                           'k'};
-    bool ok = CopyFile(player, fd) && CopyFile(archive, fd) && WriteAll(fd, trailer, TrailerSize) &&
-              fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) {
+    auto write = [&](THostFile& file) {
+        if (!CopyFile(player, file) || !CopyFile(archive, file) || !file.WriteAll(trailer, TrailerSize))
+            return false;
         // Read back through the trailer, as the player will.
         try {
             TVrFileCollection written;
-            written.Open(temporary, true);
+            written.Open(file.Path(), true);
         } catch (const ERukoError&) {
-            unlink(temporary.c_str());
             RaiseFor("%s:ファイルが破壊されています", archivePath);
         }
-    }
-    if (!ok || rename(temporary.c_str(), outPath.c_str()) != 0) {
-        unlink(temporary.c_str());
+        return true;
+    };
+    if (!WriteAtomically(outPath, write, {.Permissions = mode}))
         RaiseFor("%s:ファイルを作成できません", outPath);
-    }
 }
 
 } // namespace ruko

@@ -2,6 +2,7 @@
 
 #include "archive/hostpath.h"
 #include "base/error.h"
+#include "base/fileio.h"
 #include "base/text.h"
 #include "io/fields.h"
 #include "io/inflate.h"
@@ -578,9 +579,7 @@ void TVrFileCollection::SaveToFile(const std::string& hostPath)
 {
     // Written beside the target under another name and renamed part by part only when complete,
     // so a failed write never destroys an archive that was there.
-    size_t slash = hostPath.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : hostPath.substr(0, slash + 1);
-    std::string temporary = folder + "~writing-" + hostPath.substr(folder.size());
+    std::string temporary = TemporaryNameBeside(hostPath);
     auto removeParts = [](const std::string& path, int from) {
         for (int i = from;; ++i)
             if (unlink(TKwBigFileStream::PartName(path, i).c_str()) != 0 && i > 0) break;
@@ -598,8 +597,7 @@ void TVrFileCollection::SaveToFile(const std::string& hostPath)
         throw;
     }
     for (int i = 0; i < parts; ++i)
-        if (rename(TKwBigFileStream::PartName(temporary, i).c_str(),
-                   TKwBigFileStream::PartName(hostPath, i).c_str()) != 0) {
+        if (!RenameOver(TKwBigFileStream::PartName(temporary, i), TKwBigFileStream::PartName(hostPath, i))) {
             removeParts(temporary, 0);
             RaiseError(FormatText(Utf8ToCp932("%s:ファイルを作成できません").c_str(),
                                   Utf8ToCp932(hostPath).c_str()));

@@ -3,6 +3,7 @@
 #include "archive/header.h"
 #include "archive/hostpath.h"
 #include "base/error.h"
+#include "base/fileio.h"
 #include "base/globals.h"
 #include "base/inifile.h"
 #include "base/text.h"
@@ -320,22 +321,12 @@ std::string TVrFileManager::ExtractToWorkFile(TVrFileCollection& archive, std::s
     std::vector<uint8_t> bytes;
     if (!archive.TryReadMember(name, bytes)) RaiseMissing(name);
     // Written under another name and renamed only when complete, so a failed extraction never
-    // leaves a file that a later call would take for the member.
-    std::string partial = path + ".part";
-    int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
-        ok = wrote > 0;
-        if (ok) done += static_cast<size_t>(wrote);
-    }
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(partial.c_str(), path.c_str()) != 0) {
-        unlink(partial.c_str());
+    // leaves a file that a later call would take for the member. Work files end with the run.
+    if (!WriteAtomically(
+            path,
+            [&](THostFile& file) { return file.WriteAll(bytes.data(), static_cast<int64_t>(bytes.size())); },
+            {.Permissions = 0600, .Durable = false}))
         RaiseError(Utf8ToCp932("作業用ファイルが作れません"));
-    }
     locks_.push_back({std::string(name), id, path});
     return path;
 }

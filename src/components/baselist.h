@@ -16,6 +16,10 @@
 
 namespace ruko {
 
+// The system names of the two base windows, kept whatever a save record says.
+inline const std::string Base0Name = std::string(1, SOH) + "BASE0";
+inline const std::string Base1Name = std::string(1, SOH) + "BASE1";
+
 // One of the two full-screen root windows.
 class TRukoBase : public TRukoControl
 {
@@ -66,12 +70,6 @@ class TRukoSnapshot final : public TRukoControl
     void Paint(TCustomDIBX& surface) override;
 };
 
-class TRukoBaseList;
-// Makes the kinds that live in other subsystems (images, messages, sounds, ...); nullptr when the
-// code has no class there. Boxes and cabinets are made by the list itself.
-using TComponentFactory = std::unique_ptr<TRukoObject> (*)(TRukoBaseList& list, int code);
-extern TComponentFactory ComponentFactory;
-
 class TRukoBaseList
 {
   public:
@@ -90,9 +88,9 @@ class TRukoBaseList
     TRukoBaseList& operator=(const TRukoBaseList&) = delete;
 
     // --- objects -----------------------------------------------------------------------------
-    // A new component of the class of the type code (low seven bits), owned by the list; a
-    // visual one lies on the active base window until it is given a parent. None for codes
-    // without a class.
+    // A new component of the class registered for the type code (low seven bits; see
+    // componentkind.h), owned by the list; a visual one lies on the active base window until it
+    // is given a parent. None for codes without a class.
     TRukoObject* CreateComponent(int code);
     // Takes ownership of a non-visual object created by the caller (tests, other lists).
     TRukoObject* Adopt(std::unique_ptr<TRukoObject> obj);

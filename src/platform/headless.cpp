@@ -93,7 +93,7 @@ class THeadlessPlatform final : public TPlatform
         std::fprintf(stderr, "rukoplay: (headless) not opening %s\n", urlUtf8.c_str());
         return false;
     }
-    bool CaptureWindow(const std::string&) override { return false; }
+    bool CaptureWindow(std::vector<uint32_t>&, int&, int&) override { return false; }
 
     std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) override
     {

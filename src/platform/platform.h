@@ -141,8 +141,9 @@ class TPlatform
     // cancelled. `filterUtf8` is the title's "Description|*.ext;*.ext|..." list. Headless runs
     // take the answer from the next "choose" line of the input script, else cancel.
     virtual std::optional<std::string> ChooseFile(TFileDialogKind kind, const std::string& filterUtf8) = 0;
-    // Writes the window's picture area as it is shown now to a PNG file; false when impossible.
-    virtual bool CaptureWindow(const std::string& pngPath) = 0;
+    // The window's picture area as it is shown now, as rows of XRGB pixels without padding; false
+    // when impossible.
+    virtual bool CaptureWindow(std::vector<uint32_t>& pixels, int& width, int& height) = 0;
 
     // --- Sound. The one audio output; closed until the shell opens it at start-up.
     virtual TAudioOutput& Audio() = 0;

@@ -19,7 +19,6 @@
 #include "platform/hostenv.h"
 #include "platform/keymap.h"
 #include "platform/platform.h"
-#include "platform/pngfile.h"
 #include "platform/sdlaudio.h"
 #include "platform/toolbar.h"
 
@@ -279,19 +278,21 @@ class TSdlPlatform final : public TPlatform
         return RunDesktopFileDialog(kind, filterUtf8);
     }
 
-    bool CaptureWindow(const std::string& pngPath) override
+    bool CaptureWindow(std::vector<uint32_t>& pixels, int& width, int& height) override
     {
         if (!renderer_ || !pictureTexture_) return false;
         Render(false);
         SDL_Rect area = PictureRect();
-        std::vector<uint32_t> pixels(static_cast<size_t>(area.w) * area.h);
+        pixels.assign(static_cast<size_t>(area.w) * area.h, 0);
         bool ok =
             SDL_RenderReadPixels(renderer_, &area, SDL_PIXELFORMAT_RGB888, pixels.data(), area.w * 4) == 0;
         SDL_RenderPresent(renderer_);
         if (!ok) return false;
         for (uint32_t& p : pixels)
             p &= 0x00FFFFFF;
-        return WriteFramePng(pngPath, {pixels.data(), area.w, area.h, area.w * 4});
+        width = area.w;
+        height = area.h;
+        return true;
     }
 
     TAudioOutput& Audio() override { return *audio_; }

@@ -9,10 +9,10 @@
 #include "platform/endsignals.h"
 #include "platform/hostenv.h"
 #include "platform/inputscript.h"
-#include "platform/pngfile.h"
 #include "platform/trace.h"
 #include "shell/cmdline.h"
 #include "shell/formview.h"
+#include "shell/framepng.h"
 #include "shell/options.h"
 #include "shell/runobjects.h"
 
@@ -42,6 +42,14 @@ bool WriteSnapshot(const TFormView& view, TScreenManager* screen, const std::str
     std::fprintf(stderr, "rukoplay: cannot write snapshot %s: %s\n", path.c_str(),
                  screen ? why.c_str() : "no picture");
     return false;
+}
+
+bool CaptureWindowPng(TPlatform& platform, const std::string& path)
+{
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    return platform.CaptureWindow(pixels, width, height) &&
+           WriteFramePng(path, {pixels.data(), width, height, width * 4});
 }
 
 } // namespace
@@ -167,7 +175,7 @@ int RunPlayer(int argc, char** argv)
         snapshotsOk = false;
     }
     if (!line.Snapshot.empty()) snapshotsOk &= WriteSnapshot(view, view.ScreenMan(), line.Snapshot);
-    if (!line.ScreenshotWindow.empty() && !platform->CaptureWindow(line.ScreenshotWindow)) {
+    if (!line.ScreenshotWindow.empty() && !CaptureWindowPng(*platform, line.ScreenshotWindow)) {
         std::fprintf(stderr, "rukoplay: cannot capture the window into %s\n", line.ScreenshotWindow.c_str());
         snapshotsOk = false;
     }

@@ -86,13 +86,15 @@ TEST_F(DataSourceTest, StandaloneTitlesRefuseBadInputs)
     WriteHost(work / "player", "program");
     WriteHost(work / "damaged.dat", "vf\x66\x00\x00\x00\xff\xff\xff\x7f");
     WriteStandaloneTitle(work / "player", work / "game.dat", work / "title");
+    auto entries = [&] { return std::distance(std::filesystem::directory_iterator(work.Path()), {}); };
+    const auto before = entries();
     for (auto [player, archive] : {std::pair{work / "title", work / "game.dat"},     // already a title
                                    std::pair{work / "player", work / "damaged.dat"}, // damaged archive
                                    std::pair{work / "player", work / "missing.dat"}}) {
         EXPECT_THROW(WriteStandaloneTitle(player, archive, work / "out"), ERukoError)
             << player << " " << archive;
         EXPECT_FALSE(std::filesystem::exists(work / "out"));
-        EXPECT_FALSE(std::filesystem::exists(work / "out.~writing"));
+        EXPECT_EQ(entries(), before); // no temporary left behind
     }
 }
 

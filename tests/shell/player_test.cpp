@@ -7,7 +7,7 @@
 
 #include "base/globals.h"
 #include "platform/hostenv.h"
-#include "platform/pngfile.h"
+#include "shell/framepng.h"
 
 using namespace ruko;
 

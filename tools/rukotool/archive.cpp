@@ -134,53 +134,20 @@ std::vector<std::string> SafeComponents(const std::string& gameName)
     return components;
 }
 
-bool WriteAll(int fd, const uint8_t* bytes, int64_t count)
-{
-    while (count > 0) {
-        ssize_t wrote = write(fd, bytes, static_cast<size_t>(count));
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        bytes += wrote;
-        count -= wrote;
-    }
-    return true;
-}
-
-class TDirFd
-{
-  public:
-    explicit TDirFd(int fd) : fd_(fd) {}
-    ~TDirFd()
-    {
-        if (fd_ >= 0) close(fd_);
-    }
-    TDirFd(const TDirFd&) = delete;
-    TDirFd& operator=(const TDirFd&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 // Writes one member under `root`, never following a symbolic link, through a temporary name.
 void ExtractMember(TVrFileCollection& archive, const TVrFile& file, int root,
                    const std::vector<std::string>& path, const std::string& display)
 {
-    std::unique_ptr<TDirFd> owned;
+    THostFile owned;
     int folder = root;
     for (size_t i = 0; i + 1 < path.size(); ++i) {
         if (mkdirat(folder, path[i].c_str(), 0755) != 0 && errno != EEXIST)
             Fail(display + ":フォルダを作成できません");
-        int next = openat(folder, path[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) Fail(display + ":フォルダを作成できません");
-        owned = std::make_unique<TDirFd>(next);
-        folder = next;
+        owned = THostFile::OpenAt(folder, path[i], O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (!owned.IsOpen()) Fail(display + ":フォルダを作成できません");
+        folder = owned.Descriptor();
     }
-    std::string temporary = ".~" + path.back();
-    int fd = openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) Fail(display + ":ファイルを作成できません");
-    bool ok = true;
-    try {
+    auto write = [&](THostFile& out) {
         if (file.Stored && !file.Data) {
             // Stored members may be large: copied in blocks straight from the archive.
             TRangeStream member(archive.Source(), file.Offset, file.Size);
@@ -188,22 +155,15 @@ void ExtractMember(TVrFileCollection& archive, const TVrFile& file, int root,
                 Fail(display + ":ファイルが破壊されています");
             std::vector<uint8_t> block(1 << 20);
             int64_t got;
-            while (ok && (got = member.Read(block.data(), static_cast<int64_t>(block.size()))) > 0)
-                ok = WriteAll(fd, block.data(), got);
-        } else {
-            std::vector<uint8_t> bytes = archive.ReadFileBytes(file);
-            ok = WriteAll(fd, bytes.data(), static_cast<int64_t>(bytes.size()));
+            while ((got = member.Read(block.data(), static_cast<int64_t>(block.size()))) > 0)
+                if (!out.WriteAll(block.data(), got)) return false;
+            return true;
         }
-    } catch (...) {
-        close(fd);
-        unlinkat(folder, temporary.c_str(), 0);
-        throw;
-    }
-    ok = close(fd) == 0 && ok;
-    if (!ok || renameat(folder, temporary.c_str(), folder, path.back().c_str()) != 0) {
-        unlinkat(folder, temporary.c_str(), 0);
+        std::vector<uint8_t> bytes = archive.ReadFileBytes(file);
+        return out.WriteAll(bytes.data(), static_cast<int64_t>(bytes.size()));
+    };
+    if (!WriteAtomicallyAt(folder, path.back(), write, {.Durable = false}))
         Fail(display + ":ファイルを作成できません");
-    }
 }
 
 int Extract(const std::vector<std::string>& args)
@@ -217,10 +177,10 @@ int Extract(const std::vector<std::string>& args)
         paths.push_back(SafeComponents(archive.FileAt(i).Name()));
     std::error_code ec;
     fs::create_directories(args[1], ec);
-    TDirFd root(open(args[1].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (root.Get() < 0) Fail(args[1] + ":フォルダを作成できません");
+    THostFile root = THostFile::Open(args[1], O_RDONLY | O_DIRECTORY);
+    if (!root.IsOpen()) Fail(args[1] + ":フォルダを作成できません");
     for (int i = 0; i < archive.MemberCount(); ++i)
-        ExtractMember(archive, archive.FileAt(i), root.Get(), paths[static_cast<size_t>(i)],
+        ExtractMember(archive, archive.FileAt(i), root.Descriptor(), paths[static_cast<size_t>(i)],
                       Cp932ToUtf8(archive.FileAt(i).Name()));
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "platform/pngfile.h"
+#include "shell/framepng.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
