@@ -20,7 +20,7 @@ namespace {
 
 using namespace ruko;
 using test::TTestSound;
-using test::TToneSpec;
+using test::TTone;
 
 std::vector<uint8_t> Sound(TTestSound kind, int rate, int channels, int ms)
 {

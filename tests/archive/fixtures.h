@@ -61,7 +61,7 @@ inline std::string Deflate(const std::string& plain)
     return out;
 }
 
-struct TMemberSpec
+struct TTestMember
 {
     std::string name;
     std::string bytes; // as stored in the archive
@@ -69,7 +69,7 @@ struct TMemberSpec
 };
 
 // Encodes an archive of the given version (0, 100, 101 or 102) the way stored files lay it out.
-inline std::vector<uint8_t> EncodeArchive(const std::vector<TMemberSpec>& members, int version)
+inline std::vector<uint8_t> EncodeArchive(const std::vector<TTestMember>& members, int version)
 {
     TKwBigMemoryStream s;
     if (version > 0) {
@@ -78,7 +78,7 @@ inline std::vector<uint8_t> EncodeArchive(const std::vector<TMemberSpec>& member
     }
     WriteU32(s, static_cast<uint32_t>(members.size()));
     TKwRandom names(ArchiveSeed);
-    for (const TMemberSpec& member : members) {
+    for (const TTestMember& member : members) {
         std::string name = member.name;
         if (version >= 100)
             for (char& c : name)
@@ -89,7 +89,7 @@ inline std::vector<uint8_t> EncodeArchive(const std::vector<TMemberSpec>& member
     if (version >= 101) tableSize += members.size() * (version >= 102 ? 10 : 9);
     int64_t dataStart = s.GetPosition() + static_cast<int64_t>(tableSize);
     std::vector<int64_t> offsets{dataStart};
-    for (const TMemberSpec& member : members)
+    for (const TTestMember& member : members)
         offsets.push_back(offsets.back() + static_cast<int64_t>(member.bytes.size()));
     TKwRandom scramble(ArchiveSeed);
     for (int64_t offset : offsets) {
@@ -102,7 +102,7 @@ inline std::vector<uint8_t> EncodeArchive(const std::vector<TMemberSpec>& member
         }
     }
     if (version >= 101) {
-        for (const TMemberSpec& member : members)
+        for (const TTestMember& member : members)
             WriteByte(s, member.stored ? 1 : 0);
         for (size_t i = 0; i < members.size(); ++i)
             WriteU32(s, 0x12345678);
@@ -112,7 +112,7 @@ inline std::vector<uint8_t> EncodeArchive(const std::vector<TMemberSpec>& member
             for (size_t i = 0; i < members.size(); ++i)
                 WriteByte(s, 0);
     }
-    for (const TMemberSpec& member : members)
+    for (const TTestMember& member : members)
         WriteExact(s, member.bytes.data(), static_cast<int64_t>(member.bytes.size()));
     return s.TakeBytes();
 }

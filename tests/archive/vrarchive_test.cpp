@@ -12,8 +12,8 @@ using test::Bytes;
 using test::Deflate;
 using test::EncodeArchive;
 using test::Text;
-using test::TMemberSpec;
 using test::TScratchFolder;
+using test::TTestMember;
 
 std::shared_ptr<const TRangeSource> Source(std::vector<uint8_t> bytes)
 {
@@ -37,7 +37,7 @@ TEST(Crc32Test, CheckValueOfTheNineDigits)
 TEST(ArchiveReadTest, EveryStoredVersionReadsItsMembers)
 {
     for (int version : {0, 100, 101, 102}) {
-        std::vector<TMemberSpec> members = {{"bgm\\title.ogg", "OggS raw", version >= 101},
+        std::vector<TTestMember> members = {{"bgm\\title.ogg", "OggS raw", version >= 101},
                                             {"page\\start.rsb", Deflate("start page"), false},
                                             {"empty.txt", Deflate(""), false}};
         if (version < 101) members[0].bytes = Deflate("OggS raw");

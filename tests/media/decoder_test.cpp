@@ -13,7 +13,7 @@ namespace ruko {
 namespace {
 
 using test::TTestSound;
-using test::TToneSpec;
+using test::TTone;
 
 std::unique_ptr<TSoundDecoder> Open(const std::vector<uint8_t>& bytes)
 {
@@ -56,8 +56,8 @@ class DecoderFormats : public ::testing::TestWithParam<TFormatCase>
 TEST_P(DecoderFormats, DecodesToOutputFramesWithTheClickInPlace)
 {
     const TFormatCase& c = GetParam();
-    TToneSpec spec{c.kind, c.rate, c.channels, int64_t{c.rate} * 3 / 2, 440, 0.25, {250, 1000}};
-    auto decoder = Open(test::MakeTestSound(spec));
+    TTone tone{c.kind, c.rate, c.channels, int64_t{c.rate} * 3 / 2, 440, 0.25, {250, 1000}};
+    auto decoder = Open(test::MakeTestSound(tone));
     EXPECT_EQ(decoder->FormatName(), c.formatName);
     EXPECT_EQ(decoder->SourceRate(), c.rate);
     EXPECT_EQ(decoder->SourceChannels(), c.channels);
@@ -97,10 +97,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Decoder, SixteenBitStereoAtTheOutputRateComesOutUnchanged)
 {
-    TToneSpec spec{TTestSound::WavS16, 44100, 2, 5000, 1000, 0.5, {}};
-    auto decoder = Open(test::MakeTestSound(spec));
+    TTone tone{TTestSound::WavS16, 44100, 2, 5000, 1000, 0.5, {}};
+    auto decoder = Open(test::MakeTestSound(tone));
     std::vector<int16_t> all = ReadAll(*decoder);
-    std::vector<float> given = test::ToneSamples(spec);
+    std::vector<float> given = test::ToneSamples(tone);
     ASSERT_EQ(all.size(), given.size());
     for (size_t i = 0; i < all.size(); ++i)
         ASSERT_EQ(all[i], std::lround(given[i] * 32767)) << i;

@@ -18,20 +18,20 @@ extern "C" {
 
 namespace ruko::test {
 
-std::vector<float> ToneSamples(const TToneSpec& spec)
+std::vector<float> ToneSamples(const TTone& tone)
 {
-    std::vector<float> out(static_cast<size_t>(spec.Frames * spec.Channels));
-    const int64_t clickFrames = spec.Rate / 500;
-    for (int64_t f = 0; f < spec.Frames; ++f) {
-        double v = spec.Frequency > 0
-                       ? spec.Level * std::sin(2 * std::numbers::pi * spec.Frequency * f / spec.Rate)
+    std::vector<float> out(static_cast<size_t>(tone.Frames * tone.Channels));
+    const int64_t clickFrames = tone.Rate / 500;
+    for (int64_t f = 0; f < tone.Frames; ++f) {
+        double v = tone.Frequency > 0
+                       ? tone.Level * std::sin(2 * std::numbers::pi * tone.Frequency * f / tone.Rate)
                        : 0;
-        for (int64_t ms : spec.ClicksAtMs) {
-            int64_t at = ms * spec.Rate / 1000;
+        for (int64_t ms : tone.ClicksAtMs) {
+            int64_t at = ms * tone.Rate / 1000;
             if (f >= at && f < at + clickFrames) v = (f - at) % 8 < 4 ? 0.9 : -0.9;
         }
-        for (int c = 0; c < spec.Channels; ++c)
-            out[static_cast<size_t>(f * spec.Channels + c)] = static_cast<float>(c == 0 ? v : v * 0.5);
+        for (int c = 0; c < tone.Channels; ++c)
+            out[static_cast<size_t>(f * tone.Channels + c)] = static_cast<float>(c == 0 ? v : v * 0.5);
     }
     return out;
 }
@@ -43,11 +43,11 @@ void Check(bool ok, const char* what)
     if (!ok) throw std::runtime_error(std::string("makemedia: ") + what);
 }
 
-void WriteVorbis(const std::string& path, const TToneSpec& spec)
+void WriteVorbis(const std::string& path, const TTone& tone)
 {
     vorbis_info info;
     vorbis_info_init(&info);
-    Check(vorbis_encode_init_vbr(&info, spec.Channels, spec.Rate, 0.6f) == 0, "vorbis setup");
+    Check(vorbis_encode_init_vbr(&info, tone.Channels, tone.Rate, 0.6f) == 0, "vorbis setup");
     vorbis_comment comment;
     vorbis_comment_init(&comment);
     vorbis_dsp_state dsp;
@@ -71,15 +71,15 @@ void WriteVorbis(const std::string& path, const TToneSpec& spec)
     ogg_stream_packetin(&os, &h2);
     ogg_stream_packetin(&os, &h3);
     writePages(true);
-    std::vector<float> samples = ToneSamples(spec);
+    std::vector<float> samples = ToneSamples(tone);
     int64_t done = 0;
     for (;;) {
-        const int64_t n = std::min<int64_t>(1024, spec.Frames - done);
+        const int64_t n = std::min<int64_t>(1024, tone.Frames - done);
         if (n > 0) {
             float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
             for (int64_t i = 0; i < n; ++i)
-                for (int c = 0; c < spec.Channels; ++c)
-                    buffer[c][i] = samples[static_cast<size_t>((done + i) * spec.Channels + c)];
+                for (int c = 0; c < tone.Channels; ++c)
+                    buffer[c][i] = samples[static_cast<size_t>((done + i) * tone.Channels + c)];
             vorbis_analysis_wrote(&dsp, static_cast<int>(n));
             done += n;
         } else {
@@ -105,12 +105,12 @@ void WriteVorbis(const std::string& path, const TToneSpec& spec)
     vorbis_info_clear(&info);
 }
 
-void WriteWithFfmpeg(const std::string& path, const TToneSpec& spec)
+void WriteWithFfmpeg(const std::string& path, const TTone& tone)
 {
-    const char* container = spec.Kind == TTestSound::Wma ? "asf" : "wav";
-    AVCodecID id = spec.Kind == TTestSound::WavU8        ? AV_CODEC_ID_PCM_U8
-                   : spec.Kind == TTestSound::WavS16     ? AV_CODEC_ID_PCM_S16LE
-                   : spec.Kind == TTestSound::WavMsAdpcm ? AV_CODEC_ID_ADPCM_MS
+    const char* container = tone.Kind == TTestSound::Wma ? "asf" : "wav";
+    AVCodecID id = tone.Kind == TTestSound::WavU8        ? AV_CODEC_ID_PCM_U8
+                   : tone.Kind == TTestSound::WavS16     ? AV_CODEC_ID_PCM_S16LE
+                   : tone.Kind == TTestSound::WavMsAdpcm ? AV_CODEC_ID_ADPCM_MS
                                                          : AV_CODEC_ID_WMAV2;
     const AVCodec* codec = avcodec_find_encoder(id);
     Check(codec, "no encoder");
@@ -118,11 +118,11 @@ void WriteWithFfmpeg(const std::string& path, const TToneSpec& spec)
     Check(avformat_alloc_output_context2(&out, nullptr, container, path.c_str()) >= 0, "no muxer");
     AVStream* stream = avformat_new_stream(out, nullptr);
     AVCodecContext* enc = avcodec_alloc_context3(codec);
-    enc->sample_rate = spec.Rate;
-    av_channel_layout_default(&enc->ch_layout, spec.Channels);
+    enc->sample_rate = tone.Rate;
+    av_channel_layout_default(&enc->ch_layout, tone.Channels);
     enc->sample_fmt = codec->sample_fmts[0];
     enc->bit_rate = 128000;
-    enc->time_base = AVRational{1, spec.Rate};
+    enc->time_base = AVRational{1, tone.Rate};
     if (out->oformat->flags & AVFMT_GLOBALHEADER) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Check(avcodec_open2(enc, codec, nullptr) >= 0, "encoder refused the format");
     avcodec_parameters_from_context(stream->codecpar, enc);
@@ -130,7 +130,7 @@ void WriteWithFfmpeg(const std::string& path, const TToneSpec& spec)
     Check(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "cannot create the file");
     Check(avformat_write_header(out, nullptr) >= 0, "header");
 
-    std::vector<float> samples = ToneSamples(spec);
+    std::vector<float> samples = ToneSamples(tone);
     const int frameSize = enc->frame_size > 0 ? enc->frame_size : 1024;
     AVFrame* frame = av_frame_alloc();
     AVPacket* packet = av_packet_alloc();
@@ -141,18 +141,18 @@ void WriteWithFfmpeg(const std::string& path, const TToneSpec& spec)
             av_interleaved_write_frame(out, packet);
         }
     };
-    for (int64_t done = 0; done < spec.Frames; done += frameSize) {
-        const int n = static_cast<int>(std::min<int64_t>(frameSize, spec.Frames - done));
+    for (int64_t done = 0; done < tone.Frames; done += frameSize) {
+        const int n = static_cast<int>(std::min<int64_t>(frameSize, tone.Frames - done));
         frame->nb_samples = enc->frame_size > 0 ? frameSize : n; // fixed-size codecs get the end padded
         frame->format = enc->sample_fmt;
         av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
-        frame->sample_rate = spec.Rate;
+        frame->sample_rate = tone.Rate;
         Check(av_frame_get_buffer(frame, 0) >= 0, "frame");
         const bool planar = av_sample_fmt_is_planar(enc->sample_fmt);
         for (int i = 0; i < frame->nb_samples; ++i)
-            for (int c = 0; c < spec.Channels; ++c) {
-                float v = i < n ? samples[static_cast<size_t>((done + i) * spec.Channels + c)] : 0.0f;
-                int k = planar ? i : i * spec.Channels + c;
+            for (int c = 0; c < tone.Channels; ++c) {
+                float v = i < n ? samples[static_cast<size_t>((done + i) * tone.Channels + c)] : 0.0f;
+                int k = planar ? i : i * tone.Channels + c;
                 uint8_t* plane = frame->extended_data[planar ? c : 0];
                 switch (enc->sample_fmt) {
                 case AV_SAMPLE_FMT_U8:
@@ -211,21 +211,21 @@ std::vector<uint8_t> SampleSong()
     return song;
 }
 
-void WriteTestSound(const std::string& path, const TToneSpec& spec)
+void WriteTestSound(const std::string& path, const TTone& tone)
 {
-    if (spec.Kind == TTestSound::Vorbis)
-        WriteVorbis(path, spec);
+    if (tone.Kind == TTestSound::Vorbis)
+        WriteVorbis(path, tone);
     else
-        WriteWithFfmpeg(path, spec);
+        WriteWithFfmpeg(path, tone);
 }
 
-std::vector<uint8_t> MakeTestSound(const TToneSpec& spec)
+std::vector<uint8_t> MakeTestSound(const TTone& tone)
 {
     char name[] = "/tmp/rukomediaXXXXXX";
     int fd = mkstemp(name);
     Check(fd >= 0, "temporary file");
     close(fd);
-    WriteTestSound(name, spec);
+    WriteTestSound(name, tone);
     std::ifstream in(name, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::remove(name);

@@ -17,7 +17,7 @@ enum class TTestSound
     Wma
 };
 
-struct TToneSpec
+struct TTone
 {
     TTestSound Kind = TTestSound::WavS16;
     int Rate = 44100;
@@ -29,11 +29,11 @@ struct TToneSpec
 };
 
 // The signal as the encoder gets it, one float a sample, interleaved.
-std::vector<float> ToneSamples(const TToneSpec& spec);
+std::vector<float> ToneSamples(const TTone& tone);
 
 // Writes the sound to `path`; throws std::runtime_error when an encoder is missing.
-void WriteTestSound(const std::string& path, const TToneSpec& spec);
-std::vector<uint8_t> MakeTestSound(const TToneSpec& spec);
+void WriteTestSound(const std::string& path, const TTone& tone);
+std::vector<uint8_t> MakeTestSound(const TTone& tone);
 
 // A short two-track Standard MIDI File: division 480, a tempo change at 1 s, running status, a GM
 // reset SysEx, a program change, pedalled notes; about 3 s long.

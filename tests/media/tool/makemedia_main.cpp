@@ -25,19 +25,19 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string kind = argv[1];
-    TToneSpec spec;
-    spec.Kind = kind == "wav-u8"        ? TTestSound::WavU8
+    TTone tone;
+    tone.Kind = kind == "wav-u8"        ? TTestSound::WavU8
                 : kind == "wav-msadpcm" ? TTestSound::WavMsAdpcm
                 : kind == "vorbis"      ? TTestSound::Vorbis
                 : kind == "wma"         ? TTestSound::Wma
                                         : TTestSound::WavS16;
-    spec.Rate = std::atoi(argv[2]);
-    spec.Channels = std::atoi(argv[3]);
-    spec.Frames = std::atoll(argv[4]) * spec.Rate / 1000;
+    tone.Rate = std::atoi(argv[2]);
+    tone.Channels = std::atoi(argv[3]);
+    tone.Frames = std::atoll(argv[4]) * tone.Rate / 1000;
     for (int i = 6; i < argc; ++i)
-        spec.ClicksAtMs.push_back(std::atoll(argv[i]));
+        tone.ClicksAtMs.push_back(std::atoll(argv[i]));
     try {
-        WriteTestSound(argv[5], spec);
+        WriteTestSound(argv[5], tone);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
