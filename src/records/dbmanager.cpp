@@ -7,7 +7,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TDBManager> DBManager;
+TDBManager* DBManager = nullptr;
 
 namespace {
 

@@ -58,7 +58,7 @@ class TDBManager
     std::vector<std::unique_ptr<TDBTable>> tables_;
 };
 
-// The one table manager of the run, made at start-up and freed at exit.
-extern std::unique_ptr<TDBManager> DBManager;
+// The one table manager of the run, owned by the shell's run objects; null outside the run.
+extern TDBManager* DBManager;
 
 } // namespace ruko

@@ -50,12 +50,11 @@ void RegisterDataSources(TRunObjects& run, TStartContext& context)
     FileManager->SetHost(std::move(host));
     FileManager->SetTempFolder(context.Temp.Path());
     // Fonts first: every source registered from here on offers its ".rft" files.
-    StartFonts(context);
+    StartFonts(run, context);
     FileManager->OnAdd = OfferTitleFonts;
     FileManager->AddArchive("");
     FileManager->RegisterDataSources("/proc/self/exe", context.Parameters);
-    // Tables outlive every project of the run and the persistent status written at its end.
-    DBManager = std::make_unique<TDBManager>();
+    run.Tables.Create();
 }
 
 void CallTables(TRunObjects& run, TFuncCall& call)
@@ -78,11 +77,7 @@ void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
     hooks.DeleteWorkFiles = [] {
         if (FileManager) FileManager->DeleteStaleWorkFiles();
     };
-    hooks.FreeDataSources = [run] {
-        run->FreeDataSources();
-        FreeFonts();
-        DBManager.reset();
-    };
+    hooks.FreeDataSources = [run] { run->FreeDataSources(); };
     hooks.FinalFileWork = [run] {
         if (run->Engine) run->Engine->WriteStatus();
         run->RemoveFilesDeletedAtExit();

@@ -13,7 +13,7 @@ void InstallGameHooks(TGameHooks& hooks, TRunObjects& objects)
 {
     InstallEngineHooks(hooks, objects);
     InstallComponentHooks(hooks, objects);
-    InstallMediaHooks(hooks);
+    InstallMediaHooks(hooks, objects);
 }
 
 } // namespace ruko

@@ -4,14 +4,8 @@
 
 namespace ruko {
 
-class TWavOut;
-class TMidiPlayV;
-
-void InstallMediaHooks(TGameHooks& hooks);
-
-// The mixer from InitializeSound and the MIDI player from InitializeMedia until FinalizeMedia;
-// null outside that span.
-TWavOut* SoundMixer();
-TMidiPlayV* MidiPlayer();
+// The mixer and the MIDI player live in the run's objects, from InitializeSound and
+// InitializeMedia until FinalizeMedia.
+void InstallMediaHooks(TGameHooks& hooks, TRunObjects& objects);
 
 } // namespace ruko

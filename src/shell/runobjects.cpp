@@ -6,16 +6,25 @@
 #include "engine/objcommands.h"
 #include "engine/runtime.h"
 #include "graphics/bromcache.h"
+#include "media/midiplay.h"
+#include "media/wavout.h"
+#include "records/dbmanager.h"
+#include "words/fontpixels.h"
+#include "words/packfonts.h"
 
 namespace ruko {
 
-TRunObjects::TRunObjects() : Files(FileManager), Pictures(BromMan) {}
+TRunObjects::TRunObjects()
+    : Files(FileManager), Pictures(BromMan), Tables(DBManager), PixelFonts(PixelFontMan), Glyphs(FontPixelMan)
+{
+}
 
 TRunObjects::~TRunObjects()
 {
     FreeProject();
     FreeVariableStore();
     FreeComponents();
+    FreeMedia();
     FreeDataSources();
 }
 
@@ -35,11 +44,23 @@ void TRunObjects::FreeComponents()
     Pictures.Reset();
 }
 
+void TRunObjects::FreeMedia()
+{
+    if (Mixer && Midi) Mixer->RemoveSynth(Midi.get());
+    Midi.reset();
+    if (Mixer) Mixer->Close();
+    Mixer.reset();
+}
+
 void TRunObjects::FreeDataSources()
 {
     // The engine's last part, its event queue, outlives the component list that posts into it.
     Engine.reset();
     Files.Reset();
+    // Tables outlive every project of the run and the persistent status written at its end.
+    Tables.Reset();
+    Glyphs.Reset();
+    PixelFonts.Reset();
     RemoveFilesDeletedAtExit();
 }
 

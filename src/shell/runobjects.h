@@ -12,8 +12,13 @@ namespace ruko {
 
 class TBromCollection;
 class TComponentList;
+class TDBManager;
 class TEngine;
+class TFontPixelManager;
+class TMidiPlayV;
+class TPixelFontManager;
 class TVrFileManager;
+class TWavOut;
 
 struct TRunObjects
 {
@@ -26,15 +31,22 @@ struct TRunObjects
     void FreeProject();       // exit page, persistent status
     void FreeVariableStore(); // built-in functions, then variables
     void FreeComponents();    // the component list, then the image cache
-    void FreeDataSources();   // the engine's event queue, the file manager, the files removed at exit
+    void FreeMedia();         // the MIDI player, then the mixer and its output
+    void FreeDataSources();   // the engine's event queue, the file manager, tables, fonts, the files
+                              // removed at exit
     void RemoveFilesDeletedAtExit();
 
-    TProcessObject<TVrFileManager> Files;       // FileManager
-    std::unique_ptr<TEngine> Engine;            // the event queue, ParamMan, SysFuncMan, Project
-    std::unique_ptr<TComponentList> Components; // Bases
-    TProcessObject<TBromCollection> Pictures;   // BromMan, the image cache
-    std::vector<std::string> DeletedAtExit;     // host files the title asked to remove at the end
-    std::string ShownCursor;                    // the cursor file the pointer shows
+    TProcessObject<TVrFileManager> Files;         // FileManager
+    std::unique_ptr<TEngine> Engine;              // the event queue, ParamMan, SysFuncMan, Project
+    std::unique_ptr<TComponentList> Components;   // Bases
+    TProcessObject<TBromCollection> Pictures;     // BromMan, the image cache
+    TProcessObject<TDBManager> Tables;            // DBManager
+    TProcessObject<TPixelFontManager> PixelFonts; // PixelFontMan
+    TProcessObject<TFontPixelManager> Glyphs;     // FontPixelMan, after the pixel fonts it reads
+    std::unique_ptr<TWavOut> Mixer;               // from InitializeSound
+    std::unique_ptr<TMidiPlayV> Midi;             // from InitializeMedia, mixed by Mixer
+    std::vector<std::string> DeletedAtExit;       // host files the title asked to remove at the end
+    std::string ShownCursor;                      // the cursor file the pointer shows
 };
 
 } // namespace ruko

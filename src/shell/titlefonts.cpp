@@ -4,6 +4,7 @@
 #include "archive/vrfiles.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "shell/runobjects.h"
 #include "words/fontpixels.h"
 #include "words/packfonts.h"
 
@@ -37,10 +38,10 @@ std::string ArchiveLabel(const TVrFileCollection& archive)
 
 } // namespace
 
-void StartFonts(const TStartContext& context)
+void StartFonts(TRunObjects& run, const TStartContext& context)
 {
-    PixelFontMan = std::make_unique<TPixelFontManager>();
-    FontPixelMan = std::make_unique<TFontPixelManager>(PixelFontMan.get());
+    run.PixelFonts.Create();
+    run.Glyphs.Create(PixelFontMan);
     if (context.Options.FontDefaultOnly) FontPixelMan->KeepDefaultFontsOnly();
     for (const std::string& path : context.FontFiles) {
         if (IsFontName(path)) {
@@ -80,12 +81,6 @@ void OfferTitleFonts(TVrFileManager& files, TVrFileCollection* archive)
 std::vector<std::string> InstalledFontNames(bool fixedOnly)
 {
     return FontPixelMan ? FontPixelMan->ListFonts(fixedOnly) : std::vector<std::string>();
-}
-
-void FreeFonts()
-{
-    FontPixelMan.reset();
-    PixelFontMan.reset();
 }
 
 } // namespace ruko

@@ -9,7 +9,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TFontPixelManager> FontPixelMan;
+TFontPixelManager* FontPixelMan = nullptr;
 
 namespace {
 

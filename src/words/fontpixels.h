@@ -130,7 +130,8 @@ class TFontPixelManager
     std::array<std::vector<TMru::iterator>, 256> buckets_;
 };
 
-// The process-wide glyph cache; the shell creates it after `PixelFontMan` and frees it before.
-extern std::unique_ptr<TFontPixelManager> FontPixelMan;
+// The process-wide glyph cache, owned by the shell's run objects: made after `PixelFontMan` and
+// freed before it.
+extern TFontPixelManager* FontPixelMan;
 
 } // namespace ruko

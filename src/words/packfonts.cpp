@@ -10,7 +10,7 @@
 
 namespace ruko {
 
-std::unique_ptr<TPixelFontManager> PixelFontMan;
+TPixelFontManager* PixelFontMan = nullptr;
 
 namespace {
 

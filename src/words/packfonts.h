@@ -124,7 +124,8 @@ std::vector<uint8_t> WritePixelFont(const TPixelFontData& font);
 // Every glyph of a loaded section back in the writer's form.
 TPixelFontData ReadPixelFontData(TPixelFontSection& section);
 
-// The process-wide pixel fonts; the shell creates them before the data sources and frees them last.
-extern std::unique_ptr<TPixelFontManager> PixelFontMan;
+// The process-wide pixel fonts, owned by the shell's run objects: made before the data sources,
+// freed after them.
+extern TPixelFontManager* PixelFontMan;
 
 } // namespace ruko
