@@ -41,23 +41,34 @@ std::string ChooseSoundFont(const std::string& given, const std::string& fromIni
 }
 
 TMidiPlayV::TMidiPlayV(const std::string& soundFontPath, bool warnWhenSilent)
-    : warnWhenSilent_(warnWhenSilent && soundFontPath.empty()), left_(AudioMaxPullFrames),
-      right_(AudioMaxPullFrames)
+    : soundFontPath_(soundFontPath), warnWhenSilent_(warnWhenSilent && soundFontPath.empty()),
+      left_(AudioMaxPullFrames), right_(AudioMaxPullFrames)
 {
     for (auto& channel : scales_)
         channel.fill(100);
-    if (soundFontPath.empty()) return;
+}
+
+bool TMidiPlayV::HasSoundFont()
+{
+    // Only the main thread sets the synthesiser up; the pull sees it only once it is complete.
+    if (soundFontTried_ || soundFontPath_.empty()) return soundFont_ >= 0;
+    soundFontTried_ = true;
     SilenceFluidSynth();
-    settings_ = new_fluid_settings();
-    if (!settings_) return;
-    fluid_settings_setnum(settings_, "synth.sample-rate", AudioRate);
-    fluid_settings_setint(settings_, "synth.polyphony", 256);
-    fluid_settings_setint(settings_, "synth.cpu-cores", 1);
-    synth_ = new_fluid_synth(settings_);
-    if (synth_) soundFont_ = fluid_synth_sfload(synth_, soundFontPath.c_str(), 1);
-    if (soundFont_ < 0)
+    fluid_settings_t* settings = new_fluid_settings();
+    if (!settings) return false;
+    fluid_settings_setnum(settings, "synth.sample-rate", AudioRate);
+    fluid_settings_setint(settings, "synth.polyphony", 256);
+    fluid_settings_setint(settings, "synth.cpu-cores", 1);
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    const int soundFont = synth ? fluid_synth_sfload(synth, soundFontPath_.c_str(), 1) : -1;
+    if (soundFont < 0)
         std::fprintf(stderr, "rukoplay: the soundfont %s does not load; MIDI music plays silently\n",
-                     soundFontPath.c_str());
+                     soundFontPath_.c_str());
+    std::lock_guard guard(lock_);
+    settings_ = settings;
+    synth_ = synth;
+    soundFont_ = soundFont;
+    return soundFont_ >= 0;
 }
 
 TMidiPlayV::~TMidiPlayV()
@@ -69,6 +80,7 @@ TMidiPlayV::~TMidiPlayV()
 void TMidiPlayV::Load(std::span<const uint8_t> file)
 {
     TMidiSong song = ReadSmf(file);
+    HasSoundFont();
     if (warnWhenSilent_) {
         warnWhenSilent_ = false;
         std::fprintf(stderr,

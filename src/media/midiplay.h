@@ -24,8 +24,9 @@ std::string ChooseSoundFont(const std::string& given, const std::string& fromIni
 class TMidiPlayV final : public TMixSynth
 {
   public:
-    // "" plays silently (with `warnWhenSilent`, the first song says so on stderr); a soundfont
-    // that does not load says so at once.
+    // "" plays silently (with `warnWhenSilent`, the first song says so on stderr). The soundfont
+    // is read at the first song (a General-MIDI set can be 100 MiB and most titles never play
+    // MIDI); one that does not load says so then.
     explicit TMidiPlayV(const std::string& soundFontPath, bool warnWhenSilent = false);
     ~TMidiPlayV() override;
     TMidiPlayV(const TMidiPlayV&) = delete;
@@ -48,7 +49,8 @@ class TMidiPlayV final : public TMixSynth
     int Length() const;
     void SetControllerScale(int controller, int percent);
     const TMidiSong& Song() const { return song_; }
-    bool HasSoundFont() const { return soundFont_ >= 0; }
+    // Reads the soundfont if that has not been tried yet; true when one is loaded.
+    bool HasSoundFont();
 
     // Sequences and renders `frames` frames into the mix (the mixer calls it inside its pull).
     void RenderAdd(int32_t* mix, int frames) override;
@@ -66,6 +68,8 @@ class TMidiPlayV final : public TMixSynth
     int64_t FrameOf(int32_t ms) const { return AudioFramesAt(ms); }
 
     mutable std::mutex lock_;
+    std::string soundFontPath_;
+    bool soundFontTried_ = false;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     int soundFont_ = -1;
