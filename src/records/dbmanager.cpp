@@ -15,21 +15,31 @@ constexpr uint32_t StreamVersion = 100;
 
 // Copies of rows of `table`, taken before any append, so a table copied into itself never reads
 // rows that move.
-std::vector<std::vector<uint8_t>> Snapshot(TDBTable& table, const std::vector<int32_t>& rows)
+struct TRowCopies
 {
-    const size_t size = table.Fields.RecordSize();
-    std::vector<std::vector<uint8_t>> copies;
-    copies.reserve(rows.size());
+    size_t Size = 0;  // bytes a row
+    size_t Count = 0; // rows
+    std::vector<uint8_t> Bytes;
+};
+
+TRowCopies Snapshot(TDBTable& table, const std::vector<int32_t>& rows)
+{
+    TRowCopies copies;
+    copies.Size = table.Fields.RecordSize();
+    copies.Bytes.reserve(rows.size() * copies.Size);
     for (int32_t row : rows)
-        if (const uint8_t* record = table.RecordAt(row)) copies.emplace_back(record, record + size);
+        if (const uint8_t* record = table.RecordAt(row)) {
+            copies.Bytes.insert(copies.Bytes.end(), record, record + copies.Size);
+            ++copies.Count;
+        }
     return copies;
 }
 
-void AppendRows(TDBTable& table, const std::vector<std::vector<uint8_t>>& rows)
+void AppendRows(TDBTable& table, const TRowCopies& rows)
 {
-    for (const std::vector<uint8_t>& row : rows) {
+    for (size_t i = 0; i < rows.Count; ++i) {
         if (!table.Append()) return;
-        std::copy(row.begin(), row.end(), table.CurrentRecord());
+        std::copy_n(rows.Bytes.data() + i * rows.Size, rows.Size, table.CurrentRecord());
     }
 }
 

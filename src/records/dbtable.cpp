@@ -102,11 +102,12 @@ int CompareFields(uint8_t type, const uint8_t* a, const uint8_t* b, uint32_t siz
 
 int32_t TDBFieldList::AddField(const std::string& name, int32_t type, int32_t length)
 {
-    if (type < ftInt || type > ftString || IndexOf(name) >= 0) return -1;
+    if (Count() >= MaxDBFields || type < ftInt || type > ftString || IndexOf(name) >= 0) return -1;
     if (type == ftString && (length < 0 || length > MaxDBStringLength)) return -1;
     const uint32_t size = FieldSize(type, length);
     const uint64_t grown = uint64_t{recordSize_} + size;
-    if (grown > MaxDBRecordSize || (table_ && grown * uint64_t(table_->RecordCount()) > MaxDBTableBytes))
+    if (grown > MaxDBRecordSize ||
+        (table_ && (grown + DBRowCost) * uint64_t(table_->RecordCount()) > MaxDBTableBytes))
         return -1;
     if (table_) table_->FieldAdded(static_cast<uint8_t>(type), size);
     Append(TDBField{size, name, static_cast<uint8_t>(type)});
@@ -207,7 +208,9 @@ void TDBTable::FieldAdded(uint8_t, uint32_t bytes)
 
 bool TDBTable::Append()
 {
-    if (count_ == INT32_MAX || records_.size() + Fields.RecordSize() > MaxDBTableBytes) return false;
+    if (count_ == INT32_MAX ||
+        (uint64_t{Fields.RecordSize()} + DBRowCost) * (uint64_t(count_) + 1) > MaxDBTableBytes)
+        return false;
     records_.resize(records_.size() + Fields.RecordSize(), 0);
     RecNo = count_++;
     return true;
@@ -555,6 +558,7 @@ void TDBTable::LoadFromStream(TKwBigStream& s, uint32_t)
     const uint8_t persistent = ReadByte(s);
     const uint32_t fieldCount = ReadU32(s);
     CheckCount(s, fieldCount, FieldBytes);
+    if (fieldCount > uint32_t{MaxDBFields}) RaiseDamaged();
     TDBFieldList fields(nullptr);
     for (uint32_t i = 0; i < fieldCount; ++i) {
         TDBField f;
@@ -571,7 +575,9 @@ void TDBTable::LoadFromStream(TKwBigStream& s, uint32_t)
     const uint32_t count = ReadU32(s);
     if (count > uint32_t{INT32_MAX}) RaiseDamaged();
     const uint64_t bytes = uint64_t{count} * fields.RecordSize();
-    if (bytes > static_cast<uint64_t>(s.Remaining()) || bytes > MaxDBTableBytes) RaiseDamaged();
+    if (bytes > static_cast<uint64_t>(s.Remaining()) ||
+        uint64_t{count} * (fields.RecordSize() + DBRowCost) > MaxDBTableBytes)
+        RaiseDamaged();
     std::vector<uint8_t> records(static_cast<size_t>(bytes));
     ReadExact(s, records.data(), static_cast<int64_t>(bytes));
     const int32_t recNo = ReadInt(s);

@@ -32,6 +32,12 @@ constexpr int32_t MaxDBStringLength = 65535;
 // fields and many rows cannot claim gigabytes: AddField and Append refuse beyond them.
 constexpr uint32_t MaxDBRecordSize = uint32_t{1} << 20;
 constexpr uint64_t MaxDBTableBytes = uint64_t{1} << 27;
+// Every row also costs its place in the row lists that searches and copies make, so rows of few
+// or no field bytes are bounded too.
+constexpr uint64_t DBRowCost = sizeof(int32_t);
+// Field names are found by a scan: a bound keeps a damaged file of a million tiny fields from
+// taking hours to refuse.
+constexpr int32_t MaxDBFields = 4096;
 
 struct TDBField
 {

@@ -579,5 +579,26 @@ TEST(TableStreams, DamagedTablesAreRefusedAndChangeNothing)
     EXPECT_EQ(Saved(db, false).Bytes(), before);
 }
 
+// Rows without field bytes and tables of countless fields are bounded too: a few damaged bytes can
+// neither claim 2^30 rows that the next copy would list nor a million fields found by a scan.
+TEST(TableStreams, RowsWithoutBytesAndCountlessFieldsAreBounded)
+{
+    TDBManager db;
+    db.CreateTable("t", false);
+    std::vector<uint8_t> bytes = Saved(db, false).Bytes();
+    // Offsets: version 0, count 4, kind 8, name 9 ("t" at 13), persistent 14, field count 15,
+    // record count 19.
+    const std::vector<uint8_t> manyRows = {0, 0, 0, 0x40};
+    std::copy(manyRows.begin(), manyRows.end(), bytes.begin() + 19);
+    TKwBigMemoryStream s(bytes);
+    TDBManager loaded;
+    EXPECT_THROW(loaded.LoadFromStream(s, false), ERukoError);
+
+    TDBTable t;
+    for (int32_t i = 0; i < MaxDBFields; ++i)
+        ASSERT_EQ(t.Fields.AddField("f" + std::to_string(i), ftBool, 0), i);
+    EXPECT_EQ(t.Fields.AddField("one more", ftBool, 0), -1);
+}
+
 } // namespace
 } // namespace ruko
