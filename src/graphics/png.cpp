@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace ruko {
@@ -49,7 +50,8 @@ bool RowsFitTheData(const uint8_t* data, size_t size)
     int64_t stored = 0;
     for (size_t at = 8; at + 12 <= size;) {
         uint32_t length = BigEndian32(data + at);
-        if (!std::memcmp(data + at + 4, "IDAT", 4)) stored += length;
+        // What a chunk claims beyond the end of the file is not there to inflate.
+        if (!std::memcmp(data + at + 4, "IDAT", 4)) stored += std::min<uint64_t>(length, size - (at + 8));
         at += 12 + size_t(length);
     }
     return rowBytes <= stored * 1032 + 1024;

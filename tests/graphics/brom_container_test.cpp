@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace ruko::test {
 namespace {
 
@@ -543,6 +545,16 @@ TEST(BromLimits, AHeaderClaimingAHugePictureIsRefusedBeforeAnythingLarge)
     TAllocationWatch watch;
     EXPECT_EQ(ErrorOf([&] { TBromFrameList().LoadFromData("huge.png", png); }), Damaged);
     EXPECT_LT(watch.Total(), size_t(4) << 20);
+    // The same PNG with image data that claims megabytes the file does not hold.
+    const std::string idat = "IDAT";
+    const size_t at = size_t(std::search(png.begin(), png.end(), idat.begin(), idat.end()) - png.begin()) - 4;
+    ASSERT_LT(at + 8, png.size());
+    const uint32_t claimed = 8'000'000;
+    for (int i = 0; i < 4; ++i)
+        png[at + size_t(i)] = uint8_t(claimed >> (24 - 8 * i));
+    TAllocationWatch claimWatch;
+    EXPECT_EQ(ErrorOf([&] { TBromFrameList().LoadFromData("claims.png", png); }), Damaged);
+    EXPECT_LT(claimWatch.Total(), size_t(4) << 20);
 }
 
 TEST(BromLimits, PicturesTheirBytesCanHoldStillLoad)
