@@ -102,8 +102,9 @@ class TBromFrameList
 };
 
 // Loading never lets the pictures of one list (frames and the layers kept while reading) take
-// more than this many bytes. Each plane is also made only once the bytes that hold it have been
-// read and could inflate to it, so a tiny damaged header costs next to nothing.
-constexpr int64_t MaxBromPixelBytes = int64_t(256) << 20;
+// more than this many bytes, the image cache's own cap: a long animation of big frames is a real
+// picture file. Each plane is also made only once the bytes that hold it have been read and could
+// inflate to it, so a tiny damaged header costs next to nothing.
+constexpr int64_t MaxBromPixelBytes = int64_t(1) << 30;
 
 } // namespace ruko
