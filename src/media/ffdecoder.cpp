@@ -103,6 +103,7 @@ class TFfmpegDecoder final : public TSourceDecoder
         const bool pcm = codec->id >= AV_CODEC_ID_PCM_S16LE && codec->id < AV_CODEC_ID_ADPCM_IMA_QT;
         seekByCounting_ = isWav && !pcm;
         // The codec's own layout when it names one, else the usual layout for the channel count.
+        sampleFormat_ = codec_->sample_fmt;
         Init(rate, channels, frames, codec_->sample_fmt,
              codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ? nullptr : &codec_->ch_layout);
         // The first frame fixes where frame times count from, before any seek needs it.
@@ -117,6 +118,13 @@ class TFfmpegDecoder final : public TSourceDecoder
         for (int attempts = 0; attempts < 4096; ++attempts) {
             int received = avcodec_receive_frame(codec_, frame_);
             if (received == 0) {
+                // A stream that changes its format part-way (joined files) ends there rather than
+                // being read with the first part's layout.
+                if (frame_->format != sampleFormat_ || frame_->ch_layout.nb_channels != SourceChannels() ||
+                    frame_->sample_rate != SourceRate()) {
+                    av_frame_unref(frame_);
+                    return false;
+                }
                 bool pushed = PushFrame();
                 av_frame_unref(frame_);
                 if (pushed) return true;
@@ -225,7 +233,8 @@ class TFfmpegDecoder final : public TSourceDecoder
     int streamIndex_ = -1;
     AVRational timeBase_{1, 1};
     bool draining_ = false;
-    int64_t target_ = -1;  // native frame the next pushed frames start at, after a seek
+    int sampleFormat_ = AV_SAMPLE_FMT_NONE; // what the resampler was set up for
+    int64_t target_ = -1;                   // native frame the next pushed frames start at, after a seek
     int64_t next_ = 0;     // native frame after the last decoded one, where timestamps are missing
     bool counting_ = true; // frames are counted from the start instead of read from stamps
     bool originKnown_ = false;

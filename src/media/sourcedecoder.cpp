@@ -1,6 +1,7 @@
 #include "media/sourcedecoder.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/error.h"
 #include "base/text.h"
@@ -17,8 +18,11 @@ void RaiseBadSoundData()
 void TSourceDecoder::Init(int rate, int channels, int64_t sourceFrames, AVSampleFormat format,
                           const AVChannelLayout* layout)
 {
+    if (rate <= 0 || channels <= 0) RaiseBadSoundData();
     rate_ = rate;
     channels_ = channels;
+    // A length the header cannot mean counts as unknown; playing finds the real end.
+    if (sourceFrames < 0 || sourceFrames > INT64_MAX / AudioRate) sourceFrames = 0;
     length_ = sourceFrames * AudioRate / rate;
     AVChannelLayout plain{};
     if (!layout) av_channel_layout_default(&plain, channels);

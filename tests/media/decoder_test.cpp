@@ -146,6 +146,21 @@ TEST(Decoder, ACutOffSoundEndsWhereItsDataEnds)
     EXPECT_EQ(decoder->Read(frame, 1), 0);
 }
 
+// Two MPEG audio files joined (stereo, then mono): the sound ends where its format changes
+// instead of reading the mono frames with the stereo layout.
+TEST(Decoder, ASoundThatChangesItsFormatEndsThere)
+{
+    std::vector<uint8_t> joined = test::MakeTestSound({TTestSound::Mp2, 44100, 2, 44100, 440, 0.25, {}});
+    const size_t stereoBytes = joined.size();
+    std::vector<uint8_t> mono = test::MakeTestSound({TTestSound::Mp2, 44100, 1, 44100, 440, 0.25, {}});
+    joined.insert(joined.end(), mono.begin(), mono.end());
+    ASSERT_GT(joined.size(), stereoBytes);
+    auto decoder = Open(joined);
+    const size_t frames = ReadAll(*decoder).size() / 2;
+    EXPECT_GT(frames, 40000u);
+    EXPECT_LT(frames, 50000u); // the first second, not the second one too
+}
+
 // Findings of the sound fuzzer: each plays through the mixer with its position inside its length.
 TEST(Decoder, FuzzFindingsPlayWithinTheirLength)
 {

@@ -107,10 +107,13 @@ void WriteVorbis(const std::string& path, const TTone& tone)
 
 void WriteWithFfmpeg(const std::string& path, const TTone& tone)
 {
-    const char* container = tone.Kind == TTestSound::Wma ? "asf" : "wav";
+    const char* container = tone.Kind == TTestSound::Wma   ? "asf"
+                            : tone.Kind == TTestSound::Mp2 ? "mp2"
+                                                           : "wav";
     AVCodecID id = tone.Kind == TTestSound::WavU8        ? AV_CODEC_ID_PCM_U8
                    : tone.Kind == TTestSound::WavS16     ? AV_CODEC_ID_PCM_S16LE
                    : tone.Kind == TTestSound::WavMsAdpcm ? AV_CODEC_ID_ADPCM_MS
+                   : tone.Kind == TTestSound::Mp2        ? AV_CODEC_ID_MP2
                                                          : AV_CODEC_ID_WMAV2;
     const AVCodec* codec = avcodec_find_encoder(id);
     Check(codec, "no encoder");

@@ -14,7 +14,8 @@ enum class TTestSound
     WavS16,
     WavMsAdpcm,
     Vorbis,
-    Wma
+    Wma,
+    Mp2 // MPEG audio, whose frames may each change the format
 };
 
 struct TTone
