@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     player.Load(std::span<const uint8_t>(data, size));
     const TMidiSong& song = player.Song();
     for (size_t i = 1; i < song.Events.size(); ++i)
-        if (song.Events[i].Tick < song.Events[i - 1].Tick && song.Events[i].Kind != TMidiKind::ControlChange)
+        if (song.Events[i].Tick < song.Events[i - 1].Tick || song.Events[i].Time < song.Events[i - 1].Time)
             std::abort();
     player.OpenDevice(-1);
     player.GmReset();

@@ -213,22 +213,24 @@ void PrepareVolumeControl(TMidiSong& song)
 {
     for (const TMidiMsgEvent& e : song.Events) {
         auto d = song.Data(e);
-        if (e.Kind == TMidiKind::ControlChange && d[1] == 7) {
-            song.HasVolumeControl = true;
-            return;
-        }
+        if (e.Kind == TMidiKind::ControlChange && d[1] == 7) return;
     }
     auto firstNote = std::find_if(song.Events.begin(), song.Events.end(), [&](const TMidiMsgEvent& e) {
         return e.Class == TMidiClass::Channel && song.Bytes[e.DataOffset] < 0xB0;
     });
     // Without notes they go before the end, so the song still ends with its end-of-track.
     if (firstNote == song.Events.end()) firstNote = std::prev(song.Events.end());
+    // At the first note's time, not at 0: the list stays sorted for the seeks that search it, and
+    // nothing sounds before that note for the volume to matter.
+    const int32_t tick = firstNote->Tick, time = firstNote->Time;
     std::vector<TMidiMsgEvent> added;
     for (int ch = 0; ch < 16; ++ch) {
         TMidiMsgEvent e;
         e.Id = static_cast<int32_t>(song.Events.size()) + ch;
         e.Class = TMidiClass::Channel;
         e.Kind = TMidiKind::ControlChange;
+        e.Tick = tick;
+        e.Time = time;
         e.DataOffset = static_cast<uint32_t>(song.Bytes.size());
         e.DataLength = 3;
         song.Bytes.insert(song.Bytes.end(), {static_cast<uint8_t>(0xB0 + ch), 0x07, 0x7F});

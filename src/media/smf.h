@@ -52,7 +52,6 @@ struct TMidiSong
     std::vector<TMidiMsgEvent> Events; // sorted by Tick, ties by Id
     std::vector<uint8_t> Bytes;        // every event's data
     int32_t Length = 0;                // Time of the last event
-    bool HasVolumeControl = false;     // some event sets controller 7
 
     std::span<const uint8_t> Data(const TMidiMsgEvent& e) const
     {

@@ -192,6 +192,13 @@ TEST(Smf, ASongWithoutVolumeGetsSixteenBeforeItsFirstNote)
     TMidiSong withVolume =
         ReadSmf(Smf(480, {Track(Join({{0x00, 0xB3, 7, 90, 0x00, 0x93, 60, 100}, EndOfTrack}))}));
     EXPECT_EQ(withVolume.Events.size(), 3u);
+
+    // A first note after other events: the sixteen take its time, so the list stays in time order.
+    TMidiSong late =
+        ReadSmf(Smf(480, {Track(Join({{0x83, 0x60, 0xC0, 5, 0x83, 0x60, 0x90, 60, 100}, EndOfTrack}))}));
+    for (size_t i = 1; i < late.Events.size(); ++i)
+        EXPECT_LE(late.Events[i - 1].Time, late.Events[i].Time) << i;
+    EXPECT_EQ(late.Events[1].Time, 1000);
 }
 
 TEST(Smf, GsResetIsRecognisedByItsBytes)
