@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "base/error.h"
@@ -62,21 +64,16 @@ void PutU16(uint8_t* p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-std::string PartialName(const std::string& path)
-{
-    return path + ".part";
-}
-
 } // namespace
 
 // Written under a temporary name and renamed on Close, so a run that dies never leaves a WAV
 // whose header disagrees with its data under the requested name.
-TWavCapture::TWavCapture(const std::string& path) : path_(path)
+TWavCapture::TWavCapture(const std::string& path) : path_(path), temporary_(TemporaryNameBeside(path))
 {
-    file_ = std::fopen(PartialName(path).c_str(), "wb");
-    if (!file_) RaiseError(Utf8ToCp932(path + ":ファイルを作成できません"));
-    uint8_t header[44] = {};
-    std::fwrite(header, 1, sizeof header, file_);
+    file_ = THostFile::Open(temporary_, O_WRONLY | O_CREAT | O_EXCL);
+    if (!file_.IsOpen()) RaiseError(Utf8ToCp932(path + ":ファイルを作成できません"));
+    const uint8_t header[44] = {};
+    failed_ = !file_.WriteAll(header, sizeof header);
 }
 
 TWavCapture::~TWavCapture()
@@ -86,14 +83,14 @@ TWavCapture::~TWavCapture()
 
 void TWavCapture::Append(const int16_t* frames, int count)
 {
-    if (!file_ || count <= 0) return;
-    std::fwrite(frames, sizeof(int16_t) * AudioChannels, static_cast<size_t>(count), file_);
+    if (!file_.IsOpen() || failed_ || count <= 0) return;
+    failed_ = !file_.WriteAll(frames, int64_t{count} * int64_t{sizeof(int16_t)} * AudioChannels);
     frames_ += count;
 }
 
 void TWavCapture::Close()
 {
-    if (!file_) return;
+    if (!file_.IsOpen()) return;
     const uint32_t dataBytes = static_cast<uint32_t>(std::min<int64_t>(frames_ * 4, UINT32_MAX - 36));
     uint8_t h[44];
     std::memcpy(h, "RIFF", 4);
@@ -108,13 +105,14 @@ void TWavCapture::Close()
     PutU16(h + 34, 16);
     std::memcpy(h + 36, "data", 4);
     PutU32(h + 40, dataBytes);
-    std::fseek(file_, 0, SEEK_SET);
-    std::fwrite(h, 1, sizeof h, file_);
-    bool ok = std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
-    ok &= std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (ok) ok = std::rename(PartialName(path_).c_str(), path_.c_str()) == 0;
-    if (!ok) std::fprintf(stderr, "rukoplay: cannot write %s\n", path_.c_str());
+    bool ok = !failed_ && pwrite(file_.Descriptor(), h, sizeof h, 0) == static_cast<ssize_t>(sizeof h) &&
+              file_.Sync();
+    ok &= file_.Close();
+    if (ok) ok = RenameOver(temporary_, path_);
+    if (!ok) {
+        std::remove(temporary_.c_str());
+        std::fprintf(stderr, "rukoplay: cannot write %s\n", path_.c_str());
+    }
 }
 
 } // namespace ruko

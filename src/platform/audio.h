@@ -3,6 +3,8 @@
 // source (the mixer). The SDL back end opens one device whose thread pulls about 1024 frames at a
 // time; without a device, and always when headless, a sink consumes the frames due on the
 // platform clock inside `Wait`, on the main thread, so sounds still end on time.
+#include "base/fileio.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -96,8 +98,9 @@ class TWavCapture
     void Close();
 
   private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
+    std::string path_, temporary_;
+    THostFile file_;
+    bool failed_ = false; // a write went wrong: Close reports it and keeps nothing
     int64_t frames_ = 0;
 };
 
