@@ -94,8 +94,13 @@ int Midi(const std::vector<std::string>& args)
     if (render.empty()) return 0;
     const std::string font = ChooseSoundFont(soundFont, "");
     if (font.empty()) RaiseError("no soundfont: give --soundfont FILE.sf2");
-    if (until < 0) until = song.Length + 2000; // the last notes' release
+    if (until < 0) until = int64_t{song.Length} + 2000; // the last notes' release
     if (until < from) throw EUsage{"--until comes before --from"};
+    // A WAV file's sizes are 32-bit: a few damaged bytes claiming days of music must not fill a disk.
+    constexpr int64_t MaxRenderMs = (int64_t{UINT32_MAX} - 36) / (int64_t{AudioRate} * 4) * 1000;
+    if (until - from > MaxRenderMs)
+        RaiseError("the render would not fit in a WAV file (" + std::to_string((until - from) / 1000) +
+                   " s): give --until");
     TMidiPlayV player(font);
     if (!player.HasSoundFont()) return 1;
     player.Load(bytes);
