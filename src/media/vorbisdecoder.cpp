@@ -47,10 +47,8 @@ class TVorbisDecoder final : public TSourceDecoder
         const vorbis_info* info = ov_info(&file_, -1);
         if (!info || info->channels <= 0 || info->channels > 8 || info->rate <= 0 || info->rate > 384000)
             RaiseBadSoundData();
-        rate_ = static_cast<int>(info->rate);
-        channels_ = info->channels;
         ogg_int64_t total = ov_pcm_total(&file_, -1);
-        Init(rate_, channels_, total > 0 ? total : 0, AV_SAMPLE_FMT_S16);
+        Init(static_cast<int>(info->rate), info->channels, total > 0 ? total : 0, AV_SAMPLE_FMT_S16);
     }
 
     std::string FormatName() const override { return "Ogg Vorbis"; }
@@ -67,9 +65,9 @@ class TVorbisDecoder final : public TSourceDecoder
             if (got <= 0) return false;
             // A chained stream that changes its format ends here rather than playing garbled.
             const vorbis_info* info = ov_info(&file_, link);
-            if (!info || info->channels != channels_ || info->rate != rate_) return false;
+            if (!info || info->channels != SourceChannels() || info->rate != SourceRate()) return false;
             const uint8_t* planes[1] = {reinterpret_cast<const uint8_t*>(bytes)};
-            Resampler().Push(planes, static_cast<int>(got / (2 * channels_)));
+            Resampler().Push(planes, static_cast<int>(got / (2 * SourceChannels())));
             return true;
         }
         return false;
@@ -89,8 +87,6 @@ class TVorbisDecoder final : public TSourceDecoder
         }
     } vorbis_;
     OggVorbis_File& file_ = vorbis_.File;
-    long rate_ = 0;
-    int channels_ = 0;
 };
 
 } // namespace

@@ -251,11 +251,9 @@ TWavOut::~TWavOut()
 void TWavOut::Open(TAudioOutput& output)
 {
     Close();
+    // The decoding thread starts with the first sound: most frames of most titles play none.
     threaded_ = !output.PullsOnMainThread();
-    if (threaded_) {
-        stop_ = false;
-        decoder_ = std::thread([this] { DecodeLoop(); });
-    }
+    stop_ = false;
     output_ = &output;
     output.SetSource(this);
 }
@@ -278,6 +276,7 @@ void TWavOut::Close()
 TWavBuffer* TWavOut::AddBuffer(std::unique_ptr<TSoundDecoder> decoder)
 {
     auto buffer = std::make_shared<TWavBuffer>(*this, std::move(decoder));
+    if (threaded_ && !decoder_.joinable()) decoder_ = std::thread([this] { DecodeLoop(); });
     std::lock_guard guard(lock_);
     buffers_.push_back(buffer);
     return buffer.get();
@@ -331,7 +330,6 @@ void TWavOut::Pull(int16_t* out, int frames)
         synth->RenderAdd(mix_.data(), frames);
     for (int i = 0; i < 2 * frames; ++i)
         out[i] = Clamp16(mix_[i]);
-    mixed_ += frames;
 }
 
 void TWavOut::Wake()

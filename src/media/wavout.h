@@ -136,7 +136,6 @@ class TWavOut final : public TAudioSource
     void RemoveSynth(TMixSynth* synth);
 
     void Pull(int16_t* out, int frames) override;
-    int64_t FramesMixed() const { return mixed_.load(); }
     int SoundDelayTime() const { return delayTime_; }
 
   private:
@@ -150,7 +149,6 @@ class TWavOut final : public TAudioSource
     std::vector<TMixSynth*> synths_;
     std::vector<int32_t> mix_;
     std::vector<std::shared_ptr<TWavBuffer>> filling_; // the pull's own list when it decodes
-    std::atomic<int64_t> mixed_{0};
 
     TAudioOutput* output_ = nullptr;
     bool threaded_ = false;
