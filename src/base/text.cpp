@@ -231,7 +231,8 @@ std::string Utf8ToCp932(std::string_view utf8)
 
 char32_t Cp932CodeToUnicode(uint16_t code)
 {
-    static const std::vector<char32_t> table = [] {
+    // Never destroyed, like every cache in static storage: an exit() from a library finds it whole.
+    static const std::vector<char32_t>& table = *new std::vector<char32_t>([] {
         std::vector<char32_t> codes(65536, 0);
         std::lock_guard<std::mutex> guard(ConversionLock);
         iconv_t cd = iconv_open("UTF-32LE", "CP932");
@@ -260,7 +261,7 @@ char32_t Cp932CodeToUnicode(uint16_t code)
         }
         iconv_close(cd);
         return codes;
-    }();
+    }());
     return table[code];
 }
 

@@ -25,13 +25,14 @@ inline uint32_t Div255(uint32_t x)
 // c × 255 / m, the colour weight of a stamp of coverage c that brought the mask to m.
 const uint8_t* WeightTable()
 {
-    static const std::vector<uint8_t> table = [] {
+    // Never destroyed, like every cache in static storage: an exit() from a library finds it whole.
+    static const std::vector<uint8_t>& table = *new std::vector<uint8_t>([] {
         std::vector<uint8_t> t(65536, 0);
         for (uint32_t c = 0; c < 256; ++c)
             for (uint32_t m = 1; m < 256; ++m)
                 t[c << 8 | m] = uint8_t(std::min<uint32_t>(255, c * 255 / m));
         return t;
-    }();
+    }());
     return table.data();
 }
 

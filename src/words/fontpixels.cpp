@@ -31,12 +31,13 @@ constexpr TDefaultFace DefaultFaces[] = {
 
 const std::string& DefaultFaceName(size_t i)
 {
-    static const std::vector<std::string> names = [] {
+    // Never destroyed, like every cache in static storage: an exit() from a library finds it whole.
+    static const std::vector<std::string>& names = *new std::vector<std::string>([] {
         std::vector<std::string> out;
         for (const TDefaultFace& face : DefaultFaces)
             out.push_back(Utf8ToCp932(face.NameUtf8));
         return out;
-    }();
+    }());
     return names[i];
 }
 

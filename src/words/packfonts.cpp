@@ -174,23 +174,30 @@ TPixelFontSection* TPixelFontManager::FindSection(std::string_view face, int32_t
     return static_cast<TPixelFontSection*>(sections_.Find(PixelFontKey(face, size, style)));
 }
 
+// The section holding the glyph, with `info` filled; null when there is none.
+TPixelFontSection* TPixelFontManager::LocateGlyph(std::string_view face, int32_t size, int32_t style,
+                                                  uint16_t code, TPixelGlyphInfo& info) const
+{
+    TPixelFontSection* section = FindSection(face, size, style);
+    if (!section) return nullptr;
+    const TPixelGlyphRecord* glyph = section->FindGlyph(code);
+    if (!glyph) return nullptr;
+    info.Glyph = *glyph;
+    info.Header = &section->Header;
+    return section;
+}
+
 bool TPixelFontManager::GetGlyphMetrics(std::string_view face, int32_t size, int32_t style, uint16_t code,
                                         TPixelGlyphInfo& info) const
 {
-    TPixelFontSection* section = FindSection(face, size, style);
-    if (!section) return false;
-    const TPixelGlyphRecord* glyph = section->FindGlyph(code);
-    if (!glyph) return false;
-    info.Glyph = *glyph;
-    info.Header = &section->Header;
-    return true;
+    return LocateGlyph(face, size, style, code, info) != nullptr;
 }
 
 bool TPixelFontManager::GetGlyph(std::string_view face, int32_t size, int32_t style, uint16_t code,
                                  TDIBX& bitmap, TPixelGlyphInfo& info)
 {
-    if (!GetGlyphMetrics(face, size, style, code, info)) return false;
-    return FindSection(face, size, style)->ReadBitmap(info.Glyph, bitmap);
+    TPixelFontSection* section = LocateGlyph(face, size, style, code, info);
+    return section && section->ReadBitmap(info.Glyph, bitmap);
 }
 
 std::vector<uint8_t> WritePixelFont(const TPixelFontData& font)
@@ -262,7 +269,7 @@ TPixelFontData ReadPixelFontData(TPixelFontSection& section)
         glyph.Code = codes[i];
         glyph.Record = record;
         glyph.Record.Offset = 0;
-        section.ReadBitmap(record, bitmap);
+        if (!section.ReadBitmap(record, bitmap)) RaiseBroken(section.FileName);
         for (int32_t y = 0; y < record.Height; ++y) {
             const uint8_t* row = bitmap.ScanLine(y);
             glyph.Coverage.insert(glyph.Coverage.end(), row, row + record.Width);

@@ -102,6 +102,8 @@ class TPixelFontManager
     TPixelFontSection& GetSection(int index) const { return sections_.ItemAs<TPixelFontSection>(index); }
 
   private:
+    TPixelFontSection* LocateGlyph(std::string_view face, int32_t size, int32_t style, uint16_t code,
+                                   TPixelGlyphInfo& info) const;
     THashCollection sections_;
 };
 
