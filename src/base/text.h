@@ -40,6 +40,9 @@ std::vector<std::string> SplitText(std::string_view text, char separator);
 
 // Lines as a string list splits text: at CR LF, CR or LF; a final line break ends the last line.
 std::vector<std::string> SplitLines(std::string_view text);
+// Without the bytes up to ' ' at either end. Trail bytes are never below 0x40, so a byte walk from
+// the end never splits a character.
+std::string_view TrimText(std::string_view text);
 
 // Game paths use '\\' as separator.
 std::vector<std::string> SplitGamePath(std::string_view path);

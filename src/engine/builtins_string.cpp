@@ -205,14 +205,8 @@ void JPosBody(TFuncCall& call, TBuiltinServices&)
 
 void TrimBody(TFuncCall& call, TBuiltinServices&)
 {
-    std::string text = call.Arg(0).GetStr();
-    size_t first = 0, last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    // Trail bytes are never control characters, so a byte walk from the end is safe.
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    call.Result.Value->SetStr(text.substr(first, last - first));
+    const std::string text = call.Arg(0).GetStr();
+    call.Result.Value->SetStr(std::string(TrimText(text)));
 }
 
 bool IsJBlank(const std::string& text, size_t pos, size_t length)

@@ -47,9 +47,7 @@ void TEngine::CreateProject()
             RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), name.c_str()));
         return FileManager->LoadFile(name);
     };
-    calls.FileAvailable = [this](const std::string& name) {
-        return project_ ? project_->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
-    };
+    calls.FileAvailable = [this](const std::string& name) { return FileAvailable(name); };
     calls.ComponentName = ComponentNameOf;
     calls.FindComponent = ComponentHandleOf;
     calls.ResetWorld = [] {
@@ -100,6 +98,11 @@ void TEngine::CreateProject()
     project_->Create();
     services_.ScreenWidth = project_->ScreenWidth;
     services_.ScreenHeight = project_->ScreenHeight;
+}
+
+bool TEngine::FileAvailable(const std::string& name)
+{
+    return project_ ? project_->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
 }
 
 void TEngine::Step()

@@ -60,6 +60,9 @@ class TEngine
     void FreeVariableStore();
 
     TProject* Project() { return project_.get(); }
+    // A title file the scripts may read: through the project once it exists (which may ask to
+    // install it), else straight from the file manager.
+    bool FileAvailable(const std::string& name);
     TCallMan* CallMan() { return callMan_.get(); }
     TTimerList& Events() { return events_; }
     // Filled by the shell (screen, mouse, dialogs) before the project starts.

@@ -206,16 +206,6 @@ std::string NameArgument(const TCustomParam& arg)
     return arg.GetStr();
 }
 
-std::string TrimBlanks(const std::string& text)
-{
-    size_t first = 0, last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
-}
-
 } // namespace
 
 TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
@@ -239,7 +229,7 @@ TSysFuncMan::TSysFuncMan() : bodies_(BuiltinFunctionCount)
         call.Result.Value->SetFlag(usable);
     });
     Register(fnCalc, [](TFuncCall& call) {
-        std::string text = TrimBlanks(call.Arg(0).GetStr());
+        std::string text(TrimText(call.Arg(0).GetStr()));
         if (text.empty()) return;
         bool ok = false;
         if (call.Store.TempDepth() < MaxEvalNesting) {

@@ -475,10 +475,7 @@ void CompileText(std::string_view text, TRukoParser& program)
 
 bool EvalText(std::string_view text, TParamCollection& store)
 {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-        text.remove_suffix(1);
+    text = TrimText(text);
     if (text.empty()) return false;
     TRukoParser program;
     try {

@@ -33,12 +33,6 @@ int32_t RealToInt(Extended x)
     return TruncToInt32(RoundHalfEven(x));
 }
 
-Extended ParseReal(std::string_view text)
-{
-    Extended x = 0;
-    return TryStrToFloat(text, x) ? x : 0;
-}
-
 const char* BoolText(bool b)
 {
     return b ? "TRUE" : "FALSE";
@@ -326,7 +320,7 @@ bool TDBTable::GetFloat(int32_t record, int32_t field, Extended& value)
         value = p[0] != 0 ? 1 : 0;
         break;
     default:
-        value = ParseReal(FieldText(p, f.Size));
+        value = StrToFloatDef(FieldText(p, f.Size), 0);
         break;
     }
     return true;
@@ -424,7 +418,7 @@ bool TDBTable::SetStr(int32_t record, int32_t field, const std::string& value)
         StoreI32(p, StrToIntDef(value, 0));
         return true;
     case ftFloat:
-        EncodeExtended(ParseReal(value), p);
+        EncodeExtended(StrToFloatDef(value, 0), p);
         return true;
     case ftBool:
         p[0] = value == "TRUE";

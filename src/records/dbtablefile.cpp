@@ -62,22 +62,12 @@ std::string UnescapeRow(std::string_view line)
     return out;
 }
 
-std::string_view TrimBlanks(std::string_view text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 // Splits a header cell at its first blank into the trimmed head and the trimmed rest.
 std::pair<std::string_view, std::string_view> SplitAtBlank(std::string_view cell)
 {
     const size_t blank = cell.find(' ');
-    if (blank == std::string_view::npos) return {TrimBlanks(cell), std::string_view()};
-    return {TrimBlanks(cell.substr(0, blank)), TrimBlanks(cell.substr(blank + 1))};
+    if (blank == std::string_view::npos) return {TrimText(cell), std::string_view()};
+    return {TrimText(cell.substr(0, blank)), TrimText(cell.substr(blank + 1))};
 }
 
 int32_t TypeOfWord(std::string_view word)

@@ -62,8 +62,7 @@ void CallTables(TRunObjects& run, TFuncCall& call)
     TTableFiles files;
     files.Files = FileManager;
     files.Available = [&run](const std::string& name) {
-        TProject* project = run.Engine ? run.Engine->Project() : nullptr;
-        return project ? project->EnsureFileAvailable(name) : FileManager && FileManager->Exists(name);
+        return run.Engine && run.Engine->FileAvailable(name);
     };
     if (DBManager) CallTableFunction(*DBManager, call, files);
 }

@@ -52,18 +52,8 @@ int64_t NumberValue(const std::vector<std::string>& args, size_t& i, int64_t low
 std::string HexBytes(const std::string& option, const std::string& hex)
 {
     std::string bytes;
-    auto digit = [](char c) {
-        return c >= '0' && c <= '9'   ? c - '0'
-               : c >= 'a' && c <= 'f' ? c - 'a' + 10
-               : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                      : -1;
-    };
     if (hex.size() % 2) throw EUsage{option + ": an even number of hex digits expected"};
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = digit(hex[i]), low = digit(hex[i + 1]);
-        if (high < 0 || low < 0) throw EUsage{option + ": '" + hex + "' is not hex"};
-        bytes += char(high * 16 + low);
-    }
+    if (!ParseHex(hex, bytes)) throw EUsage{option + ": '" + hex + "' is not hex"};
     return bytes;
 }
 

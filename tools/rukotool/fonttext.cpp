@@ -55,26 +55,6 @@ int64_t Number(const TLineReader& reader, const std::string& text, int64_t low, 
     return value;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool ParseHex(const std::string& text, std::string& bytes)
-{
-    if (text.size() % 2) return false;
-    bytes.clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes += char(high * 16 + low);
-    }
-    return true;
-}
-
 std::string Hex(std::string_view bytes)
 {
     std::string out;
@@ -100,6 +80,26 @@ void ReadRow(const TLineReader& reader, const std::string& line, uint16_t width,
 }
 
 } // namespace
+
+static int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool ParseHex(const std::string& text, std::string& bytes)
+{
+    if (text.size() % 2) return false;
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes += char(high * 16 + low);
+    }
+    return true;
+}
 
 TPixelFontData ParseFontText(const std::string& text, const std::string& sourceName)
 {

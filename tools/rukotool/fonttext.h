@@ -22,5 +22,7 @@ namespace ruko::tool {
 // Raises an error naming the line on malformed text.
 TPixelFontData ParseFontText(const std::string& text, const std::string& sourceName);
 std::string FontText(const TPixelFontData& font);
+// Two hex digits a byte, either case; false for anything else.
+bool ParseHex(const std::string& text, std::string& bytes);
 
 } // namespace ruko::tool
