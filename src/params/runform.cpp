@@ -208,6 +208,35 @@ void ResetValue(TCustomParam& value)
     }
 }
 
+// What a temporary keeps between runs; beyond this it is let go with its run.
+constexpr size_t MaxKeptTemporaryBytes = 4096;
+
+template <typename P> size_t HeldBytes(const P& value)
+{
+    return value.Data.capacity() * sizeof(value.Data[0]);
+}
+
+size_t HeldBytes(const TCustomParam& value)
+{
+    switch (value.StorageKind()) {
+    case ptInt:
+        return HeldBytes(static_cast<const TParamInt&>(value));
+    case ptFloat:
+        return HeldBytes(static_cast<const TParamFloat&>(value));
+    case ptFlag:
+        return HeldBytes(static_cast<const TParamFlag&>(value));
+    case ptStr: {
+        const auto& data = static_cast<const TParamStr&>(value).Data;
+        size_t bytes = HeldBytes(static_cast<const TParamStr&>(value));
+        for (const std::string& s : data)
+            bytes += s.capacity();
+        return bytes;
+    }
+    default:
+        return 0;
+    }
+}
+
 // Clears the stored references' bindings however a step ends, so none outlives its step.
 struct TBindings
 {
@@ -287,6 +316,7 @@ bool TRunForm::Run(TParamCollection& store, TRukoParser& program)
         program.LastError = error.what();
     }
     TakeResult(store, program);
+    ReleaseLargeTemporaries();
     return ok;
 }
 
@@ -562,6 +592,18 @@ void TRunForm::RunGeneral(TParamCollection& store, const TStep& step)
     TParamItemPtr keepTarget = item->shared_from_this();
     TFuncCall call{store, *item, source.Operands, step.Row};
     CurrentSysFuncs().CallFunction(call);
+}
+
+// Small temporaries stay for the next run to reuse; a large one (a file's lines, a long text) is
+// let go, or it would stay alive, often beside the variable it went to, until the program ran again.
+void TRunForm::ReleaseLargeTemporaries()
+{
+    for (TSlot& slot : slots_) {
+        if (!slot.Temp || !slot.Item || HeldBytes(*slot.Item->Value) <= MaxKeptTemporaryBytes) continue;
+        slot.Item.reset();
+        slot.ItemName = nullptr;
+        slot.BoundItem = nullptr;
+    }
 }
 
 void TRunForm::TakeResult(TParamCollection& store, TRukoParser& program)

@@ -86,6 +86,7 @@ class TRunForm
                                         uint8_t kind);
     TParamCollectionItem& MakeElement(TParamCollection& store, const TStep& step, TSlot& slot);
     void TakeResult(TParamCollection& store, TRukoParser& program);
+    void ReleaseLargeTemporaries();
 
     const TOpeData* source_;
     std::vector<TStep> steps_;

@@ -300,4 +300,21 @@ TEST(RunForm, AWarmProgramAllocatesNothingPerRun)
     }
 }
 
+// A temporary that grew large is let go with its run rather than kept beside the variable it
+// went to until the program runs again: the next run has to make it afresh.
+TEST(RunForm, ALargeTemporaryIsNotKeptBetweenRuns)
+{
+    TTwinStores twins;
+    TParamCollection& store = twins.Fast();
+    store.AddVariable(ptStr, "big").Value->SetStr(std::string(100000, 'x'));
+    store.AddVariable(ptStr, "s");
+    TRukoParser program;
+    CompileText("s = big ++ big ++ \"!\"", program);
+    ASSERT_TRUE(program.Execute(store));
+    ruko::test::TAllocationWatch watch;
+    ASSERT_TRUE(program.Execute(store));
+    EXPECT_GE(watch.Total(), 200000u);
+    EXPECT_EQ(store.Find("s")->Value->GetStr().size(), 200001u);
+}
+
 } // namespace
