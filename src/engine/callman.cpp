@@ -185,12 +185,7 @@ bool TCallMan::DeleteStack(int depth)
     DeleteScope(depth);
     Stack.erase(Stack.begin() + depth);
     SyncScope();
-    if (ParamMan)
-        for (size_t i = 0; i < ParamMan->Count(); ++i) {
-            TParamCollectionItem& item = ParamMan->Item(i);
-            if (!item.IsSystem() && item.ScopeId > depth) --item.ScopeId;
-        }
-    if (ParamMan) ParamMan->ScopesChanged();
+    if (ParamMan) ParamMan->LowerScopesAbove(depth);
     return true;
 }
 

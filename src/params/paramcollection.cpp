@@ -1,4 +1,5 @@
 #include "params/paramcollection.h"
+#include "params/steprules.h"
 
 #include "base/error.h"
 #include "base/text.h"
@@ -48,11 +49,6 @@ bool SameTempName(std::string_view a, std::string_view b)
         if (lower(x) != lower(y)) return false;
     }
     return exact || SameText(a, b);
-}
-
-bool IsTempName(std::string_view name)
-{
-    return name.size() >= 4 && name.substr(0, 4) == "____";
 }
 
 // The class code a value is written and re-created under: references are 0 even when bound
@@ -196,7 +192,7 @@ void TParamCollection::UnindexName(TParamCollectionItem& item)
 
 TParamCollectionItem* TParamCollection::Find(std::string_view name) const
 {
-    if (!frames_.empty() && IsTempName(name)) {
+    if (!frames_.empty() && steprules::IsTempName(name)) {
         const std::vector<TParamCollectionItem*>& temps = frames_.back()->items_;
         for (auto it = temps.rbegin(); it != temps.rend(); ++it)
             if (SameTempName((*it)->name_, name)) return *it;
@@ -542,6 +538,13 @@ bool TParamCollection::PopVariables()
         item->Value = std::move(entry.value);
     }
     return true;
+}
+
+void TParamCollection::LowerScopesAbove(int32_t depth)
+{
+    for (TParamItemPtr& item : items_)
+        if (!item->IsSystem() && item->ScopeId > depth) --item->ScopeId;
+    ScopesChanged();
 }
 
 void TParamCollection::ScopesChanged()

@@ -96,6 +96,8 @@ class TParamCollection
     // no element kind raises "%s:不正な変数です".
     std::unique_ptr<TCustomParam> Snapshot(std::string_view name) const;
     void DeleteScope(int32_t id);
+    // A call frame below the top went: the scopes above `depth` move down one.
+    void LowerScopesAbove(int32_t depth);
     // Store order, system variables first.
     size_t Count() const { return items_.size(); }
     TParamCollectionItem& Item(size_t index) const { return *items_[index]; }

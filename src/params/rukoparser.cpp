@@ -140,17 +140,6 @@ void ValidateStep(const TOpeData& step)
     }
 }
 
-// Clears the operands' bindings however the step ends, so no reference outlives its step.
-struct TOperandBindings
-{
-    std::vector<std::unique_ptr<TCustomParam>>& operands;
-    ~TOperandBindings()
-    {
-        for (auto& operand : operands)
-            if (auto* ref = AsReference(operand.get())) ref->Target.reset();
-    }
-};
-
 std::unique_ptr<TCustomParam> NewTemporary(TParamCollection& store, TOpeData& step)
 {
     auto& ops = step.Operands;

@@ -237,17 +237,6 @@ size_t HeldBytes(const TCustomParam& value)
     }
 }
 
-// Clears the stored references' bindings however a step ends, so none outlives its step.
-struct TBindings
-{
-    std::vector<std::unique_ptr<TCustomParam>>& operands;
-    ~TBindings()
-    {
-        for (auto& operand : operands)
-            if (operand->StorageKind() == ptVar) static_cast<TParamVar&>(*operand).Target.reset();
-    }
-};
-
 } // namespace
 
 TRunForm::TRunForm(std::vector<TOpeData>& steps) : source_(steps.data())
@@ -564,7 +553,7 @@ void TRunForm::RunStep(TParamCollection& store, const TStep& step)
 void TRunForm::RunGeneral(TParamCollection& store, const TStep& step)
 {
     TOpeData& source = *step.Source;
-    TBindings bindings{source.Operands};
+    TOperandBindings bindings{source.Operands};
     const TOperand* ops = &operands_[step.First];
     for (uint32_t k = 0; k < step.Count; ++k) {
         if (ops[k].Constant) continue;

@@ -18,6 +18,17 @@ inline bool IsTempName(std::string_view name)
     return name.size() >= 4 && name.substr(0, 4) == "____";
 }
 
+// Clears the stored references' bindings however a step ends, so none outlives its step.
+struct TOperandBindings
+{
+    std::vector<std::unique_ptr<TCustomParam>>& operands;
+    ~TOperandBindings()
+    {
+        for (auto& operand : operands)
+            if (operand && operand->StorageKind() == ptVar) static_cast<TParamVar&>(*operand).Target.reset();
+    }
+};
+
 [[noreturn]] inline void RaiseMissing(const std::string& name)
 {
     RaiseError(FormatText(Utf8ToCp932("\"%s\" 変数がありません").c_str(), name.c_str()));
