@@ -2,6 +2,7 @@
 // or leave a half-loaded list; what loads saves and loads again to the same bytes.
 #include "base/error.h"
 #include "components/baselist.h"
+#include "components/mediakinds.h"
 #include "io/bigstream.h"
 
 #include <cstdint>
@@ -12,6 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace ruko;
     if (size < 1) return 0;
+    // Sounds, timers and motions load too; without media managers no sound ever starts.
+    static const bool kinds = (RegisterMediaComponentKinds(), true);
+    (void)kinds;
     // The first byte picks the save version, so the old layouts are explored too.
     const int32_t version = 100 + data[0] % 51;
     // Big screens are valid but only slow the search down: their surfaces are all the same.

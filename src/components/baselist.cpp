@@ -1,6 +1,7 @@
 #include "components/baselist.h"
 
 #include "components/componentkind.h"
+#include "media/mediaitem.h"
 
 #include <algorithm>
 
@@ -277,6 +278,13 @@ void TRukoBaseList::SetColor(int32_t color)
     base1_->SetColor(color);
     base0_->MarkAllDirty();
     base1_->MarkAllDirty();
+}
+
+void TRukoBaseList::SetSoundOn(bool on)
+{
+    if (on == SoundOn) return;
+    SoundOn = on;
+    SetMediaEnabled(on);
 }
 
 void TRukoBaseList::Step()

@@ -126,6 +126,9 @@ class TRukoBaseList
     uint8_t TransitionKind = 0;
     TRect FrameDirtyRect;
     int32_t Zoom = 100;
+    // All media output on or off ("@SoundON"): switching it enables or disables every manager.
+    bool SoundOn = true;
+    void SetSoundOn(bool on);
     TCustomWipe* Transition() { return transition_.get(); }
     // Flip: see the flip command. Answers the transition created by this call, or none.
     TCustomWipe* SetActiveBase(int index, int kind, int32_t duration, int32_t elapsed, bool restart,

@@ -135,6 +135,11 @@ void TRukoBaseList::LoadFromStream(TKwBigStream& s, int32_t version)
     fresh.LoadInto(s, version);
     ClearKeys();
     TakeFrom(fresh);
+    std::vector<TComponentHandle> loaded;
+    for (const TRukoObject* obj : items_)
+        loaded.push_back(obj->Handle);
+    for (TComponentHandle h : loaded)
+        if (TRukoObject* obj = Resolve(h)) obj->AfterLoad();
 }
 
 } // namespace ruko

@@ -330,15 +330,27 @@ void TRukoControl::SetParent(TRukoControl* p)
     if (!p || p == Parent || p == this || IsAncestorOf(p) || !Parent) return;
     // Base windows and free controls have no parent to leave; they are never moved.
     Invalidate();
+    const bool wasInCabinet = IsInCabinet();
     std::unique_ptr<TRukoControl> self = Parent->DetachChild(this);
     if (!self) return;
     p->InsertChild(std::move(self));
     Invalidate();
+    if (const bool inCabinet = IsInCabinet(); inCabinet != wasInCabinet) NotifyCabinet(inCabinet);
     if (Owner) {
         TRukoControl* focused = Owner->Focused();
         if (!focused || focused == this || IsAncestorOf(focused) || GetBase() == &Owner->GetActiveBase())
             Owner->DropFocusWithin(nullptr);
     }
+}
+
+void TRukoControl::NotifyCabinet(bool entered)
+{
+    if (entered)
+        CabinetEnter();
+    else
+        CabinetLeave();
+    for (auto& child : Children)
+        child->NotifyCabinet(entered);
 }
 
 void TRukoControl::SortChildren()

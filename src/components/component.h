@@ -93,6 +93,21 @@ class TRukoObject
     virtual bool IsInCabinet() const { return false; }
     virtual const std::string& OnIdle() const;
 
+    // The run-state request of the media and menu kinds: 0 start at once, 1 start (fading over
+    // the kind's delay), 2 stop at once, 3 stop gracefully. Kinds without it ignore it.
+    virtual void SetRunState(int) {}
+    virtual int GetRunState() const { return 2; }
+    // Restarts playback from the beginning.
+    virtual void StartPlayback() {}
+    // The bytes the object holds as a stream (downloads); none for most kinds.
+    virtual TKwBigStream* GetDataStream() { return nullptr; }
+    // The object was put into a cabinet, or taken out of one.
+    virtual void CabinetEnter() {}
+    virtual void CabinetLeave() {}
+    // Runs once a loaded record has replaced the running list (the object is in it): media
+    // start here, so a damaged save plays nothing.
+    virtual void AfterLoad() {}
+
     // Raise "GetPropエラー" / "SetPropエラー" for ids outside 0..170 (and writing PR_APPEARX/Y).
     void GetProperty(int64_t id, TCustomParam& target);
     void SetProperty(int64_t id, const TCustomParam& source);
@@ -251,6 +266,8 @@ class TRukoControl : public TRukoComponent
 
   private:
     void FocusLost();
+    // Tells the control and everything below it.
+    void NotifyCabinet(bool entered);
 };
 
 // The key that orders children (the last child is drawn on top): system names below everything,

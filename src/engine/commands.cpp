@@ -323,13 +323,6 @@ class TComGameLoad final : public TCommand
 };
 
 // Reads and writes component properties by id through the component list.
-int32_t PropertyId(const TExpr& e)
-{
-    std::optional<int32_t> id = e.Int();
-    if (!id) RaiseError(Utf8ToCp932("プロパティ指定が不正です"));
-    return *id;
-}
-
 class TComGetProp final : public TCommand
 {
   public:
@@ -365,6 +358,13 @@ class TComSetProp final : public TCommand
 };
 
 } // namespace
+
+int32_t PropertyId(const TExpr& e)
+{
+    std::optional<int32_t> id = e.Int();
+    if (!id) RaiseError(Utf8ToCp932("プロパティ指定が不正です"));
+    return *id;
+}
 
 // --- TComWait --------------------------------------------------------------------------------
 

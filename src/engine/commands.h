@@ -28,4 +28,7 @@ class TComWait final : public TCommand
 int ReadStateVersion(TKwBigStream& s);
 void WriteStateHeader(TKwBigStream& s);
 
+// A property id a command requires: raises "プロパティ指定が不正です" when the expression yields none.
+int32_t PropertyId(const TExpr& e);
+
 } // namespace ruko

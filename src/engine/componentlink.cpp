@@ -57,6 +57,16 @@ void TComponentLink::RegisterItems(uint8_t kind, TComponentItems* items)
     items_[kind & 0x7F] = items;
 }
 
+bool TComponentLink::SoundOn()
+{
+    return !Bases || Bases->SoundOn;
+}
+
+void TComponentLink::SetSoundOn(bool on)
+{
+    if (Bases) Bases->SetSoundOn(on);
+}
+
 bool TComponentLink::Exists(const std::string& name)
 {
     return Find(name) != nullptr;

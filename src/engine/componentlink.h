@@ -55,11 +55,11 @@ class TComponentLink final : public TBuiltinComponents
     std::string FocusedName() override;
     void Focus(const std::string& name) override;
     void SetClickFlag(bool right, bool value) override;
-    // Kept here until the image cache and the media managers take them.
+    // Kept here until the image cache takes it.
     bool Dither() override { return dither_; }
     void SetDither(bool on) override { dither_ = on; }
-    bool SoundOn() override { return soundOn_; }
-    void SetSoundOn(bool on) override { soundOn_ = on; }
+    bool SoundOn() override;
+    void SetSoundOn(bool on) override;
 
   private:
     // The component and the item access of its kind; null when either is missing.
@@ -69,7 +69,6 @@ class TComponentLink final : public TBuiltinComponents
 
     TComponentItems* items_[128] = {};
     bool dither_ = false;
-    bool soundOn_ = true;
 };
 
 // The link the shell installs into the built-in services.

@@ -4,10 +4,12 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "components/baselist.h"
+#include "components/propmotion.h"
 #include "engine/callman.h"
 #include "engine/comfactory.h"
 #include "engine/commands.h"
 #include "io/fields.h"
+#include "media/mediaitem.h"
 #include "params/functable.h"
 
 namespace ruko {
@@ -86,6 +88,142 @@ class TComBoxNew final : public TCommand
         ++at.Index;
         if (TRukoObject* box = List().CreateComponent(LT_BOX)) ApplyProperties(*this, *box);
     }
+};
+
+// A creating command of a kind without further work: the component, then its properties.
+template <int Kind> class TComCreate final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        if (TRukoObject* obj = List().CreateComponent(Kind)) ApplyProperties(*this, *obj);
+    }
+};
+using TComTimer = TComCreate<LT_TIMER>;
+
+// A sound starts once its properties are set: fading in when it has a fade time.
+class TComSound final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        TRukoObject* sound = List().CreateComponent(LT_SOUND);
+        if (!sound) return;
+        ApplyProperties(*this, *sound);
+        auto delay = CreateParamByType(ptInt);
+        sound->GetProperty(PR_DELAY, *delay);
+        sound->SetRunState(delay->GetInt() != 0 ? 1 : 0);
+    }
+};
+
+class TComMediaPlay final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        std::string name = ExprAt(TComFields<ccMediaPlay>::Object).Str().value_or(std::string());
+        if (TRukoObject* obj = name.empty() ? nullptr : List().FindComponent(name)) obj->StartPlayback();
+    }
+};
+
+// Creates a property motion: each field only when its expression yields a value.
+class TComPropMotion final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    using F = TComFields<ccPropMotion>;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        std::optional<std::string> name = ExprAt(F::Name).Str();
+        std::optional<std::string> target = ExprAt(F::Target).Str();
+        const int32_t id = PropertyId(ExprAt(F::Property));
+        const TCustomParam* value = ExprAt(F::Value).Run();
+        std::optional<Extended> targetValue;
+        if (value) targetValue = value->GetFloat();
+        std::optional<int32_t> duration = ExprAt(F::Duration).Int();
+        std::optional<int32_t> kind = ExprAt(F::Kind).Int();
+        std::optional<bool> paused = Has(F::Flag) ? ExprAt(F::Flag).Flag() : std::nullopt;
+        auto* motion = dynamic_cast<TRukoPropMotion*>(List().CreateComponent(LT_PROPMOTION));
+        if (!motion) return;
+        if (name && !name->empty()) motion->SetName(*name);
+        if (target) motion->TargetName = *target;
+        motion->PropId = id;
+        if (targetValue) motion->TargetValue = *targetValue;
+        if (duration) motion->Duration = *duration;
+        if (kind) motion->Easing = *kind;
+        if (paused) motion->Paused = *paused;
+    }
+};
+
+// Stops a sound (or any component with a run state): at once and deleted, or fading out over
+// the given time, optionally waiting until it has gone.
+class TComMovieStop final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    using F = TComFields<ccMovieStop>;
+
+    void Enter(TCallMan&) override
+    {
+        NoEvents = Has(F::NoEvents) && ExprAt(F::NoEvents).Flag().value_or(false);
+        Waiting = false;
+        Target = 0;
+        std::string name = ExprAt(F::Object).Str().value_or(std::string());
+        TRukoObject* target = name.empty() ? nullptr : List().FindComponent(name);
+        if (!target) return;
+        const int32_t time = ExprAt(F::Time).Int().value_or(0);
+        if (time > 0) {
+            auto source = CreateParamByType(ptStr);
+            target->GetProperty(PR_SOURCE, *source);
+            const std::string file = source->GetStr();
+            const int state = target->GetRunState();
+            if ((file.rfind("CD_", 0) == 0 || MediaFileExists(file)) && (state == 0 || state == 1)) {
+                auto delay = CreateParamByType(ptInt);
+                delay->SetInt(time);
+                target->SetProperty(PR_DELAY, *delay);
+                target->SetRunState(3);
+                Target = target->Handle;
+            }
+        } else {
+            target->SetRunState(2);
+            target->Delete();
+        }
+        Waiting = ExprAt(F::Wait).Flag().value_or(false);
+    }
+
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        if (!Target || !Waiting || !List().Resolve(Target)) ++at.Index;
+    }
+
+    bool WaitsForEvents() const override { return Waiting; }
+    bool BlocksEvents() const override { return NoEvents; }
+
+    void SaveState(TKwBigStream& s) override
+    {
+        WriteStateHeader(s);
+        WriteStr(s, Target ? ComponentNameOf(Target) : std::string());
+        WriteByte(s, Waiting ? 1 : 0);
+        WriteByte(s, NoEvents ? 1 : 0);
+    }
+    void LoadState(TKwBigStream& s) override
+    {
+        const int version = ReadStateVersion(s);
+        Target = ComponentHandleOf(ReadStr(s));
+        Waiting = ReadByte(s) != 0;
+        if (version >= 100) NoEvents = ReadByte(s) != 0;
+    }
+
+    TComponentHandle Target = 0;
+    bool Waiting = false;
+    bool NoEvents = false;
 };
 
 class TComObjDel final : public TCommand
@@ -291,6 +429,11 @@ void RegisterObjectCommands()
     RegisterCommand<TComBoxNew>(ccBoxNew);
     RegisterCommand<TComObjDel>(ccObjDel);
     RegisterCommand<TComFlip>(ccFlip);
+    RegisterCommand<TComTimer>(ccTimer);
+    RegisterCommand<TComSound>(ccSound);
+    RegisterCommand<TComMovieStop>(ccMovieStop);
+    RegisterCommand<TComMediaPlay>(ccMediaPlay);
+    RegisterCommand<TComPropMotion>(ccPropMotion);
 }
 
 TComponentList::TComponentList(TTimerList& events, int32_t width, int32_t height)

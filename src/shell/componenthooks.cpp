@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "base/globals.h"
 #include "components/frame.h"
+#include "components/mediakinds.h"
 #include "engine/objcommands.h"
 #include "engine/project.h"
 #include "engine/runtime.h"
@@ -46,6 +47,7 @@ void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects)
     hooks.InitializeComponents = [run](TStartContext& context) {
         CursorPlatform = &context.Platform;
         run->ShownCursor.clear();
+        RegisterMediaComponentKinds();
         if (run->Engine) run->Components = std::make_unique<TComponentList>(run->Engine->Events(), 8, 8);
         TBromFileSource files;
         files.Exists = [](const std::string& name) { return FileManager && FileManager->Exists(name); };

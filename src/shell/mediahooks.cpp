@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "base/text.h"
+#include "engine/runtime.h"
+#include "media/mediaitem.h"
 #include "media/midiplay.h"
 #include "media/wavout.h"
 #include "shell/runobjects.h"
@@ -38,8 +40,36 @@ void InstallMediaHooks(TGameHooks& hooks, TRunObjects& objects)
                          font.empty() ? "none" : font.c_str());
         run->Midi = std::make_unique<TMidiPlayV>(font, true);
         if (run->Mixer) run->Mixer->AddSynth(run->Midi.get());
+        // The managers in their order: (movies,) Windows Media, Ogg, (CD audio,) MIDI.
+        const TVolumeLaw law = context.Options.UseDirectSound ? TVolumeLaw::Decibels : TVolumeLaw::Linear;
+        run->WmpItems.Create(run->Mixer.get(), law);
+        run->OggItems.Create(run->Mixer.get(), law);
+        run->MidiItems.Create(run->Midi.get());
+        if (run->Engine) {
+            TBuiltinServices& services = run->Engine->Services();
+            services.MidiPort = [] { return MidiMan ? MidiMan->DeviceName(MidiMan->CurrentDevice()) : std::string(); };
+            services.MidiPorts = [] {
+                std::vector<std::string> ports;
+                for (int i = 0; MidiMan && i < MidiMan->DeviceCount(); ++i)
+                    ports.push_back(MidiMan->DeviceName(i));
+                return ports;
+            };
+            services.SetMidiPort = [](const std::string& name) {
+                if (MidiMan) MidiMan->SelectDevice(name);
+            };
+        }
     };
-    hooks.FinalizeMedia = [run] { run->FreeMedia(); };
+    hooks.PauseMedia = [] { SuspendAllMedia(); };
+    hooks.ResumeMedia = [] { ResumeAllMedia(); };
+    hooks.FinalizeMedia = [run] {
+        if (run->Engine) {
+            TBuiltinServices& services = run->Engine->Services();
+            services.MidiPort = nullptr;
+            services.MidiPorts = nullptr;
+            services.SetMidiPort = nullptr;
+        }
+        run->FreeMedia();
+    };
 }
 
 } // namespace ruko

@@ -6,6 +6,7 @@
 #include "engine/objcommands.h"
 #include "engine/runtime.h"
 #include "graphics/bromcache.h"
+#include "media/mediaitem.h"
 #include "media/midiplay.h"
 #include "media/wavout.h"
 #include "records/dbmanager.h"
@@ -15,7 +16,8 @@
 namespace ruko {
 
 TRunObjects::TRunObjects()
-    : Files(FileManager), Pictures(BromMan), Tables(DBManager), PixelFonts(PixelFontMan), Glyphs(FontPixelMan)
+    : Files(FileManager), Pictures(BromMan), Tables(DBManager), PixelFonts(PixelFontMan), Glyphs(FontPixelMan),
+      WmpItems(WmpMan), OggItems(OggMan), MidiItems(MidiMan)
 {
 }
 
@@ -46,6 +48,9 @@ void TRunObjects::FreeComponents()
 
 void TRunObjects::FreeMedia()
 {
+    WmpItems.Reset();
+    OggItems.Reset();
+    MidiItems.Reset();
     if (Mixer && Midi) Mixer->RemoveSynth(Midi.get());
     Midi.reset();
     if (Mixer) Mixer->Close();

@@ -15,10 +15,13 @@ class TComponentList;
 class TDBManager;
 class TEngine;
 class TFontPixelManager;
+class TMidiManager;
 class TMidiPlayV;
+class TOggManager;
 class TPixelFontManager;
 class TVrFileManager;
 class TWavOut;
+class TWmpManager;
 
 struct TRunObjects
 {
@@ -31,7 +34,7 @@ struct TRunObjects
     void FreeProject();       // exit page, persistent status
     void FreeVariableStore(); // built-in functions, then variables
     void FreeComponents();    // the component list, then the image cache
-    void FreeMedia();         // the MIDI player, then the mixer and its output
+    void FreeMedia();         // the media managers, the MIDI player, then the mixer and its output
     void FreeDataSources();   // the engine's event queue, the file manager, tables, fonts, the files
                               // removed at exit
     void RemoveFilesDeletedAtExit();
@@ -45,6 +48,9 @@ struct TRunObjects
     TProcessObject<TFontPixelManager> Glyphs;     // FontPixelMan, after the pixel fonts it reads
     std::unique_ptr<TWavOut> Mixer;               // from InitializeSound
     std::unique_ptr<TMidiPlayV> Midi;             // from InitializeMedia, mixed by Mixer
+    TProcessObject<TWmpManager> WmpItems;         // WmpMan, OggMan, MidiMan: from InitializeMedia
+    TProcessObject<TOggManager> OggItems;
+    TProcessObject<TMidiManager> MidiItems;
     std::vector<std::string> DeletedAtExit;       // host files the title asked to remove at the end
     std::string ShownCursor;                      // the cursor file the pointer shows
 };
