@@ -160,7 +160,6 @@ void TMidiManager::SelectDevice(int index)
     Player->Stop();
     Player->CloseDevice();
     Player->OpenDevice(device_ - 1);
-    Player->GmReset();
     Player->PlayFrom(position);
 }
 
