@@ -20,7 +20,8 @@ namespace {
 
 int32_t FramesToMs(int64_t frames)
 {
-    return static_cast<int32_t>(std::clamp<int64_t>((frames * 1000 + AudioRate / 2) / AudioRate, 0, INT32_MAX));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>((frames * 1000 + AudioRate / 2) / AudioRate, 0, INT32_MAX));
 }
 
 // 256 × 10^(v/2000): hundredths of a decibel as an amplitude.
@@ -89,7 +90,6 @@ void TMediaManager::SuspendAll()
         const bool playing = item->IsPlaying() && !item->IsPaused() && !item->IsEnd();
         if (playing) item->Pause();
         item->SuspendMark = playing; // after Pause, which forgets a mark
-
     }
     Suspended = true;
 }

@@ -47,7 +47,9 @@ void InstallMediaHooks(TGameHooks& hooks, TRunObjects& objects)
         run->MidiItems.Create(run->Midi.get());
         if (run->Engine) {
             TBuiltinServices& services = run->Engine->Services();
-            services.MidiPort = [] { return MidiMan ? MidiMan->DeviceName(MidiMan->CurrentDevice()) : std::string(); };
+            services.MidiPort = [] {
+                return MidiMan ? MidiMan->DeviceName(MidiMan->CurrentDevice()) : std::string();
+            };
             services.MidiPorts = [] {
                 std::vector<std::string> ports;
                 for (int i = 0; MidiMan && i < MidiMan->DeviceCount(); ++i)

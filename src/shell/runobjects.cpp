@@ -16,8 +16,8 @@
 namespace ruko {
 
 TRunObjects::TRunObjects()
-    : Files(FileManager), Pictures(BromMan), Tables(DBManager), PixelFonts(PixelFontMan), Glyphs(FontPixelMan),
-      WmpItems(WmpMan), OggItems(OggMan), MidiItems(MidiMan)
+    : Files(FileManager), Pictures(BromMan), Tables(DBManager), PixelFonts(PixelFontMan),
+      Glyphs(FontPixelMan), WmpItems(WmpMan), OggItems(OggMan), MidiItems(MidiMan)
 {
 }
 

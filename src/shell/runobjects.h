@@ -51,8 +51,8 @@ struct TRunObjects
     TProcessObject<TWmpManager> WmpItems;         // WmpMan, OggMan, MidiMan: from InitializeMedia
     TProcessObject<TOggManager> OggItems;
     TProcessObject<TMidiManager> MidiItems;
-    std::vector<std::string> DeletedAtExit;       // host files the title asked to remove at the end
-    std::string ShownCursor;                      // the cursor file the pointer shows
+    std::vector<std::string> DeletedAtExit; // host files the title asked to remove at the end
+    std::string ShownCursor;                // the cursor file the pointer shows
 };
 
 } // namespace ruko

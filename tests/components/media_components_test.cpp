@@ -157,9 +157,9 @@ struct TSoundFixture : ::testing::Test
         RegisterMediaComponentKinds();
         GameTime = 0;
         FrameDelta = 15;
-        test::WriteHost(folder / "short.wav", Wav(8000, 800));   // 100 ms
-        test::WriteHost(folder / "two.wav", Wav(8000, 16000));   // 2000 ms
-        test::WriteHost(folder / "five.wav", Wav(8000, 40000));  // 5000 ms
+        test::WriteHost(folder / "short.wav", Wav(8000, 800));  // 100 ms
+        test::WriteHost(folder / "two.wav", Wav(8000, 16000));  // 2000 ms
+        test::WriteHost(folder / "five.wav", Wav(8000, 40000)); // 5000 ms
     }
     ~TSoundFixture() override
     {

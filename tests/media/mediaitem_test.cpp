@@ -22,11 +22,11 @@ TEST(MediaVolume, GainsFollowTheChosenLaw)
         int32_t Volume;
         int Gain;
     } cases[] = {
-        {TVolumeLaw::Linear, 0, 256},         {TVolumeLaw::Linear, -2500, 128},
-        {TVolumeLaw::Linear, -5000, 0},       {TVolumeLaw::Linear, -6000, 0},
-        {TVolumeLaw::Decibels, 0, 256},       {TVolumeLaw::Decibels, 300, 256},
-        {TVolumeLaw::Decibels, -600, 128},    {TVolumeLaw::Decibels, -2000, 26},
-        {TVolumeLaw::Decibels, -10000, 0},    {TVolumeLaw::Decibels, -20000, 0},
+        {TVolumeLaw::Linear, 0, 256},      {TVolumeLaw::Linear, -2500, 128},
+        {TVolumeLaw::Linear, -5000, 0},    {TVolumeLaw::Linear, -6000, 0},
+        {TVolumeLaw::Decibels, 0, 256},    {TVolumeLaw::Decibels, 300, 256},
+        {TVolumeLaw::Decibels, -600, 128}, {TVolumeLaw::Decibels, -2000, 26},
+        {TVolumeLaw::Decibels, -10000, 0}, {TVolumeLaw::Decibels, -20000, 0},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(MixerGain(c.Volume, c.Law), c.Gain) << c.Volume;
