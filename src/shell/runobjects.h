@@ -48,11 +48,11 @@ struct TRunObjects
     TProcessObject<TFontPixelManager> Glyphs;     // FontPixelMan, after the pixel fonts it reads
     std::unique_ptr<TWavOut> Mixer;               // from InitializeSound
     std::unique_ptr<TMidiPlayV> Midi;             // from InitializeMedia, mixed by Mixer
-    TProcessObject<TWmpManager> WmpItems;         // WmpMan, OggMan, MidiMan: from InitializeMedia
-    TProcessObject<TOggManager> OggItems;
-    TProcessObject<TMidiManager> MidiItems;
-    std::vector<std::string> DeletedAtExit; // host files the title asked to remove at the end
-    std::string ShownCursor;                // the cursor file the pointer shows
+    TProcessObject<TWmpManager> WmpItems;         // WmpMan, from InitializeMedia
+    TProcessObject<TOggManager> OggItems;         // OggMan, from InitializeMedia
+    TProcessObject<TMidiManager> MidiItems;       // MidiMan, playing through Midi
+    std::vector<std::string> DeletedAtExit;       // host files the title asked to remove at the end
+    std::string ShownCursor;                      // the cursor file the pointer shows
 };
 
 } // namespace ruko
