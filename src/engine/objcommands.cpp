@@ -4,6 +4,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "components/baselist.h"
+#include "components/images.h"
 #include "engine/callman.h"
 #include "engine/comfactory.h"
 #include "engine/commands.h"
@@ -85,6 +86,34 @@ class TComBoxNew final : public TCommand
     {
         ++at.Index;
         if (TRukoObject* box = List().CreateComponent(LT_BOX)) ApplyProperties(*this, *box);
+    }
+};
+
+// Image creation: the image keeps its own copy of the wait expression (PR_DELAY) and evaluates it
+// each time its animation arrives at the last frame.
+class TComImgNew final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        TRukoObject* obj = List().CreateComponent(LT_IMAGES);
+        if (!obj) return;
+        if (auto* images = dynamic_cast<TRukoCustomImages*>(obj))
+            if (const TExpr* wait = Prop(PR_DELAY)) images->LastFrameWait.Assign(wait->Program());
+        ApplyProperties(*this, *obj);
+    }
+};
+
+class TComTileNew final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        if (TRukoObject* tile = List().CreateComponent(LT_TILE)) ApplyProperties(*this, *tile);
     }
 };
 
@@ -269,6 +298,10 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
             row.CreationDefault.StoreInto(*fallback);
             value = fallback.get();
         }
+        // The position rule of an image on an image reads the image's own size.
+        if (id == PR_LEFT)
+            if (auto* image = dynamic_cast<TRukoCustomImage*>(&component); image && image->HasPicture)
+                image->Layout();
         if (id == PR_NAME) {
             std::string name = value->GetStr();
             if (!name.empty()) component.SetName(name);
@@ -289,6 +322,8 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
 void RegisterObjectCommands()
 {
     RegisterCommand<TComBoxNew>(ccBoxNew);
+    RegisterCommand<TComImgNew>(ccImgNew);
+    RegisterCommand<TComTileNew>(ccTileNew);
     RegisterCommand<TComObjDel>(ccObjDel);
     RegisterCommand<TComFlip>(ccFlip);
 }
