@@ -300,7 +300,8 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
         }
         // The position rule of an image on an image reads the image's own size.
         if (id == PR_LEFT)
-            if (auto* image = dynamic_cast<TRukoCustomImage*>(&component); image && image->HasPicture)
+            if (auto* image = dynamic_cast<TRukoCustomImage*>(&component);
+                image && image->HasPicture && image->NeedsOwnLayout())
                 image->Layout();
         if (id == PR_NAME) {
             std::string name = value->GetStr();
