@@ -84,11 +84,11 @@ void BM_Rotate(benchmark::State& state)
     const TRect bounds = RotatedBounds(256, 256, 1.3, 1.3, picture.BoundsRect(), 128, 128, 0.3, false, false);
     for (auto _ : state) {
         if (smooth)
-            RotateDrawSmooth(dest, 256, 256, 1.3, 1.3, picture, picture.BoundsRect(), 128, 128, 0.3, &mask, false,
-                             false, 255);
+            RotateDrawSmooth(dest, 256, 256, 1.3, 1.3, picture, picture.BoundsRect(), 128, 128, 0.3, &mask,
+                             false, false, 255);
         else
-            dest.RotateDrawMask(256, 256, 1.3, 1.3, picture, picture.BoundsRect(), 128, 128, 0.3, mask, false, false,
-                                255);
+            dest.RotateDrawMask(256, 256, 1.3, 1.3, picture, picture.BoundsRect(), 128, 128, 0.3, mask, false,
+                                false, 255);
         benchmark::ClobberMemory();
     }
     state.counters["MP/s"] = benchmark::Counter(double(bounds.Width()) * bounds.Height() / 1e6,

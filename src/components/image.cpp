@@ -216,7 +216,8 @@ int32_t TRukoCustomImage::GetDrawLeft() const
     int64_t d;
     int32_t size;
     if (!OnZoomedParent(false, d, size)) return TRukoControl::GetDrawLeft();
-    return ClampToInt32(int64_t{ZoomedParentEdge(false)} + Parent->GetDrawLeft() + PlusX - Parent->GetScrollX());
+    return ClampToInt32(int64_t{ZoomedParentEdge(false)} + Parent->GetDrawLeft() + PlusX -
+                        Parent->GetScrollX());
 }
 
 int32_t TRukoCustomImage::GetDrawTop() const
@@ -224,7 +225,8 @@ int32_t TRukoCustomImage::GetDrawTop() const
     int64_t d;
     int32_t size;
     if (!OnZoomedParent(true, d, size)) return TRukoControl::GetDrawTop();
-    return ClampToInt32(int64_t{ZoomedParentEdge(true)} + Parent->GetDrawTop() + PlusY - Parent->GetScrollY());
+    return ClampToInt32(int64_t{ZoomedParentEdge(true)} + Parent->GetDrawTop() + PlusY -
+                        Parent->GetScrollY());
 }
 
 void TRukoCustomImage::Layout()
@@ -295,8 +297,8 @@ TRect TRukoCustomImage::RotatedRect() const
 {
     int32_t x, y, pivotX, pivotY;
     GetRotationPlacement(x, y, pivotX, pivotY);
-    return RotatedBounds(x, y, double(ZoomX), double(ZoomY), Picture.BoundsRect(), pivotX, pivotY, double(Angle),
-                         FlipH, FlipV);
+    return RotatedBounds(x, y, double(ZoomX), double(ZoomY), Picture.BoundsRect(), pivotX, pivotY,
+                         double(Angle), FlipH, FlipV);
 }
 
 TRect TRukoCustomImage::GetBoundsRect() const
@@ -374,9 +376,11 @@ void TRukoCustomImage::PaintPicture(TCustomDIBX& surface)
         GetRotationPlacement(px, py, pivotX, pivotY);
         const double angle = rotated ? double(Angle) : 0.0;
         if (AntiAlias)
-            RotateDrawSmooth(surface, px, py, zx, zy, Picture, whole, pivotX, pivotY, angle, m, FlipH, FlipV, a);
+            RotateDrawSmooth(surface, px, py, zx, zy, Picture, whole, pivotX, pivotY, angle, m, FlipH, FlipV,
+                             a);
         else if (m)
-            surface.RotateDrawMask(px, py, zx, zy, Picture, whole, pivotX, pivotY, angle, *m, FlipH, FlipV, a);
+            surface.RotateDrawMask(px, py, zx, zy, Picture, whole, pivotX, pivotY, angle, *m, FlipH, FlipV,
+                                   a);
         else
             surface.RotateDraw(px, py, zx, zy, Picture, whole, pivotX, pivotY, angle, key, FlipH, FlipV, a);
         return;
@@ -392,10 +396,10 @@ void TRukoCustomImage::PaintPicture(TCustomDIBX& surface)
         for (const TRect& r : RectList) {
             const int64_t left = FlipH ? int64_t{x} + Picture.Width() - r.Right : int64_t{x} + r.Left;
             const int64_t top = FlipV ? int64_t{y} + Picture.Height() - r.Bottom : int64_t{y} + r.Top;
-            const TRect place = IntersectRect(
-                TRect(ClampToInt32(left), ClampToInt32(top), ClampToInt32(left + r.Width()),
-                      ClampToInt32(top + r.Height())),
-                clip);
+            const TRect place =
+                IntersectRect(TRect(ClampToInt32(left), ClampToInt32(top), ClampToInt32(left + r.Width()),
+                                    ClampToInt32(top + r.Height())),
+                              clip);
             if (place.IsEmpty()) continue;
             surface.ClipRect = place;
             DrawOnce(surface, x, y, whole);
@@ -561,7 +565,8 @@ int TRukoBlurImage::Step()
 
 // --- still image --------------------------------------------------------------------------------
 
-TRukoImage::TRukoImage(TRukoBaseList* owner) : TRukoCustomImage(owner), frames_(std::make_unique<TRukoImageList>())
+TRukoImage::TRukoImage(TRukoBaseList* owner)
+    : TRukoCustomImage(owner), frames_(std::make_unique<TRukoImageList>())
 {
 }
 

@@ -45,7 +45,10 @@ class TRukoCustomImages : public TRukoCustomImage
     TRukoParser LastFrameWait;
 
     virtual TRukoImageList& GetFrameList() = 0;
-    const TRukoImageList& GetFrameList() const { return const_cast<TRukoCustomImages*>(this)->GetFrameList(); }
+    const TRukoImageList& GetFrameList() const
+    {
+        return const_cast<TRukoCustomImages*>(this)->GetFrameList();
+    }
     virtual int32_t GetState() const { return 0; }
     virtual void SetState(int32_t) {}
     virtual int32_t GetStateCount() const { return 1; }

@@ -113,7 +113,8 @@ void TRukoTile::PaintPicture(TCustomDIBX& surface)
         PaintRepeated(surface, area, Picture.BoundsRect(), 0, 0, !unit);
     } else {
         for (const TRect& r : RectList)
-            PaintRepeated(surface, area, r, FlipH ? pw - r.Right : r.Left, FlipV ? ph - r.Bottom : r.Top, false);
+            PaintRepeated(surface, area, r, FlipH ? pw - r.Right : r.Left, FlipV ? ph - r.Bottom : r.Top,
+                          false);
     }
     surface.ClipRect = saved;
 }

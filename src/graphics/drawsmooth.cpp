@@ -12,7 +12,8 @@ void RotateDrawSmooth(TCustomDIBX& dest, int32_t x, int32_t y, double zoomX, dou
                       const TCustomDIBX& source, const TRect& srcRect, int32_t pivotX, int32_t pivotY,
                       double angle, const TCustomDIBX* mask, bool flipH, bool flipV, int32_t alpha)
 {
-    if (alpha <= 0 || source.PixelFormat() != dest.PixelFormat() || (mask && mask->PixelFormat() != 8)) return;
+    if (alpha <= 0 || source.PixelFormat() != dest.PixelFormat() || (mask && mask->PixelFormat() != 8))
+        return;
     if (!std::isfinite(zoomX) || !std::isfinite(zoomY) || !std::isfinite(angle) || zoomX <= 0 || zoomY <= 0)
         return;
     const uint32_t strength = alpha > 255 ? uint32_t(std::min(alpha - 256, 255)) : 0;
@@ -23,7 +24,8 @@ void RotateDrawSmooth(TCustomDIBX& dest, int32_t x, int32_t y, double zoomX, dou
     TRect box = RotatedBounds(x, y, zoomX, zoomY, srcRect, pivotX, pivotY, angle, flipH, flipV);
     if (box.IsEmpty()) return;
     // The bounds truncate toward zero; one more pixel on each side holds every sample point.
-    box = IntersectRect(TRect(box.Left > INT32_MIN ? box.Left - 1 : box.Left, box.Top > INT32_MIN ? box.Top - 1 : box.Top,
+    box = IntersectRect(TRect(box.Left > INT32_MIN ? box.Left - 1 : box.Left,
+                              box.Top > INT32_MIN ? box.Top - 1 : box.Top,
                               box.Right < INT32_MAX ? box.Right + 1 : box.Right,
                               box.Bottom < INT32_MAX ? box.Bottom + 1 : box.Bottom),
                         dest.EffectiveClip());

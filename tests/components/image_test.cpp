@@ -101,9 +101,13 @@ class Images : public ::testing::Test
         cache_.reset();
     }
 
-    void AddFile(const std::string& name, const TPictureSpec& spec) { files_[UpperCaseText(name)] = MakePicture(spec); }
+    void AddFile(const std::string& name, const TPictureSpec& spec)
+    {
+        files_[UpperCaseText(name)] = MakePicture(spec);
+    }
 
-    template <class T = TRukoImages> T* Make(int kind, const std::string& source, const std::string& name = "img")
+    template <class T = TRukoImages>
+    T* Make(int kind, const std::string& source, const std::string& name = "img")
     {
         auto* c = static_cast<T*>(list_->CreateComponent(kind));
         c->SetName(name);
@@ -139,7 +143,10 @@ int CountEvents(const std::vector<TEventRecord>& events, uint8_t code)
 
 TEST_F(Images, SourcesLoadByExtensionIgnoringCaseAndMissingFilesGiveNoFrames)
 {
-    AddFile("a.brm", Spec([](TPictureSpec& p) { p.Width = 3; p.Height = 2; }));
+    AddFile("a.brm", Spec([](TPictureSpec& p) {
+                p.Width = 3;
+                p.Height = 2;
+            }));
     struct Case
     {
         const char* source;
@@ -160,7 +167,11 @@ TEST_F(Images, SourcesLoadByExtensionIgnoringCaseAndMissingFilesGiveNoFrames)
 
 TEST_F(Images, ZoomSizesAndStretchesAndInvalidZoomDrawsAndHitsNothing)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 2; p.Pixels = {Red, Green, Blue, White}; }));
+    AddFile("p.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 2;
+                p.Pixels = {Red, Green, Blue, White};
+            }));
     TRukoImages* image = MakeImage("p.brm");
     image->SetZoom(2, 1.5L);
     Frame(15);
@@ -209,7 +220,11 @@ TEST_F(Images, IntegerViewsOfZoomAndAngleTruncateAndSaturate)
 
 TEST_F(Images, FlipsMirrorThePictureAndAlphaModesBlendOrAdd)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 1; p.Pixels = {Red, Blue}; }));
+    AddFile("p.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 1;
+                p.Pixels = {Red, Blue};
+            }));
     TRukoImages* image = MakeImage("p.brm");
     image->SetLeft(1);
     Frame(15);
@@ -229,7 +244,10 @@ TEST_F(Images, FlipsMirrorThePictureAndAlphaModesBlendOrAdd)
 
 TEST_F(Images, RotationWidensTheBoundsAndTheHitTestRotatesBack)
 {
-    AddFile("bar.brm", Spec([](TPictureSpec& p) { p.Width = 8; p.Height = 2; }));
+    AddFile("bar.brm", Spec([](TPictureSpec& p) {
+                p.Width = 8;
+                p.Height = 2;
+            }));
     TRukoImages* image = MakeImage("bar.brm");
     image->SetLeft(10);
     image->SetTop(10);
@@ -237,7 +255,8 @@ TEST_F(Images, RotationWidensTheBoundsAndTheHitTestRotatesBack)
     EXPECT_EQ(image->GetBoundsRect(), TRect(10, 10, 18, 12));
     image->SetAngle(std::numbers::pi_v<Extended> / 2); // clockwise on screen: the bar hangs down
     const TRect bounds = image->GetBoundsRect();
-    EXPECT_EQ(bounds, RotatedBounds(10, 10, 1, 1, TRect(0, 0, 8, 2), 0, 0, std::numbers::pi / 2, false, false));
+    EXPECT_EQ(bounds,
+              RotatedBounds(10, 10, 1, 1, TRect(0, 0, 8, 2), 0, 0, std::numbers::pi / 2, false, false));
     EXPECT_GE(bounds.Height(), 8);
     EXPECT_LE(bounds.Width(), 4);
     TRukoControl& base = list_->GetActiveBase();
@@ -253,7 +272,11 @@ TEST_F(Images, RotationWidensTheBoundsAndTheHitTestRotatesBack)
 TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
 {
     // Alpha 0, 127, 128, 255 from left to right.
-    AddFile("m.brm", Spec([](TPictureSpec& p) { p.Width = 4; p.Height = 1; p.Alpha = {0, 127, 128, 255}; }));
+    AddFile("m.brm", Spec([](TPictureSpec& p) {
+                p.Width = 4;
+                p.Height = 1;
+                p.Alpha = {0, 127, 128, 255};
+            }));
     TRukoImages* image = MakeImage("m.brm");
     image->CaptureMask = true;
     Frame(15);
@@ -264,8 +287,9 @@ TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
         bool flip;
         int32_t level;
         bool hit;
-    } cases[] = {{0, false, 128, false}, {1, false, 128, false}, {2, false, 128, true}, {3, false, 128, true},
-                 {0, true, 128, true},   {3, true, 128, false},  {1, false, 127, true}, {2, false, 255, false}};
+    } cases[] = {{0, false, 128, false}, {1, false, 128, false}, {2, false, 128, true},
+                 {3, false, 128, true},  {0, true, 128, true},   {3, true, 128, false},
+                 {1, false, 127, true},  {2, false, 255, false}};
     for (const Case& c : cases) {
         // Mirrored, the centre point moves to the right-hand pixel: keep the picture at 0..3.
         image->SetLeft(c.flip ? 3 : 0);
@@ -279,10 +303,13 @@ TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
     image->CapMaskLevel = 128;
     image->SetZoom(2, 1);
     Frame(15);
-    EXPECT_NE(base.HitTest(1, 0, 1), image);   // picture x 0.5 rounds to 0
-    EXPECT_EQ(base.HitTest(5, 0, 1), image);   // 2.5 rounds to 2
+    EXPECT_NE(base.HitTest(1, 0, 1), image); // picture x 0.5 rounds to 0
+    EXPECT_EQ(base.HitTest(5, 0, 1), image); // 2.5 rounds to 2
     // Without a mask every point of the rectangle hits.
-    AddFile("plain.brm", Spec([](TPictureSpec& p) { p.Width = 4; p.Height = 1; }));
+    AddFile("plain.brm", Spec([](TPictureSpec& p) {
+                p.Width = 4;
+                p.Height = 1;
+            }));
     image->SetSource("plain.brm");
     Frame(15);
     EXPECT_EQ(base.HitTest(0, 0, 1), image);
@@ -290,8 +317,15 @@ TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
 
 TEST_F(Images, ImageOnZoomedImageFallsOnTheParentsGrid)
 {
-    AddFile("big.brm", Spec([](TPictureSpec& p) { p.Width = 10; p.Height = 10; }));
-    AddFile("small.brm", Spec([](TPictureSpec& p) { p.Width = 3; p.Height = 3; p.Pixels = std::vector<uint32_t>(9, Red); }));
+    AddFile("big.brm", Spec([](TPictureSpec& p) {
+                p.Width = 10;
+                p.Height = 10;
+            }));
+    AddFile("small.brm", Spec([](TPictureSpec& p) {
+                p.Width = 3;
+                p.Height = 3;
+                p.Pixels = std::vector<uint32_t>(9, Red);
+            }));
     TRukoImages* parent = MakeImage("big.brm");
     parent->SetZoom(1.5L, 1.5L);
     auto* child = Make<TRukoImages>(LT_IMAGES, "small.brm", "child");
@@ -312,14 +346,22 @@ TEST_F(Images, ImageOnZoomedImageFallsOnTheParentsGrid)
     EXPECT_EQ(Pixel(10, 4), White);
 }
 
-
 // --- animation --------------------------------------------------------------------------------
 
 TEST_F(Images, AnimationStepsFramesDropsTwoFrameOvershootAndEndsOnce)
 {
-    AddFile("two.brm", Spec([](TPictureSpec& p) { p.Frames = 2; p.Delay = 100; }));
-    AddFile("three.brm", Spec([](TPictureSpec& p) { p.Frames = 3; p.Delay = 100; }));
-    AddFile("one.brm", Spec([](TPictureSpec& p) { p.Frames = 1; p.Delay = 100; }));
+    AddFile("two.brm", Spec([](TPictureSpec& p) {
+                p.Frames = 2;
+                p.Delay = 100;
+            }));
+    AddFile("three.brm", Spec([](TPictureSpec& p) {
+                p.Frames = 3;
+                p.Delay = 100;
+            }));
+    AddFile("one.brm", Spec([](TPictureSpec& p) {
+                p.Frames = 1;
+                p.Delay = 100;
+            }));
     TRukoImages* two = MakeImage("two.brm");
     two->PlayEndCommand = "ended";
     auto* three = Make<TRukoImages>(LT_IMAGES, "three.brm", "three");
@@ -354,7 +396,10 @@ TEST_F(Images, AnimationStepsFramesDropsTwoFrameOvershootAndEndsOnce)
 
 TEST_F(Images, BrightnessScalesAPrivateCopyOfTheFrame)
 {
-    AddFile("w.brm", Spec([](TPictureSpec& p) { p.Width = 1; p.Height = 1; }));
+    AddFile("w.brm", Spec([](TPictureSpec& p) {
+                p.Width = 1;
+                p.Height = 1;
+            }));
     TRukoImages* image = MakeImage("w.brm");
     TRukoImages* other = Make<TRukoImages>(LT_IMAGES, "w.brm", "other");
     other->SetLeft(1);
@@ -373,11 +418,20 @@ TEST_F(Images, BrightnessScalesAPrivateCopyOfTheFrame)
 
 TEST_F(Images, ReloadedCacheFramesAreShownAgainClampedToTheNewCount)
 {
-    AddFile("anim.brm", Spec([](TPictureSpec& p) { p.Width = 1; p.Height = 1; p.Frames = 3; }));
+    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+                p.Width = 1;
+                p.Height = 1;
+                p.Frames = 3;
+            }));
     TRukoImages* image = MakeImage("anim.brm");
     image->SetIndex(2);
     Frame(15);
-    AddFile("anim.brm", Spec([](TPictureSpec& p) { p.Width = 1; p.Height = 1; p.Pixels = {Red}; p.Frames = 1; }));
+    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+                p.Width = 1;
+                p.Height = 1;
+                p.Pixels = {Red};
+                p.Frames = 1;
+            }));
     cache_->ReloadAll(false);
     // The old picture stays valid until the image takes the new one.
     EXPECT_EQ(Pixel(0, 0), White);
@@ -445,7 +499,12 @@ TEST_F(Images, TilesRepeatAtTheirPitchWithScrollAndOverlap)
 
 TEST_F(Images, HugeTileWithATinyPitchDrawsOnlyWhatTheClipShows)
 {
-    AddFile("dot.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 2; p.Pixels = {Red, Red, Red, Red}; p.Rects = {TRect(0, 0, 1, 1)}; }));
+    AddFile("dot.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 2;
+                p.Pixels = {Red, Red, Red, Red};
+                p.Rects = {TRect(0, 0, 1, 1)};
+            }));
     auto* tile = Make<TRukoTile>(LT_TILE, "dot.brm", "tile");
     tile->SetBounds(-MaxComponentSize / 2, -MaxComponentSize / 2, MaxComponentSize, MaxComponentSize);
     tile->SetDistance(1, 1);
@@ -458,7 +517,11 @@ TEST_F(Images, HugeTileWithATinyPitchDrawsOnlyWhatTheClipShows)
 
 TEST_F(Images, MovingImagesLeaveFadingCopiesThatKeepTheirPicture)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 2; p.Pixels = {White, White, White, White}; }));
+    AddFile("p.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 2;
+                p.Pixels = {White, White, White, White};
+            }));
     TRukoImages* image = MakeImage("p.brm");
     image->BlurSpan = 30;
     image->BlurDelay = 90;
@@ -486,7 +549,10 @@ TEST_F(Images, MovingImagesLeaveFadingCopiesThatKeepTheirPicture)
 
 TEST_F(Images, AfterImagesPerSourceAreCapped)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) { p.Width = 1; p.Height = 1; }));
+    AddFile("p.brm", Spec([](TPictureSpec& p) {
+                p.Width = 1;
+                p.Height = 1;
+            }));
     TRukoImages* image = MakeImage("p.brm");
     image->BlurSpan = 1;
     image->BlurDelay = 1000000;
@@ -505,9 +571,9 @@ TEST_F(Images, AfterImagesPerSourceAreCapped)
 // The classes' own answers, as the table's implemented-by columns give them.
 template <class T> struct TProbe : T
 {
-    using T::T;
     using T::GetOwn;
     using T::SetOwn;
+    using T::T;
 };
 
 TEST_F(Images, EveryPropertyIsImplementedExactlyByTheKindsTheTableNames)
@@ -528,8 +594,8 @@ TEST_F(Images, EveryPropertyIsImplementedExactlyByTheKindsTheTableNames)
     for (const Kind& kind : kinds)
         for (int id = 0; id < PropertyCount; ++id) {
             const TPropertyInfo& row = PropertyTable[id];
-            if (id == PR_NAME || id == PR_PRIORITY || id == PR_TAG || id == PR_COMPOTYPE || id == PR_APPEARX ||
-                id == PR_APPEARY)
+            if (id == PR_NAME || id == PR_PRIORITY || id == PR_TAG || id == PR_COMPOTYPE ||
+                id == PR_APPEARX || id == PR_APPEARY)
                 continue;
             std::unique_ptr<TCustomParam> value = CreateParamByType(row.Access);
             row.AbsentValue.StoreInto(*value);
@@ -648,7 +714,11 @@ const int32_t Thresholds[] = {103, 104, 139, 140, 142, 143, 144, 150};
 
 TEST_F(Images, ImageRecordsLoadAtEveryVersionThresholdAndShowTheSavedFrame)
 {
-    AddFile("anim.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 2; p.Frames = 3; }));
+    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 2;
+                p.Frames = 3;
+            }));
     for (int32_t version : Thresholds) {
         TKwBigMemoryStream s;
         WriteControlPart(s, version, "saved");
@@ -678,7 +748,11 @@ TEST_F(Images, ImageRecordsLoadAtEveryVersionThresholdAndShowTheSavedFrame)
 
 TEST_F(Images, TileRecordsLoadAtEveryVersionThreshold)
 {
-    AddFile("t.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 2; p.Frames = 2; }));
+    AddFile("t.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 2;
+                p.Frames = 2;
+            }));
     for (int32_t version : Thresholds) {
         TKwBigMemoryStream s;
         WriteControlPart(s, version, "tile");
@@ -707,7 +781,11 @@ TEST_F(Images, TileRecordsLoadAtEveryVersionThreshold)
 
 TEST_F(Images, DamagedRecordValuesLoadAsDefaults)
 {
-    AddFile("anim.brm", Spec([](TPictureSpec& p) { p.Width = 2; p.Height = 2; p.Frames = 3; }));
+    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+                p.Width = 2;
+                p.Height = 2;
+                p.Frames = 3;
+            }));
     struct Case
     {
         Extended real;

@@ -245,11 +245,11 @@ int Compare(const std::vector<std::string>& args)
 const TToolCommandRegistrar compareCommand({"compare", "compare A B [--tolerance N]",
                                             "two pictures by pixels, within N per colour channel (default 0)",
                                             Compare});
-const TToolCommandRegistrar
-    imageCommand({"image", "image IN... OUT.brm [--delay MS] [--jpeg QUALITY | --raw] [--ident CODE]",
-                  "PNG, JPEG or BMP to a layered image, one frame each (an RGBA PNG keeps its alpha plane)",
-                  Image});
-const TToolCommandRegistrar pngCommand({"png", "png WxH OUT.png [--fill 0xBBGGRR] [--rect X,Y,W,H,0xBBGGRR]...",
+const TToolCommandRegistrar imageCommand(
+    {"image", "image IN... OUT.brm [--delay MS] [--jpeg QUALITY | --raw] [--ident CODE]",
+     "PNG, JPEG or BMP to a layered image, one frame each (an RGBA PNG keeps its alpha plane)", Image});
+const TToolCommandRegistrar pngCommand({"png",
+                                        "png WxH OUT.png [--fill 0xBBGGRR] [--rect X,Y,W,H,0xBBGGRR]...",
                                         "a 24-bit picture of filled rectangles", Png});
 const TToolCommandRegistrar renderCommand({"render", "render IN.brm OUT.png [--frame N] [--ident CODE]",
                                            "a composed frame of a layered image as PNG", Render});
