@@ -1,17 +1,54 @@
 // The component list's save record: any bytes either load completely or raise, never crash, hang
 // or leave a half-loaded list; what loads saves and loads again to the same bytes.
 #include "base/error.h"
+#include "base/text.h"
 #include "components/baselist.h"
+#include "components/images.h"
 #include "components/mediakinds.h"
+#include "graphics/brom.h"
+#include "graphics/bromcache.h"
 #include "io/bigstream.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+namespace {
+
+// The picture every saved source names: "a.brm", two 4 × 3 frames, so loaded images and tiles
+// show frames and restore their saved frame index.
+ruko::TBromCollection& Pictures()
+{
+    using namespace ruko;
+    static TBromCollection* cache = [] {
+        TBromFrameList list(0);
+        for (int i = 0; i < 2; ++i) {
+            TBromFrame& frame = list.AddFrame();
+            frame.Picture = TPicture(4, 3, 24);
+            frame.Picture.Fill(uint32_t(0x102030 * (i + 1)));
+        }
+        TKwBigMemoryStream out;
+        list.SaveToStream(out, bcZlib, 90);
+        auto bytes = std::make_shared<std::vector<uint8_t>>(out.TakeBytes());
+        TBromFileSource source;
+        source.Exists = [](const std::string& name) { return LowerCaseText(name) == "a.brm"; };
+        source.Load = [bytes](const std::string&) { return *bytes; };
+        return new TBromCollection(source, 0);
+    }();
+    return *cache;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace ruko;
+    static const bool ready = [] {
+        RegisterImageKinds();
+        BromMan = &Pictures();
+        return true;
+    }();
+    (void)ready;
     if (size < 1) return 0;
     // Sounds, timers and motions load too; without media managers no sound ever starts.
     static const bool kinds = (RegisterMediaComponentKinds(), true);

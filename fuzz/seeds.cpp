@@ -8,6 +8,8 @@
 #include "base/fileio.h"
 #include "components/baselist.h"
 #include "components/box.h"
+#include "components/images.h"
+#include "components/tile.h"
 #include "engine/project.h"
 #include "engine/scenario.h"
 #include "graphics/bmp.h"
@@ -146,6 +148,31 @@ void ComponentSeeds()
     TKwBigMemoryStream stream;
     list.SaveToStream(stream);
     Seed("fuzz_components_save", "boxes-v150", Prefixed({50}, stream.TakeBytes()));
+
+    // Images and tiles naming the fuzz target's own picture "a.brm", one inside the other.
+    RegisterImageKinds();
+    TRukoBaseList pictures;
+    pictures.SetSize(16, 12);
+    auto* image = static_cast<TRukoImages*>(pictures.CreateComponent(LT_IMAGES));
+    image->SetName("img");
+    image->Source = "a.brm";
+    image->FrameIndex = 1;
+    image->Remaining = 40;
+    image->ZoomX = 1.5L;
+    image->Angle = 0.5L;
+    image->BlurSpan = 30;
+    image->BlurDelay = 90;
+    image->RepeatFlag = true;
+    auto* tile = static_cast<TRukoTile*>(pictures.CreateComponent(LT_TILE));
+    tile->SetName("tile");
+    tile->SetParent(image);
+    tile->Source = "a.brm";
+    tile->SetBounds(0, 0, 12, 9);
+    tile->SetDistance(3, 2);
+    tile->SetScroll(-5, 7);
+    TKwBigMemoryStream images;
+    pictures.SaveToStream(images);
+    Seed("fuzz_components_save", "images-v150", Prefixed({50}, images.TakeBytes()));
 }
 
 void ExpressionSeeds()

@@ -2,6 +2,8 @@
 
 #include "base/numtext.h"
 #include "components/baselist.h"
+#include "components/images.h"
+#include "graphics/bromcache.h"
 
 #include <algorithm>
 
@@ -50,6 +52,24 @@ TComponentLink& ComponentLink()
 {
     static TComponentLink& link = *new TComponentLink; // never destroyed
     return link;
+}
+
+bool TComponentLink::Dither()
+{
+    return BromMan && BromMan->Option() != 0;
+}
+
+void TComponentLink::SetDither(bool on)
+{
+    if (!BromMan) return;
+    // The reload replaces the cached frames the images show; each takes its frame again, as many
+    // as the reloaded picture has.
+    BromMan->SetOption(on ? 1 : 0);
+    if (!Bases) return;
+    for (TRukoObject* obj : Bases->Items())
+        if (auto* images = dynamic_cast<TRukoCustomImages*>(obj)) images->ReshowFrame();
+    Bases->GetBase(0).MarkAllDirty();
+    Bases->GetBase(1).MarkAllDirty();
 }
 
 void TComponentLink::RegisterItems(uint8_t kind, TComponentItems* items)

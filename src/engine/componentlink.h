@@ -55,9 +55,10 @@ class TComponentLink final : public TBuiltinComponents
     std::string FocusedName() override;
     void Focus(const std::string& name) override;
     void SetClickFlag(bool right, bool value) override;
-    // Kept here until the image cache takes it.
-    bool Dither() override { return dither_; }
-    void SetDither(bool on) override { dither_ = on; }
+    // The image cache's dithering option; a change reloads the cache, shows every image's frame
+    // again from the reloaded pictures and redraws both base windows.
+    bool Dither() override;
+    void SetDither(bool on) override;
     bool SoundOn() override;
     void SetSoundOn(bool on) override;
 
@@ -68,7 +69,6 @@ class TComponentLink final : public TBuiltinComponents
     std::optional<int32_t> ItemNumber(TComponentItems& items, TRukoObject& obj, const TCustomParam& item);
 
     TComponentItems* items_[128] = {};
-    bool dither_ = false;
 };
 
 // The link the shell installs into the built-in services.

@@ -4,6 +4,7 @@
 #include "base/globals.h"
 #include "base/text.h"
 #include "components/baselist.h"
+#include "components/images.h"
 #include "components/propmotion.h"
 #include "engine/callman.h"
 #include "engine/comfactory.h"
@@ -90,6 +91,23 @@ class TComBoxNew final : public TCommand
     }
 };
 
+// Image creation: the image keeps its own copy of the wait expression (PR_DELAY) and evaluates it
+// each time its animation arrives at the last frame.
+class TComImgNew final : public TCommand
+{
+  public:
+    using TCommand::TCommand;
+    void Execute(TCallMan&, TRunPoint& at) override
+    {
+        ++at.Index;
+        TRukoObject* obj = List().CreateComponent(LT_IMAGES);
+        if (!obj) return;
+        if (auto* images = dynamic_cast<TRukoCustomImages*>(obj))
+            if (const TExpr* wait = Prop(PR_DELAY)) images->LastFrameWait.Assign(wait->Program());
+        ApplyProperties(*this, *obj);
+    }
+};
+
 // A creating command of a kind without further work: the component, then its properties.
 template <int Kind> class TComCreate final : public TCommand
 {
@@ -102,6 +120,7 @@ template <int Kind> class TComCreate final : public TCommand
     }
 };
 using TComTimer = TComCreate<LT_TIMER>;
+using TComTileNew = TComCreate<LT_TILE>;
 
 // A sound starts once its properties are set: fading in when it has a fade time.
 class TComSound final : public TCommand
@@ -407,6 +426,11 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
             row.CreationDefault.StoreInto(*fallback);
             value = fallback.get();
         }
+        // The position rule of an image on an image reads the image's own size.
+        if (id == PR_LEFT)
+            if (auto* image = dynamic_cast<TRukoCustomImage*>(&component);
+                image && image->HasPicture && image->NeedsOwnLayout())
+                image->Layout();
         if (id == PR_NAME) {
             std::string name = value->GetStr();
             if (!name.empty()) component.SetName(name);
@@ -427,6 +451,8 @@ void ApplyProperties(const TCommand& command, TRukoObject& component)
 void RegisterObjectCommands()
 {
     RegisterCommand<TComBoxNew>(ccBoxNew);
+    RegisterCommand<TComImgNew>(ccImgNew);
+    RegisterCommand<TComTileNew>(ccTileNew);
     RegisterCommand<TComObjDel>(ccObjDel);
     RegisterCommand<TComFlip>(ccFlip);
     RegisterCommand<TComTimer>(ccTimer);

@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "base/globals.h"
 #include "components/frame.h"
+#include "components/images.h"
 #include "components/mediakinds.h"
 #include "engine/objcommands.h"
 #include "engine/project.h"
@@ -46,6 +47,7 @@ void InstallComponentHooks(TGameHooks& hooks, TRunObjects& objects)
     TRunObjects* run = &objects;
     hooks.InitializeComponents = [run](TStartContext& context) {
         CursorPlatform = &context.Platform;
+        RegisterImageKinds();
         run->ShownCursor.clear();
         RegisterMediaComponentKinds();
         if (run->Engine) run->Components = std::make_unique<TComponentList>(run->Engine->Events(), 8, 8);

@@ -62,13 +62,13 @@ int64_t NumberArgument(const std::vector<std::string>& args, size_t& i, int64_t 
     return value;
 }
 
-// PNG, JPEG or BMP, recognised by content, into a one-frame list.
+// PNG, JPEG or BMP, recognised by content: one frame per input, each shown for the delay.
 int Image(const std::vector<std::string>& args)
 {
     std::vector<std::string> paths;
     TBromCompression compression = bcZlib;
     int quality = 90;
-    int64_t ident = 0;
+    int64_t ident = 0, delay = 100;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--ident") {
             ident = NumberArgument(args, i, INT32_MIN, UINT32_MAX);
@@ -77,33 +77,82 @@ int Image(const std::vector<std::string>& args)
             quality = int(NumberArgument(args, i, 1, 100));
         } else if (args[i] == "--raw") {
             compression = bcNone;
+        } else if (args[i] == "--delay") {
+            delay = NumberArgument(args, i, 1, INT32_MAX);
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             throw EUsage{"unknown option " + args[i]};
         } else {
             paths.push_back(args[i]);
         }
     }
-    if (paths.size() != 2) throw EUsage{"expected IN OUT.brm"};
-    std::vector<uint8_t> input = ReadInput(paths[0]);
+    if (paths.size() < 2) throw EUsage{"expected IN... OUT.brm"};
     // An identification code stores the rows raw and scrambled, as titles ship them.
     TBromFrameList list{static_cast<int32_t>(static_cast<uint32_t>(ident))};
-    TBromFrame& frame = list.AddFrame();
-    NamingInput(paths[0], [&] {
-        if (IsPngData(input.data(), input.size())) {
-            TDecodedPicture decoded = DecodePng(input.data(), input.size());
-            frame.Picture = std::move(decoded.Picture);
-            frame.AlphaPlane = std::move(decoded.Alpha);
-        } else if (IsJpegData(input.data(), input.size())) {
-            frame.Picture = DecodeJpeg(input.data(), input.size());
-        } else if (IsBmpData(input.data(), input.size())) {
-            frame.Picture = DecodeBmp(input.data(), input.size());
-        } else {
-            RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
-        }
-    });
+    for (size_t p = 0; p + 1 < paths.size(); ++p) {
+        std::vector<uint8_t> input = ReadInput(paths[p]);
+        TBromFrame& frame = list.AddFrame();
+        frame.Delay = int32_t(delay);
+        NamingInput(paths[p], [&] {
+            if (IsPngData(input.data(), input.size())) {
+                TDecodedPicture decoded = DecodePng(input.data(), input.size());
+                frame.Picture = std::move(decoded.Picture);
+                frame.AlphaPlane = std::move(decoded.Alpha);
+            } else if (IsJpegData(input.data(), input.size())) {
+                frame.Picture = DecodeJpeg(input.data(), input.size());
+            } else if (IsBmpData(input.data(), input.size())) {
+                frame.Picture = DecodeBmp(input.data(), input.size());
+            } else {
+                RaiseError(Utf8ToCp932("読み込めないファイル形式です"));
+            }
+        });
+    }
     TKwBigMemoryStream out;
     list.SaveToStream(out, compression, quality);
-    WriteOutput(paths[1], out.Bytes());
+    WriteOutput(paths.back(), out.Bytes());
+    return 0;
+}
+
+// X,Y,W,H,COLOUR (the colour 0xBBGGRR) of a --rect option.
+void RectArgument(const std::vector<std::string>& args, size_t& i, TPicture& picture)
+{
+    const std::string option = args[i];
+    if (++i >= args.size()) throw EUsage{option + " needs X,Y,W,H,COLOUR"};
+    int64_t v[5];
+    const char* at = args[i].data();
+    const char* end = at + args[i].size();
+    for (int k = 0; k < 5; ++k) {
+        int base = 10;
+        if (k == 4 && end - at > 2 && at[0] == '0' && (at[1] == 'x' || at[1] == 'X')) base = 16, at += 2;
+        auto [next, error] = std::from_chars(at, end, v[k], base);
+        if (error != std::errc() || (k < 4 ? next == end || *next != ',' : next != end))
+            throw EUsage{option + ": '" + args[i] + "' is not X,Y,W,H,COLOUR"};
+        at = next + 1;
+    }
+    for (int64_t y = std::max<int64_t>(v[1], 0); y < std::min<int64_t>(v[1] + v[3], picture.Height()); ++y)
+        for (int64_t x = std::max<int64_t>(v[0], 0); x < std::min<int64_t>(v[0] + v[2], picture.Width()); ++x)
+            picture.SetPixel(int(x), int(y), picture.ColorToPixel(uint32_t(v[4]) & 0xFFFFFF));
+}
+
+// A 24-bit PNG of filled rectangles, for test pictures.
+int Png(const std::vector<std::string>& args)
+{
+    if (args.size() < 2) throw EUsage{"expected WxH OUT.png"};
+    int width = 0, height = 0;
+    if (std::sscanf(args[0].c_str(), "%dx%d", &width, &height) != 2 || width < 1 || height < 1 ||
+        width > MaxPictureSide || height > MaxPictureSide)
+        throw EUsage{"'" + args[0] + "' is not a size WxH"};
+    TPicture picture(width, height, 24);
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--fill") {
+            const uint32_t colour = uint32_t(NumberArgument(args, i, 0, 0xFFFFFF));
+            picture.Fill(picture.ColorToPixel(colour));
+        } else if (args[i] == "--rect") {
+            RectArgument(args, i, picture);
+        } else {
+            throw EUsage{"unknown option " + args[i]};
+        }
+    }
+    WriteOutput(args[1], EncodePng(picture));
     return 0;
 }
 
@@ -196,9 +245,12 @@ int Compare(const std::vector<std::string>& args)
 const TToolCommandRegistrar compareCommand({"compare", "compare A B [--tolerance N]",
                                             "two pictures by pixels, within N per colour channel (default 0)",
                                             Compare});
-const TToolCommandRegistrar
-    imageCommand({"image", "image IN OUT.brm [--jpeg QUALITY | --raw] [--ident CODE]",
-                  "PNG, JPEG or BMP to a layered image (an RGBA PNG keeps its alpha plane)", Image});
+const TToolCommandRegistrar imageCommand(
+    {"image", "image IN... OUT.brm [--delay MS] [--jpeg QUALITY | --raw] [--ident CODE]",
+     "PNG, JPEG or BMP to a layered image, one frame each (an RGBA PNG keeps its alpha plane)", Image});
+const TToolCommandRegistrar pngCommand({"png",
+                                        "png WxH OUT.png [--fill 0xBBGGRR] [--rect X,Y,W,H,0xBBGGRR]...",
+                                        "a 24-bit picture of filled rectangles", Png});
 const TToolCommandRegistrar renderCommand({"render", "render IN.brm OUT.png [--frame N] [--ident CODE]",
                                            "a composed frame of a layered image as PNG", Render});
 

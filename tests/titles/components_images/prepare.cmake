@@ -1,0 +1,12 @@
+# The pictures: solid frames for the animations, a marked bar for the zoomed and rotated image.
+set(pictures ${WORK}/pictures)
+file(MAKE_DIRECTORY ${pictures})
+run("" ${TOOL} png 8x8 ${pictures}/red.png --fill 0x0000FF)
+run("" ${TOOL} png 8x8 ${pictures}/green.png --fill 0x00FF00)
+run("" ${TOOL} png 8x8 ${pictures}/white.png --fill 0xFFFFFF)
+run("" ${TOOL} png 20x10 ${pictures}/bar.png --fill 0xFF0000 --rect 0,0,4,10,0x00FFFF)
+run("" ${TOOL} image ${pictures}/red.png ${pictures}/green.png ${WORK}/title/fast.brm --delay 5)
+run("" ${TOOL} image ${pictures}/red.png ${pictures}/green.png ${WORK}/title/once.brm --delay 50)
+run("" ${TOOL} image ${pictures}/white.png ${WORK}/title/one.brm --delay 5)
+run("" ${TOOL} image ${pictures}/white.png ${WORK}/title/mover.BRM)
+run("" ${TOOL} image ${pictures}/bar.png ${WORK}/title/bar.brm)
