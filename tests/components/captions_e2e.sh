@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# rukotool text: captions_e2e.sh RUKOTOOL FIXTURES WORDS-FIXTURES WORKDIR [--update]
+# rukotool text and map: captions_e2e.sh RUKOTOOL FIXTURES WORDS-FIXTURES WORKDIR [--update]
 # Each caption case draws with pixel fonts made by "rukotool font --from" and must equal its
 # golden picture in FIXTURES/captions/ by pixels; --update writes the goldens instead (review each
 # one before committing it). Damaged fonts are refused with the player's message and no picture.
@@ -89,8 +89,25 @@ for name in magic long_index many_glyphs wrong_count negative_count open_face cu
   damage "$name" "$name"
 done
 
+# rukotool map: the text form survives the round trip, and a damaged map file is refused.
+cat >"$work/map.txt" <<'MAP'
+# areas of a map image
+rect door 0 0 9 9
+ellipse moon 5 5 14 14
+poly 屋根 20,0 30,0 25,8
+MAP
+"$tool" map "$work/map.txt" "$work/map.bin" || fail "map"
+out=$("$tool" map --dump "$work/map.bin") || fail "map --dump"
+[[ $out == "$(grep -v '^#' "$work/map.txt")" ]] || fail "map --dump said: $out"
+head -c 20 "$work/map.bin" >"$work/short.bin"
+err=$("$tool" map --dump "$work/short.bin" 2>&1)
+[[ $? == 1 && $err == *"short.bin:ファイルが破壊されています"* ]] || fail "short map: $err"
+printf 'oval x 1 2 3 4\n' >"$work/bad.txt"
+err=$("$tool" map "$work/bad.txt" "$work/bad.bin" 2>&1)
+[[ $? == 1 && $err == *"bad.txt:1:"* && ! -e $work/bad.bin ]] || fail "bad map text: $err"
+
 if ((failures)); then
   echo "$failures failures" >&2
   exit 1
 fi
-echo "captions: all cases passed"
+echo "captions and maps: all cases passed"
