@@ -58,6 +58,18 @@ done
 "$tool" text "${common[@]}" --text-hex 20 --out "$work/blank.png" || fail "text blank"
 "$tool" compare "$work/none.png" "$work/blank.png" >/dev/null || fail "size 0 drew something"
 
+# Without --font the caption takes an installed face by name: "ＭＳ ゴシック" is IPAGothic
+# (scripts/setup installs it), drawn smoothed or, at Quality 0, without levels between.
+if [[ -n $(fc-list IPAGothic 2>/dev/null) ]]; then
+  installed=(--face-hex 826C827220835383568362834E --size 16 --surface 40x20 --text-hex 889F41)
+  for q in 0 3; do
+    "$tool" text "${installed[@]}" --quality $q --out "$work/ipa$q.png" || fail "text IPAGothic quality $q"
+  done
+  "$tool" text "${installed[@]}" --size 0 --out "$work/ipa-none.png" || fail "text IPAGothic size 0"
+  "$tool" compare "$work/ipa0.png" "$work/ipa-none.png" >/dev/null && fail "IPAGothic drew nothing"
+  "$tool" compare "$work/ipa0.png" "$work/ipa3.png" >/dev/null && fail "Quality 0 and 3 drew alike"
+fi
+
 # Damaged fonts: the name, a line break and the message; status 1; no picture and no fallback.
 damaged_message=$'\r'$'\n'"フォントファイルが破壊されています"
 patch() { # FILE OFFSET HEX-BYTES
