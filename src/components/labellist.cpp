@@ -155,7 +155,6 @@ void TKwLabelList::Measure()
                 width = 0;
             }
         }
-        if (width == 0) item->Height = 0; // nothing to draw
         item->Width = int32_t(width);
         item->Dirty = true;
     }
