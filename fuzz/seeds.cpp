@@ -10,6 +10,8 @@
 #include "components/box.h"
 #include "components/images.h"
 #include "components/tile.h"
+#include "components/labellist.h"
+#include "components/mapareas.h"
 #include "engine/project.h"
 #include "engine/scenario.h"
 #include "graphics/bmp.h"
@@ -296,6 +298,28 @@ void FontSeeds()
     }
 }
 
+void MapAndCaptionSeeds()
+{
+    TKwBigMemoryStream map;
+    WriteMapFile(map, {{"door", TMapRegion::Rectangle(0, 0, 9, 9)},
+                       {"moon", TMapRegion::Ellipse(5, 5, 14, 14)},
+                       {"roof", TMapRegion::Polygon({{20, 0}, {30, 0}, {25, 8}})}});
+    Seed("fuzz_map", "three-shapes", map.TakeBytes());
+    TKwLabelList caption;
+    caption.FontName = "F";
+    caption.FontHeight = 8;
+    caption.Border = 1;
+    caption.Shadow = 2;
+    caption.Alpha = 128;
+    TKwBigMemoryStream record;
+    caption.SaveToStream(record);
+    const std::vector<uint8_t> bytes = record.TakeBytes();
+    // Versions 108 (smoothing on or off), 121 (no shadow) and 150.
+    Seed("fuzz_caption", "v108", Prefixed({8}, std::vector<uint8_t>(bytes.begin(), bytes.end() - 8)));
+    Seed("fuzz_caption", "v121", Prefixed({21}, std::vector<uint8_t>(bytes.begin(), bytes.end() - 8)));
+    Seed("fuzz_caption", "v150", Prefixed({50}, bytes));
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 3) {
@@ -312,6 +336,7 @@ int main(int argc, char** argv)
         TableSeeds();
         PageSeeds(argv[2]);
         FontSeeds();
+        MapAndCaptionSeeds();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;

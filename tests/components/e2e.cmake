@@ -14,3 +14,9 @@ foreach(cfg IN LISTS component_titles)
             -DTITLE=${title_dir} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/${name}
             -P ${CMAKE_CURRENT_LIST_DIR}/run_components_title.cmake)
 endforeach()
+
+# rukotool text (captions by the player's renderer, against reviewed goldens, and damaged fonts)
+# and rukotool map (the map files of map images).
+add_test(NAME rukotool_text_and_map
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/captions_e2e.sh $<TARGET_FILE:rukotool> ${CMAKE_CURRENT_LIST_DIR}/fixtures
+          ${PROJECT_SOURCE_DIR}/tests/words/fixtures ${CMAKE_CURRENT_BINARY_DIR}/captions_e2e)
