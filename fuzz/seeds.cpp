@@ -12,6 +12,10 @@
 #include "components/tile.h"
 #include "components/labellist.h"
 #include "components/mapareas.h"
+#include "components/mediakinds.h"
+#include "components/propmotion.h"
+#include "components/sound.h"
+#include "components/timer.h"
 #include "engine/project.h"
 #include "engine/scenario.h"
 #include "graphics/bmp.h"
@@ -175,6 +179,30 @@ void ComponentSeeds()
     TKwBigMemoryStream images;
     pictures.SaveToStream(images);
     Seed("fuzz_components_save", "images-v150", Prefixed({50}, images.TakeBytes()));
+    // A sound, a timer and a property motion (no media managers: the sound only stores).
+    RegisterMediaComponentKinds();
+    TRukoBaseList media;
+    media.SetSize(16, 12);
+    auto* sound = static_cast<TRukoSound*>(media.CreateComponent(LT_SOUND));
+    sound->SetName("bgm");
+    sound->SetSource("bgm.ogg");
+    sound->Repeat = true;
+    sound->RepeatPos = 400;
+    sound->OnPlayEnd = "end.rsb";
+    auto* timer = static_cast<TRukoTimer*>(media.CreateComponent(LT_TIMER));
+    timer->SetName("tick");
+    timer->Interval = 300;
+    timer->OnNotify = "tick.rsb";
+    auto* motion = static_cast<TRukoPropMotion*>(media.CreateComponent(LT_PROPMOTION));
+    motion->SetName("move");
+    motion->TargetName = "bgm";
+    motion->PropId = PR_VOLUME;
+    motion->TargetValue = 500;
+    motion->Duration = 1000;
+    motion->Elapsed = 250;
+    TKwBigMemoryStream mediaStream;
+    media.SaveToStream(mediaStream);
+    Seed("fuzz_components_save", "media-v150", Prefixed({50}, mediaStream.TakeBytes()));
 }
 
 void ExpressionSeeds()

@@ -454,5 +454,36 @@ TEST_F(TMotionFixture, ALoadedMotionGoesOnFromItsSavedStart)
     EXPECT_EQ(loadedBox->Left, 75) << "re-reading the start would give 87";
 }
 
+// Counts what a cabinet does to it (movies pause there).
+class TCabinetWatcher final : public TRukoBox
+{
+  public:
+    using TRukoBox::TRukoBox;
+    void CabinetEnter() override { ++Entered; }
+    void CabinetLeave() override { ++Left; }
+    int Entered = 0, Left = 0;
+};
+
+TEST(Cabinets, ControlsAndTheirChildrenAreToldWhenTheyEnterAndLeaveOne)
+{
+    TRukoBaseList list;
+    TRukoControl* cabinet = list.CreateComponent(LT_CABINET)->AsControl();
+    TRukoControl* box = list.CreateComponent(LT_BOX)->AsControl();
+    auto watcher = std::make_unique<TCabinetWatcher>(&list);
+    TCabinetWatcher* child = watcher.get();
+    list.Register(child);
+    box->InsertChild(std::move(watcher));
+    TRukoControl* other = list.CreateComponent(LT_BOX)->AsControl();
+
+    box->SetParent(other); // no cabinet on either side
+    EXPECT_EQ(child->Entered + child->Left, 0);
+    box->SetParent(cabinet);
+    EXPECT_EQ(child->Entered, 1);
+    child->SetParent(cabinet); // still in one
+    EXPECT_EQ(child->Entered, 1);
+    child->SetParent(&list.GetActiveBase());
+    EXPECT_EQ(child->Left, 1);
+}
+
 } // namespace
 } // namespace ruko
