@@ -320,6 +320,7 @@ bool TCallMan::InHandler() const
 bool TCallMan::Step()
 {
     stepTimedOut_ = false;
+    stepOutOfCommands_ = false;
     if (TerminateRequested) return true;
     int64_t budget = MaxCommandsPerStep;
     // The clock is read once every so many commands: reading it costs more than a command.
@@ -328,7 +329,10 @@ bool TCallMan::Step()
     using S = TCallState;
     using R = TExecResult;
     do {
-        if (--budget < 0) return true;
+        if (--budget < 0) {
+            stepOutOfCommands_ = true;
+            return true;
+        }
         if (StepDeadline && budget % ClockEvery == 0 && std::chrono::steady_clock::now() >= *StepDeadline) {
             stepTimedOut_ = true;
             return true;

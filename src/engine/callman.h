@@ -94,6 +94,8 @@ class TCallMan
     std::optional<std::chrono::steady_clock::time_point> StepDeadline;
     // The last step ended at StepDeadline with the flow unfinished.
     bool StepTimedOut() const { return stepTimedOut_; }
+    // The last step ran MaxCommandsPerStep commands with the flow unfinished.
+    bool StepOutOfCommands() const { return stepOutOfCommands_; }
 
     TCallMan(TCallManHost host, TTimerList& events);
     ~TCallMan();
@@ -159,6 +161,7 @@ class TCallMan
     const TCommand* lastTraced_ = nullptr;
     bool lastWaits_ = false;
     bool stepTimedOut_ = false;
+    bool stepOutOfCommands_ = false;
     std::bitset<CommandCodeCount> missingNoted_;
 };
 

@@ -85,9 +85,13 @@ void TEngine::CreateProject()
         callMan_->StepDeadline = std::chrono::steady_clock::now() + ExitPageTime;
         callMan_->Step();
         callMan_->StepDeadline.reset();
-        if (callMan_->StepTimedOut() && options_.Notice)
+        if (!options_.Notice) return;
+        if (callMan_->StepTimedOut())
             options_.Notice(static_cast<uint32_t>(GameTime),
                             "the exit page did not end within 2 s; it was abandoned");
+        else if (callMan_->StepOutOfCommands())
+            options_.Notice(static_cast<uint32_t>(GameTime),
+                            "the exit page did not end within one step's commands; it was abandoned");
     };
     host.ShowWarning = options_.ShowWarning;
     host.SetTitle = [this](const std::string& title) {

@@ -310,7 +310,10 @@ void TWavOut::RemoveSynth(TMixSynth* synth)
 void TWavOut::Pull(int16_t* out, int frames)
 {
     frames = std::clamp(frames, 0, AudioMaxPullFrames);
-    if (!threaded_) {
+    // An output whose device went away pulls on the main thread from then on, in larger steps
+    // than the decoding thread keeps ahead of. A thread still filling is harmless: Fill takes
+    // each buffer's producer lock.
+    if (!threaded_ || (output_ && output_->PullsOnMainThread())) {
         // On the main thread: decode what this pull needs first, outside the lock.
         {
             std::lock_guard guard(lock_);

@@ -2,8 +2,8 @@
 // The mixer: every playing sound is a TWavBuffer whose decoder fills a ring of output frames
 // ahead of the device, and the audio output's pull only mixes what the rings hold (summed in 32
 // bits, clamped once). With a device a decoding thread keeps each ring `SoundDelayTime` ms ahead;
-// when the output pulls on the main thread (headless, no device) the pull fills the rings itself,
-// so the sound of a run never varies.
+// when the output pulls on the main thread (headless, no device, a device lost while playing) the
+// pull fills the rings itself, so the sound of a run never varies and sounds end on time.
 //
 // Positions are bytes of the decoded stream (44100 Hz, 16-bit, stereo: 4 bytes a frame) and
 // count the frames the output consumed. A ring that runs dry leaves its sound silent and unmoved.

@@ -410,6 +410,9 @@ class TSdlPlatform final : public TPlatform
     void Translate(const SDL_Event& event)
     {
         switch (event.type) {
+        case SDL_AUDIODEVICEREMOVED:
+            if (!event.adevice.iscapture) audio_->DeviceRemoved(event.adevice.which);
+            break;
         case SDL_QUIT:
             if (DisplayConnectionFailed()) EndForLostDisplay();
             Push(TEventKind::Quit);

@@ -53,7 +53,7 @@ void TSdlAudioOutput::SetSource(TAudioSource* source)
 
 int64_t TSdlAudioOutput::FramesPulled() const
 {
-    if (!device_) return sink_.FramesPulled();
+    if (!device_) return devicePulled_ + sink_.FramesPulled();
     SDL_LockAudioDevice(device_);
     int64_t pulled = devicePulled_;
     SDL_UnlockAudioDevice(device_);
@@ -68,6 +68,19 @@ void TSdlAudioOutput::SetCapture(const std::string& wavPath)
 void TSdlAudioOutput::AdvanceSink()
 {
     if (!device_) sink_.Advance(clock_());
+}
+
+void TSdlAudioOutput::DeviceRemoved(uint32_t device)
+{
+    if (device_ == 0 || device != device_) return;
+    // Closing waits for a callback under way, which may wait for the source's lock: this thread
+    // holds none of the source's locks, so the callback can finish and nothing deadlocks.
+    SDL_CloseAudioDevice(device_);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    device_ = 0;
+    std::fprintf(stderr, "rukoplay: the audio device was lost; sound goes on silently\n");
+    sink_.SetSource(source_);
+    sink_.Start(clock_());
 }
 
 void TSdlAudioOutput::Callback(void* self, uint8_t* stream, int bytes)

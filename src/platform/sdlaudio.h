@@ -24,6 +24,10 @@ class TSdlAudioOutput final : public TAudioOutput
     void SetCapture(const std::string& wavPath) override;
 
     void AdvanceSink();
+    // The device SDL reported removed: ours goes over to the sink, which carries on from the
+    // clock's present time. Call on the main thread, outside any lock the source takes.
+    void DeviceRemoved(uint32_t device);
+    uint32_t Device() const { return device_; }
 
   private:
     static void Callback(void* self, uint8_t* stream, int bytes);
@@ -33,7 +37,9 @@ class TSdlAudioOutput final : public TAudioOutput
     uint32_t device_ = 0;
     bool opened_ = false;
     TAudioSource* source_ = nullptr;
-    int64_t devicePulled_ = 0; // written by the device thread under SDL's device lock
+    // Written by the device thread under SDL's device lock; kept, and added to the sink's count,
+    // once the device is gone.
+    int64_t devicePulled_ = 0;
 };
 
 } // namespace ruko

@@ -14,6 +14,7 @@
 #include "params/paramcollection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 using namespace ruko;
@@ -126,6 +127,8 @@ TEST_F(CallManTest, CommandsRunUntilOneWithoutContinueThenTheNextFrameGoesOn)
     Frames(3);
     EXPECT_EQ(Int("a"), 112);
     EXPECT_FALSE(TerminateRequested);
+    EXPECT_FALSE(cm->StepOutOfCommands());
+    EXPECT_FALSE(cm->StepTimedOut());
 }
 
 TEST_F(CallManTest, ADisabledCommandIsNeverEnteredNorExecuted)
@@ -142,6 +145,14 @@ TEST_F(CallManTest, AFlowThatNeverYieldsStillEndsEachFrame)
     Frames(2);
     EXPECT_EQ(Int("n"), 200);
     EXPECT_FALSE(TerminateRequested);
+    // The step says why it ended, so the exit page's end can say it was cut short.
+    EXPECT_TRUE(cm->StepOutOfCommands());
+    EXPECT_FALSE(cm->StepTimedOut());
+    cm->MaxCommandsPerStep = 1 << 20;
+    cm->StepDeadline = std::chrono::steady_clock::now();
+    Frames(1);
+    EXPECT_TRUE(cm->StepTimedOut());
+    EXPECT_FALSE(cm->StepOutOfCommands());
 }
 
 TEST_F(CallManTest, EventsQueuedDuringAWaitRunAsHandlersAndTheWaitKeepsItsTime)
