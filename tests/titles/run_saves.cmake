@@ -1,0 +1,76 @@
+# Plays the save title (TITLE) headless over save folders under WORK, several runs each; CASE
+# names what is checked. TOOL and PLAYER are given.
+cmake_minimum_required(VERSION 3.25)
+
+include(${CMAKE_CURRENT_LIST_DIR}/helpers.cmake)
+
+set(expected ${TITLE}/expected)
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/src)
+file(GLOB sources ${TITLE}/*.rss ${TITLE}/*.txt ${TITLE}/*.tsv)
+file(COPY ${sources} DESTINATION ${WORK}/src)
+file(COPY_FILE ${TITLE}/title.cfg ${WORK}/src/title.ini)
+run(0 ${TOOL} build ${WORK}/src -o ${WORK}/title)
+
+# One run over the save folder `saves`; what it says on stderr must equal `wanted_err`.
+function(play saves vars wanted_err)
+  run(0 ${PLAYER} --headless --until 10000 --save-dir ${saves} --dump-vars ${vars} ${WORK}/title)
+  if(NOT last_error STREQUAL wanted_err)
+    message(FATAL_ERROR "run over ${saves}: stderr differs; got:\n${last_error}\nwanted:\n${wanted_err}")
+  endif()
+endfunction()
+
+# The save file must load as the player reads it.
+function(check_loads saves)
+  run(0 ${TOOL} saves ${saves}/save.dat --title ${WORK}/title)
+endfunction()
+
+if(CASE STREQUAL "two_runs")
+  play(${WORK}/saves ${WORK}/run1.json "")
+  expect_same(${expected}_1.json ${WORK}/run1.json)
+  play(${WORK}/saves ${WORK}/run2.json "")
+  expect_same(${expected}_2.json ${WORK}/run2.json)
+  check_loads(${WORK}/saves)
+  run(0 ${TOOL} saves ${WORK}/saves/save.dat --json)
+  file(WRITE ${WORK}/saves.json "${last_output}")
+  expect_same(${expected}_saves.json ${WORK}/saves.json)
+elseif(CASE STREQUAL "identical")
+  # Nothing of the moment or the machine goes into the file.
+  play(${WORK}/a ${WORK}/a.json "")
+  play(${WORK}/b ${WORK}/b.json "")
+  expect_same(${WORK}/a/save.dat ${WORK}/b/save.dat)
+elseif(CASE STREQUAL "damaged_status")
+  # A status that does not read: the title starts as on its first run and writes a sound one.
+  file(MAKE_DIRECTORY ${WORK}/members)
+  file(WRITE ${WORK}/members/STATUSSAVEDATA "Status103 this is no status")
+  file(MAKE_DIRECTORY ${WORK}/saves)
+  run(0 ${TOOL} pack ${WORK}/members ${WORK}/saves/save.dat)
+  play(${WORK}/saves ${WORK}/run1.json "rukoplay: the status in save.dat is damaged; the title starts without it\n")
+  expect_same(${expected}_1.json ${WORK}/run1.json)
+  check_loads(${WORK}/saves)
+  play(${WORK}/saves ${WORK}/run2.json "")
+  expect_same(${expected}_2.json ${WORK}/run2.json)
+elseif(CASE STREQUAL "damaged_archive")
+  # A save file that is no archive: kept aside, the backup of the run before is used.
+  play(${WORK}/saves ${WORK}/run1.json "")
+  play(${WORK}/saves ${WORK}/run2.json "")
+  file(WRITE ${WORK}/saves/save.dat "no archive here")
+  play(${WORK}/saves ${WORK}/run3.json
+       "rukoplay: save.dat is damaged and was kept as save.dat.damaged; the backup save.dat.bak is used\n")
+  expect_same(${expected}_2.json ${WORK}/run3.json)
+  file(READ ${WORK}/saves/save.dat.damaged kept)
+  if(NOT kept STREQUAL "no archive here")
+    message(FATAL_ERROR "the damaged file was not kept as save.dat.damaged")
+  endif()
+  check_loads(${WORK}/saves)
+elseif(CASE STREQUAL "game")
+  play(${WORK}/saves ${WORK}/run1.json "")
+  expect_same(${expected}.json ${WORK}/run1.json)
+  check_loads(${WORK}/saves)
+  run(0 ${TOOL} saves ${WORK}/saves/save.dat)
+  file(WRITE ${WORK}/saves.txt "${last_output}")
+  expect_same(${expected}_saves.txt ${WORK}/saves.txt)
+else()
+  message(FATAL_ERROR "unknown case ${CASE}")
+endif()
