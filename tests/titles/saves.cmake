@@ -16,6 +16,13 @@ add_test(NAME title_saves_game
           -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/saves_game
           -P ${CMAKE_CURRENT_LIST_DIR}/run_saves.cmake)
 
+# A damaged slot: the load is refused with its message and the game goes on.
+add_test(NAME title_saves_refused
+  COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DPLAYER=$<TARGET_FILE:rukoplay>
+          -DTITLE=${CMAKE_CURRENT_LIST_DIR}/saves_refused -DCASE=refused
+          -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/saves_refused
+          -P ${CMAKE_CURRENT_LIST_DIR}/run_saves.cmake)
+
 # Kills of the player at seeded random moments while it rewrites the save file.
 add_test(NAME title_saves_killed
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/saves_killed.sh $<TARGET_FILE:rukotool> $<TARGET_FILE:rukoplay>
