@@ -226,8 +226,12 @@ bool TSaveFile::Update(const std::function<void(TVrFileCollection&)>& change)
     if (HostFileExists(path_)) {
         std::string backup = BackupPath();
         std::string link = TemporaryNameBeside(backup);
-        if (::link(path_.c_str(), link.c_str()) == 0 && rename(link.c_str(), backup.c_str()) != 0)
+        // A rename between two links of one file does nothing (a writer killed after making the
+        // backup left both names on the current file), so the link goes in any case.
+        if (::link(path_.c_str(), link.c_str()) == 0) {
+            rename(link.c_str(), backup.c_str());
             unlink(link.c_str());
+        }
     }
     if (rename(temporary.c_str(), path_.c_str()) != 0) {
         unlink(temporary.c_str());

@@ -169,6 +169,17 @@ TEST_F(SaveFileTest, WithTheBackupDamagedTooTheSavesStartEmpty)
     EXPECT_EQ(Member("save:b.txt"), "three");
 }
 
+TEST_F(SaveFileTest, AWriterKilledAfterMakingTheBackupLeavesNoLinkBehindTheNext)
+{
+    ASSERT_TRUE(Put("save:a.txt", "one"));
+    // Killed between the backup link and the rename: both names are the current file.
+    fs::remove(file_->BackupPath());
+    fs::create_hard_link(file_->Path(), file_->BackupPath());
+    ASSERT_TRUE(Put("save:a.txt", "two"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"save.dat", "save.dat.bak", "save.dat.lock"}));
+    EXPECT_EQ(Member("save:a.txt"), "two");
+}
+
 TEST_F(SaveFileTest, StaleTemporariesGoAndOtherFilesStay)
 {
     ASSERT_TRUE(Put("save:a.txt", "one"));
