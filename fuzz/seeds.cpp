@@ -17,6 +17,7 @@
 #include "components/sound.h"
 #include "components/timer.h"
 #include "engine/project.h"
+#include "engine/savedata.h"
 #include "engine/scenario.h"
 #include "graphics/bmp.h"
 #include "graphics/brom.h"
@@ -72,8 +73,30 @@ std::vector<uint8_t> Archive()
     return stream.TakeBytes();
 }
 
+// A save file as the player writes it: a status with a persistent variable and table, a slot
+// and a "save:" file.
+void SaveFileSeeds()
+{
+    TParamCollection store;
+    store.AddVariable(1, "kept").Persistent = 1;
+    TDBManager tables;
+    tables.CreateTable("scores", true);
+    tables.ActiveTable()->Fields.AddField("points", 1, 0);
+    TVrFileCollection archive;
+    auto add = [&](const std::string& name, std::vector<uint8_t> bytes) {
+        archive.AddMemoryFile(name).Data = std::make_unique<TKwBigMemoryStream>(std::move(bytes));
+    };
+    add(StatusMemberName, WriteStatusRecord(store, &tables, true));
+    add("GAMESAVEDATA1", {144, 0, 0, 0, 5, 0, 0, 0, 'f', 'i', 'r', 's', 't', 0, 0, 0, 0, 0, 0, 0, 0});
+    add("save:notes.txt", {'n', 'o', 't', 'e'});
+    TKwBigMemoryStream stream;
+    archive.SaveToStream(stream);
+    Seed("fuzz_save_file", "status-slot-file", stream.TakeBytes());
+}
+
 void ArchiveSeeds()
 {
+    SaveFileSeeds();
     std::vector<uint8_t> archive = Archive();
     Seed("fuzz_archive_directory", "three-members", archive);
     // A "player" of a few bytes with the archive and its trailer behind it.

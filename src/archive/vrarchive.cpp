@@ -347,6 +347,73 @@ std::vector<uint8_t> TVrFileCollection::ReadStoredBytes(const TVrFile& file) con
     return bytes;
 }
 
+void TVrFileCollection::CopyStoredBytes(const TVrFile& file, TKwBigStream& target) const
+{
+    if (file.Size <= 0) return;
+    if (!source_ || file.Offset < 0 || file.Size > source_->SourceSize() - file.Offset)
+        RaiseDamagedArchive(DisplayName(FileName));
+    std::vector<uint8_t> block(static_cast<size_t>(std::min<int64_t>(file.Size, 1 << 20)));
+    for (int64_t done = 0; done < file.Size;) {
+        int64_t want = std::min<int64_t>(file.Size - done, static_cast<int64_t>(block.size()));
+        if (source_->ReadAt(file.Offset + done, block.data(), want) != want)
+            RaiseDamagedArchive(DisplayName(FileName));
+        WriteExact(target, block.data(), want);
+        done += want;
+    }
+}
+
+bool TVrFileCollection::ChecksumMatches(const TVrFile& file) const
+{
+    if (file.Data || file.Checksum == 0) return true;
+    try {
+        std::vector<uint8_t> bytes = file.ChecksumOfPlain ? ReadFileBytes(file) : ReadStoredBytes(file);
+        return Crc32(bytes.data(), bytes.size()) == file.Checksum;
+    } catch (const ERukoError&) {
+        return false;
+    }
+}
+
+bool TVrFileCollection::ReadFileHead(const TVrFile& file, size_t count, std::vector<uint8_t>& head) const
+{
+    head.clear();
+    if (file.Data) {
+        const std::vector<uint8_t>& bytes = file.Data->Bytes();
+        if (bytes.size() < count) return false;
+        head.assign(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(count));
+        return true;
+    }
+    if (!source_ || file.Offset < 0 || file.Size < 0 || file.Size > source_->SourceSize() - file.Offset)
+        return false;
+    if (file.Stored) {
+        if (static_cast<uint64_t>(file.Size) < count) return false;
+        head.resize(count);
+        return source_->ReadAt(file.Offset, head.data(), static_cast<int64_t>(count)) ==
+               static_cast<int64_t>(count);
+    }
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    head.resize(count);
+    z.next_out = head.data();
+    z.avail_out = static_cast<uInt>(count);
+    uint8_t block[4096];
+    int64_t read = 0;
+    int status = Z_OK;
+    while (z.avail_out > 0 && status == Z_OK) {
+        if (z.avail_in == 0) {
+            int64_t want = std::min<int64_t>(file.Size - read, static_cast<int64_t>(sizeof block));
+            if (want <= 0 || source_->ReadAt(file.Offset + read, block, want) != want) break;
+            read += want;
+            z.next_in = block;
+            z.avail_in = static_cast<uInt>(want);
+        }
+        status = inflate(&z, Z_NO_FLUSH);
+    }
+    bool whole = z.avail_out == 0;
+    inflateEnd(&z);
+    if (!whole) head.clear();
+    return whole;
+}
+
 bool TVrFileCollection::TryReadMember(std::string_view name, std::vector<uint8_t>& bytes)
 {
     TVrFile* file = FindFile(name);
@@ -495,6 +562,12 @@ bool TVrFileCollection::SaveToStream(TKwBigStream& stream)
             std::string loose;
             if (file.Data) {
                 emit(file.Data->Bytes(), file.Data->GetSize() > MaxCompressedMember);
+            } else if (CopyOwnMembersRaw && source_) {
+                CopyStoredBytes(file, stream);
+                member.stored = file.Stored;
+                member.time = file.Time;
+                member.checksum = file.Checksum;
+                member.checksumOfPlain = file.ChecksumOfPlain;
             } else if (!(loose = LooseFilePath(file.Name())).empty()) {
                 struct stat info;
                 if (stat(loose.c_str(), &info) != 0)

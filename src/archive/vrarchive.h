@@ -88,6 +88,11 @@ class TVrFileCollection : public THashCollection
     void SaveToFile(const std::string& hostPath);
     // Called after each member SaveToStream writes: (members written, member count).
     std::function<void(int done, int count)> OnMemberWritten;
+    // When set, SaveToStream copies the members that come from this archive's own data as they
+    // are stored (bytes, flags, time, checksum) instead of inflating and deflating them again:
+    // a rewrite then leaves the members it did not replace byte for byte as they were. Loose
+    // files are not asked for such members.
+    bool CopyOwnMembersRaw = false;
 
     TVrFile& Add(const std::string& name);
     TVrFile& AddMemoryFile(const std::string& name); // with an empty Data stream
@@ -107,6 +112,13 @@ class TVrFileCollection : public THashCollection
     std::vector<uint8_t> ReadMemberBytes(std::string_view name);
     // One member's bytes, uncompressed (by item, so each of two equal names can be read).
     std::vector<uint8_t> ReadFileBytes(const TVrFile& file) const;
+    // The first `count` bytes of the member, uncompressed, inflating no more than it takes (a list
+    // of captions reads only the head of each saved game). False when the member is shorter or
+    // its bytes are damaged.
+    bool ReadFileHead(const TVrFile& file, size_t count, std::vector<uint8_t>& head) const;
+    // True when the member's checksum matches its bytes (or it has none, as in versions 0 and
+    // 100); false for damaged bytes.
+    bool ChecksumMatches(const TVrFile& file) const;
     // The member's bytes from this archive only (memory or data); false when it has no such member.
     bool TryReadMember(std::string_view name, std::vector<uint8_t>& bytes);
     // A read-only stream over the member: a window on the archive for a stored member, the
@@ -119,6 +131,8 @@ class TVrFileCollection : public THashCollection
   private:
     void ClearAll();
     std::vector<uint8_t> ReadStoredBytes(const TVrFile& file) const;
+    // The member's bytes as stored in the data, in blocks.
+    void CopyStoredBytes(const TVrFile& file, TKwBigStream& target) const;
     std::string LooseFilePath(std::string_view name) const;
 
     std::shared_ptr<const TRangeSource> source_;

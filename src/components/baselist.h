@@ -179,6 +179,11 @@ class TRukoBaseList
     // Validates the whole record into a fresh list and takes its contents only when it loaded
     // completely; a damaged record raises and leaves this list as it was.
     void LoadFromStream(TKwBigStream& s, int32_t version);
+    // LoadFromStream in two halves, for a record that holds more than the components: a fresh
+    // list holding the whole record (raises on damage), then taking its contents, which cannot
+    // fail.
+    static std::unique_ptr<TRukoBaseList> ReadFromStream(TKwBigStream& s, int32_t version);
+    void Commit(TRukoBaseList& fresh);
     // Back to the created state (keeps the size).
     void Reset();
 

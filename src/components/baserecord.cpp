@@ -131,8 +131,18 @@ void TRukoBaseList::TakeFrom(TRukoBaseList& other)
 
 void TRukoBaseList::LoadFromStream(TKwBigStream& s, int32_t version)
 {
-    TRukoBaseList fresh;
-    fresh.LoadInto(s, version);
+    Commit(*ReadFromStream(s, version));
+}
+
+std::unique_ptr<TRukoBaseList> TRukoBaseList::ReadFromStream(TKwBigStream& s, int32_t version)
+{
+    auto fresh = std::make_unique<TRukoBaseList>();
+    fresh->LoadInto(s, version);
+    return fresh;
+}
+
+void TRukoBaseList::Commit(TRukoBaseList& fresh)
+{
     ClearKeys();
     TakeFrom(fresh);
     std::vector<TComponentHandle> loaded;

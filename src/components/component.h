@@ -115,6 +115,9 @@ class TRukoObject
     // The object's save record (the class's ancestors first).
     virtual void SaveToStream(TKwBigStream& s) const;
     virtual void LoadFromStream(TKwBigStream& s, int32_t version);
+    // After a whole game was loaded and committed: kinds whose state refers to other parts of the
+    // game (pages, other components) settle it here.
+    virtual void RestoreAfterLoad() {}
 
   protected:
     // True when the class answered the id.

@@ -526,7 +526,7 @@ void TCallMan::SaveFrame(TKwBigStream& s, const TCallFrame& frame) const
     if (type) frame.Result->SaveToStream(s);
 }
 
-TCallFrame TCallMan::LoadFrame(TKwBigStream& s) const
+TCallFrame TCallMan::LoadFrame(TKwBigStream& s, std::string* senderName) const
 {
     TCallFrame frame;
     frame.PageName = ReadStr(s);
@@ -536,7 +536,10 @@ TCallFrame TCallMan::LoadFrame(TKwBigStream& s) const
     frame.ResultVar = ReadStr(s);
     frame.Args = ReadStrings(s);
     std::string sender = ReadStr(s);
-    if (!sender.empty() && host_.FindComponent) frame.Sender = host_.FindComponent(sender);
+    if (senderName)
+        *senderName = sender;
+    else if (!sender.empty() && host_.FindComponent)
+        frame.Sender = host_.FindComponent(sender);
     uint32_t size = ReadU32(s);
     CheckCount(s, size, 1);
     frame.SavedState.resize(size);
@@ -569,45 +572,53 @@ void TCallMan::SaveToStream(TKwBigStream& s) const
 
 void TCallMan::LoadFromStream(TKwBigStream& s, int version)
 {
-    const std::string pageName = ReadStr(s);
-    const int32_t index = ReadInt(s);
-    const bool running = ReadByte(s) != 0;
-    const bool entered = ReadByte(s) != 0;
-    const int32_t state = ReadInt(s);
-    if (state < 0 || state > 3) RaiseDamaged();
-    const std::string sender = ReadStr(s);
-    std::vector<std::string> args = ReadStrings(s);
-    LoadFrame(s); // the spare frame carries nothing
+    TLoadedState loaded = ReadState(s, version);
+    CommitState(loaded);
+}
+
+TCallMan::TLoadedState TCallMan::ReadState(TKwBigStream& s, int version)
+{
+    TLoadedState loaded;
+    loaded.PageName = ReadStr(s);
+    loaded.Index = ReadInt(s);
+    loaded.Running = ReadByte(s) != 0;
+    loaded.Entered = ReadByte(s) != 0;
+    loaded.State = ReadInt(s);
+    if (loaded.State < 0 || loaded.State > 3) RaiseDamaged();
+    loaded.Sender = ReadStr(s);
+    loaded.Args = ReadStrings(s);
+    LoadFrame(s, nullptr); // the spare frame carries nothing
     const uint32_t count = ReadU32(s);
     if (count > MaxStackDepth) RaiseDamaged();
     CheckCount(s, count, 4 + 4 + 1 + 1 + 4 + 4 + 4 + 4 + 1);
-    std::vector<TCallFrame> stack;
-    for (uint32_t i = 0; i < count; ++i)
-        stack.push_back(LoadFrame(s));
-    int32_t eventDepth = 2;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::string sender;
+        loaded.Stack.push_back(LoadFrame(s, &sender));
+        loaded.StackSenders.push_back(std::move(sender));
+    }
     if (version >= 116) {
-        eventDepth = ReadInt(s);
-        if (eventDepth < 2 || eventDepth > static_cast<int32_t>(count) + 2) RaiseDamaged();
+        loaded.EventDepth = ReadInt(s);
+        if (loaded.EventDepth < 2 || loaded.EventDepth > static_cast<int32_t>(count) + 2) RaiseDamaged();
     }
     // Which frames events pushed is not stored: an event that interrupted a waiting command saved
     // that command's state, and a handler started from the main flow sits on the topmost frame of
     // the main flow.
     bool anyEventFrame = false;
-    for (TCallFrame& frame : stack) {
+    for (TCallFrame& frame : loaded.Stack) {
         frame.EventFrame = frame.Entered || !frame.SavedState.empty();
         anyEventFrame |= frame.EventFrame;
     }
-    if (state == static_cast<int32_t>(TCallState::Handler) && !anyEventFrame)
-        for (auto it = stack.rbegin(); it != stack.rend(); ++it)
-            if (!it->Sender) {
-                it->EventFrame = true;
+    if (loaded.State == static_cast<int32_t>(TCallState::Handler) && !anyEventFrame)
+        for (size_t i = loaded.Stack.size(); i-- > 0;)
+            if (loaded.StackSenders[i].empty()) {
+                loaded.Stack[i].EventFrame = true;
                 break;
             }
-    TPage* page = pageName.empty() ? nullptr : GetPage(pageName, false);
-    if (page && entered)
-        if (TCommand* current = page->Commands.At(index)) {
+    TPage* page = loaded.PageName.empty() ? nullptr : GetPage(loaded.PageName, false);
+    if (page && loaded.Entered)
+        if (TCommand* current = page->Commands.At(loaded.Index)) {
             // The command may be the one running now: a damaged record must not leave it half
-            // loaded.
+            // loaded, nor a record that is not committed in the end.
             TKwBigMemoryStream before;
             current->SaveState(before);
             try {
@@ -617,19 +628,39 @@ void TCallMan::LoadFromStream(TKwBigStream& s, int version)
                 current->LoadState(before);
                 throw;
             }
+            loaded.Restored = current;
+            loaded.RestoredBefore = before.TakeBytes();
         }
-    // Commit.
-    if (page) page = GetPage(pageName, true);
+    return loaded;
+}
+
+void TCallMan::AbandonState(TLoadedState& loaded)
+{
+    if (loaded.Committed || !loaded.Restored) return;
+    TKwBigMemoryStream before(std::move(loaded.RestoredBefore));
+    loaded.Restored->LoadState(before);
+    loaded.Restored = nullptr;
+}
+
+void TCallMan::CommitState(TLoadedState& loaded)
+{
+    loaded.Committed = true;
+    auto find = [this](const std::string& name) -> TComponentHandle {
+        return !name.empty() && host_.FindComponent ? host_.FindComponent(name) : 0;
+    };
+    for (size_t i = 0; i < loaded.Stack.size(); ++i)
+        loaded.Stack[i].Sender = find(loaded.StackSenders[i]);
+    TPage* page = loaded.PageName.empty() ? nullptr : GetPage(loaded.PageName, true);
     Point.Page = page;
-    Point.Index = index;
-    Point.Running = running;
-    Point.Entered = entered;
-    Point.State = static_cast<TCallState>(state);
-    Point.Sender = !sender.empty() && host_.FindComponent ? host_.FindComponent(sender) : 0;
-    Point.Args = std::move(args);
-    Stack = std::move(stack);
+    Point.Index = loaded.Index;
+    Point.Running = loaded.Running;
+    Point.Entered = loaded.Entered;
+    Point.State = static_cast<TCallState>(loaded.State);
+    Point.Sender = find(loaded.Sender);
+    Point.Args = std::move(loaded.Args);
+    Stack = std::move(loaded.Stack);
     SyncScope();
-    Point.Depth = eventDepth;
+    Point.Depth = loaded.EventDepth;
 }
 
 } // namespace ruko

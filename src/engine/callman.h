@@ -117,6 +117,28 @@ class TCallMan
     // Loads a state written by SaveToStream (save-file `version`); a damaged or out-of-range
     // record raises and leaves the manager as it was.
     void LoadFromStream(TKwBigStream& s, int version);
+    // LoadFromStream in two halves, for a record that holds more than the scenario state. The
+    // read checks the whole state and already gives the running command its saved state; the
+    // commit cannot fail and resolves the sender by name against the components as they are
+    // then; a read that is not committed is abandoned, which gives that command its own state back.
+    struct TLoadedState
+    {
+        std::string PageName;
+        int32_t Index = 0;
+        bool Running = false, Entered = false;
+        int32_t State = 0;
+        std::string Sender;
+        std::vector<std::string> Args;
+        std::vector<TCallFrame> Stack;
+        std::vector<std::string> StackSenders;
+        int32_t EventDepth = 2;
+        TCommand* Restored = nullptr;        // the command whose state was read, if any
+        std::vector<uint8_t> RestoredBefore; // its state before
+        bool Committed = false;
+    };
+    TLoadedState ReadState(TKwBigStream& s, int version);
+    void CommitState(TLoadedState& loaded);
+    void AbandonState(TLoadedState& loaded);
 
     // Pushes the current context (as an event does) and continues at `page`, `index`; used to
     // resume a loaded game at its resume page.
@@ -153,7 +175,8 @@ class TCallMan
     void SyncScope();
     void FreePages();
     void SaveFrame(TKwBigStream& s, const TCallFrame& frame) const;
-    TCallFrame LoadFrame(TKwBigStream& s) const;
+    // With `senderName` the sender is left for the caller to resolve.
+    TCallFrame LoadFrame(TKwBigStream& s, std::string* senderName = nullptr) const;
 
     TCallManHost host_;
     TTimerList* events_;

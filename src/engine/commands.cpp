@@ -303,9 +303,10 @@ class TComGameSave final : public TCommand
     void Execute(TCallMan& cm, TRunPoint& at) override
     {
         ++at.Index;
-        std::optional<int32_t> slot = ExprAt(F::Slot).Int();
-        if (slot && cm.Host().RequestSave)
-            cm.Host().RequestSave(*slot, ExprAt(F::Caption).Str().value_or(std::string()), StrAt(F::Page),
+        // A slot expression that yields nothing means slot 0.
+        int32_t slot = ExprAt(F::Slot).Int().value_or(0);
+        if (cm.Host().RequestSave)
+            cm.Host().RequestSave(slot, ExprAt(F::Caption).Str().value_or(std::string()), StrAt(F::Page),
                                   Has(F::Target) ? NumAt(F::Target) : 0);
     }
 };
@@ -317,8 +318,8 @@ class TComGameLoad final : public TCommand
     void Execute(TCallMan& cm, TRunPoint& at) override
     {
         ++at.Index;
-        std::optional<int32_t> slot = ExprAt(TComFields<ccGameLoad>::Slot).Int();
-        if (slot && cm.Host().RequestLoad) cm.Host().RequestLoad(*slot);
+        int32_t slot = ExprAt(TComFields<ccGameLoad>::Slot).Int().value_or(0);
+        if (cm.Host().RequestLoad) cm.Host().RequestLoad(slot);
     }
 };
 

@@ -118,6 +118,9 @@ class TProject
 
     std::string GetSlotCaption(int slot) const;
     void SetSlotCaption(int slot, const std::string& caption);
+    // Slot → caption, ascending slots.
+    const std::map<int, std::string>& SlotCaptions() const { return slotCaptions_; }
+    void SetSlotCaptions(std::map<int, std::string> captions) { slotCaptions_ = std::move(captions); }
 
     // Settings, as read.
     std::string Title;
@@ -132,11 +135,16 @@ class TProject
     std::string DiskPrompt, ExitPrompt;
     TFolderDiskList FolderDisks;
 
-    // Requests the frame loop applies between frames (−1: none).
-    int PendingLoadSlot = -1;
-    int PendingSaveSlot = -1;
-    std::string PendingSaveCaption, PendingSavePage;
-    int PendingSaveLine = 0;
+    // Game saves and loads the scenario asked for, applied between frames in the order asked:
+    // "save, then load" in one handler saves the game as it was, and two saves are two saves.
+    struct TGameRequest
+    {
+        bool Load = false;
+        int Slot = 0;
+        std::string Caption, Page; // a save's caption and resume page
+        int Line = 0;              // the resume page's command index
+    };
+    std::vector<TGameRequest> Requests;
 
   private:
     TProjectHost host_;

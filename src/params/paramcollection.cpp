@@ -411,16 +411,20 @@ std::vector<uint8_t> ReadPushedSet(TKwBigStream& s)
 
 void TParamCollection::LoadVariables(TKwBigStream& s, int32_t version)
 {
-    std::vector<TParamItemPtr> loaded = ReadItems(s);
-    int32_t textDelay = ReadInt(s);
-    std::string cursor = ReadStr(s);
-    std::string selStr;
-    int32_t selIndex = 0;
+    CommitVariables(ReadVariables(s, version));
+}
+
+TParamCollection::TVariablesLoad TParamCollection::ReadVariables(TKwBigStream& s, int32_t version) const
+{
+    TVariablesLoad load;
+    load.Version = version;
+    load.Items = ReadItems(s);
+    load.TextDelay = ReadInt(s);
+    load.Cursor = ReadStr(s);
     if (version > 102) {
-        selStr = ReadStr(s);
-        selIndex = ReadInt(s);
+        load.SelStr = ReadStr(s);
+        load.SelIndex = ReadInt(s);
     }
-    std::optional<TLegacyHistoryMetrics> metrics;
     if (version > 112 && version < 135) {
         TLegacyHistoryMetrics m;
         m.FontHeight = ReadInt(s);
@@ -429,29 +433,31 @@ void TParamCollection::LoadVariables(TKwBigStream& s, int32_t version)
         m.Width = ReadInt(s);
         m.Height = ReadInt(s);
         m.LineSpace = ReadInt(s);
-        metrics = m;
+        load.Metrics = m;
     }
-    std::string tempName;
-    if (version > 120) tempName = ReadStr(s);
-    std::vector<std::vector<uint8_t>> pushed;
+    if (version > 120) load.TempName = ReadStr(s);
     if (version >= 139) {
         int32_t count = ReadInt(s);
         CheckCount(s, count, 4);
         for (int32_t i = 0; i < count; ++i)
-            pushed.push_back(ReadPushedSet(s));
+            load.Pushed.push_back(ReadPushedSet(s));
     }
+    return load;
+}
 
+void TParamCollection::CommitVariables(TVariablesLoad load)
+{
     RemoveWhere([](const TParamCollectionItem& item) { return !item.Persistent; });
-    Commit(std::move(loaded));
-    TextDelay = textDelay;
-    Cursor = std::move(cursor);
-    if (version > 102) {
-        SelStr = std::move(selStr);
-        SelIndex = selIndex;
+    Commit(std::move(load.Items));
+    TextDelay = load.TextDelay;
+    Cursor = std::move(load.Cursor);
+    if (load.Version > 102) {
+        SelStr = std::move(load.SelStr);
+        SelIndex = load.SelIndex;
     }
-    LoadedHistoryMetrics = metrics;
-    if (version > 120) TempName = std::move(tempName);
-    PushedSets = std::move(pushed);
+    LoadedHistoryMetrics = load.Metrics;
+    if (load.Version > 120) TempName = std::move(load.TempName);
+    PushedSets = std::move(load.Pushed);
 }
 
 void TParamCollection::SavePersistent(TKwBigStream& s) const
@@ -459,12 +465,22 @@ void TParamCollection::SavePersistent(TKwBigStream& s) const
     WriteItems(s, true);
 }
 
-void TParamCollection::LoadPersistent(TKwBigStream& s, int32_t)
+void TParamCollection::LoadPersistent(TKwBigStream& s, int32_t version)
+{
+    CommitPersistent(ReadPersistent(s, version));
+}
+
+TParamCollection::TPersistentLoad TParamCollection::ReadPersistent(TKwBigStream& s, int32_t) const
+{
+    return TPersistentLoad{ReadItems(s)};
+}
+
+void TParamCollection::CommitPersistent(TPersistentLoad load)
 {
     // Persistent variables declared by the project exist before their saved values are read; a
     // saved value fills the declared variable instead of hiding behind it as a second one.
     std::vector<TParamItemPtr> added, filled;
-    for (TParamItemPtr& item : ReadItems(s)) {
+    for (TParamItemPtr& item : load.Items) {
         TParamCollectionItem* declared = FindDeclared(item->Name(), false);
         if (declared && declared->Persistent && !declared->IsSystem()) {
             declared->Value = std::move(item->Value);

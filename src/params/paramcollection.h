@@ -108,6 +108,27 @@ class TParamCollection
     void LoadVariables(TKwBigStream& s, int32_t version);
     void SavePersistent(TKwBigStream& s) const;
     void LoadPersistent(TKwBigStream& s, int32_t version);
+    // LoadPersistent in two halves, so a record that holds more than the variables is committed
+    // only once all of it was read: the read makes fresh items and changes nothing here.
+    struct TPersistentLoad
+    {
+        std::vector<TParamItemPtr> Items;
+    };
+    TPersistentLoad ReadPersistent(TKwBigStream& s, int32_t version) const;
+    void CommitPersistent(TPersistentLoad load);
+    // LoadVariables in the same two halves.
+    struct TVariablesLoad
+    {
+        int32_t Version = 0;
+        std::vector<TParamItemPtr> Items;
+        int32_t TextDelay = 50;
+        std::string Cursor, SelStr, TempName;
+        int32_t SelIndex = 0;
+        std::optional<TLegacyHistoryMetrics> Metrics;
+        std::vector<std::vector<uint8_t>> Pushed;
+    };
+    TVariablesLoad ReadVariables(TKwBigStream& s, int32_t version) const;
+    void CommitVariables(TVariablesLoad load);
     void ClearVariables();
 
     // Behind PushVar/PopVar. System variables and references are not pushed.

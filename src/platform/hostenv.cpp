@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -133,7 +134,8 @@ std::string SafeFolderName(const std::string& titleUtf8)
     std::string name;
     for (char c : titleUtf8) {
         unsigned char byte = static_cast<unsigned char>(c);
-        name += byte < 0x20 || byte == 0x7F || c == '/' || c == '\\' ? '_' : c;
+        bool unsafe = byte < 0x20 || byte == 0x7F || std::strchr("\\/:,;*?\"<>|", c) != nullptr;
+        name += unsafe ? '_' : c;
     }
     if (name.size() > MaxName) {
         name.resize(MaxName);
@@ -148,9 +150,22 @@ std::string SafeFolderName(const std::string& titleUtf8)
     return name.empty() ? "_" : name;
 }
 
+std::string UserTitleDataPath(const std::string& titleUtf8)
+{
+    return EnvFolder("XDG_DATA_HOME", ".local/share") + "rukoplayer/" + SafeFolderName(titleUtf8) + "/";
+}
+
 std::string UserTitleDataFolder(const std::string& titleUtf8)
 {
-    return MadeFolder(UserDataFolder() + SafeFolderName(titleUtf8) + "/");
+    return MadeFolder(UserTitleDataPath(titleUtf8));
+}
+
+std::string UserTitleSaveFile(const std::string& titleUtf8, int32_t identCode)
+{
+    if (!titleUtf8.empty()) return UserTitleDataPath(titleUtf8) + "save.dat";
+    char name[32];
+    std::snprintf(name, sizeof name, "untitled-%08X", static_cast<uint32_t>(identCode));
+    return UserTitleDataPath(name) + "save.dat";
 }
 
 bool UserLanguageIsJapanese()

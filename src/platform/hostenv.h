@@ -1,6 +1,7 @@
 #pragma once
 // Host folders and process-wide guards. Paths here are host paths: UTF-8 with '/'.
 #include "base/fileio.h"
+#include <cstdint>
 #include <string>
 
 namespace ruko {
@@ -20,8 +21,15 @@ std::string UserDataFolder();
 // becomes one safe folder name: separators, control characters and a leading '.' are replaced,
 // so a title can never name a place outside.
 std::string UserTitleDataFolder(const std::string& titleUtf8);
-// The folder name UserTitleDataFolder uses for a title.
+// UserTitleDataFolder without making it (folders are made at the first write).
+std::string UserTitleDataPath(const std::string& titleUtf8);
+// The folder name UserTitleDataFolder uses for a title: the characters a Windows file name cannot
+// hold ("\\/:,;*?\"<>|") and control characters become "_"; whole characters are kept, since the
+// title is UTF-8 here.
 std::string SafeFolderName(const std::string& titleUtf8);
+// The save file of a title: in its per-user folder, where a title without a name gets
+// "untitled-" and its identification code in 8 hex digits.
+std::string UserTitleSaveFile(const std::string& titleUtf8, int32_t identCode);
 
 // The user's folder a title names as "{Desktop}" or "{MyDocuments}", by the rules of xdg-user-dir:
 // XDG_DESKTOP_DIR / XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs (else the environment),

@@ -177,29 +177,39 @@ void TDBManager::SaveToStream(TKwBigStream& s, bool persistent) const
 
 void TDBManager::LoadFromStream(TKwBigStream& s, bool persistent)
 {
+    Commit(ReadFromStream(s, persistent));
+}
+
+TDBManager::TLoadedTables TDBManager::ReadFromStream(TKwBigStream& s, bool persistent)
+{
     constexpr int64_t MinTableBytes = 1 + 4 + 1 + 4 + 4 + 4;
+    TLoadedTables loaded;
+    loaded.Persistent = persistent;
     const uint32_t version = ReadU32(s);
     const uint32_t count = ReadU32(s);
     CheckCount(s, count, MinTableBytes);
-    std::vector<std::unique_ptr<TDBTable>> loaded;
     for (uint32_t i = 0; i < count; ++i) {
         ReadByte(s); // the table kind: there is only one
         auto table = std::make_unique<TDBTable>();
         table->LoadFromStream(s, version);
         table->Persistent = persistent ? 1 : 0; // the form decides, whatever the record says
-        loaded.push_back(std::move(table));
+        loaded.Tables.push_back(std::move(table));
     }
-    std::string activeName;
-    if (!persistent) activeName = ReadStr(s);
+    if (!persistent) loaded.ActiveName = ReadStr(s);
+    return loaded;
+}
 
-    const uint8_t flag = persistent ? 1 : 0;
+void TDBManager::Commit(TLoadedTables loaded)
+{
+    const uint8_t flag = loaded.Persistent ? 1 : 0;
+    const bool any = !loaded.Tables.empty();
     std::erase_if(tables_, [flag](const std::unique_ptr<TDBTable>& t) { return t->Persistent == flag; });
-    for (std::unique_ptr<TDBTable>& t : loaded)
+    for (std::unique_ptr<TDBTable>& t : loaded.Tables)
         tables_.push_back(std::move(t));
-    if (persistent)
-        Active = loaded.empty() ? -1 : TableCount() - 1;
+    if (loaded.Persistent)
+        Active = any ? TableCount() - 1 : -1;
     else
-        Active = activeName.empty() ? -1 : IndexOf(activeName);
+        Active = loaded.ActiveName.empty() ? -1 : IndexOf(loaded.ActiveName);
 }
 
 } // namespace ruko

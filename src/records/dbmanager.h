@@ -49,6 +49,16 @@ class TDBManager
     // Replaces the tables of that kind by those read; raises the damaged-file error and changes
     // nothing when the bytes do not make sound tables.
     void LoadFromStream(TKwBigStream& s, bool persistent);
+    // LoadFromStream in two halves: the read makes fresh tables and changes nothing, the commit
+    // cannot fail, so a record holding more than the tables commits them with the rest.
+    struct TLoadedTables
+    {
+        bool Persistent = false;
+        std::vector<std::unique_ptr<TDBTable>> Tables;
+        std::string ActiveName; // the game form's active table
+    };
+    static TLoadedTables ReadFromStream(TKwBigStream& s, bool persistent);
+    void Commit(TLoadedTables loaded);
 
     int32_t TableCount() const { return static_cast<int32_t>(tables_.size()); }
     TDBTable& Table(int32_t i) const { return *tables_[static_cast<size_t>(i)]; }

@@ -94,6 +94,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             line.AudioOut = value();
         } else if (name == "--soundfont") {
             line.SoundFont = value();
+        } else if (name == "--save-dir") {
+            line.SaveDir = value();
+            if (line.SaveDir.empty()) throw EUsageError{"--save-dir needs a folder"};
         } else {
             throw EUsageError{"unknown option " + name + " (see rukoplay --help)"};
         }
@@ -139,6 +142,9 @@ std::string UsageText()
            "  --audio-out FILE.wav    write every sound frame played (44100 Hz, 16-bit, stereo)\n"
            "  --soundfont FILE.sf2    the soundfont for MIDI music (default: game.ini [Sound]\n"
            "                          SoundFont, else the system's General-MIDI soundfont)\n"
+           "  --save-dir DIR          keep the saves in DIR/save.dat (default:\n"
+           "                          $XDG_DATA_HOME/rukoplayer/TITLE/save.dat, else under\n"
+           "                          ~/.local/share)\n"
            "  --help                  show this text\n";
 }
 

@@ -35,6 +35,7 @@ struct TCommandLine
     std::vector<std::pair<std::string, std::string>> FontAliases; // --font-alias ASKED=FACE (UTF-8)
     std::string AudioOut;  // WAV of every frame the audio output pulled
     std::string SoundFont; // the General-MIDI soundfont for MIDI songs
+    std::string SaveDir;   // the save file is SaveDir/save.dat instead of the per-user one
 };
 
 // Usage errors carry one line for stderr; the program ends with status 2.

@@ -111,6 +111,18 @@ void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
         options.OnError = [](const std::string& message) {
             std::fprintf(stderr, "rukoplay: %s\n", Cp932ToUtf8(message).c_str());
         };
+        const std::string saveDir = context.SaveDir, dataFolder = context.BaseFolder;
+        options.LocateSaveFile = [saveDir, dataFolder](const std::string& title, int32_t identCode) {
+            TSaveLocation where;
+            if (!saveDir.empty()) {
+                where.Path = saveDir + (saveDir.back() == '/' ? "" : "/") + "save.dat";
+            } else {
+                where.Path = UserTitleSaveFile(Cp932ToUtf8(title), identCode);
+                // Titles used to keep their saves beside them; the first run takes them along.
+                where.Import = dataFolder + "save.dat";
+            }
+            return where;
+        };
         run->Engine = std::make_unique<TEngine>(std::move(options));
         TEngine& engine = *run->Engine;
         TBuiltinServices& services = engine.Services();
@@ -197,6 +209,7 @@ void InstallEngineHooks(TGameHooks& hooks, TRunObjects& objects)
     hooks.StepEngine = [run] {
         if (run->Engine) run->Engine->Step();
     };
+    hooks.ApplyProjectRequests = [run] { return run->Engine && run->Engine->ApplyRequests(); };
     hooks.FreeProject = [run] { run->FreeProject(); };
     hooks.FreeVariableStore = [run] { run->FreeVariableStore(); };
 }

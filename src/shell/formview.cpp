@@ -147,7 +147,11 @@ void TFormView::DoFrame()
     Call(hooks_.DeleteWorkFiles);
     Call(hooks_.TakeInputSnapshot);
     Call(hooks_.StepEngine);
-    if (TerminateRequested) return;
+    if (TerminateRequested) {
+        // The step ended the run: the saves it asked for are still written ("save and quit").
+        if (hooks_.ApplyProjectRequests) hooks_.ApplyProjectRequests();
+        return;
+    }
     Call(hooks_.UpdateComponents);
     ++FrameCount;
     if (hooks_.ApplyProjectRequests && hooks_.ApplyProjectRequests()) drawSkip_ = 1;

@@ -43,6 +43,7 @@ struct TStartContext
     std::vector<std::string> FontFiles{}; // --font: host paths of pixel fonts and font files
     std::vector<std::pair<std::string, std::string>> FontAliases{}; // --font-alias (UTF-8)
     std::string SoundFontFile{}; // --soundfont (host path), "" when not given
+    std::string SaveDir{};       // --save-dir (host folder), "" for the per-user folder
     // Set by the window: closes it after the current frame; `failed` makes the run end with
     // status 1, as a failed start-up does.
     std::function<void(bool failed)> CloseWindow{};

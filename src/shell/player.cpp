@@ -125,7 +125,8 @@ int RunPlayer(int argc, char** argv)
                           line.DumpVars,
                           line.FontFiles,
                           line.FontAliases,
-                          line.SoundFont};
+                          line.SoundFont,
+                          line.SaveDir};
 
     std::function<void()> finalFileWork = hooks.FinalFileWork;
     platform->OnDisplayLost([&, finalFileWork] {

@@ -39,7 +39,7 @@ if(EXISTS ${TITLE}/prepare.cmake)
   include(${TITLE}/prepare.cmake)
 endif()
 
-set(args --headless --until 3000 --dump-vars ${WORK}/vars.json)
+set(args --headless --until 3000 --save-dir ${WORK}/saves --dump-vars ${WORK}/vars.json)
 if(EXISTS ${TITLE}/input.txt)
   list(APPEND args --input ${TITLE}/input.txt)
 endif()

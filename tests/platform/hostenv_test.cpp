@@ -108,6 +108,10 @@ TEST(UserFolders, TitleNamesBecomeOneSafeFolderName)
         {"   ", "_"},
         {"line\nbreak\x7F", "line_break_"},
         {"title ", "title"},
+        {"a:b,c;d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
+        // Whole characters: UTF-8 never holds these bytes inside a character, so the CP932 trail
+        // bytes "\\" and "|" of 表 and ソ (converted before) are never cut.
+        {"表ソ|x", "表ソ_x"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SafeFolderName(c.title), c.folder) << c.title;
@@ -117,6 +121,18 @@ TEST(UserFolders, TitleNamesBecomeOneSafeFolderName)
     std::string cut = SafeFolderName(longName);
     EXPECT_LE(cut.size(), 200u);
     EXPECT_EQ(cut.size() % 3, 0u); // whole characters only
+}
+
+TEST(UserFolders, SaveFilesLieInTheTitleFolderWhichIsMadeOnlyWhenWritten)
+{
+    TTempFolder home;
+    TScopedEnv env("XDG_DATA_HOME", home.Path());
+    EXPECT_EQ(UserTitleSaveFile("Tale: two", 7), home.Path() + "rukoplayer/Tale_ two/save.dat");
+    EXPECT_EQ(UserTitleSaveFile("", 0x1A2B), home.Path() + "rukoplayer/untitled-00001A2B/save.dat");
+    EXPECT_FALSE(HostFolderExists(home.Path() + "rukoplayer/Tale_ two"));
+    TScopedEnv relative("XDG_DATA_HOME", "relative/place");
+    TScopedEnv user("HOME", home.Path() + "user");
+    EXPECT_EQ(UserTitleSaveFile("T", 0), home.Path() + "user/.local/share/rukoplayer/T/save.dat");
 }
 
 TEST(UserFolders, TitleFolderLiesUnderTheDataHome)

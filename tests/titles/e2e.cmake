@@ -27,3 +27,6 @@ add_test(NAME title_packaging_and_failures
   COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:rukotool> -DPLAYER=$<TARGET_FILE:rukoplay>
           -DTITLES=${CMAKE_CURRENT_LIST_DIR} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/titles/packaging
           -P ${CMAKE_CURRENT_LIST_DIR}/run_packaging.cmake)
+
+# Titles that keep saves: run over one save folder several times (see saves.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/saves.cmake)

@@ -23,7 +23,8 @@ set(input)
 if(EXISTS ${EXPECTED}.input)
   set(input --input ${EXPECTED}.input)
 endif()
-set(play ${PLAYER} --headless --until 60000 ${input} --dump-vars ${WORK}/vars.json --trace ${WORK}/trace.txt
+set(play ${PLAYER} --headless --until 60000 ${input} --save-dir ${WORK}/saves --dump-vars ${WORK}/vars.json
+         --trace ${WORK}/trace.txt
          ${WORK}/title)
 set(status 0)
 if(EXISTS ${EXPECTED}.status)
