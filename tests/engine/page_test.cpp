@@ -84,11 +84,11 @@ TEST(CommandTable, TheCodesWithoutABodyYet)
 {
     // Each later subsystem takes its codes off this list by registering their classes.
     const std::vector<int> expected = {
-        ccImgNew,      ccMesNew,     ccTimer,     ccMovie,        ccTextIns,    ccMovieStop, ccClrHist,
-        ccCinema,      ccCaption,    ccMenu,      ccMenuClose,    ccTextClr,    ccCallHist,  ccBtnNew,
-        ccParticleNew, ccFireNew,    ccSound,     ccEditNew,      ccMemoNew,    ccClrRead,   ccMapImgNew,
-        ccWaveNew,     ccTileNew,    ccSliderNew, ccScrollbarNew, ccGaugeNew,   ccCGCaption, ccMediaPlay,
-        ccPrevMenuNew, ccPropMotion, ccEntryHist, ccCabinetSave,  ccCabinetLoad};
+        ccMesNew,    ccTimer,        ccMovie,      ccTextIns,   ccMovieStop, ccClrHist,     ccCinema,
+        ccCaption,   ccMenu,         ccMenuClose,  ccTextClr,   ccCallHist,  ccBtnNew,      ccParticleNew,
+        ccFireNew,   ccSound,        ccEditNew,    ccMemoNew,   ccClrRead,   ccMapImgNew,   ccWaveNew,
+        ccSliderNew, ccScrollbarNew, ccGaugeNew,   ccCGCaption, ccMediaPlay, ccPrevMenuNew, ccPropMotion,
+        ccEntryHist, ccCabinetSave,  ccCabinetLoad};
     std::vector<int> missing;
     for (int code = 0; code < CommandCodeCount; ++code)
         if (!CommandHasBody(code)) missing.push_back(code);
