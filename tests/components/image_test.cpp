@@ -29,7 +29,7 @@ using test::TLayerSpec;
 // Pixel values of the 32-bit surfaces (0x00RRGGBB).
 constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, White = 0xFFFFFF, Black = 0;
 
-struct TPictureSpec
+struct TTestPicture
 {
     int Width = 2, Height = 2;
     std::vector<uint32_t> Pixels; // 0x00RRGGBB, row by row
@@ -40,35 +40,35 @@ struct TPictureSpec
     std::vector<TRect> Rects;
 };
 
-TPictureSpec Spec(void (*fill)(TPictureSpec&))
+TTestPicture Describe(void (*fill)(TTestPicture&))
 {
-    TPictureSpec spec;
-    fill(spec);
-    return spec;
+    TTestPicture desc;
+    fill(desc);
+    return desc;
 }
 
-std::vector<uint8_t> MakePicture(const TPictureSpec& spec)
+std::vector<uint8_t> MakePicture(const TTestPicture& desc)
 {
     std::vector<TFrameSpec> frames;
-    for (int f = 0; f < spec.Frames; ++f) {
+    for (int f = 0; f < desc.Frames; ++f) {
         TFrameSpec frame;
-        frame.Width = spec.Width;
-        frame.Height = spec.Height;
-        frame.Delay = spec.Delay;
-        frame.TransColor = spec.TransColor;
+        frame.Width = desc.Width;
+        frame.Height = desc.Height;
+        frame.Delay = desc.Delay;
+        frame.TransColor = desc.TransColor;
         TLayerSpec layer;
-        std::vector<uint32_t> pixels = spec.Pixels;
-        if (pixels.empty()) pixels.assign(size_t(spec.Width * spec.Height), White);
-        layer.Data = Rows24(spec.Width, pixels);
-        if (!spec.Alpha.empty()) {
+        std::vector<uint32_t> pixels = desc.Pixels;
+        if (pixels.empty()) pixels.assign(size_t(desc.Width * desc.Height), White);
+        layer.Data = Rows24(desc.Width, pixels);
+        if (!desc.Alpha.empty()) {
             layer.AlphaOn = true;
-            TPicture alpha(spec.Width, spec.Height, 8);
-            for (int i = 0; i < spec.Width * spec.Height; ++i)
-                alpha.SetPixel(i % spec.Width, i / spec.Width, spec.Alpha[size_t(i)]);
+            TPicture alpha(desc.Width, desc.Height, 8);
+            for (int i = 0; i < desc.Width * desc.Height; ++i)
+                alpha.SetPixel(i % desc.Width, i / desc.Width, desc.Alpha[size_t(i)]);
             layer.AlphaData = alpha.Bytes();
         }
         frame.Layers.push_back(layer);
-        frame.Rects[0] = spec.Rects;
+        frame.Rects[0] = desc.Rects;
         frames.push_back(frame);
     }
     return BuildBinary(105, {}, frames);
@@ -101,9 +101,9 @@ class Images : public ::testing::Test
         cache_.reset();
     }
 
-    void AddFile(const std::string& name, const TPictureSpec& spec)
+    void AddFile(const std::string& name, const TTestPicture& desc)
     {
-        files_[UpperCaseText(name)] = MakePicture(spec);
+        files_[UpperCaseText(name)] = MakePicture(desc);
     }
 
     template <class T = TRukoImages>
@@ -143,7 +143,7 @@ int CountEvents(const std::vector<TEventRecord>& events, uint8_t code)
 
 TEST_F(Images, SourcesLoadByExtensionIgnoringCaseAndMissingFilesGiveNoFrames)
 {
-    AddFile("a.brm", Spec([](TPictureSpec& p) {
+    AddFile("a.brm", Describe([](TTestPicture& p) {
                 p.Width = 3;
                 p.Height = 2;
             }));
@@ -167,7 +167,7 @@ TEST_F(Images, SourcesLoadByExtensionIgnoringCaseAndMissingFilesGiveNoFrames)
 
 TEST_F(Images, ZoomSizesAndStretchesAndInvalidZoomDrawsAndHitsNothing)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) {
+    AddFile("p.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 2;
                 p.Pixels = {Red, Green, Blue, White};
@@ -220,7 +220,7 @@ TEST_F(Images, IntegerViewsOfZoomAndAngleTruncateAndSaturate)
 
 TEST_F(Images, FlipsMirrorThePictureAndAlphaModesBlendOrAdd)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) {
+    AddFile("p.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 1;
                 p.Pixels = {Red, Blue};
@@ -244,7 +244,7 @@ TEST_F(Images, FlipsMirrorThePictureAndAlphaModesBlendOrAdd)
 
 TEST_F(Images, RotationWidensTheBoundsAndTheHitTestRotatesBack)
 {
-    AddFile("bar.brm", Spec([](TPictureSpec& p) {
+    AddFile("bar.brm", Describe([](TTestPicture& p) {
                 p.Width = 8;
                 p.Height = 2;
             }));
@@ -272,7 +272,7 @@ TEST_F(Images, RotationWidensTheBoundsAndTheHitTestRotatesBack)
 TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
 {
     // Alpha 0, 127, 128, 255 from left to right.
-    AddFile("m.brm", Spec([](TPictureSpec& p) {
+    AddFile("m.brm", Describe([](TTestPicture& p) {
                 p.Width = 4;
                 p.Height = 1;
                 p.Alpha = {0, 127, 128, 255};
@@ -306,7 +306,7 @@ TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
     EXPECT_NE(base.HitTest(1, 0, 1), image); // picture x 0.5 rounds to 0
     EXPECT_EQ(base.HitTest(5, 0, 1), image); // 2.5 rounds to 2
     // Without a mask every point of the rectangle hits.
-    AddFile("plain.brm", Spec([](TPictureSpec& p) {
+    AddFile("plain.brm", Describe([](TTestPicture& p) {
                 p.Width = 4;
                 p.Height = 1;
             }));
@@ -317,11 +317,11 @@ TEST_F(Images, MaskHitTestUsesTheLevelTheZoomAndTheMirror)
 
 TEST_F(Images, ImageOnZoomedImageFallsOnTheParentsGrid)
 {
-    AddFile("big.brm", Spec([](TPictureSpec& p) {
+    AddFile("big.brm", Describe([](TTestPicture& p) {
                 p.Width = 10;
                 p.Height = 10;
             }));
-    AddFile("small.brm", Spec([](TPictureSpec& p) {
+    AddFile("small.brm", Describe([](TTestPicture& p) {
                 p.Width = 3;
                 p.Height = 3;
                 p.Pixels = std::vector<uint32_t>(9, Red);
@@ -350,15 +350,15 @@ TEST_F(Images, ImageOnZoomedImageFallsOnTheParentsGrid)
 
 TEST_F(Images, AnimationStepsFramesDropsTwoFrameOvershootAndEndsOnce)
 {
-    AddFile("two.brm", Spec([](TPictureSpec& p) {
+    AddFile("two.brm", Describe([](TTestPicture& p) {
                 p.Frames = 2;
                 p.Delay = 100;
             }));
-    AddFile("three.brm", Spec([](TPictureSpec& p) {
+    AddFile("three.brm", Describe([](TTestPicture& p) {
                 p.Frames = 3;
                 p.Delay = 100;
             }));
-    AddFile("one.brm", Spec([](TPictureSpec& p) {
+    AddFile("one.brm", Describe([](TTestPicture& p) {
                 p.Frames = 1;
                 p.Delay = 100;
             }));
@@ -396,7 +396,7 @@ TEST_F(Images, AnimationStepsFramesDropsTwoFrameOvershootAndEndsOnce)
 
 TEST_F(Images, BrightnessScalesAPrivateCopyOfTheFrame)
 {
-    AddFile("w.brm", Spec([](TPictureSpec& p) {
+    AddFile("w.brm", Describe([](TTestPicture& p) {
                 p.Width = 1;
                 p.Height = 1;
             }));
@@ -418,7 +418,7 @@ TEST_F(Images, BrightnessScalesAPrivateCopyOfTheFrame)
 
 TEST_F(Images, ReloadedCacheFramesAreShownAgainClampedToTheNewCount)
 {
-    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+    AddFile("anim.brm", Describe([](TTestPicture& p) {
                 p.Width = 1;
                 p.Height = 1;
                 p.Frames = 3;
@@ -426,7 +426,7 @@ TEST_F(Images, ReloadedCacheFramesAreShownAgainClampedToTheNewCount)
     TRukoImages* image = MakeImage("anim.brm");
     image->SetIndex(2);
     Frame(15);
-    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+    AddFile("anim.brm", Describe([](TTestPicture& p) {
                 p.Width = 1;
                 p.Height = 1;
                 p.Pixels = {Red};
@@ -453,14 +453,14 @@ std::vector<int> RedColumns(const TCustomDIBX& surface, int width)
 
 TEST_F(Images, TilesRepeatAtTheirPitchWithScrollAndOverlap)
 {
-    auto pattern = [](TPictureSpec& p) {
+    auto pattern = [](TTestPicture& p) {
         p.Width = 10;
         p.Height = 1;
         p.Pixels.assign(10, Blue);
         p.Pixels[0] = Red;
     };
-    AddFile("t.brm", Spec(pattern));
-    AddFile("tr.brm", Spec([](TPictureSpec& p) {
+    AddFile("t.brm", Describe(pattern));
+    AddFile("tr.brm", Describe([](TTestPicture& p) {
                 p.Width = 10;
                 p.Height = 1;
                 p.Pixels.assign(10, Blue);
@@ -499,7 +499,7 @@ TEST_F(Images, TilesRepeatAtTheirPitchWithScrollAndOverlap)
 
 TEST_F(Images, HugeTileWithATinyPitchDrawsOnlyWhatTheClipShows)
 {
-    AddFile("dot.brm", Spec([](TPictureSpec& p) {
+    AddFile("dot.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 2;
                 p.Pixels = {Red, Red, Red, Red};
@@ -517,7 +517,7 @@ TEST_F(Images, HugeTileWithATinyPitchDrawsOnlyWhatTheClipShows)
 
 TEST_F(Images, MovingImagesLeaveFadingCopiesThatKeepTheirPicture)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) {
+    AddFile("p.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 2;
                 p.Pixels = {White, White, White, White};
@@ -549,7 +549,7 @@ TEST_F(Images, MovingImagesLeaveFadingCopiesThatKeepTheirPicture)
 
 TEST_F(Images, AfterImagesPerSourceAreCapped)
 {
-    AddFile("p.brm", Spec([](TPictureSpec& p) {
+    AddFile("p.brm", Describe([](TTestPicture& p) {
                 p.Width = 1;
                 p.Height = 1;
             }));
@@ -714,7 +714,7 @@ const int32_t Thresholds[] = {103, 104, 139, 140, 142, 143, 144, 150};
 
 TEST_F(Images, ImageRecordsLoadAtEveryVersionThresholdAndShowTheSavedFrame)
 {
-    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+    AddFile("anim.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 2;
                 p.Frames = 3;
@@ -748,7 +748,7 @@ TEST_F(Images, ImageRecordsLoadAtEveryVersionThresholdAndShowTheSavedFrame)
 
 TEST_F(Images, TileRecordsLoadAtEveryVersionThreshold)
 {
-    AddFile("t.brm", Spec([](TPictureSpec& p) {
+    AddFile("t.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 2;
                 p.Frames = 2;
@@ -781,7 +781,7 @@ TEST_F(Images, TileRecordsLoadAtEveryVersionThreshold)
 
 TEST_F(Images, DamagedRecordValuesLoadAsDefaults)
 {
-    AddFile("anim.brm", Spec([](TPictureSpec& p) {
+    AddFile("anim.brm", Describe([](TTestPicture& p) {
                 p.Width = 2;
                 p.Height = 2;
                 p.Frames = 3;
