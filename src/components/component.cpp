@@ -721,10 +721,14 @@ const std::string& TRukoControl::OnPlayEnd() const
 int TRukoControl::Step()
 {
     if (!Motion) return 0;
-    if (Motion->Step(*this, AniPaused || !Owner ? 0 : Owner->FrameDelta)) {
-        if (AutoScrap()) return 1;
-        if (!OnPlayEnd().empty()) Post(OnPlayEnd(), PR_ONPLAYEND);
-    }
+    if (Motion->Step(*this, AniPaused || !Owner ? 0 : Owner->FrameDelta)) return MotionEnded();
+    return 0;
+}
+
+int TRukoControl::MotionEnded()
+{
+    if (AutoScrap()) return 1;
+    if (!OnPlayEnd().empty()) Post(OnPlayEnd(), PR_ONPLAYEND);
     return 0;
 }
 

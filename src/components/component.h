@@ -247,6 +247,8 @@ class TRukoControl : public TRukoComponent
     virtual const std::string& GetCursorName() const { return Cursor; }
 
     int Step() override;
+    // The motion ended in this step; non-zero asks for destruction.
+    virtual int MotionEnded();
     virtual const std::string& OnPlayEnd() const;
     virtual bool AutoScrap() const { return false; }
     virtual bool Repeat() const { return false; }

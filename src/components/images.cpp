@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "components/baselist.h"
+#include "components/button.h"
 #include "components/componentkind.h"
 #include "components/tile.h"
 #include "graphics/bromcache.h"
@@ -21,6 +22,7 @@ void RegisterImageKinds()
 {
     RegisterComponentKind(LT_IMAGES, MakeComponent<TRukoImages>);
     RegisterComponentKind(LT_TILE, MakeComponent<TRukoTile>);
+    RegisterComponentKind(LT_BUTTON, MakeComponent<TRukoButton>);
 }
 
 // --- frame list ---------------------------------------------------------------------------------
@@ -139,12 +141,18 @@ int TRukoCustomImages::Animate()
             EnterFrame(0);
             continue;
         }
-        if (AutoScrap()) return 1;
-        if (!playEndPosted_) {
-            playEndPosted_ = true;
-            Post(OnPlayEnd(), PR_ONPLAYEND);
-        }
+        if (int result = AnimationEnded()) return result;
         break;
+    }
+    return 0;
+}
+
+int TRukoCustomImages::AnimationEnded()
+{
+    if (AutoScrap()) return 1;
+    if (!playEndPosted_) {
+        playEndPosted_ = true;
+        Post(OnPlayEnd(), PR_ONPLAYEND);
     }
     return 0;
 }

@@ -72,6 +72,8 @@ class TRukoCustomImages : public TRukoCustomImage
     // Enters frame i even when it is the current one: shows it and adds its display time.
     void EnterFrame(int32_t i);
     int Animate() override;
+    // The animation reached its end without repeating; non-zero asks for destruction.
+    virtual int AnimationEnded();
     int32_t ShownFrame() const override { return FrameIndex; }
     void CustomImagesSave(TKwBigStream& s) const;
     void CustomImagesLoad(TKwBigStream& s, int32_t version);
@@ -114,14 +116,13 @@ class TRukoImages : public TRukoCustomImages
     bool GetOwn(int id, TCustomParam& target) override;
     bool SetOwn(int id, const TCustomParam& source) override;
 
-  private:
     TRukoImageList frames_;
 };
 
 // True when the name ends in `ext` (".brm"), compared without regard to case.
 bool HasExtension(const std::string& name, const char* ext);
 
-// Gives LT_IMAGES and LT_TILE their classes (start-up, the save loader's tools).
+// Gives LT_IMAGES, LT_TILE, LT_BUTTON and LT_MAPIMG their classes (start-up, the save loader's tools).
 void RegisterImageKinds();
 
 } // namespace ruko

@@ -121,6 +121,7 @@ template <int Kind> class TComCreate final : public TCommand
 };
 using TComTimer = TComCreate<LT_TIMER>;
 using TComTileNew = TComCreate<LT_TILE>;
+using TComBtnNew = TComCreate<LT_BUTTON>;
 
 // A sound starts once its properties are set: fading in when it has a fade time.
 class TComSound final : public TCommand
@@ -453,6 +454,7 @@ void RegisterObjectCommands()
     RegisterCommand<TComBoxNew>(ccBoxNew);
     RegisterCommand<TComImgNew>(ccImgNew);
     RegisterCommand<TComTileNew>(ccTileNew);
+    RegisterCommand<TComBtnNew>(ccBtnNew);
     RegisterCommand<TComObjDel>(ccObjDel);
     RegisterCommand<TComFlip>(ccFlip);
     RegisterCommand<TComTimer>(ccTimer);
