@@ -1,0 +1,18 @@
+# The state pictures (grey, blue, green; the clicked animation red then yellow, 100 ms each),
+# the group's pictures and the caption font.
+set(pictures ${WORK}/pictures)
+file(MAKE_DIRECTORY ${pictures})
+run("" ${TOOL} png 40x20 ${pictures}/normal.png --fill 0x808080)
+run("" ${TOOL} png 40x20 ${pictures}/hover.png --fill 0xFF0000)
+run("" ${TOOL} png 40x20 ${pictures}/pressed.png --fill 0x00FF00)
+run("" ${TOOL} png 40x20 ${pictures}/red.png --fill 0x0000FF)
+run("" ${TOOL} png 40x20 ${pictures}/yellow.png --fill 0x00FFFF)
+run("" ${TOOL} png 30x20 ${pictures}/up.png --fill 0x404040)
+run("" ${TOOL} png 30x20 ${pictures}/down.png --fill 0xFFFFFF)
+run("" ${TOOL} image ${pictures}/normal.png ${WORK}/title/normal.brm)
+run("" ${TOOL} image ${pictures}/hover.png ${WORK}/title/hover.brm)
+run("" ${TOOL} image ${pictures}/pressed.png ${WORK}/title/pressed.brm)
+run("" ${TOOL} image ${pictures}/red.png ${pictures}/yellow.png ${WORK}/title/clicked.brm --delay 100)
+run("" ${TOOL} image ${pictures}/up.png ${WORK}/title/up.brm)
+run("" ${TOOL} image ${pictures}/down.png ${WORK}/title/down.brm)
+run("" ${TOOL} font --from ${TITLE}/caption.txt -o ${WORK}/title/caption.rft)
