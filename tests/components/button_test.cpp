@@ -163,7 +163,8 @@ TEST_F(Buttons, KeysClickAndAGroupNeverLetsAllUp)
         g[i]->SetGroupIndex(1);
     }
     auto selected = [&] {
-        return std::string{g[0]->Selected ? '1' : '0', g[1]->Selected ? '1' : '0', g[2]->Selected ? '1' : '0'};
+        return std::string{g[0]->Selected ? '1' : '0', g[1]->Selected ? '1' : '0',
+                           g[2]->Selected ? '1' : '0'};
     };
     EXPECT_EQ(selected(), "100");
     g[0]->Click();

@@ -84,10 +84,10 @@ TEST(CommandTable, TheCodesWithoutABodyYet)
 {
     // Each later subsystem takes its codes off this list by registering their classes.
     const std::vector<int> expected = {
-        ccImgNew,       ccMesNew,    ccMovie,     ccTextIns,     ccClrHist,   ccCinema,      ccCaption,
-        ccMenu,         ccMenuClose, ccTextClr,   ccCallHist,    ccBtnNew,    ccParticleNew, ccFireNew,
-        ccEditNew,      ccMemoNew,   ccClrRead,   ccMapImgNew,   ccWaveNew,   ccTileNew,     ccSliderNew,
-        ccScrollbarNew, ccGaugeNew,  ccCGCaption, ccPrevMenuNew, ccEntryHist, ccCabinetSave, ccCabinetLoad};
+        ccMesNew,      ccMovie,     ccTextIns,     ccClrHist,     ccCinema,       ccCaption,  ccMenu,
+        ccMenuClose,   ccTextClr,   ccCallHist,    ccParticleNew, ccFireNew,      ccEditNew,  ccMemoNew,
+        ccClrRead,     ccMapImgNew, ccWaveNew,     ccSliderNew,   ccScrollbarNew, ccGaugeNew, ccCGCaption,
+        ccPrevMenuNew, ccEntryHist, ccCabinetSave, ccCabinetLoad};
     std::vector<int> missing;
     for (int code = 0; code < CommandCodeCount; ++code)
         if (!CommandHasBody(code)) missing.push_back(code);
