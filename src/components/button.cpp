@@ -389,6 +389,11 @@ void TRukoButton::SaveToStream(TKwBigStream& s) const
 void TRukoButton::LoadFromStream(TKwBigStream& s, int32_t version)
 {
     TRukoImages::LoadFromStream(s, version);
+    ButtonLoad(s, version);
+}
+
+void TRukoButton::ButtonLoad(TKwBigStream& s, int32_t version)
+{
     SetStateSource(1, ReadStr(s));
     SetStateSource(2, ReadStr(s));
     GroupIndex = ReadInt(s);

@@ -66,6 +66,8 @@ class TRukoButton : public TRukoImages
     void LoadFromStream(TKwBigStream& s, int32_t version) override;
 
   protected:
+    // The button's own fields, after the image's record.
+    void ButtonLoad(TKwBigStream& s, int32_t version);
     int AnimationEnded() override;
     int MotionEnded() override;
     bool GetOwn(int id, TCustomParam& target) override;
