@@ -111,7 +111,7 @@ int TRukoBox::Step()
 }
 
 TRukoBlurBox::TRukoBlurBox(TRukoBaseList* owner, const TRukoBox& source)
-    : TRukoBox(owner), source_(source.Handle), startAlpha_(source.Alpha / 2), lifetime_(source.BlurDelay)
+    : TAfterImage(owner, source, source.Alpha / 2)
 {
     Priority = source.Priority == INT32_MIN ? INT32_MIN : source.Priority - 1;
     Left = source.Left;
@@ -133,24 +133,12 @@ TRukoBlurBox::TRukoBlurBox(TRukoBaseList* owner, const TRukoBox& source)
     ClipWidth = source.ClipWidth;
     ClipHeight = source.ClipHeight;
     IgnoreMouse = IM_ALL;
-    Alpha = startAlpha_;
+    Alpha = StartAlpha();
 }
 
-const TRukoControl* TRukoBlurBox::AfterImageSource() const
+int32_t BoxAfterImageAlphaAt(int32_t start, int32_t elapsed, int32_t lifetime)
 {
-    TRukoObject* source = Owner ? Owner->Resolve(source_) : nullptr;
-    // Only while the source still lies beside the copy; otherwise the copy stands on its own.
-    const TRukoControl* control = source ? source->AsControl() : nullptr;
-    return control && control->Parent == Parent ? control : nullptr;
-}
-
-int TRukoBlurBox::Step()
-{
-    elapsed_ += Owner ? Owner->FrameDelta : 0;
-    if (elapsed_ >= lifetime_) return 1;
-    int32_t fade = static_cast<int32_t>(std::nearbyint(double(elapsed_) / lifetime_ * (startAlpha_ % 256)));
-    SetAlpha(startAlpha_ - fade);
-    return 0;
+    return start - static_cast<int32_t>(std::nearbyint(double(elapsed) / lifetime * (start % 256)));
 }
 
 bool TRukoBox::GetOwn(int id, TCustomParam& t)

@@ -1,5 +1,6 @@
 #pragma once
 // The filled rectangle with an optional border, the simplest visual component.
+#include "components/afterimage.h"
 #include "components/component.h"
 
 namespace ruko {
@@ -49,22 +50,13 @@ class TRukoBox : public TRukoControl
 
 // The fading copy a moving box leaves behind (BlurSpan, BlurDelay). It sorts directly below its
 // source and is never saved.
-class TRukoBlurBox final : public TRukoBox
+// A box copy starts at half its source's alpha and fades by the low byte of that start.
+int32_t BoxAfterImageAlphaAt(int32_t start, int32_t elapsed, int32_t lifetime);
+
+class TRukoBlurBox final : public TAfterImage<TRukoBox, BoxAfterImageAlphaAt>
 {
   public:
     TRukoBlurBox(TRukoBaseList* owner, const TRukoBox& source);
-
-    const TRukoControl* AfterImageSource() const override;
-    bool IsAfterImage() const override { return true; }
-    int32_t AfterImageAlpha() const override { return Alpha; }
-    bool WantsAutoName() const override { return false; }
-    int Step() override;
-
-  private:
-    TComponentHandle source_;
-    int32_t startAlpha_;
-    int32_t lifetime_;
-    int32_t elapsed_ = 0;
 };
 
 } // namespace ruko

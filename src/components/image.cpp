@@ -541,26 +541,10 @@ void CopyAfterImagePlace(TRukoCustomImage& copy, const TRukoCustomImage& source)
 }
 
 TRukoBlurImage::TRukoBlurImage(TRukoBaseList* owner, const TRukoCustomImage& source)
-    : TRukoCustomImage(owner), source_(source.Handle), startAlpha_(AfterImageStartAlpha(source.Alpha)),
-      lifetime_(source.BlurDelay)
+    : TAfterImage(owner, source, AfterImageStartAlpha(source.Alpha))
 {
     CopyAfterImagePlace(*this, source);
-    Alpha = startAlpha_;
-}
-
-const TRukoControl* TRukoBlurImage::AfterImageSource() const
-{
-    TRukoObject* source = Owner ? Owner->Resolve(source_) : nullptr;
-    const TRukoControl* control = source ? source->AsControl() : nullptr;
-    return control && control->Parent == Parent ? control : nullptr;
-}
-
-int TRukoBlurImage::Step()
-{
-    elapsed_ += Owner ? Owner->FrameDelta : 0;
-    if (elapsed_ >= lifetime_) return 1;
-    SetAlpha(AfterImageAlphaAt(startAlpha_, elapsed_, lifetime_));
-    return 0;
+    Alpha = StartAlpha();
 }
 
 // --- still image --------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // The picture components' drawing core: a picture (shared with the image cache, so a frame the
 // cache replaces or frees stays valid here) drawn with the 0..511 alpha modes, zoomed, rotated
 // about the centre point and mirrored; hit testing through the picture's mask; after-images.
+#include "components/afterimage.h"
 #include "components/component.h"
 #include "graphics/dibsfc.h"
 
@@ -148,32 +149,20 @@ class TRukoImage : public TRukoCustomImage
     std::unique_ptr<class TRukoImageList> frames_;
 };
 
-// The fading copy a moving image leaves behind: it keeps the source's picture (shared), sorts
-// directly below its source and is never saved.
-class TRukoBlurImage final : public TRukoCustomImage
-{
-  public:
-    TRukoBlurImage(TRukoBaseList* owner, const TRukoCustomImage& source);
-
-    const TRukoControl* AfterImageSource() const override;
-    bool IsAfterImage() const override { return true; }
-    int32_t AfterImageAlpha() const override { return Alpha; }
-    bool WantsAutoName() const override { return false; }
-    bool NeedsOwnLayout() const override { return false; }
-    int Step() override;
-
-  private:
-    TComponentHandle source_;
-    int32_t startAlpha_;
-    int32_t lifetime_;
-    int32_t elapsed_ = 0;
-};
-
 // Copies the geometry, mirroring, zoom, clip and picture of `source` into an after-image.
 void CopyAfterImagePlace(TRukoCustomImage& copy, const TRukoCustomImage& source);
 // An after-image's alpha: half the low byte, so an additive alpha stays additive.
 int32_t AfterImageStartAlpha(int32_t alpha);
 // The fade of an after-image `elapsed` ms into its `lifetime`.
 int32_t AfterImageAlphaAt(int32_t start, int32_t elapsed, int32_t lifetime);
+
+// The fading copy a moving image leaves behind: it keeps the source's picture (shared).
+class TRukoBlurImage final : public TAfterImage<TRukoCustomImage, AfterImageAlphaAt>
+{
+  public:
+    TRukoBlurImage(TRukoBaseList* owner, const TRukoCustomImage& source);
+
+    bool NeedsOwnLayout() const override { return false; }
+};
 
 } // namespace ruko

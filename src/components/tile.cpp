@@ -226,30 +226,14 @@ void TRukoTile::LoadFromStream(TKwBigStream& s, int32_t version)
 }
 
 TRukoBlurTile::TRukoBlurTile(TRukoBaseList* owner, const TRukoTile& source)
-    : TRukoTile(owner), source_(source.Handle), startAlpha_(AfterImageStartAlpha(source.Alpha)),
-      lifetime_(source.BlurDelay)
+    : TAfterImage(owner, source, AfterImageStartAlpha(source.Alpha))
 {
     CopyAfterImagePlace(*this, source);
     ScrollX = source.ScrollX;
     ScrollY = source.ScrollY;
     DistanceX = source.DistanceX;
     DistanceY = source.DistanceY;
-    Alpha = startAlpha_;
-}
-
-const TRukoControl* TRukoBlurTile::AfterImageSource() const
-{
-    TRukoObject* source = Owner ? Owner->Resolve(source_) : nullptr;
-    const TRukoControl* control = source ? source->AsControl() : nullptr;
-    return control && control->Parent == Parent ? control : nullptr;
-}
-
-int TRukoBlurTile::Step()
-{
-    elapsed_ += Owner ? Owner->FrameDelta : 0;
-    if (elapsed_ >= lifetime_) return 1;
-    SetAlpha(AfterImageAlphaAt(startAlpha_, elapsed_, lifetime_));
-    return 0;
+    Alpha = StartAlpha();
 }
 
 } // namespace ruko

@@ -49,22 +49,11 @@ class TRukoTile : public TRukoCustomImages
                        int32_t placeY, bool stretched) const;
 };
 
-class TRukoBlurTile final : public TRukoTile
+// The fading copy a moving tile leaves behind.
+class TRukoBlurTile final : public TAfterImage<TRukoTile, AfterImageAlphaAt>
 {
   public:
     TRukoBlurTile(TRukoBaseList* owner, const TRukoTile& source);
-
-    const TRukoControl* AfterImageSource() const override;
-    bool IsAfterImage() const override { return true; }
-    int32_t AfterImageAlpha() const override { return Alpha; }
-    bool WantsAutoName() const override { return false; }
-    int Step() override;
-
-  private:
-    TComponentHandle source_;
-    int32_t startAlpha_;
-    int32_t lifetime_;
-    int32_t elapsed_ = 0;
 };
 
 } // namespace ruko
