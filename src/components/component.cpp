@@ -561,7 +561,8 @@ void TRukoControl::Invalidate()
     if (!GetVisible() || !Owner) return;
     TRukoBase* base = GetBase();
     if (!base || IsBase()) return;
-    TRect r = GetDrawRect();
+    // The bounds, not the draw rectangle: a rotated picture reaches past its box.
+    TRect r = GetBoundsRect();
     if (Parent) {
         r = IntersectRect(r, Parent->GetBoundsRect());
         if (r.IsEmpty()) return;

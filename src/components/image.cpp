@@ -255,6 +255,18 @@ void TRukoCustomImage::Layout()
     SetBounds(Left, Top, w, h);
 }
 
+void TRukoCustomImage::PlaceInParent(int64_t px, int64_t py, int32_t& x, int32_t& y) const
+{
+    px += PlusX;
+    py += PlusY;
+    if (Parent) {
+        px += int64_t{Parent->GetDrawLeft()} - Parent->GetScrollX();
+        py += int64_t{Parent->GetDrawTop()} - Parent->GetScrollY();
+    }
+    x = ClampToInt32(px);
+    y = ClampToInt32(py);
+}
+
 void TRukoCustomImage::GetRotationPlacement(int32_t& x, int32_t& y, int32_t& pivotX, int32_t& pivotY) const
 {
     int64_t px, py;
@@ -265,14 +277,7 @@ void TRukoCustomImage::GetRotationPlacement(int32_t& x, int32_t& y, int32_t& piv
         py = Nearest(ZoomY * Top, -MaxComponentCoord * 64, MaxComponentCoord * 64);
     else
         px = Left, py = Top;
-    px += PlusX;
-    py += PlusY;
-    if (Parent) {
-        px += int64_t{Parent->GetDrawLeft()} - Parent->GetScrollX();
-        py += int64_t{Parent->GetDrawTop()} - Parent->GetScrollY();
-    }
-    x = ClampToInt32(px);
-    y = ClampToInt32(py);
+    PlaceInParent(px, py, x, y);
     // In picture coordinates: the rotated draws mirror the pivot along with the picture.
     pivotX = OffsetX;
     pivotY = OffsetY;
@@ -283,14 +288,7 @@ void TRukoCustomImage::GetOriginPoint(int32_t& x, int32_t& y) const
     const int64_t zx = GetZoomX(), zy = GetZoomY();
     int64_t px = HasMotion() ? MotionX : (PosZoomed ? zx * Left / 256 : Left);
     int64_t py = HasMotion() ? MotionY : (PosZoomed ? zy * Top / 256 : Top);
-    px += PlusX;
-    py += PlusY;
-    if (Parent) {
-        px += int64_t{Parent->GetDrawLeft()} - Parent->GetScrollX();
-        py += int64_t{Parent->GetDrawTop()} - Parent->GetScrollY();
-    }
-    x = ClampToInt32(px);
-    y = ClampToInt32(py);
+    PlaceInParent(px, py, x, y);
 }
 
 TRect TRukoCustomImage::RotatedRect() const
@@ -308,25 +306,6 @@ TRect TRukoCustomImage::GetBoundsRect() const
 }
 
 // --- drawing ------------------------------------------------------------------------------------
-
-void TRukoCustomImage::Invalidate()
-{
-    if (!GetVisible() || !Owner) return;
-    TRukoBase* base = GetBase();
-    if (!base) return;
-    TRect r = GetBoundsRect();
-    if (r.IsEmpty()) return;
-    if (Parent) {
-        r = IntersectRect(r, Parent->GetBoundsRect());
-        if (r.IsEmpty()) return;
-    }
-    TRect clip = GetClipRect();
-    if (!clip.IsEmpty()) {
-        r = IntersectRect(r, clip);
-        if (r.IsEmpty()) return;
-    }
-    base->AddDirtyRect(r);
-}
 
 void TRukoCustomImage::Paint(TCustomDIBX& surface)
 {

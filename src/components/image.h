@@ -79,7 +79,6 @@ class TRukoCustomImage : public TRukoControl
     TRect GetBoundsRect() const override;
 
     // --- drawing, input, life ----------------------------------------------------------------
-    void Invalidate() override;
     void Paint(TCustomDIBX& surface) override;
     virtual void PaintPicture(TCustomDIBX& surface);
     virtual void PaintBefore(TCustomDIBX&) {}
@@ -112,6 +111,8 @@ class TRukoCustomImage : public TRukoControl
     bool SetOwn(int id, const TCustomParam& source) override;
 
   private:
+    // Adds the shift and the parent's place and scroll to a point (px, py), saturating.
+    void PlaceInParent(int64_t px, int64_t py, int32_t& x, int32_t& y) const;
     // The image-on-image placement applies: d and the parent picture's size.
     bool OnZoomedParent(bool vertical, int64_t& d, int32_t& parentSize) const;
     int32_t ZoomedParentEdge(bool vertical) const;

@@ -1,6 +1,7 @@
 // Buttons: the state transitions of mouse, keys and the clicked animation, groups, the property
 // table's row for the kind and the save record at each version threshold.
 #include "../graphics/brom_test_support.h"
+#include "picture_fixture.h"
 
 #include "base/text.h"
 #include "components/baselist.h"
@@ -41,34 +42,15 @@ template <class T> struct TProbe : T
     using TRukoButton::ButtonLoad;
 };
 
-class Buttons : public ::testing::Test
+class Buttons : public test::TPictureListTest
 {
   protected:
-    std::map<std::string, std::vector<uint8_t>> files_;
-    std::unique_ptr<TBromCollection> cache_;
-    std::unique_ptr<TRukoBaseList> list_;
-    TBromCollection* savedCache_ = nullptr;
-
     void SetUp() override
     {
-        RegisterImageKinds();
         for (const char* name : {"N.BRM", "H.BRM", "P.BRM"})
             files_[name] = Picture(1, 100);
         files_["C.BRM"] = Picture(2, 50);
-        TBromFileSource source;
-        source.Exists = [this](const std::string& name) { return files_.count(UpperCaseText(name)) > 0; };
-        source.Load = [this](const std::string& name) { return files_.at(UpperCaseText(name)); };
-        cache_ = std::make_unique<TBromCollection>(source, 0);
-        savedCache_ = BromMan;
-        BromMan = cache_.get();
-        list_ = std::make_unique<TRukoBaseList>();
-        list_->SetSize(64, 64);
-    }
-    void TearDown() override
-    {
-        list_.reset();
-        BromMan = savedCache_;
-        cache_.reset();
+        StartList(64, 64);
     }
 
     TRukoButton* Make(const std::string& name, bool clicked = true)

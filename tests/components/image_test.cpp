@@ -1,6 +1,7 @@
 // The picture components: sources through the image cache, the drawn geometry (zoom, rotation,
 // mirroring, the mask hit test), frame animation, tiles, after-images, properties and records.
 #include "../graphics/brom_test_support.h"
+#include "picture_fixture.h"
 
 #include "base/text.h"
 #include "components/baselist.h"
@@ -74,32 +75,10 @@ std::vector<uint8_t> MakePicture(const TTestPicture& desc)
     return BuildBinary(105, {}, frames);
 }
 
-class Images : public ::testing::Test
+class Images : public test::TPictureListTest
 {
   protected:
-    std::map<std::string, std::vector<uint8_t>> files_;
-    std::unique_ptr<TBromCollection> cache_;
-    std::unique_ptr<TRukoBaseList> list_;
-    TBromCollection* savedCache_ = nullptr;
-
-    void SetUp() override
-    {
-        RegisterImageKinds();
-        TBromFileSource source;
-        source.Exists = [this](const std::string& name) { return files_.count(UpperCaseText(name)) > 0; };
-        source.Load = [this](const std::string& name) { return files_.at(UpperCaseText(name)); };
-        cache_ = std::make_unique<TBromCollection>(source, 0);
-        savedCache_ = BromMan;
-        BromMan = cache_.get();
-        list_ = std::make_unique<TRukoBaseList>();
-        list_->SetSize(32, 32);
-    }
-    void TearDown() override
-    {
-        list_.reset();
-        BromMan = savedCache_;
-        cache_.reset();
-    }
+    void SetUp() override { StartList(32, 32); }
 
     void AddFile(const std::string& name, const TTestPicture& desc)
     {
