@@ -99,8 +99,6 @@ class TRukoObject
     virtual int GetRunState() const { return 2; }
     // Restarts playback from the beginning.
     virtual void StartPlayback() {}
-    // The bytes the object holds as a stream (downloads); none for most kinds.
-    virtual TKwBigStream* GetDataStream() { return nullptr; }
     // The object was put into a cabinet, or taken out of one.
     virtual void CabinetEnter() {}
     virtual void CabinetLeave() {}

@@ -526,40 +526,6 @@ TRukoBlurImage::TRukoBlurImage(TRukoBaseList* owner, const TRukoCustomImage& sou
     Alpha = StartAlpha();
 }
 
-// --- still image --------------------------------------------------------------------------------
-
-TRukoImage::TRukoImage(TRukoBaseList* owner)
-    : TRukoCustomImage(owner), frames_(std::make_unique<TRukoImageList>())
-{
-}
-
-TRukoImage::~TRukoImage() = default;
-
-void TRukoImage::SetSource(const std::string& name)
-{
-    if (name == Source) return;
-    Source = name;
-    ClearPicture();
-    frames_->Clear();
-    frames_->Load(name);
-    if (frames_->Count() > 0) ShowCachedFrame(frames_->Frame(0), Brightness);
-}
-
-void TRukoImage::SaveToStream(TKwBigStream& s) const
-{
-    TRukoCustomImage::SaveToStream(s);
-    WriteStr(s, Source);
-    WriteInt(s, Brightness);
-}
-
-void TRukoImage::LoadFromStream(TKwBigStream& s, int32_t version)
-{
-    TRukoCustomImage::LoadFromStream(s, version);
-    std::string source = ReadStr(s);
-    Brightness = ReadInt(s);
-    SetSource(source);
-}
-
 // --- properties and records ---------------------------------------------------------------------
 
 bool TRukoCustomImage::GetOwn(int id, TCustomParam& t)

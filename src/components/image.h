@@ -131,25 +131,6 @@ class TRukoCustomImage : public TRukoControl
     void BlurStep();
 };
 
-// A still picture by file name (the frame lists of cinema films).
-class TRukoImage : public TRukoCustomImage
-{
-  public:
-    explicit TRukoImage(TRukoBaseList* owner);
-    ~TRukoImage() override;
-
-    std::string Source;
-    int32_t Brightness = 255;
-
-    void SetSource(const std::string& name);
-    const std::string& SourceName() const override { return Source; }
-    void SaveToStream(TKwBigStream& s) const override;
-    void LoadFromStream(TKwBigStream& s, int32_t version) override;
-
-  private:
-    std::unique_ptr<class TRukoImageList> frames_;
-};
-
 // Copies the geometry, mirroring, zoom, clip and picture of `source` into an after-image.
 void CopyAfterImagePlace(TRukoCustomImage& copy, const TRukoCustomImage& source);
 // An after-image's alpha: half the low byte, so an additive alpha stays additive.
