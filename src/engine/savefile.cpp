@@ -80,17 +80,19 @@ std::string WriteTemporary(const std::string& path, const std::vector<uint8_t>& 
     return std::string();
 }
 
-std::unique_ptr<TVrFileCollection> OpenArchive(const std::string& path)
+} // namespace
+
+std::unique_ptr<TVrFileCollection> OpenSaveArchive(const std::string& hostPath)
 {
     auto archive = std::make_unique<TVrFileCollection>();
-    archive->Open(path);
-    // Members come from the file alone: a loose file of a member's name beside it is never taken.
-    archive->Folder.clear();
+    // The directory is always the one in the file: a "save.ext" beside it is not this archive's
+    // (a game archive's directory may lie in such a file; a save file's never does). Members come
+    // from the file alone too: a loose file of a member's name beside it is never taken.
+    if (!hostPath.empty() && HostFileExists(hostPath))
+        archive->OpenSource(std::make_shared<TKwBigFileStream>(hostPath, TFileMode::Read), 0, hostPath);
     archive->CopyOwnMembersRaw = true;
     return archive;
 }
-
-} // namespace
 
 std::string SlotMemberName(int32_t slot)
 {
@@ -169,9 +171,9 @@ std::unique_ptr<TVrFileCollection> TSaveFile::Open()
 
 std::unique_ptr<TVrFileCollection> TSaveFile::OpenLocked()
 {
-    if (!HostFileExists(path_)) return OpenArchive(std::string());
+    if (!HostFileExists(path_)) return OpenSaveArchive(std::string());
     try {
-        return OpenArchive(path_);
+        return OpenSaveArchive(path_);
     } catch (const ERukoError&) {
     }
     // The damaged file stays for whoever wants to look at it; the backup becomes the file.
@@ -180,7 +182,7 @@ std::unique_ptr<TVrFileCollection> TSaveFile::OpenLocked()
     bool restored = false;
     if (HostFileExists(backup)) {
         try {
-            OpenArchive(backup);
+            OpenSaveArchive(backup);
             restored = link(backup.c_str(), path_.c_str()) == 0;
             if (!restored) {
                 std::string content;
@@ -195,11 +197,11 @@ std::unique_ptr<TVrFileCollection> TSaveFile::OpenLocked()
          (restored ? "the backup " + name + ".bak is used" : "the saves start empty"));
     if (restored) {
         try {
-            return OpenArchive(path_);
+            return OpenSaveArchive(path_);
         } catch (const ERukoError&) {
         }
     }
-    return OpenArchive(std::string());
+    return OpenSaveArchive(std::string());
 }
 
 bool TSaveFile::Update(const std::function<void(TVrFileCollection&)>& change)

@@ -65,6 +65,10 @@ class TSaveFile
     std::string path_;
 };
 
+// The save file at `hostPath` as an archive, empty when there is no file; raises the damaged-
+// archive error for a file that is not one. The archive is the file's alone.
+std::unique_ptr<TVrFileCollection> OpenSaveArchive(const std::string& hostPath);
+
 // The member bytes `name` (CP932) of the archive, replacing every member of that name whatever
 // its letter case: the new spelling is kept.
 void ReplaceMember(TVrFileCollection& archive, const std::string& name, std::vector<uint8_t> bytes);

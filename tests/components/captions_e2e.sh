@@ -118,6 +118,45 @@ printf 'oval x 1 2 3 4\n' >"$work/bad.txt"
 err=$("$tool" map "$work/bad.txt" "$work/bad.bin" 2>&1)
 [[ $? == 1 && $err == *"bad.txt:1:"* && ! -e $work/bad.bin ]] || fail "bad map text: $err"
 
+# Malformed numbers on the command line are refused as usage errors (status 2) and write nothing:
+# a second sign, text after the number, more than 64 bits, values out of range.
+"$tool" png 8x8 "$work/pic.png" --fill 0x808080 || fail "png"
+# the arguments before the output | those after it
+refused=(
+  "text --text-hex 41 --surface 8x8 --size --5 --out|"
+  "text --text-hex 41 --surface 8x8 --size -0x-5 --out|"
+  "text --text-hex 41 --surface 8x8 --size --9223372036854775808 --out|"
+  "text --text-hex 41 --surface 8x8 --size 99999999999999999999 --out|"
+  "text --text-hex 41 --surface 8x-8 --out|"
+  "text --text-hex 41 --surface 8x8 --at 1,2junk --out|"
+  "png 8x8junk|"
+  "png +8x8|"
+  "png 8x8x8|"
+  "png 4294967304x8|"
+  "png 8x8|--rect 0,0,9223372036854775807,9223372036854775807,0"
+  "png 8x8|--rect 0,0,2,2,0x-1"
+  "png 8x8|--rect 0,0,2,2,0x1000000"
+  "png 8x8|--rect 0,0,-2,2,0"
+  "png 8x8|--rect 0,0,2,2,0,0"
+  "png 8x8|--fill 0x-1"
+  "image $work/pic.png --delay 0x-5|"
+  "image $work/pic.png --delay 0|"
+  "image $work/pic.png --delay 2147483648|"
+  "image $work/pic.png --delay 10ms|"
+  "image $work/pic.png --ident 0x-1|"
+)
+for entry in "${refused[@]}"; do
+  IFS='|' read -r before after <<<"$entry"
+  rm -f "$work/refused.out"
+  # shellcheck disable=SC2086 # the arguments are words
+  "$tool" $before "$work/refused.out" $after >/dev/null 2>&1
+  status=$?
+  [[ $status == 2 ]] || fail "'$entry': status $status"
+  [[ ! -e $work/refused.out ]] || fail "'$entry': wrote its output"
+done
+"$tool" image "$work/pic.png" --delay 0x10 "$work/delay.brm" || fail "image --delay 0x10"
+"$tool" png 8x8 "$work/neg.png" --rect -0x4,-4,8,8,0x0000FF || fail "png --rect at negative corners"
+
 if ((failures)); then
   echo "$failures failures" >&2
   exit 1

@@ -169,6 +169,20 @@ TEST_F(SaveFileTest, WithTheBackupDamagedTooTheSavesStartEmpty)
     EXPECT_EQ(Member("save:b.txt"), "three");
 }
 
+TEST_F(SaveFileTest, AFileBesideItNamedLikeAnArchiveDirectoryIsNotItsDirectory)
+{
+    // Game archives may keep their directory in "NAME.ext"; the save file never does, so such a
+    // file must neither be read as its directory nor get the saves put aside as damaged.
+    ASSERT_TRUE(Put("GAMESAVEDATA1", "slot one"));
+    Spoil((folder_ / "saves" / "save.ext").string());
+    EXPECT_EQ(Member("GAMESAVEDATA1"), "slot one");
+    ASSERT_TRUE(Put("GAMESAVEDATA2", "slot two"));
+    EXPECT_EQ(Member("GAMESAVEDATA1"), "slot one");
+    EXPECT_EQ(Member("GAMESAVEDATA2"), "slot two");
+    EXPECT_TRUE(notices_.empty());
+    EXPECT_FALSE(fs::exists(file_->DamagedPath()));
+}
+
 TEST_F(SaveFileTest, AWriterKilledAfterMakingTheBackupLeavesNoLinkBehindTheNext)
 {
     ASSERT_TRUE(Put("save:a.txt", "one"));

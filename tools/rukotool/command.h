@@ -1,7 +1,10 @@
 #pragma once
 // rukotool commands register themselves, one file per command family, so adding a command never
 // touches the dispatcher.
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ruko::tool {
@@ -23,6 +26,10 @@ struct TToolCommand
 };
 
 const std::vector<TToolCommand>& ToolCommands();
+
+// A number as the commands take it: decimal, or hexadecimal after "0x", with one optional '-' in
+// front; nullopt for anything else (a second sign, other text around it, more than 64 bits).
+std::optional<int64_t> ParseNumber(std::string_view text);
 
 struct TToolCommandRegistrar
 {

@@ -1,10 +1,11 @@
 #include "fonttext.h"
 
+#include "command.h"
+
 #include "base/error.h"
 #include "base/text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <sstream>
 
@@ -42,17 +43,10 @@ std::vector<std::string> Words(const std::string& line)
 
 int64_t Number(const TLineReader& reader, const std::string& text, int64_t low, int64_t high)
 {
-    int base = 10;
-    size_t skip = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        skip = 2;
-    }
-    int64_t value = 0;
-    auto [end, error] = std::from_chars(text.data() + skip, text.data() + text.size(), value, base);
-    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    const std::optional<int64_t> value = ParseNumber(text);
+    if (!value || *value < low || *value > high)
         reader.Fail("'" + text + "' is not a number in " + std::to_string(low) + ".." + std::to_string(high));
-    return value;
+    return *value;
 }
 
 std::string Hex(std::string_view bytes)

@@ -11,7 +11,6 @@
 #include "io/bigstream.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,19 +46,12 @@ int64_t NumberArgument(const std::vector<std::string>& args, size_t& i, int64_t 
 {
     const std::string& option = args[i];
     if (++i >= args.size()) throw EUsage{option + " needs a number"};
-    int64_t value = 0;
     const std::string& text = args[i];
-    int base = 10;
-    size_t skip = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        skip = 2;
-    }
-    auto [end, error] = std::from_chars(text.data() + skip, text.data() + text.size(), value, base);
-    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    const std::optional<int64_t> value = ParseNumber(text);
+    if (!value || *value < low || *value > high)
         throw EUsage{option + ": '" + text + "' is not a number in " + std::to_string(low) + ".." +
                      std::to_string(high)};
-    return value;
+    return *value;
 }
 
 // PNG, JPEG or BMP, recognised by content: one frame per input, each shown for the delay.
@@ -117,31 +109,39 @@ void RectArgument(const std::vector<std::string>& args, size_t& i, TPicture& pic
 {
     const std::string option = args[i];
     if (++i >= args.size()) throw EUsage{option + " needs X,Y,W,H,COLOUR"};
+    // Coordinates within 32 bits and sizes not below 0, so the far edges stay far from overflow.
+    static constexpr int64_t Low[5] = {INT32_MIN, INT32_MIN, 0, 0, 0};
+    static constexpr int64_t High[5] = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, 0xFFFFFF};
     int64_t v[5];
-    const char* at = args[i].data();
-    const char* end = at + args[i].size();
+    std::string_view rest = args[i];
     for (int k = 0; k < 5; ++k) {
-        int base = 10;
-        if (k == 4 && end - at > 2 && at[0] == '0' && (at[1] == 'x' || at[1] == 'X')) base = 16, at += 2;
-        auto [next, error] = std::from_chars(at, end, v[k], base);
-        if (error != std::errc() || (k < 4 ? next == end || *next != ',' : next != end))
+        const size_t comma = k < 4 ? rest.find(',') : rest.size();
+        const std::optional<int64_t> value =
+            comma == std::string_view::npos ? std::nullopt : ParseNumber(rest.substr(0, comma));
+        if (!value || *value < Low[k] || *value > High[k])
             throw EUsage{option + ": '" + args[i] + "' is not X,Y,W,H,COLOUR"};
-        at = next + 1;
+        v[k] = *value;
+        if (k < 4) rest.remove_prefix(comma + 1);
     }
     for (int64_t y = std::max<int64_t>(v[1], 0); y < std::min<int64_t>(v[1] + v[3], picture.Height()); ++y)
         for (int64_t x = std::max<int64_t>(v[0], 0); x < std::min<int64_t>(v[0] + v[2], picture.Width()); ++x)
-            picture.SetPixel(int(x), int(y), picture.ColorToPixel(uint32_t(v[4]) & 0xFFFFFF));
+            picture.SetPixel(int(x), int(y), picture.ColorToPixel(uint32_t(v[4])));
 }
 
 // A 24-bit PNG of filled rectangles, for test pictures.
 int Png(const std::vector<std::string>& args)
 {
     if (args.size() < 2) throw EUsage{"expected WxH OUT.png"};
-    int width = 0, height = 0;
-    if (std::sscanf(args[0].c_str(), "%dx%d", &width, &height) != 2 || width < 1 || height < 1 ||
-        width > MaxPictureSide || height > MaxPictureSide)
+    const std::string_view size = args[0];
+    const size_t x = size.find('x');
+    std::optional<int64_t> width, height;
+    if (x != std::string_view::npos) {
+        width = ParseNumber(size.substr(0, x));
+        height = ParseNumber(size.substr(x + 1));
+    }
+    if (!width || !height || *width < 1 || *height < 1 || *width > MaxPictureSide || *height > MaxPictureSide)
         throw EUsage{"'" + args[0] + "' is not a size WxH"};
-    TPicture picture(width, height, 24);
+    TPicture picture(int(*width), int(*height), 24);
     for (size_t i = 2; i < args.size(); ++i) {
         if (args[i] == "--fill") {
             const uint32_t colour = uint32_t(NumberArgument(args, i, 0, 0xFFFFFF));

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "engine/dumpvars.h"
 #include "engine/savedata.h"
+#include "engine/savefile.h"
 #include "io/bigstream.h"
 #include "io/fields.h"
 #include "params/paramcollection.h"
@@ -57,11 +58,10 @@ int32_t StatusVersionOf(const std::vector<uint8_t>& bytes)
 // the first member that fails is named in the error.
 TSaveSummary ReadSaveFile(const std::string& path, bool check)
 {
-    TVrFileCollection archive;
-    archive.Open(path);
+    std::unique_ptr<TVrFileCollection> opened = OpenSaveArchive(path);
+    TVrFileCollection& archive = *opened;
     if (!archive.HasData())
         RaiseError(FormatText(Utf8ToCp932("%s:ファイルがありません").c_str(), path.c_str()));
-    archive.Folder.clear();
     TSaveSummary summary;
     for (int i = 0; i < archive.MemberCount(); ++i) {
         const TVrFile& member = archive.FileAt(i);

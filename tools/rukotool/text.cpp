@@ -12,7 +12,6 @@
 #include "words/fontpixels.h"
 #include "words/packfonts.h"
 
-#include <charconv>
 #include <cstdio>
 #include <optional>
 
@@ -24,25 +23,6 @@ const std::string& Value(const std::vector<std::string>& args, size_t& i)
 {
     if (i + 1 >= args.size()) throw EUsage{args[i] + " needs a value"};
     return args[++i];
-}
-
-// Decimal, or hexadecimal after "0x".
-std::optional<int64_t> ParseNumber(std::string_view text)
-{
-    int base = 10;
-    bool negative = false;
-    if (!text.empty() && text[0] == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    int64_t value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return negative ? -value : value;
 }
 
 int32_t Int32Value(const std::vector<std::string>& args, size_t& i, int64_t low = INT32_MIN,
